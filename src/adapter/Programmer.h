@@ -1,0 +1,45 @@
+#pragma once
+// What the chip protocol talks to: ISP byte clocking and the target's control lines.
+#include <cstddef>
+#include <cstdint>
+
+namespace mervex {
+
+class Programmer {
+public:
+    virtual ~Programmer() = default;
+
+    // True: a whole ISP instruction goes through one transferBlock.
+    virtual bool prefersBlockTransfer() const = 0;
+    // Clock one byte out and return the byte clocked in.
+    virtual uint8_t transferByte(uint8_t out) = 0;
+    // Clock one byte out; the reply is not needed.
+    virtual void sendByte(uint8_t out) { transferByte(out); }
+    // Clock one byte in while sending 0.
+    virtual uint8_t receiveByte() { return transferByte(0); }
+    // in[i] = transferByte(out[i]) in order; out and in may be the same array.
+    virtual void transferBlock(const uint8_t* out, uint8_t* in, size_t count);
+    virtual void sendBlock(const uint8_t* out, size_t count);
+    virtual void receiveBlock(uint8_t* in, size_t count);
+    // Hold the target in reset (true) or let it run (false).
+    virtual void setReset(bool active) = 0;
+    virtual void pulseReset() = 0;
+    virtual void pulseSck() = 0;
+    // Wait, keeping the chip clocked where the adapter generates its clock.
+    virtual void delay(double ms) = 0;
+    virtual bool hasPower() const = 0;
+    virtual void powerOn() = 0;
+    virtual void powerOff() = 0;
+    virtual bool hasEnable() const = 0;
+    virtual void enableBuffers() = 0;
+    virtual void disableBuffers() = 0;
+    virtual void setLedOk(bool on) = 0;
+    virtual void setLedError(bool on) = 0;
+    virtual bool hasKey() const = 0;
+    virtual bool isKeyPressed() = 0;
+    // SPI clock in MHz.
+    virtual double sckFrequency() const = 0;
+    virtual const char* typeName() const = 0;
+};
+
+}  // namespace mervex
