@@ -1,0 +1,42 @@
+#include <gtest/gtest.h>
+
+#include "console/Units.h"
+
+namespace mervex {
+namespace {
+
+TEST(Units, FrequencyAndTimeChooseUnitByMagnitude) {
+    struct Case {
+        bool time;
+        double value;
+        int unit;
+        const char* text;
+    } cases[] = {
+        {false, 800000, UnitHz, "0.80MHz"}, {false, 8000000, UnitHz, "8.0MHz"},
+        {false, 250, UnitKHz, "250kHz"},    {false, 0.25, UnitMHz, "250kHz"},
+        {true, 1250, UnitMs, "1.25s"},      {true, 0.5, UnitMs, "0.50ms"},
+        {true, 0.25, UnitMs, "250us"},      {true, 0, UnitMs, "0.000000ns"},
+        {true, 300, UnitMs, "300ms"},       {true, 300.5, UnitMs, "0.30s"},
+        {true, 0.02, UnitS, "20.0ms"},        {true, 1e12, UnitS, "1000000000000s"},
+    };
+    for (const auto& c : cases) {
+        char buffer[UnitTextSize];
+        const char* text = c.time ? formatTime(c.value, c.unit, buffer) : formatFrequency(c.value, c.unit, buffer);
+        EXPECT_STREQ(text, c.text) << c.value;
+    }
+}
+
+TEST(Units, HugeValuesStayWithinBuffer) {
+    char buffer[UnitTextSize];
+    const char* text = formatTime(1e300, UnitS, buffer);
+    EXPECT_LE(std::string(text).size(), 31u);
+}
+
+TEST(Units, SharedBufferIsReusedWithoutCallerBuffer) {
+    const char* first = formatTime(1, UnitMs);
+    const char* second = formatFrequency(1, UnitHz);
+    EXPECT_EQ(first, second);
+}
+
+}  // namespace
+}  // namespace mervex
