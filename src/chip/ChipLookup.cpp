@@ -1,0 +1,100 @@
+#include <cctype>
+#include <cstring>
+
+#include "chip/DeviceTable.h"
+
+namespace mervex {
+
+namespace {
+
+bool sameLetters(char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+// Whether the first length characters of alternative equal the whole requested text.
+bool alternativeEquals(const char* requested, size_t requestedLength, const char* alternative,
+                       size_t length) {
+    if (length != requestedLength) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (!sameLetters(requested[i], alternative[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+ChipSelection& chipSelection() {
+    static ChipSelection selection;
+    return selection;
+}
+
+void resetChipSelection() { chipSelection() = ChipSelection(); }
+
+bool nameMatches(const char* requested, const char* names) {
+    if (requested == nullptr || names == nullptr) return false;
+    const size_t requestedLength = std::strlen(requested);
+    const char* alternative = names;
+    for (;;) {
+        const char* bar = std::strchr(alternative, '|');
+        const size_t length = bar != nullptr ? size_t(bar - alternative) : std::strlen(alternative);
+        if (alternativeEquals(requested, requestedLength, alternative, length)) return true;
+        if (bar == nullptr) return false;
+        alternative = bar + 1;
+    }
+}
+
+int32_t findChipByName(const char* name) {
+    if (name == nullptr) return -1;
+    for (int32_t i = 0; chipTable[i].names != nullptr; ++i) {
+        if (nameMatches(name, chipTable[i].names)) return i;
+    }
+    return -1;
+}
+
+const char* chipNameAt(int32_t index) {
+    if (index < 0 || index >= ChipTableRows) return "unknown";
+    return chipTable[index].names;
+}
+
+int32_t selectedChipIndex() {
+    const ChipSelection& selection = chipSelection();
+    if (selection.detectedIndex >= 0 && selection.detectedIndex < ChipTableRows) {
+        return selection.detectedIndex;
+    }
+    return findChipByName(selection.requestedName);
+}
+
+const ChipDescriptor& selectedChip() {
+    const int32_t index = selectedChipIndex();
+    return chipTable[index < 0 ? ChipTableRows : index];
+}
+
+int32_t flashSize() { return selectedChip().flash.size; }
+
+int32_t eepromSize() { return selectedChip().eeprom.size; }
+
+int32_t usableFlashSize(bool eraseCounter) {
+    const int32_t size = flashSize();
+    return eraseCounter && size != 0 ? size - 2 : size;
+}
+
+const char* fuseByteName(int index) {
+    static const char* const names[FuseByteCount] = {"_LOCK", "_LOW", "_HIGH", "_EXT"};
+    return static_cast<unsigned>(index) < unsigned(FuseByteCount) ? names[index] : "???";
+}
+
+SckCycles sckTimingCycles(uint32_t oscillatorHz, uint32_t sckDivider) {
+    const ChipDescriptor& chip = selectedChip();
+    SckCycles cycles = {2, 2};
+    if (chip.hasFlag(SlowSck)) {
+        cycles = {2, 5};
+    } else if (chip.hasFlag(VerySlowSck)) {
+        cycles = {5, 17};
+    } else if (oscillatorHz > 12000000u) {
+        cycles = {3, 3};
+    }
+    const int32_t divider = int32_t(sckDivider);
+    return {cycles.low * divider, cycles.high * divider};
+}
+
+}  // namespace mervex
