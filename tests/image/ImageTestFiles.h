@@ -1,0 +1,82 @@
+#pragma once
+// Files, record texts and image shorthands for the image tests.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "image/MemoryImage.h"
+
+namespace mervex::test {
+
+// A path in the tests' scratch directory, which is created on first use.
+inline std::string scratchPath(const std::string& name) {
+    ::mkdir(MERVEX_TEST_TMP, 0755);
+    return std::string(MERVEX_TEST_TMP) + "/" + name;
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+inline std::string readBytes(const std::string& path) {
+    std::string bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    char chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, got);
+    std::fclose(f);
+    return bytes;
+}
+
+inline bool fileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// One Intel HEX record with its checksum, upper-case, without line end.
+inline std::string hexRecord(unsigned type, unsigned offset, const std::vector<uint8_t>& data) {
+    std::vector<unsigned> bytes = {unsigned(data.size()), (offset >> 8) & 0xFF, offset & 0xFF, type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    std::string text = ":";
+    char pair[3];
+    for (unsigned b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X", b & 0xFF);
+        text += pair;
+        sum += b;
+    }
+    std::snprintf(pair, sizeof pair, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    return text + pair;
+}
+
+using BlockList = std::vector<std::pair<uint32_t, uint32_t>>;  // address, length
+
+inline BlockList blocksOf(const MemoryImage& image) {
+    BlockList list;
+    image.forEach([&list](const MemoryBlock& b) { list.emplace_back(b.address, b.length); });
+    return list;
+}
+
+// Every byte the image holds, by address (later blocks win on overlaps).
+inline std::map<uint32_t, uint8_t> bytesOf(const MemoryImage& image) {
+    std::map<uint32_t, uint8_t> bytes;
+    image.forEach([&bytes](const MemoryBlock& b) {
+        for (uint32_t i = 0; i < b.length; ++i) bytes[b.address + i] = b.data[i];
+    });
+    return bytes;
+}
+
+inline void appendBlock(MemoryImage& image, uint32_t address, const std::vector<uint8_t>& bytes) {
+    image.append(std::make_unique<MemoryBlock>(address, uint32_t(bytes.size()), bytes.data()));
+}
+
+}  // namespace mervex::test
