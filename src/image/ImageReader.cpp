@@ -1,0 +1,280 @@
+#include "image/ImageReader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "console/Errors.h"
+#include "image/ImageStream.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr size_t BlockBufferSize = 4096;
+constexpr size_t LineBufferSize = 522;     // a 255-byte record (521 characters) and its zero
+constexpr size_t HeaderLength = 9;         // ":" length(2) offset(4) type(2)
+constexpr uint64_t AddressSpaceEnd = uint64_t(1) << 32;
+constexpr uint64_t NoAddress = UINT64_MAX;  // matches no record, so the first one opens a block
+
+enum RecordType : unsigned {
+    RecordData = 0,
+    RecordEnd = 1,
+    RecordSegmentBase = 2,
+    RecordSegmentStart = 3,
+    RecordLinearBase = 4,
+    RecordLinearStart = 5,
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Parses `digits` hex digits at `text`; false when any of them is not a hex digit.
+bool parseHex(const char* text, size_t digits, unsigned& value) {
+    value = 0;
+    for (size_t i = 0; i < digits; ++i) {
+        int d = hexDigit(text[i]);
+        if (d < 0) return false;
+        value = value * 16 + unsigned(d);
+    }
+    return true;
+}
+
+// Deletes every white-space character in place; returns the new length. Stops at
+// the first zero, so a NUL byte read from the file ends the line.
+size_t compactLine(char* line) {
+    size_t kept = 0;
+    for (size_t i = 0; line[i] != '\0'; ++i)
+        if (!isBlank(line[i])) line[kept++] = line[i];
+    line[kept] = '\0';
+    return kept;
+}
+
+[[noreturn]] void failLine(const char* what, const char* line) {
+    message(LevelError, "%s:\n  '%s'\n", what, line);
+    throw app_error(ExitFile);
+}
+
+class HexReader {
+public:
+    HexReader(MemoryImage& image, const std::string& name, AnswerSource answer)
+        : image_(image), name_(name), answer_(answer) {}
+
+    void read(std::FILE* stream);
+
+private:
+    // Handles one compacted record line; returns true at the end record.
+    bool handleRecord(const char* line, size_t length);
+    void checkSum(const char* line, unsigned sum);
+    void addData(uint32_t address, const uint8_t* bytes, size_t count);
+    void closeBlock();
+    void finishImage();
+    void sortBlocks();
+    void checkOverlaps();
+
+    MemoryImage& image_;
+    const std::string& name_;
+    AnswerSource answer_;
+    bool ignoreChecksum_ = false;
+    uint8_t buffer_[BlockBufferSize] = {};
+    size_t bufferFill_ = 0;
+    uint32_t bufferStart_ = 0;
+    uint64_t nextExpected_ = NoAddress;
+    uint32_t base_ = 0;
+};
+
+void HexReader::read(std::FILE* stream) {
+    char line[LineBufferSize];
+    for (;;) {
+        // A longer physical line arrives in pieces, each handled as a line.
+        if (std::fgets(line, sizeof line, stream) == nullptr) {
+            message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
+            throw app_error(ExitFile);
+        }
+        size_t length = compactLine(line);
+        if (length == 0 || line[0] == '#') continue;
+        if (handleRecord(line, length)) break;
+    }
+    closeBlock();
+    finishImage();
+}
+
+bool HexReader::handleRecord(const char* line, size_t length) {
+    unsigned count = 0, offset = 0, type = 0;
+    if (length < HeaderLength || line[0] != ':' || !parseHex(line + 1, 2, count) ||
+        !parseHex(line + 3, 4, offset) || !parseHex(line + 7, 2, type))
+        failLine("Invalid header in HEX line", line);
+
+    // Data bytes, then the checksum byte; the array covers the largest record.
+    uint8_t bytes[256] = {};
+    const char* rest = line + HeaderLength;
+    if (length - HeaderLength != 2 * (size_t(count) + 1)) failLine("Invalid length of HEX line", line);
+    unsigned sum = count + (offset >> 8) + (offset & 0xFF) + type;
+    for (size_t i = 0; i <= count; ++i) {
+        unsigned value = 0;
+        if (!parseHex(rest + 2 * i, 2, value)) failLine("Invalid length of HEX line", line);
+        bytes[i] = uint8_t(value);
+        sum += value;
+    }
+    checkSum(line, sum);
+
+    switch (type) {
+        case RecordData:
+            if (count == 0) {
+                message(LevelWarning, "Zero-data HEX line ignored\n  '%s'\n", line);
+                return false;
+            }
+            addData(base_ + offset, bytes, count);
+            return false;
+        case RecordEnd:
+            return true;
+        case RecordSegmentBase:
+        case RecordLinearBase: {
+            // A record shorter than two data bytes counts its missing bytes as zero.
+            const unsigned high = count >= 1 ? bytes[0] : 0;
+            const unsigned low = count >= 2 ? bytes[1] : 0;
+            const uint32_t value = (high << 8) | low;
+            base_ = type == RecordSegmentBase ? value << 4 : value << 16;
+            return false;
+        }
+        case RecordSegmentStart:
+        case RecordLinearStart:
+            message(LevelWarning, "Start address record in HEX file ignored\n");
+            return false;
+        default:
+            message(LevelError, "Unknown HEX record type 0x%2X\n", type);
+            throw app_error(ExitFile);
+    }
+}
+
+void HexReader::checkSum(const char* line, unsigned sum) {
+    if ((sum & 0xFF) == 0 || ignoreChecksum_) return;
+    message(LevelError, "CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
+    const int reply = answer_();
+    if (reply != 'y' && reply != 'Y') throw app_error(ExitFile);
+    ignoreChecksum_ = true;
+}
+
+void HexReader::addData(uint32_t address, const uint8_t* bytes, size_t count) {
+    // Addresses are a 32-bit sum: bytes past 0xFFFFFFFF continue at 0 in a block of their own.
+    const uint64_t room = AddressSpaceEnd - address;
+    if (count > room) {
+        addData(address, bytes, size_t(room));
+        addData(0, bytes + room, count - size_t(room));
+        return;
+    }
+    if (bufferFill_ + count > BlockBufferSize || address != nextExpected_) {
+        closeBlock();
+        bufferStart_ = address;
+    }
+    std::memcpy(buffer_ + bufferFill_, bytes, count);
+    bufferFill_ += count;
+    nextExpected_ = uint64_t(address) + count;
+}
+
+void HexReader::closeBlock() {
+    if (bufferFill_ == 0) return;
+    image_.append(std::make_unique<MemoryBlock>(bufferStart_, uint32_t(bufferFill_), buffer_));
+    bufferFill_ = 0;
+}
+
+void HexReader::finishImage() {
+    if (image_.empty()) {
+        message(LevelWarning, "'%s' has no data records\n", name_.c_str());
+        return;
+    }
+    sortBlocks();
+    checkOverlaps();
+}
+
+bool blockBefore(const MemoryBlock& a, const MemoryBlock& b) {
+    if (a.address != b.address) return a.address < b.address;
+    return a.lastAddress() < b.lastAddress();
+}
+
+void HexReader::sortBlocks() {
+    std::vector<std::unique_ptr<MemoryBlock>> blocks;
+    blocks.reserve(image_.count());
+    while (!image_.empty()) blocks.push_back(image_.unlink(image_.first()));
+
+    // Shell sort, gap halved from half the count down to 1.
+    const size_t n = blocks.size();
+    for (size_t gap = n / 2; gap > 0; gap /= 2) {
+        for (size_t i = gap; i < n; ++i) {
+            for (size_t j = i; j >= gap && blockBefore(*blocks[j], *blocks[j - gap]); j -= gap)
+                std::swap(blocks[j], blocks[j - gap]);
+        }
+    }
+    for (auto& block : blocks) image_.append(std::move(block));
+}
+
+void HexReader::checkOverlaps() {
+    for (const MemoryBlock* s = image_.first(); s != nullptr; s = image_.next(s)) {
+        for (const MemoryBlock* r = image_.next(s); r != nullptr && r->address <= s->lastAddress();
+             r = image_.next(r)) {
+            const uint32_t from = r->address;
+            const uint32_t to = std::min(s->lastAddress(), r->lastAddress());
+            bool equal = true;
+            for (uint64_t a = from; a <= to && equal; ++a) equal = s->byteAt(uint32_t(a)) == r->byteAt(uint32_t(a));
+            if (!equal) {
+                message(LevelError, "HEX file records overlapped in addresses 0x%X-0x%X with NON-equal data\n",
+                        unsigned(from), unsigned(to));
+                throw app_error(ExitFile);
+            }
+            message(LevelWarning, "HEX file records overlapped in addresses 0x%X-0x%X with equal data\n",
+                    unsigned(from), unsigned(to));
+        }
+    }
+}
+
+}  // namespace
+
+void readHexStream(MemoryImage& image, std::FILE* stream, const std::string& name, AnswerSource answer) {
+    // The block buffer is large; keep it off the stack.
+    auto reader = std::make_unique<HexReader>(image, name, answer);
+    reader->read(stream);
+}
+
+void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& name) {
+    auto chunk = std::make_unique<uint8_t[]>(BlockBufferSize);
+    uint64_t address = 0;
+    for (;;) {
+        const size_t got = std::fread(chunk.get(), 1, BlockBufferSize, stream);
+        if (got > 0) {
+            if (address + got > AddressSpaceEnd) {
+                message(LevelError, "'%s' is larger than the 4 GiB address space\n", name.c_str());
+                throw app_error(ExitFile);
+            }
+            image.append(std::make_unique<MemoryBlock>(uint32_t(address), uint32_t(got), chunk.get()));
+            address += got;
+        }
+        if (got < BlockBufferSize) break;
+    }
+    // A failing read must not pass for the end of the file.
+    if (std::ferror(stream)) {
+        message(LevelError, "%s - read error\n", name.c_str());
+        throw app_error(ExitFile);
+    }
+}
+
+void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer) {
+    if (file.format == FormatBinary) {
+        UniqueFile stream = openImageStream(file.path, "rb");
+        readBinaryStream(image, stream.get(), file.path);
+    } else {
+        UniqueFile stream = openImageStream(file.path, "rt");
+        readHexStream(image, stream.get(), file.path, answer);
+    }
+}
+
+}  // namespace mervex
