@@ -52,8 +52,9 @@ int32_t findChipByName(const char* name) {
 }
 
 const char* chipNameAt(int32_t index) {
-    if (index < 0 || index >= ChipTableRows) return "unknown";
-    return chipTable[index].names;
+    if (index < 0) return "unknown";
+    // Past the last chip the names are absent, as in the end row, so a walk stops there.
+    return index < ChipTableRows ? chipTable[index].names : nullptr;
 }
 
 int32_t selectedChipIndex() {

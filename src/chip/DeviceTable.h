@@ -120,7 +120,8 @@ bool nameMatches(const char* requested, const char* names);
 // Index of the first row whose names match, or -1.
 int32_t findChipByName(const char* name);
 
-// "unknown" for a negative index, else the row's whole names text.
+// "unknown" for a negative index, else the row's whole names text; nullptr from
+// the end row on, where a walk over the table stops.
 const char* chipNameAt(int32_t index);
 
 // The row in use: the detected row, else the row of the requested name, else -1.

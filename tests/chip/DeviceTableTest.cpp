@@ -421,6 +421,8 @@ TEST_F(DeviceTableTest, ChipNameAt) {
     EXPECT_STREQ(chipNameAt(-1), "unknown");
     EXPECT_STREQ(chipNameAt(0), "86RF401");
     EXPECT_STREQ(chipNameAt(43), "mega8|mega8A");
+    EXPECT_EQ(chipNameAt(ChipTableRows), nullptr);
+    EXPECT_EQ(chipNameAt(ChipTableRows + 5), nullptr);
 }
 
 TEST_F(DeviceTableTest, SelectionPrefersTheDetectedRow) {
