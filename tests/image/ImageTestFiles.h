@@ -75,6 +75,20 @@ inline std::map<uint32_t, uint8_t> bytesOf(const MemoryImage& image) {
     return bytes;
 }
 
+// The image as runs of contiguous bytes: adjacent blocks are joined, so images that
+// hold the same bytes in differently cut blocks compare equal. Expects sorted blocks.
+inline std::vector<std::pair<uint32_t, std::string>> spansOf(const MemoryImage& image) {
+    std::vector<std::pair<uint32_t, std::string>> spans;
+    image.forEach([&spans](const MemoryBlock& b) {
+        const std::string bytes(reinterpret_cast<const char*>(b.data.get()), b.length);
+        if (!spans.empty() && uint64_t(spans.back().first) + spans.back().second.size() == b.address)
+            spans.back().second += bytes;
+        else
+            spans.emplace_back(b.address, bytes);
+    });
+    return spans;
+}
+
 inline void appendBlock(MemoryImage& image, uint32_t address, const std::vector<uint8_t>& bytes) {
     image.append(std::make_unique<MemoryBlock>(address, uint32_t(bytes.size()), bytes.data()));
 }

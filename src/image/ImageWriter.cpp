@@ -1,0 +1,88 @@
+#include "image/ImageWriter.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "console/Console.h"
+#include "image/ImageStream.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr uint32_t RecordBytes = 16;
+
+bool allErased(const uint8_t* bytes, uint32_t count) {
+    return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0xFF; });
+}
+
+// Length of the binary file: the whole image with keepFF, otherwise up to the last
+// byte that is not 0xFF, made even. Bytes that the image lacks are not padded.
+uint64_t binaryLength(const MemoryImage& image, bool keepFF) {
+    if (keepFF) return image.empty() ? 0 : image.last()->endAddress();
+    uint64_t highest = 0;
+    image.forEach([&highest](const MemoryBlock& block) {
+        for (uint32_t i = block.length; i > 0; --i) {
+            if (block.data[i - 1] != 0xFF) {
+                highest = std::max<uint64_t>(highest, uint64_t(block.address) + (i - 1));
+                break;
+            }
+        }
+    });
+    return (highest + 2) & ~uint64_t(1);
+}
+
+}  // namespace
+
+void writeHexStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {
+    unsigned upper = 0;
+    image.forEach([&](const MemoryBlock& block) {
+        for (uint32_t offset = 0; offset < block.length; offset += RecordBytes) {
+            const uint32_t count = std::min(RecordBytes, block.length - offset);
+            const uint8_t* bytes = block.data.get() + offset;
+            const uint32_t address = block.address + offset;
+            if (!keepFF && address != 0 && allErased(bytes, count)) continue;
+            if ((address >> 16) != upper) {
+                upper = address >> 16;
+                const unsigned sum = 2 + 4 + (upper >> 8) + (upper & 0xFF);
+                std::fprintf(stream, ":02000004%04X%02X\n", upper, (0x100 - (sum & 0xFF)) & 0xFF);
+            }
+            const unsigned low = address & 0xFFFF;
+            unsigned sum = count + (low >> 8) + (low & 0xFF);
+            std::fprintf(stream, ":%02X%04X00", unsigned(count), low);
+            for (uint32_t i = 0; i < count; ++i) {
+                std::fprintf(stream, "%02X", unsigned(bytes[i]));
+                sum += bytes[i];
+            }
+            std::fprintf(stream, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        }
+    });
+    std::fputs(":00000001FF\n", stream);
+}
+
+void writeBinaryStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {
+    const uint64_t length = binaryLength(image, keepFF);
+    image.forEach([&](const MemoryBlock& block) {
+        if (block.address >= length) return;
+        const uint64_t count = std::min<uint64_t>(block.length, length - block.address);
+        std::fwrite(block.data.get(), 1, size_t(count), stream);
+    });
+}
+
+bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF) {
+    const bool hex = file.format != FormatBinary;
+    UniqueFile stream = openImageStream(file.path, hex ? "wt" : "wb");
+    if (hex)
+        writeHexStream(image, stream.get(), keepFF);
+    else
+        writeBinaryStream(image, stream.get(), keepFF);
+    // Buffered data may fail only when flushed or closed (a full disk), so both count.
+    bool failed = std::fflush(stream.get()) != 0 || std::ferror(stream.get()) != 0;
+    failed = std::fclose(stream.release()) != 0 || failed;
+    if (!failed) return true;
+    message(LevelError, "%s - write error\n", file.path.c_str());
+    std::remove(file.path.c_str());
+    return false;
+}
+
+}  // namespace mervex
