@@ -1,0 +1,135 @@
+#include "driver/ConfigSearch.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "console/Console.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr size_t ProgramPathSize = 1024;
+
+enum class CacheState { NotComputed, NotFound, Found };
+
+// The program's path and, once looked up, its directory.
+struct ProgramLocation {
+    const char* path = nullptr;
+    CacheState state = CacheState::NotComputed;
+    char directory[ProgramPathSize] = {};
+};
+
+ProgramLocation& programLocation() {
+    static ProgramLocation location;
+    return location;
+}
+
+// Copy text into buffer when it fits whole; a cut path would name another file.
+bool copyWhole(char* buffer, size_t size, const char* text) {
+    const size_t length = std::strlen(text);
+    if (length >= size) return false;
+    std::memcpy(buffer, text, length + 1);
+    return true;
+}
+
+}  // namespace
+
+void setProgramPath(const char* path) {
+    ProgramLocation& location = programLocation();
+    location.path = path;
+    location.state = CacheState::NotComputed;
+    location.directory[0] = '\0';
+}
+
+bool isRegularFile(const char* path) {
+    struct stat info;
+    return path != nullptr && stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool nextPathToken(const char*& cursor, char* buffer, size_t size, size_t* fullLength) {
+    if (cursor == nullptr || buffer == nullptr || size < 1) return false;
+    while (*cursor == ':') ++cursor;
+    if (*cursor == '\0') return false;
+    const size_t length = std::strcspn(cursor, ":");
+    const size_t copied = length < size - 1 ? length : size - 1;
+    std::memcpy(buffer, cursor, copied);
+    buffer[copied] = '\0';
+    if (fullLength != nullptr) *fullLength = length;
+    cursor += length;
+    if (*cursor == ':') ++cursor;
+    return true;
+}
+
+bool findInDirectories(char* buffer, size_t size, const char* name, const std::vector<const char*>& lists) {
+    if (buffer == nullptr || name == nullptr || size < 1) return false;
+    if (isRegularFile(name)) return copyWhole(buffer, size, name);
+    if (lists.empty()) return false;
+    if (std::strchr(name, '/') != nullptr && name[0] != '.') return false;
+    const size_t nameLength = std::strlen(name);
+    if (size <= nameLength + 1) return false;
+    const size_t room = size - nameLength - 1;
+    for (const char* list : lists) {
+        const char* cursor = list;
+        size_t dirLength = 0;
+        while (nextPathToken(cursor, buffer, room, &dirLength)) {
+            // A directory cut short would name another place; skip it.
+            if (dirLength >= room) continue;
+            if (buffer[dirLength - 1] != '/') {
+                buffer[dirLength++] = '/';
+            }
+            std::memcpy(buffer + dirLength, name, nameLength + 1);
+            if (isRegularFile(buffer)) return true;
+        }
+    }
+    buffer[0] = '\0';
+    return false;
+}
+
+const char* programDirectory() {
+    ProgramLocation& location = programLocation();
+    if (location.state == CacheState::Found) return location.directory;
+    if (location.state == CacheState::NotFound || location.path == nullptr) return nullptr;
+
+    bool found;
+    if (std::strchr(location.path, '/') == nullptr) {
+        std::vector<const char*> lists;
+        if (const char* pathVariable = std::getenv("PATH")) lists.push_back(pathVariable);
+        found = findInDirectories(location.directory, sizeof location.directory, location.path, lists);
+    } else {
+        found = copyWhole(location.directory, sizeof location.directory, location.path);
+    }
+    if (!found) {
+        location.state = CacheState::NotFound;
+        return nullptr;
+    }
+    char* slash = std::strrchr(location.directory, '/');
+    if (slash == nullptr) {
+        // Found in the current directory under its bare name.
+        std::strcpy(location.directory, ".");
+    } else if (slash == location.directory) {
+        slash[1] = '\0';  // the root directory
+    } else {
+        *slash = '\0';
+    }
+    location.state = CacheState::Found;
+    return location.directory;
+}
+
+bool findConfigFile(char* buffer, size_t size, const char* name) {
+    if (buffer == nullptr || name == nullptr || size < 1) return false;
+    std::vector<const char*> lists;
+    const char* configPath = std::getenv("MERVEX_CONFIG_PATH");
+    const bool defined = configPath != nullptr && *configPath != '\0';
+    message(LevelTrace, "Config path %s\n", defined ? configPath : "not defined");
+    if (defined) lists.push_back(configPath);
+    if (const char* directory = programDirectory()) {
+        message(LevelTrace, "Program path %s\n", directory);
+        lists.push_back(directory);
+    }
+    return findInDirectories(buffer, size, name, lists);
+}
+
+}  // namespace mervex

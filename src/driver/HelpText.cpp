@@ -1,0 +1,109 @@
+#include "driver/HelpText.h"
+
+#include <cstddef>
+
+#include "chip/DeviceTable.h"
+#include "console/Console.h"
+
+namespace mervex {
+
+const char* const BannerText = "mervex/FreeBSD v1.29z0 (Dec 11 2013 22:19:58)\n";
+
+const char* const AboutText =
+    "AVR serial programmer: erases, writes, reads and verifies the flash, EEPROM,\n"
+    "fuses and lock bits of Atmel AVR microcontrollers through their ISP interface,\n"
+    "driven bit by bit from a PC parallel port.\n";
+
+const char* const HelpHintText = "For short help type\n\tmervex -h\n";
+
+namespace {
+
+// The switch summary is kept as lines: as one text it would exceed what one
+// console message can carry.
+const char* const helpBlock1[] = {
+    "Use:\tmervex [SWITCHES] [[-c] cfile] [-d dfile]\n",
+    "\tSwitches (# represents number)\n",
+    "\n",
+    " -?,-h\t this help\n",
+    " -i set information level to not more than\n",
+    "     -ie or -i1  -- errors\n",
+    "     -iw or -i2  -- warnings\n",
+    "     -i  or -i3  -- info (default)\n",
+    "     -id or -i4  -- debug\n",
+    "     -it or -i5  -- trace\n",
+    "    progress bar options\n",
+    "     -ip- disable progress bar at all levels\n",
+    "     -ip  auto, enabled at level \"info\" and above (default)\n",
+    "     -ip+ enable  progress bar at all levels\n",
+    " +<nam>\tforce chip to specified by name <nam> (list see below)\n",
+    " -aX\t'adapter' group (default VUDER)\n",
+    "    -amPINMAP - LPT adapter with user pin configuration\n",
+    "\tPINMAP - pin configuration in one of two forms\n",
+    "\t=filename (see documentation for config file format)\n",
+    "\t    :pincfg[:pincfg] (pin configuration entries as in config file)\n",
+    "    -ab  Altera ByteBlaster, ByteBlasterMV or ByteBlaster-II\n",
+    "    -as  STK200 or STK300 adapter\n",
+    "    -ax  XILINX parallel download cable\n",
+    "    -az  \"laZyBlaster\" (turn LPT outputs to hi-Z after programming)\n",
+    "    -ai# Inactive reset time, #=time_in_mS\n",
+    "    -ap  chip powered from free LPT data outputs\n",
+    " -k wait for pressing an adapter's key before starting the programming\n",
+    "    (-K for waiting before programming files reading)\n",
+    "    see PINMAP description\n",
+    " -p<device>\n",
+    "    <device> -- /dev/ppiN - ppi special file\n",
+};
+
+const char* const helpBlock2[] = {
+    " -o#[Hz|kHz|MHz] define MCU oscillator frequency\n",
+    " -os#[Hz|kHz|MHz] define SPI SCK frequency\n",
+    "\tdefault units is kHz, default frequency is 800kHz\n",
+    " -o0[,#] mervex must generate XTAL, #=additional divider for SCK\n",
+    " -1, -2, -3, -4, -5\n",
+    "\tset programming delays 1.5, 2, 3, 4, 5 times longer\n",
+    "\t(for low voltage programming)\n",
+    " -!\tforce operations even chip not detected\n",
+    " -n#\tUse last 2 bytes of code memory for erase counter\n",
+    "\t# force counter to specified value\n",
+    " -c,-d\tmark Code and Data file names\n",
+    "\tuse :ihex: and :bin: file prefix as file format specifier\n",
+    "\t(ihex by default)\n",
+    " -e[-]\tErase\n",
+    "\t'-' enable read/erase/writeback sequence for EEPROM\n",
+    " -b (-b{c|d})\tBlank check (code or data only)\n",
+    " -r[+]\tRead from chip to files\n",
+    "\t'+' save large FF blocks\n",
+    " -w[+][p]\tWrite from files to chip\n",
+    "\t'+' write FF to EEPROM locations not mentioned in '-d' file\n",
+    "\t'p' use polling\n",
+    " -v[+]\tVerify chip with files\n",
+    "\t'+' enable testing of locations not mentioned in files\n",
+    " -l[+]#\tLock chip to level #=1 (LB1 programmed) or 2 (LB1 and LB2 programmed)\n",
+    "\t'+' write lock bits before fuses\n",
+    " -f<list> -  fuses to be changed\n",
+    "\t<list> syntax:\n",
+    "\t    fusename=val,bytename=val,...\n",
+    "\t    for single-bit fuses val can be ON (0) or OFF (1)\n",
+    "\t    unlisted fuses not changed\n",
+    "\ttype 'mervex +name -h'\n",
+    "\tfor list of fuse names for chip 'name'\n",
+};
+
+template <size_t N>
+void printLines(const char* const (&lines)[N]) {
+    for (const char* line : lines) message(LevelInfo, "%s", line);
+}
+
+}  // namespace
+
+void printBanner() { message(LevelInfo, "%s", BannerText); }
+
+void printHelp() {
+    message(LevelInfo, "%s\n", AboutText);
+    printLines(helpBlock1);
+    printLines(helpBlock2);
+    printDeviceList();
+    message(LevelInfo, "\n\n");
+}
+
+}  // namespace mervex

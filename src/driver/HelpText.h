@@ -1,0 +1,21 @@
+#pragma once
+// The fixed texts with which the program introduces itself.
+
+namespace mervex {
+
+// The line that starts every run.
+extern const char* const BannerText;
+
+// What the program is, for the help and for a run without arguments; ends with a line end.
+extern const char* const AboutText;
+
+// How to get the short help; ends with a line end.
+extern const char* const HelpHintText;
+
+// Print the banner at info level.
+void printBanner();
+
+// Print the about text, the switch summary and the supported devices at info level.
+void printHelp();
+
+}  // namespace mervex

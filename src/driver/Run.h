@@ -1,0 +1,17 @@
+#pragma once
+// The work of a parsed request and the clean-up that ends every run.
+#include "console/Stopwatch.h"
+#include "driver/Request.h"
+
+namespace mervex {
+
+// Validate and carry out the request; returns after a successful run, throws
+// app_error (message already printed) on failure. totalTime runs since start-up.
+void runRequest(const Request& request, Stopwatch& totalTime);
+
+// The last step of every run, success or failure: mark a failed run on the
+// adapter and leave the adapter disabled. May throw app_error, whose status
+// then replaces the run's.
+void finishRun(int status);
+
+}  // namespace mervex

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/ConfigSearch.h"
+#include "driver/OpenFile.h"
+#include "driver/TextUtil.h"
+#include "support/CaptureConsole.h"
+
+namespace mervex {
+namespace {
+
+using test::CaptureConsole;
+
+// Sets or unsets an environment variable for the life of the object.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        if (value != nullptr) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~EnvGuard() {
+        if (saved_) {
+            setenv(name_, saved_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+// A fresh directory tree per test under the test build's temporary directory.
+class ConfigSearch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mkdir(MERVEX_TEST_TMP, 0755);
+        std::string pattern = std::string(MERVEX_TEST_TMP) + "/cfgXXXXXX";
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override {
+        setProgramPath(nullptr);
+        const std::string command = "rm -rf '" + root_ + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+
+    std::string dir(const std::string& relative) {
+        const std::string path = root_ + "/" + relative;
+        const std::string command = "mkdir -p '" + path + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return path;
+    }
+    std::string file(const std::string& relative) {
+        const size_t slash = relative.rfind('/');
+        if (slash != std::string::npos) dir(relative.substr(0, slash));
+        const std::string path = root_ + "/" + relative;
+        std::ofstream(path) << "x\n";
+        EXPECT_TRUE(isRegularFile(path.c_str())) << path;
+        return path;
+    }
+
+    std::string root_;
+};
+
+constexpr const char* Name = "mervex-test-lpt.cfg";
+
+TEST_F(ConfigSearch, SearchesListsInOrderSkippingEmptyEntriesAndDirectories) {
+    const std::string a = dir("a");
+    const std::string b = dir("b");
+    dir(std::string("a/") + Name);  // a directory with the file's name does not count
+    file(std::string("b/") + Name);
+    const std::string list = a + "::" + b + "/";
+    char buffer[1024];
+    ASSERT_TRUE(findInDirectories(buffer, sizeof buffer, Name, {list.c_str()}));
+    EXPECT_EQ(std::string(buffer), b + "/" + Name);  // no doubled '/'
+
+    file(std::string("a2/") + Name);
+    const std::string second = root_ + "/a2";
+    ASSERT_TRUE(findInDirectories(buffer, sizeof buffer, Name, {"/nonexistent", second.c_str(), list.c_str()}));
+    EXPECT_EQ(std::string(buffer), second + "/" + Name);
+
+    EXPECT_FALSE(findInDirectories(buffer, sizeof buffer, "missing.cfg", {list.c_str()}));
+    EXPECT_FALSE(findInDirectories(buffer, sizeof buffer, Name, {}));
+}
+
+TEST_F(ConfigSearch, NamesWithADirectoryAreSearchedOnlyWhenRelativeToDot) {
+    const std::string d = dir("d");
+    file("d/conf/x.cfg");
+    file("d/y.cfg");
+    char buffer[1024];
+    EXPECT_FALSE(findInDirectories(buffer, sizeof buffer, "conf/x.cfg", {d.c_str()}));
+    ASSERT_TRUE(findInDirectories(buffer, sizeof buffer, "./y.cfg", {d.c_str()}));
+    EXPECT_EQ(std::string(buffer), d + "/./y.cfg");
+    // A name that exists as given is taken as it stands.
+    const std::string absolute = d + "/conf/x.cfg";
+    ASSERT_TRUE(findInDirectories(buffer, sizeof buffer, absolute.c_str(), {}));
+    EXPECT_EQ(std::string(buffer), absolute);
+}
+
+TEST_F(ConfigSearch, PathsThatDoNotFitAreNeverCut) {
+    const std::string shortDir = dir("s");
+    const std::string longDir = dir(std::string(60, 'L'));
+    file("s/" + std::string(Name));
+    file(std::string(60, 'L') + "/" + Name);
+    const std::string list = longDir + ":" + shortDir;
+    const size_t fitsShort = shortDir.size() + 1 + std::strlen(Name) + 1;
+    ASSERT_LT(fitsShort, longDir.size());
+    char buffer[1024];
+    // The long directory would have to be cut: it is skipped, not probed cut short.
+    ASSERT_TRUE(findInDirectories(buffer, fitsShort, Name, {list.c_str()}));
+    EXPECT_EQ(std::string(buffer), shortDir + "/" + Name);
+    EXPECT_FALSE(findInDirectories(buffer, fitsShort - 1, Name, {list.c_str()}));
+    // A name found as given but too long for the buffer is not returned cut.
+    const std::string whole = shortDir + "/" + Name;
+    EXPECT_FALSE(findInDirectories(buffer, whole.size(), whole.c_str(), {}));
+    EXPECT_TRUE(findInDirectories(buffer, whole.size() + 1, whole.c_str(), {}));
+}
+
+TEST(PathTokens, SkipEmptyNamesAndCutToTheBuffer) {
+    const char* cursor = "::a:bb:";
+    char buffer[8];
+    size_t length = 0;
+    ASSERT_TRUE(nextPathToken(cursor, buffer, sizeof buffer, &length));
+    EXPECT_STREQ(buffer, "a");
+    ASSERT_TRUE(nextPathToken(cursor, buffer, sizeof buffer));
+    EXPECT_STREQ(buffer, "bb");
+    EXPECT_FALSE(nextPathToken(cursor, buffer, sizeof buffer));
+
+    cursor = "abcdef:g";
+    ASSERT_TRUE(nextPathToken(cursor, buffer, 3, &length));
+    EXPECT_STREQ(buffer, "ab");
+    EXPECT_EQ(length, 6u);
+    ASSERT_TRUE(nextPathToken(cursor, buffer, 3));
+    EXPECT_STREQ(buffer, "g");
+}
+
+TEST_F(ConfigSearch, RegularFilesOnly) {
+    EXPECT_TRUE(isRegularFile(file("f").c_str()));
+    EXPECT_FALSE(isRegularFile(dir("g").c_str()));
+    EXPECT_FALSE(isRegularFile((root_ + "/missing").c_str()));
+    EXPECT_FALSE(isRegularFile("/dev/null"));
+    EXPECT_FALSE(isRegularFile(nullptr));
+}
+
+TEST_F(ConfigSearch, ProgramDirectoryFromPathOrArgument) {
+    const std::string bin1 = dir("bin1");
+    const std::string bin2 = dir("bin2");
+    file("bin2/mervex-fake");
+    const std::string path = bin1 + ":" + bin2;
+    EnvGuard pathGuard("PATH", path.c_str());
+
+    setProgramPath("mervex-fake");
+    ASSERT_NE(programDirectory(), nullptr);
+    EXPECT_STREQ(programDirectory(), bin2.c_str());
+
+    setProgramPath("./mervex");
+    EXPECT_STREQ(programDirectory(), ".");
+    setProgramPath("/mervex");
+    EXPECT_STREQ(programDirectory(), "/");
+    setProgramPath("mervex-not-anywhere");
+    EXPECT_EQ(programDirectory(), nullptr);
+    {
+        EnvGuard noPath("PATH", nullptr);
+        setProgramPath("mervex-fake");
+        EXPECT_EQ(programDirectory(), nullptr);
+    }
+}
+
+TEST_F(ConfigSearch, ProgramFoundInCurrentDirectoryLivesInDot) {
+    const std::string here = dir("here");
+    file("here/mervex-fake");
+    char saved[4096];
+    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(chdir(here.c_str()), 0);
+    EnvGuard pathGuard("PATH", "/nonexistent");
+    setProgramPath("mervex-fake");
+    const char* found = programDirectory();
+    const std::string result = found != nullptr ? found : "(none)";
+    ASSERT_EQ(chdir(saved), 0);
+    EXPECT_EQ(result, ".");
+}
+
+TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
+    const std::string cfg = dir("cfg");
+    const std::string prog = dir("prog");
+    file("prog/" + std::string(Name));
+    const std::string program = prog + "/mervex";
+    setProgramPath(program.c_str());
+    char buffer[1024];
+    {
+        EnvGuard unset("MERVEX_CONFIG_PATH", nullptr);
+        CaptureConsole capture(false, false, LevelTrace);
+        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
+        EXPECT_EQ(std::string(buffer), prog + "/" + Name);
+        EXPECT_EQ(capture.out(), "        Config path not defined\n        Program path " + prog + "\n");
+    }
+    file("cfg/" + std::string(Name));
+    {
+        EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
+        CaptureConsole capture(false, false, LevelTrace);
+        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
+        EXPECT_EQ(std::string(buffer), cfg + "/" + Name);
+        EXPECT_EQ(capture.out().rfind("        Config path " + cfg + "\n", 0), 0u);
+    }
+    {
+        EnvGuard empty("MERVEX_CONFIG_PATH", "");
+        CaptureConsole capture;
+        EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "mervex-missing.cfg"));
+        EXPECT_FALSE(findConfigFile(buffer, 0, Name));
+        EXPECT_FALSE(findConfigFile(nullptr, sizeof buffer, Name));
+        EXPECT_EQ(capture.out(), "");  // trace lines stay hidden at the default level
+    }
+}
+
+TEST_F(ConfigSearch, OpenFileReportsAndThrowsWithTheSystemText) {
+    const std::string missing = root_ + "/missing.hex";
+    CaptureConsole capture;
+    try {
+        openFile(missing.c_str(), "rt");
+        FAIL() << "no exception";
+    } catch (const rtl_error& error) {
+        EXPECT_EQ(error.status(), ExitUsage);
+        EXPECT_EQ(error.savedErrno(), ENOENT);
+        EXPECT_STREQ(error.what(), std::strerror(ENOENT));
+    }
+    EXPECT_EQ(capture.out(), "ERROR:  Can't open file '" + missing + "'\n");
+
+    FilePtr opened = openFile(file("present").c_str(), "rb");
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(std::fgetc(opened.get()), 'x');
+}
+
+TEST(TextUtil, TrimsWhiteSpace) {
+    struct Case {
+        const char* input;
+        const char* right;
+        const char* both;
+    };
+    const Case cases[] = {
+        {"  a b \n", "  a b", "a b"},
+        {"x \t\r\n", "x", "x"},
+        {"   ", "", ""},
+        {"plain", "plain", "plain"},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string right = c.input;
+        std::string both = c.input;
+        EXPECT_STREQ(trimRight(&right[0]), c.right) << '"' << c.input << '"';
+        EXPECT_STREQ(trimBoth(&both[0]), c.both) << '"' << c.input << '"';
+    }
+    EXPECT_EQ(trimBoth(nullptr), nullptr);
+    EXPECT_EQ(trimRight(nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace mervex
