@@ -1,0 +1,168 @@
+#include "adapter/AdapterSetup.h"
+
+#include <cctype>
+#include <utility>
+
+#include "adapter/AdapterDetection.h"
+#include "adapter/BuiltinAdapters.h"
+#include "adapter/LptAdapter.h"
+#include "adapter/PinMapConfig.h"
+#include "adapter/PortFactory.h"
+#include "chip/DeviceTable.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "console/Units.h"
+#include "driver/HelpText.h"
+#include "driver/Request.h"
+
+namespace mervex {
+
+namespace {
+
+[[noreturn]] void invalidAdapterValue(const std::string& offending) {
+    message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
+    throw app_error(ExitUsage);
+}
+
+void cableNotFound(const char* cable, bool forced) {
+    if (forced) {
+        message(LevelWarning, "%s not found, but forced by '-!'\n", cable);
+        return;
+    }
+    message(LevelError, "%s not found\n", cable);
+    throw app_error(ExitUsage);
+}
+
+void useStk(PinMap& map, uint32_t oscillatorHz) {
+    map = builtinPinMap(BuiltinWiring::Stk);
+    completeStkMap(map, oscillatorHz);
+}
+
+void useByteBlaster(PinMap& map, ByteBlasterVariant variant) {
+    map = builtinPinMap(variant == ByteBlasterVariant::ByteBlasterII ? BuiltinWiring::ByteBlasterII
+                                                                     : BuiltinWiring::ByteBlaster);
+}
+
+void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings) {
+    switch (type) {
+    case AdapterType::Default:
+        map = builtinPinMap(BuiltinWiring::Vuder);
+        if (settings.lazyBlaster) {
+            if (!port.canControlDirection()) {
+                message(LevelError, "Can't control LPT data direction bit (required for -AZ)\n");
+                throw app_error(ExitUsage);
+            }
+            applyLazyBlaster(map);
+        }
+        if (settings.powerFromData) applyPowerFromData(map);
+        break;
+    case AdapterType::ByteBlaster: {
+        ByteBlasterVariant variant = detectByteBlaster(port);
+        if (variant == ByteBlasterVariant::None) cableNotFound("Altera ByteBlaster", settings.forceChip);
+        useByteBlaster(map, variant);
+        break;
+    }
+    case AdapterType::Stk:
+        if (!detectStk(port)) cableNotFound("Atmel STK* adapter", settings.forceChip);
+        useStk(map, settings.oscillatorHz);
+        break;
+    case AdapterType::AutoBuffered: {
+        if (detectStk(port)) {
+            useStk(map, settings.oscillatorHz);
+            break;
+        }
+        ByteBlasterVariant variant = detectByteBlaster(port);
+        if (variant == ByteBlasterVariant::None) {
+            message(LevelError, "Known buffered adapter not found\n");
+            throw app_error(ExitUsage);
+        }
+        useByteBlaster(map, variant);
+        break;
+    }
+    case AdapterType::Xilinx: map = builtinPinMap(BuiltinWiring::Xilinx); break;
+    case AdapterType::UserMap: break;  // loaded before the port was opened
+    }
+}
+
+std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,
+                                         const AdapterSettings& settings) {
+    SckPeriods periods = settings.sckPeriods;
+    uint32_t frequency = settings.oscillatorHz;
+    if (frequency == 0) {
+        auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), periods);
+        message(LevelDebug, "with SCK low %d periods, high %d periods\n", periods.low, periods.high);
+        return adapter;
+    }
+    SckTiming timing = deriveSckTiming(frequency, settings.frequencyIsSck, periods);
+    auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), timing);
+    char first[UnitTextSize];
+    char second[UnitTextSize];
+    message(LevelDebug, "%s frequency = %s\n", settings.frequencyIsSck ? "SPI SCK requested" : "MCU oscillator",
+            formatFrequency(frequency, UnitHz, first));
+    message(LevelDebug, "setup %s, hold %s\n", formatTime(timing.setupTime, UnitUs, first),
+            formatTime(timing.holdTime, UnitUs, second));
+    message(LevelDebug, "actual SCK frequency %s\n", formatFrequency(adapter->sckFrequency(), UnitMHz, first));
+    return adapter;
+}
+
+}  // namespace
+
+AdapterType adapterTypeOf(const std::optional<std::string>& adapterSpec) {
+    if (!adapterSpec) return AdapterType::Default;
+    const std::string& text = *adapterSpec;
+    if (text.empty()) invalidAdapterValue(text);
+    AdapterType type;
+    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
+    case 'a': type = AdapterType::AutoBuffered; break;
+    case 'b': type = AdapterType::ByteBlaster; break;
+    case 'm': return AdapterType::UserMap;
+    case 's': type = AdapterType::Stk; break;
+    case 'x': type = AdapterType::Xilinx; break;
+    default: invalidAdapterValue(text);
+    }
+    if (text.size() > 1) invalidAdapterValue(text.substr(1));
+    return type;
+}
+
+std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io) {
+    AdapterType type = adapterTypeOf(settings.adapterSpec);
+    auto map = std::make_unique<PinMap>();
+    if (type == AdapterType::UserMap) {
+        loadPinMap(*map, *settings.adapterSpec);
+        validatePinMap(*map);
+        message(LevelInfo, "Adapter '%s'\n", map->name);
+    }
+
+    std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, io);
+    message(LevelDebug, "LPT write cycle %s\n", formatTime(port->cycleTime(), UnitUs));
+
+    fillPinMap(*map, type, *port, settings);
+    message(LevelDebug, "%s adapter mode\n", map->name);
+
+    // Maps describe RESET by its level while the target runs; the adapter
+    // drives it as "active = held in reset".
+    SignalEntry& reset = map->entry(SignalId::Reset);
+    std::swap(reset.setMask, reset.clearMask);
+
+    if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
+        message(LevelError, "Can't generate XTAL, %s has no XTAL output\n", map->name);
+        throw app_error(ExitUsage);
+    }
+    return buildAdapter(std::move(port), std::move(map), settings);
+}
+
+std::unique_ptr<Programmer> createAdapter(const Request& request) {
+    AdapterSettings settings;
+    if (request.adapterSpec != nullptr) settings.adapterSpec = request.adapterSpec;
+    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
+    settings.lazyBlaster = request.lazyBlaster;
+    settings.powerFromData = request.powerFromData;
+    settings.forceChip = request.forceChip;
+    settings.oscillatorHz = request.oscillatorHz;
+    settings.frequencyIsSck = request.frequencyIsSck;
+    SckCycles cycles = sckTimingCycles(request.oscillatorHz, request.sckDivider);
+    settings.sckPeriods = SckPeriods{int(cycles.low), int(cycles.high)};
+    return createAdapter(settings);
+}
+
+}  // namespace mervex

@@ -1,0 +1,24 @@
+#pragma once
+// One adapter wiring: a name and the register masks of every signal.
+#include <cstddef>
+
+#include "adapter/SignalEntry.h"
+#include "adapter/SignalId.h"
+
+namespace mervex {
+
+constexpr size_t PinMapNameSize = 40;  // 39 significant characters and the NUL
+
+struct PinMap {
+    char name[PinMapNameSize] = {};
+    SignalEntry entries[SignalCount] = {};
+
+    SignalEntry& entry(SignalId id) { return entries[size_t(id)]; }
+    const SignalEntry& entry(SignalId id) const { return entries[size_t(id)]; }
+    // True if the signal has at least one pin.
+    bool has(SignalId id) const { return entry(id).present(); }
+    // Store the name, cut to 39 characters.
+    void setName(const char* text);
+};
+
+}  // namespace mervex

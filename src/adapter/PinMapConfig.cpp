@@ -1,0 +1,167 @@
+#include "adapter/PinMapConfig.h"
+
+#include <strings.h>
+
+#include <cstring>
+#include <vector>
+
+#include "adapter/PinInfo.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/ConfigSearch.h"
+#include "driver/OpenFile.h"
+#include "driver/TextUtil.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr size_t EntryLimit = 511;
+constexpr size_t FoundPathSize = 1024;
+
+[[noreturn]] void fail() { throw app_error(ExitUsage); }
+
+std::string trimmed(const std::string& text) {
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    return trimBoth(buffer.data());
+}
+
+// True if any signal already uses a bit of mask; names the first such signal.
+const char* signalUsing(const PinMap& map, uint32_t mask) {
+    for (size_t i = 0; i < SignalCount; ++i)
+        if (map.entries[i].pins() & mask) return signalInfo(SignalId(i)).name;
+    return nullptr;
+}
+
+void addPin(PinMap& map, SignalId id, const std::string& key, const std::string& item) {
+    std::string pinName = trimmed(item);
+    bool inverted = !pinName.empty() && pinName[0] == '~';
+    if (inverted) pinName.erase(0, 1);
+
+    const PinInfo* pin = findPin(pinName);
+    if (pin == nullptr) {
+        message(LevelError, "adapter: invalid pin name '%s'\n", pinName.c_str());
+        fail();
+    }
+    if (const char* user = signalUsing(map, pin->mask)) {
+        message(LevelError, "adapter: can't use '%s' for '%s' - already used for '%s'\n", pinName.c_str(),
+                key.c_str(), user);
+        fail();
+    }
+    const SignalInfo& signal = signalInfo(id);
+    if ((pin->direction & signal.direction) != signal.direction) {
+        message(LevelError, "adapter: can't use %s pin '%s' for %s signal '%s'\n", directionName(pin->direction),
+                pin->name, directionName(signal.direction), signal.name);
+        fail();
+    }
+    SignalEntry& entry = map.entry(id);
+    if (entry.present() && !signal.severalPins) {
+        message(LevelError, "adapter: can't use multiply pins for signal '%s'\n", signal.name);
+        fail();
+    }
+    // The written "~" and the pin's own inversion cancel each other.
+    if (inverted == pin->inverted)
+        entry.setMask |= pin->mask;
+    else
+        entry.clearMask |= pin->mask;
+}
+
+void loadInline(PinMap& map, const std::string& list) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) parseEntry(map, list.substr(start, std::min(end - start, EntryLimit)));
+        start = end + 1;
+    }
+}
+
+void loadFile(PinMap& map, const std::string& name) {
+    char path[FoundPathSize];
+    if (!findConfigFile(path, sizeof path, name.c_str())) {
+        message(LevelError, "File '%s' not found\n", name.c_str());
+        fail();
+    }
+    FilePtr file = openFile(path, "rt");
+    message(LevelTrace, "Loading config file '%s'\n", path);
+
+    // A line longer than the buffer continues as the next line.
+    char line[EntryLimit + 1];
+    while (std::fgets(line, sizeof line, file.get()) != nullptr) {
+        if (char* comment = std::strchr(line, '#')) *comment = '\0';
+        if (char* comment = std::strchr(line, ';')) *comment = '\0';
+        trimRight(line);
+        if (line[0] != '\0') parseEntry(map, line);
+    }
+}
+
+}  // namespace
+
+void parseEntry(PinMap& map, const std::string& entry) {
+    size_t equals = entry.find('=');
+    if (equals == std::string::npos || equals + 1 == entry.size()) {
+        message(LevelError, "adapter: invalid string '%s'\n", entry.c_str());
+        fail();
+    }
+    std::string key = trimmed(entry.substr(0, equals));
+    std::string value = entry.substr(equals + 1);
+
+    if (strcasecmp(key.c_str(), "name") == 0) {
+        if (map.name[0] != '\0') {
+            message(LevelError, "adapter: duplicate keyword 'name'\n");
+            fail();
+        }
+        map.setName(trimmed(value).c_str());
+        return;
+    }
+
+    std::optional<SignalId> id = findSignal(key);
+    if (!id) {
+        message(LevelError, "adapter: invalid signal name '%s'\n", key.c_str());
+        fail();
+    }
+    if (map.has(*id)) {
+        message(LevelError, "adapter: duplicate signal name '%s'\n", key.c_str());
+        fail();
+    }
+    size_t start = 0;
+    for (;;) {
+        size_t comma = value.find(',', start);
+        addPin(map, *id, key, value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+}
+
+void loadPinMap(PinMap& map, const std::string& text) {
+    size_t separator = text.find_first_of("=:");
+    if (separator == std::string::npos) return;
+    std::string rest = text.substr(separator + 1);
+    if (rest.empty()) {
+        message(LevelError, "Invalid adapter switch '%s'\n", text.c_str());
+        fail();
+    }
+    if (text[separator] == '=')
+        loadFile(map, rest);
+    else
+        loadInline(map, rest);
+}
+
+void validatePinMap(const PinMap& map) {
+    for (SignalId id : {SignalId::Mosi, SignalId::Sck, SignalId::Reset, SignalId::Miso}) {
+        if (!map.has(id)) {
+            message(LevelError, "%s must be defined\n", signalInfo(id).name);
+            fail();
+        }
+    }
+    // The bit series and the XTAL clock go out through the data register only.
+    for (SignalId id : {SignalId::Mosi, SignalId::Sck, SignalId::Reset, SignalId::Xtal}) {
+        if (map.entry(id).pins() & ~uint32_t(0xFF)) {
+            message(LevelError, "%s must be in %s\n", signalInfo(id).name, "D0..D7 lines");
+            fail();
+        }
+    }
+}
+
+}  // namespace mervex

@@ -1,0 +1,53 @@
+#include "adapter/PortCalibration.h"
+
+#include <algorithm>
+
+#include "console/Console.h"
+#include "console/Stopwatch.h"
+#include "console/Units.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr double MinimumCycleTime = 0.2;  // microseconds
+constexpr size_t LongSeries = 100;
+constexpr size_t ShortSeries = 4;
+constexpr int Repeats = 100;
+
+}  // namespace
+
+double shortestSequenceMs(ParallelPort& port, const uint8_t* values, size_t count) {
+    double best = 1000;
+    Stopwatch watch;
+    // The minimum over many runs filters out scheduling noise.
+    for (int i = 0; i < Repeats; ++i) {
+        watch.restart();
+        port.writeDataSequence(values, count);
+        watch.stop();
+        best = std::min(best, watch.elapsedMs());
+    }
+    return best;
+}
+
+double calibrateCycleTime(ParallelPort& port) {
+    uint8_t control = port.readRegister(PortRegister::Control);
+    port.writeRegister(PortRegister::Control, uint8_t(control & 0xEF));
+
+    // Rewrite the current data value, so the measurement does not move the lines.
+    uint8_t buffer[LongSeries];
+    std::fill(buffer, buffer + LongSeries, port.readRegister(PortRegister::Data));
+
+    double t100 = shortestSequenceMs(port, buffer, LongSeries);
+    double t4 = shortestSequenceMs(port, buffer, ShortSeries);
+    // The difference of 96 writes cancels the fixed cost of a call and of the clock.
+    double cycle = (t100 - t4) * 1000 / double(LongSeries - ShortSeries);
+    if (cycle < MinimumCycleTime) {
+        message(LevelWarning, "incredibly fast LPT found, min write cycle time %s\n", formatTime(cycle, UnitUs));
+        message(LevelWarning, "Cycle time forced to %.2fus\n", MinimumCycleTime);
+        cycle = MinimumCycleTime;
+    }
+    return cycle;
+}
+
+}  // namespace mervex

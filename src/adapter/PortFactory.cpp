@@ -1,0 +1,67 @@
+#include "adapter/PortFactory.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "adapter/PpdevPort.h"
+#include "adapter/PpiPort.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "target/VirtualTargetHook.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr unsigned DefaultPortNumber = 2;
+const unsigned portBaseAddress[] = {0x378, 0x278, 0x3BC};
+
+[[noreturn]] void refusePortSpec() {
+    message(LevelError, "Invalid value for switch -p\n");
+    throw app_error(ExitUsage);
+}
+
+// Numbers name ports the way DOS did; this build reaches ports only through a
+// device, so each form is reported and then refused.
+[[noreturn]] void refusePortNumber(unsigned value) {
+    if (value == 0 || (value > 3 && value <= 0xFF)) refusePortSpec();
+    unsigned base = value;
+    if (value <= 3) {
+        message(LevelDebug, "LPT port number %d\n", int(value));
+        base = portBaseAddress[value - 1];
+    }
+    message(LevelDebug, "LPT base address 0x%3X\n", base);
+    refusePortSpec();
+}
+
+}  // namespace
+
+std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io) {
+    PortDescriptor descriptor = PortDescriptor::openDevice(io, path);
+#ifdef MERVEX_HAVE_PPDEV
+    if (claimPpdev(descriptor, path)) return std::make_unique<PpdevPort>(std::move(descriptor), path);
+#endif
+    return std::make_unique<PpiPort>(std::move(descriptor), path);
+}
+
+std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, PortIo& io) {
+    if (!portSpec) refusePortNumber(DefaultPortNumber);
+
+    std::string text = *portSpec;
+    size_t comma = text.find(',');
+    if (comma != std::string::npos) {
+        text.erase(comma);
+        message(LevelWarning, "Forced LPT cycle time will be ignored\n");
+    }
+
+    if (text.find('/') != std::string::npos) {
+        if (isVirtualTargetFile(text)) return openVirtualPort(text);
+        return openDevicePort(text, io);
+    }
+
+    unsigned value = 0;
+    if (std::sscanf(text.c_str(), "%X", &value) != 1) refusePortSpec();
+    refusePortNumber(value);
+}
+
+}  // namespace mervex

@@ -1,0 +1,22 @@
+#pragma once
+// The one place that turns the -p text into an open parallel port.
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "adapter/ParallelPort.h"
+#include "adapter/PortIo.h"
+
+namespace mervex {
+
+// Select and open the port named by the -p text; absent means port number 2.
+// Port numbers and base addresses are reported and refused (no direct register
+// access); a text containing "/" is a path: a virtual target file or a device.
+// Refusals print and throw app_error (status 70); open failures rtl_error.
+std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, PortIo& io = systemPortIo());
+
+// Open a device path: claimed through ppdev where the system has it and the
+// device answers, otherwise driven with the ppi requests.
+std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io = systemPortIo());
+
+}  // namespace mervex

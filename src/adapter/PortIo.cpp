@@ -1,0 +1,59 @@
+#include "adapter/PortIo.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console/Console.h"
+#include "console/Errors.h"
+
+namespace mervex {
+
+namespace {
+
+class SystemPortIo : public PortIo {
+public:
+    int open(const char* path, int flags) override { return ::open(path, flags); }
+    int ioctl(int fd, unsigned long request, void* arg) override { return ::ioctl(fd, request, arg); }
+    int close(int fd) override { return ::close(fd); }
+};
+
+}  // namespace
+
+PortIo& systemPortIo() {
+    static SystemPortIo io;
+    return io;
+}
+
+PortDescriptor& PortDescriptor::operator=(PortDescriptor&& other) noexcept {
+    if (this != &other) {
+        reset();
+        io_ = other.io_;
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+void PortDescriptor::reset() {
+    if (fd_ >= 0) {
+        // Nothing useful can be done about a failing close of a device we only drove.
+        io_->close(fd_);
+        fd_ = -1;
+    }
+}
+
+PortDescriptor PortDescriptor::openDevice(PortIo& io, const std::string& path) {
+    int fd = io.open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        int saved = errno;
+        message(LevelError, "Can't open parport device `%s'\n", path.c_str());
+        errno = saved;
+        throw rtl_error(ExitUsage);
+    }
+    return PortDescriptor(io, fd);
+}
+
+}  // namespace mervex

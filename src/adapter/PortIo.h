@@ -1,0 +1,51 @@
+#pragma once
+// The system calls behind a port device, behind an interface so that tests can
+// watch the request traffic without hardware.
+#include <string>
+
+namespace mervex {
+
+class PortIo {
+public:
+    virtual ~PortIo() = default;
+
+    // open(2): a descriptor, or -1 with errno set.
+    virtual int open(const char* path, int flags) = 0;
+    // ioctl(2) with one pointer argument: 0 or more on success, -1 with errno set.
+    virtual int ioctl(int fd, unsigned long request, void* arg) = 0;
+    // close(2).
+    virtual int close(int fd) = 0;
+};
+
+// The real system calls.
+PortIo& systemPortIo();
+
+// One open device descriptor, closed when the owner goes away.
+class PortDescriptor {
+public:
+    PortDescriptor() = default;
+    PortDescriptor(PortIo& io, int fd) : io_(&io), fd_(fd) {}
+    PortDescriptor(PortDescriptor&& other) noexcept : io_(other.io_), fd_(other.fd_) { other.fd_ = -1; }
+    PortDescriptor& operator=(PortDescriptor&& other) noexcept;
+    PortDescriptor(const PortDescriptor&) = delete;
+    PortDescriptor& operator=(const PortDescriptor&) = delete;
+    ~PortDescriptor() { reset(); }
+
+    // Open path read-write. A failure prints "Can't open parport device" and
+    // throws rtl_error (status 70).
+    static PortDescriptor openDevice(PortIo& io, const std::string& path);
+
+    // The descriptor, -1 when none.
+    int fd() const { return fd_; }
+    PortIo& io() const { return *io_; }
+    // Issue one request; the result and errno are those of the call.
+    int request(unsigned long code, void* arg) const { return io_->ioctl(fd_, code, arg); }
+    // Close the descriptor now, if one is open.
+    void reset();
+
+private:
+    PortIo* io_ = nullptr;
+    int fd_ = -1;
+};
+
+}  // namespace mervex

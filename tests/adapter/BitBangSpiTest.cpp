@@ -1,0 +1,194 @@
+// Bit-banged SPI: exact port traffic of the transfers and pulses, the
+// sequences with and without XTAL, and the timing derivation.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+
+#include "adapter/BuiltinAdapters.h"
+#include "adapter/LptAdapter.h"
+#include "console/Units.h"
+#include "support/CaptureConsole.h"
+#include "support/RecordingPort.h"
+
+namespace mervex {
+namespace {
+
+using test::AccessKind;
+using test::PortAccess;
+using test::RecordingPort;
+
+PinMap runningMap(BuiltinWiring wiring) {
+    PinMap map = builtinPinMap(wiring);
+    SignalEntry& reset = map.entry(SignalId::Reset);
+    std::swap(reset.setMask, reset.clearMask);
+    return map;
+}
+
+template <typename Timing>
+std::unique_ptr<LptAdapter> makeAdapter(const PinMap& map, Timing timing, RecordingPort** port, double cycle = 1.0) {
+    auto owned = std::make_unique<RecordingPort>(cycle);
+    *port = owned.get();
+    return std::make_unique<LptAdapter>(std::move(owned), std::make_unique<PinMap>(map), timing);
+}
+
+TEST(BitBangSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    ASSERT_EQ(adapter->bitSequenceLength(), 2u);  // L = H = 1
+    port->clearLog();
+    // MISO (ACK) answers 1011 0010.
+    port->statusScript = {0x40, 0x00, 0x40, 0x40, 0x00, 0x00, 0x40, 0x00};
+
+    uint8_t in = adapter->transferByte(0xAC);  // 1010 1100
+
+    EXPECT_EQ(in, 0xB2);
+    // RESET active (D4 low) during the bits; MOSI D5, SCK D6.
+    std::vector<uint8_t> expectedData = {0x20, 0x60, 0x00, 0x40, 0x20, 0x60, 0x00, 0x40,
+                                         0x20, 0x60, 0x20, 0x60, 0x00, 0x40, 0x00, 0x40,
+                                         adapter->dataShadow()};
+    EXPECT_EQ(port->dataWrites(), expectedData);
+    EXPECT_EQ(port->sequenceCalls, 8u);
+    EXPECT_EQ(port->count(AccessKind::SequenceWrite, PortRegister::Data), 16u);
+    EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 8u);
+    EXPECT_EQ(port->log.size(), 16u + 8u + 1u);
+    // Each status read follows its bit's last write; the restore comes last.
+    for (size_t bit = 0; bit < 8; ++bit) EXPECT_EQ(port->log[bit * 3 + 2].kind, AccessKind::Read);
+    EXPECT_EQ(port->log.back(), (PortAccess{AccessKind::Write, PortRegister::Data, adapter->dataShadow()}));
+}
+
+TEST(BitBangSpi, SendAndReceiveByte) {
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    port->clearLog();
+    adapter->sendByte(0x80);
+    std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
+                                     0x00, 0x40, 0x00, 0x40, 0x00, 0x40, adapter->dataShadow()};
+    EXPECT_EQ(port->dataWrites(), expected);
+    EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 0u);
+
+    port->clearLog();
+    port->status = 0x40;
+    EXPECT_EQ(adapter->receiveByte(), 0xFF);
+    for (uint8_t v : port->dataWrites()) EXPECT_EQ(v & 0x20, 0) << "MOSI must stay inactive";
+    EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 8u);
+}
+
+TEST(BitBangSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::ByteBlaster), SckTiming{0.5, 0.5}, &port);
+    port->statusScript = {0x80, 0x00, 0x80, 0x80, 0x00, 0x00, 0x80, 0x00};  // raw 1011 0010
+    EXPECT_EQ(adapter->transferByte(0x00), uint8_t(~0xB2));
+}
+
+TEST(BitBangSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    port->clearLog();
+    adapter->pulseReset();
+    std::vector<uint8_t> expected = {0x10, 0x00, adapter->dataShadow()};
+    EXPECT_EQ(port->dataWrites(), expected);
+
+    auto longer = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{2.5, 1.5}, &port);
+    EXPECT_EQ(longer->resetPulseSequence(), (std::vector<uint8_t>{0x10, 0x10, 0x10, 0x10, 0x00}));
+
+    port->clearLog();
+    longer->pulseSck();
+    expected = {0x00, 0x00, 0x00, 0x40, 0x40, longer->dataShadow()};
+    EXPECT_EQ(port->dataWrites(), expected);
+}
+
+TEST(BitBangSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
+    RecordingPort* port;
+    PinMap map = runningMap(BuiltinWiring::Vuder);
+    applyPowerFromData(map);
+    map.entry(SignalId::Enable) = SignalEntry{0, 0x000008};  // ~D3
+    map.entry(SignalId::Xtal) = SignalEntry{};
+    auto adapter = makeAdapter(map, SckTiming{0.5, 0.5}, &port);
+    // Buffers disabled and supply off at rest; every bit drives them on, RESET active.
+    EXPECT_EQ(adapter->dataShadow(), 0x18);
+    EXPECT_EQ(adapter->bitZeroSequence(), (std::vector<uint8_t>{0x87, 0xC7}));
+    EXPECT_EQ(adapter->bitOneSequence(), (std::vector<uint8_t>{0xA7, 0xE7}));
+}
+
+TEST(BitBangSpi, TimingExamplesAtOneMicrosecondPerWrite) {
+    struct Case {
+        uint32_t frequency;
+        bool isSck;
+        SckPeriods periods;
+        double setup, hold;
+        size_t low, high;
+    };
+    const Case cases[] = {
+        {1000000, true, {2, 2}, 0.5, 0.5, 1, 1},
+        {800000, false, {2, 2}, 2.625, 2.625, 3, 3},
+        {16000000, false, {3, 3}, 0.196875, 0.196875, 1, 1},
+        {1000000, false, {5, 17}, 5.25, 17.85, 6, 18},
+    };
+    for (const Case& c : cases) {
+        SckTiming timing = deriveSckTiming(c.frequency, c.isSck, c.periods);
+        EXPECT_NEAR(timing.setupTime, c.setup, 1e-9);
+        EXPECT_NEAR(timing.holdTime, c.hold, 1e-9);
+        RecordingPort* port;
+        auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), timing, &port);
+        ASSERT_EQ(adapter->bitSequenceLength(), c.low + c.high) << c.frequency;
+        size_t highWrites = 0;
+        for (uint8_t v : adapter->bitZeroSequence()) highWrites += (v & 0x40) ? 1 : 0;
+        EXPECT_EQ(highWrites, c.high);
+        EXPECT_EQ(adapter->resetPulseLength(), c.low + c.high);
+        EXPECT_NEAR(adapter->sckFrequency(), 1.0 / double(c.low + c.high + 1), 1e-12);
+    }
+    EXPECT_EQ(portWritesFor(0.0, 1.0), 1);
+    EXPECT_EQ(portWritesFor(0.6, 0.2), 3);  // not 4 from rounding error
+    EXPECT_EQ(portWritesFor(0.61, 0.2), 4);
+}
+
+TEST(BitBangSpi, XtalModeTogglesXtalOnEveryOddWrite) {
+    test::CaptureConsole capture(false, false, LevelDebug);
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    EXPECT_TRUE(adapter->xtalMode());
+    ASSERT_EQ(adapter->bitSequenceLength(), 8u);
+    const uint8_t fill = 0x00, mosi = 0x20, sck = 0x40, xtal = 0x08;
+    for (size_t i = 0; i < 8; ++i) {
+        uint8_t x = (i % 2) ? xtal : 0;
+        uint8_t s = i >= 4 ? sck : 0;
+        EXPECT_EQ(adapter->bitZeroSequence()[i], fill ^ s ^ x) << i;
+        EXPECT_EQ(adapter->bitOneSequence()[i], fill ^ mosi ^ s ^ x) << i;
+        uint8_t r = i < 7 ? 0x10 : 0;
+        EXPECT_EQ(adapter->resetPulseSequence()[i], fill ^ r ^ x) << i;
+    }
+    EXPECT_NE(capture.out().find("0.50MHz XTAL will be generated\n"), std::string::npos) << capture.out();
+}
+
+TEST(BitBangSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
+    ManualClockGuard time;
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    port->clock = &time.clock;
+    uint8_t resting = port->data;
+    port->clearLog();
+
+    adapter->delay(0.010);  // 10 us at 1 us per write: three bursts of four
+    std::vector<uint8_t> burst = {uint8_t(resting ^ 0x08), uint8_t(resting ^ 0x08), resting, resting};
+    std::vector<uint8_t> expected;
+    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), burst.begin(), burst.end());
+    EXPECT_EQ(port->dataWrites(), expected);
+
+    port->clearLog();
+    adapter->delay(0);
+    EXPECT_TRUE(port->dataWrites().empty());
+}
+
+TEST(BitBangSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
+    ManualClockGuard time;
+    RecordingPort* port;
+    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    port->clearLog();
+    adapter->delay(5);
+    EXPECT_EQ(time.clock.nowUs(), 5000);
+    EXPECT_TRUE(port->log.empty());
+}
+
+}  // namespace
+}  // namespace mervex

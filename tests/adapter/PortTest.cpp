@@ -1,0 +1,232 @@
+// The port backends' request traffic through a fake system-call layer, the
+// write-cycle calibration, and the selection of the port from the -p text.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#include "adapter/PortFactory.h"
+#include "adapter/PpdevPort.h"
+#include "adapter/PpiPort.h"
+#include "console/Errors.h"
+#include "support/CaptureConsole.h"
+#include "support/FakePortIo.h"
+
+namespace mervex {
+namespace {
+
+using test::FakePortIo;
+using test::IoCall;
+
+TEST(PpiPort, RequestCodesAreTheDeviceEncodings) {
+    EXPECT_EQ(PpiGetData, 0x4001500Au);
+    EXPECT_EQ(PpiGetStatus, 0x4001500Bu);
+    EXPECT_EQ(PpiGetControl, 0x4001500Cu);
+    EXPECT_EQ(PpiSetData, 0x80015010u);
+    EXPECT_EQ(PpiSetControl, 0x80015012u);
+}
+
+TEST(PpiPort, OpensCalibratesAndDrivesTheRegisters) {
+    ManualClockGuard time;
+    test::CaptureConsole capture(false, false, LevelDebug);
+    FakePortIo io;
+    io.clock = &time.clock;  // 1 us per data write
+    io.data = 0x5A;
+    io.control = 0x1C;
+    {
+        PpiPort port("/dev/ppi0", io);
+        EXPECT_EQ(io.openedPath, "/dev/ppi0");
+        EXPECT_EQ(io.calls[0].value & O_ACCMODE, O_RDWR);
+        EXPECT_NEAR(port.cycleTime(), 1.0, 1e-9);
+        EXPECT_FALSE(port.canControlDirection());
+        EXPECT_NE(capture.out().find("Parallel port `/dev/ppi0' found, ioctl interface activated\n"),
+                  std::string::npos);
+
+        // Calibration: interrupt enable cleared (and only bits 0-3 written), the
+        // data lines rewritten with their own value, 100 runs of 100 and of 4 writes.
+        auto control = io.callsOf(PpiSetControl);
+        ASSERT_EQ(control.size(), 1u);
+        EXPECT_EQ(control[0].value, 0x0C);
+        auto data = io.callsOf(PpiSetData);
+        EXPECT_EQ(data.size(), 100u * 100 + 100u * 4);
+        for (const IoCall& c : data) ASSERT_EQ(c.value, 0x5A);
+
+        io.calls.clear();
+        io.status = 0x78;
+        EXPECT_EQ(port.readRegister(PortRegister::Status), 0x78);
+        port.writeRegister(PortRegister::Control, 0x2B);
+        port.writeRegister(PortRegister::Status, 0xFF);
+        const uint8_t series[] = {1, 2, 3};
+        port.writeDataSequence(series, 3);
+        ASSERT_EQ(io.calls.size(), 5u);
+        EXPECT_EQ(io.calls[0].request, PpiGetStatus);
+        EXPECT_EQ(io.calls[1].request, PpiSetControl);
+        EXPECT_EQ(io.calls[1].value, 0x0B);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(io.calls[2 + i].request, PpiSetData);
+            EXPECT_EQ(io.calls[2 + i].value, i + 1);
+        }
+        io.calls.clear();
+    }
+    ASSERT_EQ(io.calls.size(), 1u);
+    EXPECT_EQ(io.calls[0].kind, IoCall::Close);
+}
+
+TEST(PpiPort, ImplausiblyFastPortIsForcedToTheMinimumCycle) {
+    ManualClockGuard time;  // no time passes at all
+    test::CaptureConsole capture;
+    FakePortIo io;
+    PpiPort port("/dev/ppi0", io);
+    EXPECT_DOUBLE_EQ(port.cycleTime(), 0.2);
+    EXPECT_NE(capture.out().find("Warning: incredibly fast LPT found, min write cycle time 0.000000ns\n"),
+              std::string::npos)
+        << capture.out();
+    EXPECT_NE(capture.out().find("Warning: Cycle time forced to 0.20us\n"), std::string::npos);
+}
+
+TEST(PpiPort, OpenFailureIsASystemError) {
+    test::CaptureConsole capture;
+    FakePortIo io;
+    io.openErrno = ENOENT;
+    try {
+        PpiPort port("/dev/nonexistent", io);
+        FAIL() << "opened";
+    } catch (const rtl_error& e) {
+        EXPECT_EQ(e.status(), ExitUsage);
+        EXPECT_EQ(e.savedErrno(), ENOENT);
+    }
+    EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);
+    EXPECT_EQ(io.countOf(IoCall::Close), 0u);
+}
+
+#ifdef MERVEX_HAVE_PPDEV
+TEST(PpdevPort, ClaimsDrivesDirectionAndReleases) {
+    ManualClockGuard time;
+    test::CaptureConsole capture;
+    FakePortIo io;
+    io.clock = &time.clock;
+    io.claimErrno = 0;
+    {
+        std::unique_ptr<ParallelPort> port = openDevicePort("/dev/parport0", io);
+        ASSERT_EQ(io.calls.size() > 3, true);
+        EXPECT_EQ(io.calls[1].request, static_cast<unsigned long>(PPCLAIM));
+        EXPECT_EQ(io.calls[2].request, static_cast<unsigned long>(PPDATADIR));
+        EXPECT_EQ(io.calls[2].value, 0);
+        EXPECT_TRUE(port->canControlDirection());
+        EXPECT_NEAR(port->cycleTime(), 1.0, 1e-9);
+        EXPECT_EQ(io.callsOf(PPWDATA).size(), 100u * 100 + 100u * 4);
+        EXPECT_TRUE(io.callsOf(PpiSetData).empty());
+
+        io.calls.clear();
+        port->writeRegister(PortRegister::Control, 0x24);  // data lines to input
+        EXPECT_EQ(port->readRegister(PortRegister::Control), 0x24);
+        port->writeRegister(PortRegister::Control, 0x25);  // direction unchanged: no request
+        port->writeRegister(PortRegister::Control, 0x05);
+        port->writeRegister(PortRegister::Data, 0x99);
+        port->readRegister(PortRegister::Status);
+        port->readRegister(PortRegister::Data);
+        std::vector<std::pair<unsigned long, int>> expected = {
+            {PPWCONTROL, 0x04}, {PPDATADIR, 1}, {PPRCONTROL, 0x04}, {PPWCONTROL, 0x05}, {PPWCONTROL, 0x05},
+            {PPDATADIR, 0},     {PPWDATA, 0x99}, {PPRSTATUS, 0},     {PPRDATA, 0x99}};
+        ASSERT_EQ(io.calls.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(io.calls[i].request, expected[i].first) << i;
+            EXPECT_EQ(io.calls[i].value, expected[i].second) << i;
+        }
+        io.calls.clear();
+    }
+    ASSERT_EQ(io.calls.size(), 2u);
+    EXPECT_EQ(io.calls[0].request, static_cast<unsigned long>(PPRELEASE));
+    EXPECT_EQ(io.calls[1].kind, IoCall::Close);
+}
+
+TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
+    struct Case {
+        int error;
+        const char* hint;
+    };
+    for (Case c : {Case{EBUSY, "another driver holds the port"}, Case{EACCES, "no permission"}}) {
+        test::CaptureConsole capture;
+        FakePortIo io;
+        io.claimErrno = c.error;
+        try {
+            openDevicePort("/dev/parport0", io);
+            FAIL() << "claimed";
+        } catch (const rtl_error& e) {
+            EXPECT_EQ(e.status(), ExitUsage);
+            EXPECT_NE(std::string(e.what()).find(c.hint), std::string::npos) << e.what();
+        }
+        EXPECT_NE(capture.out().find("Can't claim parport device `/dev/parport0'\n"), std::string::npos);
+        EXPECT_EQ(io.countOf(IoCall::Close), 1u);
+    }
+}
+#endif
+
+TEST(PortFactory, DeviceThatIsNotPpdevIsDrivenWithPpiRequests) {
+    ManualClockGuard time;
+    test::CaptureConsole capture;
+    FakePortIo io;  // refuses the claim as an unknown request
+    std::unique_ptr<ParallelPort> port = openPort(std::string("./dev/ppi0,1.5"), io);
+    EXPECT_EQ(io.openedPath, "./dev/ppi0");
+    EXPECT_NE(capture.out().find("Warning: Forced LPT cycle time will be ignored\n"), std::string::npos);
+    EXPECT_FALSE(io.callsOf(PpiSetData).empty());
+    EXPECT_FALSE(port->canControlDirection());
+}
+
+TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
+    struct Case {
+        std::optional<std::string> spec;
+        const char* reports;  // debug lines before the refusal
+    };
+    const Case cases[] = {
+        {std::nullopt, "LPT port number 2\nLPT base address 0x278\n"},
+        {std::string("1"), "LPT port number 1\nLPT base address 0x378\n"},
+        {std::string("3"), "LPT port number 3\nLPT base address 0x3BC\n"},
+        {std::string("378"), "LPT base address 0x378\n"},
+        {std::string("3bc,2"), "LPT base address 0x3BC\n"},
+        {std::string("10"), ""},
+        {std::string("0"), ""},
+        {std::string("FF"), ""},
+        {std::string("?"), ""},
+        {std::string(""), ""},
+    };
+    for (const Case& c : cases) {
+        test::CaptureConsole capture(false, false, LevelDebug);
+        FakePortIo io;
+        try {
+            openPort(c.spec, io);
+            FAIL() << "accepted";
+        } catch (const app_error& e) {
+            EXPECT_EQ(e.status(), ExitUsage);
+        }
+        std::string out = capture.out();
+        size_t warning = out.find("Forced LPT cycle time will be ignored\n");
+        if (warning != std::string::npos) out.erase(0, out.find('\n', warning) + 1);
+        std::string reports;
+        for (size_t at = 0; at < std::string(c.reports).size();) {
+            size_t end = std::string(c.reports).find('\n', at);
+            reports += "    " + std::string(c.reports).substr(at, end + 1 - at);
+            at = end + 1;
+        }
+        EXPECT_EQ(out, reports + "ERROR:  Invalid value for switch -p\n") << (c.spec ? *c.spec : "(none)");
+        EXPECT_TRUE(io.calls.empty());
+    }
+}
+
+TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
+    test::CaptureConsole capture;
+    try {
+        openPort(std::string("/dev/nonexistent"));
+        FAIL() << "opened";
+    } catch (const rtl_error& e) {
+        EXPECT_EQ(e.status(), ExitUsage);
+        EXPECT_EQ(e.savedErrno(), ENOENT);
+    }
+    EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mervex
