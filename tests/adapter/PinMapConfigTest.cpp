@@ -137,5 +137,32 @@ TEST(PinMapConfig, FileFormSkipsCommentsAndBlankLines) {
     std::remove(path.c_str());
 }
 
+TEST(PinMapConfig, ShippedPinMapsLoadAndMatchTheirBuiltInWirings) {
+    struct Case {
+        const char* file;
+        const PinMap* builtin;  // the wiring it restates, if any
+    };
+    PinMap stk = builtinPinMap(BuiltinWiring::Stk);
+    completeStkMap(stk, 800000);
+    const Case cases[] = {
+        {"vuder.cfg", &builtinPinMap(BuiltinWiring::Vuder)},
+        {"vuder-leds-key.cfg", nullptr},
+        {"stk200.cfg", &stk},
+        {"byteblaster.cfg", &builtinPinMap(BuiltinWiring::ByteBlaster)},
+        {"xilinx.cfg", &builtinPinMap(BuiltinWiring::Xilinx)},
+    };
+    for (const Case& c : cases) {
+        PinMap map;
+        std::string path = std::string(MERVEX_SOURCE_DIR) + "/examples/pinmaps/" + c.file;
+        ASSERT_EQ(load("m=" + path, map, true), "") << c.file;
+        EXPECT_NE(map.name[0], '\0') << c.file;
+        if (c.builtin == nullptr) continue;
+        for (size_t i = 0; i < SignalCount; ++i) {
+            EXPECT_EQ(map.entries[i].setMask, c.builtin->entries[i].setMask) << c.file << " " << i;
+            EXPECT_EQ(map.entries[i].clearMask, c.builtin->entries[i].clearMask) << c.file << " " << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mervex
