@@ -1,0 +1,25 @@
+#include "chip/Calibration.h"
+
+#include "chip/DeviceTable.h"
+#include "chip/IspInstruction.h"
+#include "chip/IspTransport.h"
+#include "console/Signals.h"
+
+namespace mervex {
+
+void readCalibration(ChipSession& session) {
+    FuseValues& fuses = session.fuses;
+    const int available = int(sizeof fuses.calibration);
+    int count = selectedChip().calibrationCount;
+    if (count > available) count = available;
+    for (int i = 0; i < count; ++i) {
+        IspInstruction command = isp::readCalibration(uint8_t(i));
+        IspInstruction reply = exchangeInstruction(session.isp(), command);
+        traceInstruction("Read Osccal", command, reply);
+        checkEcho(command, reply);
+        fuses.calibration[i] = reply[isp::DataIndex];
+        checkTermination();
+    }
+}
+
+}  // namespace mervex

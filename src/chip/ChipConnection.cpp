@@ -1,0 +1,111 @@
+#include "chip/ChipConnection.h"
+
+#include "chip/DeviceTable.h"
+#include "chip/IspTransport.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "console/Signals.h"
+
+namespace mervex {
+
+namespace {
+
+// The row whose flags decide whether SCK pulses may be tried.
+int32_t resyncRow() {
+    const ChipSelection& selection = chipSelection();
+    if (selection.requestedName) return findChipByName(selection.requestedName);
+    return selection.detectedIndex;
+}
+
+bool sckResyncAllowed() {
+    int32_t row = resyncRow();
+    return row >= 0 && !chipTable[row].hasFlag(NoSckResync);
+}
+
+}  // namespace
+
+uint8_t programEnable(Programmer& programmer) {
+    IspInstruction reply = exchangeInstruction(programmer, isp::programEnable());
+    traceReply("PgmOn reply", reply);
+    return reply[2];
+}
+
+uint32_t readSignature(Programmer& programmer) {
+    uint32_t signature = 0;
+    for (uint8_t n = 0; n < 3; ++n) {
+        IspInstruction command = isp::readSignature(n);
+        IspInstruction reply = exchangeInstruction(programmer, command);
+        traceReply("GetID reply", reply);
+        checkEcho(command, reply);
+        signature = (signature << 8) | reply[isp::DataIndex];
+        checkTermination();
+    }
+    return signature;
+}
+
+void identifyChip(uint32_t signature) {
+    ChipSelection& selection = chipSelection();
+    selection.detectedIndex = -1;
+    const char* names = nullptr;
+    for (int32_t row = 0; row < ChipTableRows; ++row) {
+        if (chipTable[row].signature != signature) continue;
+        selection.detectedIndex = row;
+        names = chipTable[row].names;
+        if (selection.requestedName && nameMatches(selection.requestedName, names)) break;
+    }
+    message(LevelInfo, "Device connected, ");
+    if (selection.detectedIndex == -1) {
+        message(LevelInfo, "but not recognised, ID: 0x%06X%s\n", unsigned(signature),
+                signature == ProtectedSignature ? " (looks as protected)" : "");
+    } else {
+        message(LevelInfo, "%s detected\n", names);
+    }
+}
+
+void connectChip(ChipSession& session) {
+    Programmer& programmer = session.isp();
+    message(LevelDebug, "Reset\n");
+    programmer.setReset(true);
+    programmer.delay(100);
+
+    bool inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+    if (!inStep) {
+        programmer.pulseReset();
+        message(LevelTrace, "Try to resync by reset pulse");
+        inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+    }
+    if (!inStep && sckResyncAllowed()) {
+        checkTermination();
+        for (int t = 1; !inStep; ++t) {
+            if (t > SckResyncTries) {
+                message(LevelError, "Can't resync\n");
+                throw app_error(ExitSync);
+            }
+            message(LevelTrace, "Try %2d to resync by SCK pulse", t);
+            programmer.pulseSck();
+            inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+            if (inStep)
+                message(LevelDebug, "Synchronised after %d try\n", t + 1);
+            else
+                checkTermination();
+        }
+    }
+
+    uint32_t signature = readSignature(programmer);
+    message(LevelDebug, "Read ID: 0x%06X\n", unsigned(signature));
+    identifyChip(signature);
+}
+
+void chipErase(ChipSession& session) {
+    Programmer& programmer = session.isp();
+    IspInstruction command = isp::chipErase();
+    IspInstruction reply = exchangeInstruction(programmer, command);
+    traceReply("Erase reply", reply);
+    checkEcho(command, reply);
+    programmer.delay(session.timing.eraseDelay);
+    programmer.setReset(false);
+    programmer.delay(session.options.resetInactiveMs);
+    programmer.setReset(true);
+}
+
+}  // namespace mervex

@@ -1,0 +1,34 @@
+#pragma once
+// Bringing the chip into programming mode and finding out what it is; the
+// single chip-erase instruction.
+#include <cstdint>
+
+#include "adapter/Programmer.h"
+#include "chip/ChipSession.h"
+
+namespace mervex {
+
+// Number of SCK-pulse tries before connecting gives up.
+constexpr int SckResyncTries = 32;
+// Signature that a protected chip answers.
+constexpr uint32_t ProtectedSignature = 0x000102;
+
+// Send program enable and return reply byte 2 (0x53 when the chip is in step).
+uint8_t programEnable(Programmer& programmer);
+
+// Read the three signature bytes into one 24-bit value.
+uint32_t readSignature(Programmer& programmer);
+
+// Find the row of a signature (the requested name decides between rows that
+// share it), store it as the detected row and report the result.
+void identifyChip(uint32_t signature);
+
+// Reset, enter programming mode (resynchronising if allowed), read the
+// signature and identify the chip.
+void connectChip(ChipSession& session);
+
+// Erase the chip with one instruction, wait, and pulse RESET: the chip leaves
+// programming mode and the caller reconnects.
+void chipErase(ChipSession& session);
+
+}  // namespace mervex

@@ -1,0 +1,91 @@
+#pragma once
+// The chip protocol's state for one run: alive from adapter set-up to the end
+// of the run, one instance, owned by the run driver next to its Programmer slot.
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "adapter/Programmer.h"
+#include "chip/MemoryKind.h"
+
+namespace mervex {
+
+// What the request tells the chip protocol.
+struct ChipOptions {
+    bool pollRequested = false;    // the "p" option of the write switch
+    bool preserveEeprom = false;   // EEPROM saved before the erase and restored after it
+    double resetInactiveMs = 2.0;  // RESET released this long after a chip erase
+};
+
+// Delays in milliseconds, already multiplied by the delay scale.
+struct WriteTiming {
+    double eraseDelay = 50.0;
+    double flashByteDelay = 0.0;
+    double flashPageDelay = 0.0;
+    double eepromByteDelay = 0.0;
+    bool pageMode = false;     // flash is written by pages
+    uint32_t pageMask = 0;     // flash page size - 1
+};
+
+// How one byte of a memory is written.
+enum class WriteRoutine : uint8_t { ByteWriter, PageLoader };
+
+// How the end of a write is detected.
+enum class PollKind : uint8_t { FixedDelay = 0, ReadBack = 1, ReadyBusy = 2 };
+
+struct PollState {
+    PollKind method = PollKind::FixedDelay;
+    uint8_t unpollableA = 0xFF;  // values read-back polling cannot confirm
+    uint8_t unpollableB = 0xFF;
+    int32_t pollAddress = -1;    // -1: nothing to poll
+    uint8_t pollValue = 0xFF;    // the byte that confirms the write
+};
+
+// The cached state of memory access, reset before every memory pass.
+struct AccessState {
+    MemoryKind currentMemory = MemoryKind::Code;
+    // Last byte loaded into the page buffer, or the address that last set the
+    // extended address for reads; -1 when none.
+    int32_t lastAddress = -1;
+    // Page-load instructions of the open page, plus one extended-address instruction.
+    std::vector<uint8_t> pageQueue;
+    WriteRoutine writeRoutine[2] = {WriteRoutine::ByteWriter, WriteRoutine::ByteWriter};
+};
+
+constexpr int FuseBytes = 4;  // indexed by FuseByte: Lock, Low, High, Ext
+
+// Lock level values.
+constexpr int LockUnknown = -1;
+constexpr int LockNone = 0;
+constexpr int LockProgramming = 1;  // programming disabled
+constexpr int LockReading = 2;      // reading and programming disabled
+
+struct FuseValues {
+    uint8_t readValue[FuseBytes] = {};
+    uint8_t knownMask[FuseBytes] = {};
+    uint8_t requestValue[FuseBytes] = {};
+    uint8_t requestMask[FuseBytes] = {};
+    bool listGiven = false;  // a fuse list was given on the command line
+    uint8_t calibration[4] = {};
+    int lockLevel = LockUnknown;
+};
+
+struct ChipSession {
+    // The run's programmer; the driver's slot owns it. Null until it exists.
+    Programmer* programmer = nullptr;
+    ChipOptions options;
+    bool adapterActive = false;
+    bool chipErased = false;
+    WriteTiming timing;
+    PollState poll;
+    AccessState access;
+    FuseValues fuses;
+
+    // The programmer, which must exist by the time the chip is touched.
+    Programmer& isp() {
+        if (!programmer) throw std::logic_error("chip access without a programmer");
+        return *programmer;
+    }
+};
+
+}  // namespace mervex

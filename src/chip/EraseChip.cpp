@@ -1,0 +1,30 @@
+#include "chip/EraseChip.h"
+
+#include "chip/ChipConnection.h"
+#include "chip/DeviceTable.h"
+#include "chip/LockBits.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+
+namespace mervex {
+
+void eraseChip(ChipSession& session) {
+    const ChipDescriptor& chip = selectedChip();
+    if (chip.hasFlag(EraseBug)) {
+        // Chips with the erase defect get an erase and one written byte before the real erase.
+        message(LevelDebug, "%s erase bug correction\n", chip.names);
+        chipErase(session);
+        connectChip(session);
+        session.access.currentMemory = MemoryKind::Code;
+        resetAccessState(session);
+        writeMemoryByte(session, 0, 0xFF);
+        commitOpenPage(session);
+    }
+    chipErase(session);
+    message(LevelInfo, "Device erased\n");
+    connectChip(session);
+    readLockBits(session);
+    session.chipErased = true;
+}
+
+}  // namespace mervex

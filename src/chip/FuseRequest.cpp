@@ -1,0 +1,178 @@
+#include "chip/FuseRequest.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+#include "chip/DeviceTable.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+
+namespace mervex {
+
+namespace {
+
+[[noreturn]] void fail() { throw app_error(ExitUsage); }
+
+struct FuseItem {
+    std::string name;
+    std::string valueText;
+    bool hasValue = false;
+    bool mnemonic = false;  // the value was written as ON or OFF
+    uint32_t value = 0;
+};
+
+// A hexadecimal number the way "%x" reads it (blanks, "+", "0x" accepted, the
+// rest after the number ignored). A minus sign has no meaning for a fuse and
+// is refused; a number too large for 32 bits reads as 0xFFFFFFFF.
+bool readHex(const char* text, uint32_t& value) {
+    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+    if (*text == '-') return false;
+    if (*text == '+') ++text;
+    if (!std::isxdigit(static_cast<unsigned char>(*text))) return false;
+    errno = 0;
+    unsigned long long number = std::strtoull(text, nullptr, 16);
+    value = (errno == ERANGE || number > 0xFFFFFFFFull) ? 0xFFFFFFFFu : uint32_t(number);
+    return true;
+}
+
+FuseItem splitItem(const std::string& text) {
+    FuseItem item;
+    size_t equals = text.find('=');
+    item.name = text.substr(0, equals);
+    if (equals == std::string::npos) return item;
+    item.valueText = text.substr(equals + 1);
+    if (item.valueText.empty()) return item;
+    item.hasValue = true;
+    if (strcasecmp(item.valueText.c_str(), "ON") == 0) {
+        item.value = 0;
+        item.mnemonic = true;
+    } else if (strcasecmp(item.valueText.c_str(), "OFF") == 0) {
+        item.value = 1;
+        item.mnemonic = true;
+    } else if (!readHex(item.valueText.c_str(), item.value)) {
+        message(LevelError, "Invalid value '%s' for fuse '%s'\n", item.valueText.c_str(), item.name.c_str());
+        fail();
+    }
+    return item;
+}
+
+int findFuseByte(const std::string& name) {
+    for (int b = 0; b < FuseBytes; ++b)
+        if (strcasecmp(name.c_str(), fuseByteName(b)) == 0) return b;
+    return -1;
+}
+
+bool fieldNamed(const FuseDescriptor& field, const std::string& name) {
+    return strcasecmp(name.c_str(), field.info->name) == 0 ||
+           (field.info->alias && strcasecmp(name.c_str(), field.info->alias) == 0);
+}
+
+void addFuseByte(FuseValues& fuses, const ChipDescriptor& chip, int b, const FuseItem& item) {
+    const char* name = item.name.c_str();
+    if (!chip.fuseSet->lists[b]) {
+        message(LevelError, "Fuse byte '%s' not exist in %s\n", name, chip.names);
+        fail();
+    }
+    if (item.mnemonic) {
+        message(LevelError, "ON/OFF mnemonics can't be used for fuse byte name '%s'\n", name);
+        fail();
+    }
+    if (fuses.requestMask[b] != 0) {
+        message(LevelError, "Duplicate fuse %s in command line\n", name);
+        fail();
+    }
+    if (!item.hasValue) {
+        message(LevelError, "Value required for fuse %s\n", name);
+        fail();
+    }
+    if (item.value > 0xFF) {
+        message(LevelError, "Value %X too large for fuse byte %s\n", item.value, name);
+        fail();
+    }
+    message(LevelTrace, "\t%% Fuse byte added: %s=%X\n", name, item.value);
+    // The two lock bits themselves are never set through the lock byte's name.
+    fuses.requestMask[b] = b == int(FuseByte::Lock) ? 0xFC : 0xFF;
+    fuses.requestValue[b] = uint8_t(item.value);
+}
+
+void addField(FuseValues& fuses, const ChipDescriptor& chip, const FuseItem& item) {
+    const char* name = item.name.c_str();
+    for (int b = 0; b < FuseBytes; ++b) {
+        const FuseDescriptor* list = chip.fuseSet->lists[b];
+        for (const FuseDescriptor* field = list; field && field->info; ++field) {
+            if (!fieldNamed(*field, item.name)) continue;
+            const uint32_t max = uint32_t(field->maxValue());
+            if (!item.hasValue) {
+                message(LevelError, "Value required for fuse %s\n", name);
+                fail();
+            }
+            if (item.value > max) {
+                message(LevelError, "Value %X too large for fuse %s\n", item.value, name);
+                fail();
+            }
+            if (item.mnemonic && field->width > 1) {
+                message(LevelError, "ON/OFF mnemonics can't be used with %d-bit fuse '%s'\n", int(field->width), name);
+                fail();
+            }
+            if ((fuses.requestMask[b] & field->mask()) != 0) {
+                message(LevelError, "Duplicate fuse %s in command line\n", name);
+                fail();
+            }
+            message(LevelTrace, "\t%% Fuse added: %s=%X\n", name, item.value);
+            fuses.requestMask[b] |= field->mask();
+            fuses.requestValue[b] |= uint8_t(item.value << field->shift);
+            return;
+        }
+    }
+    message(LevelError, "Invalid fuse name '%s'\n", name);
+    fail();
+}
+
+}  // namespace
+
+void parseFuseRequest(FuseValues& fuses, const char* text) {
+    if (!text) return;
+    if (selectedChipIndex() < 0) {
+        // Without a chip there is no fuse set to parse against.
+        message(LevelError, "Chip name must be specified\n");
+        fail();
+    }
+    const ChipDescriptor& chip = selectedChip();
+    if (!chip.fuseSet) {
+        message(LevelError, "%s has no ISP-writable fuses\n", chip.names);
+        fail();
+    }
+    fuses.listGiven = true;
+    for (int b = 0; b < FuseBytes; ++b) {
+        fuses.requestValue[b] = 0;
+        fuses.requestMask[b] = 0;
+        fuses.knownMask[b] = 0;
+        for (const FuseDescriptor* field = chip.fuseSet->lists[b]; field && field->info; ++field)
+            fuses.knownMask[b] |= field->mask();
+    }
+    const char* itemStart = text;
+    for (;;) {
+        const char* itemEnd = std::strchr(itemStart, ',');
+        size_t length = itemEnd ? size_t(itemEnd - itemStart) : std::strlen(itemStart);
+        if (length > FuseItemMaxLength) {
+            message(LevelError, "Fuse command too long\n");
+            fail();
+        }
+        if (length > 0) {
+            FuseItem item = splitItem(std::string(itemStart, length));
+            int b = findFuseByte(item.name);
+            if (b >= 0)
+                addFuseByte(fuses, chip, b, item);
+            else
+                addField(fuses, chip, item);
+        }
+        if (!itemEnd) break;
+        itemStart = itemEnd + 1;
+    }
+}
+
+}  // namespace mervex

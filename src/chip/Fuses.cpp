@@ -1,0 +1,137 @@
+#include "chip/Fuses.h"
+
+#include <cstdio>
+
+#include "chip/DeviceTable.h"
+#include "chip/IspInstruction.h"
+#include "chip/IspTransport.h"
+#include "console/Console.h"
+#include "console/Signals.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr int Lock = int(FuseByte::Lock);
+constexpr int Low = int(FuseByte::Low);
+constexpr int High = int(FuseByte::High);
+constexpr int Ext = int(FuseByte::Ext);
+
+const FuseDescriptor* fuseList(const ChipDescriptor& chip, int b) {
+    return chip.fuseSet ? chip.fuseSet->lists[b] : nullptr;
+}
+
+uint8_t readFuseByte(Programmer& programmer, const IspInstruction& command) {
+    IspInstruction reply = exchangeInstruction(programmer, command);
+    traceInstruction("Read Fuses", command, reply);
+    checkEcho(command, reply);
+    checkTermination();
+    return reply[isp::DataIndex];
+}
+
+void writeFuseByte(ChipSession& session, const IspInstruction& command) {
+    Programmer& programmer = session.isp();
+    IspInstruction reply = exchangeInstruction(programmer, command);
+    programmer.delay(4 * session.timing.eepromByteDelay);
+    traceInstruction("Write Fuses", command, reply);
+    checkEcho(command, reply);
+}
+
+}  // namespace
+
+void readFuses(ChipSession& session) {
+    const ChipDescriptor& chip = selectedChip();
+    uint8_t* read = session.fuses.readValue;
+    switch (chip.fuseLayout) {
+    case FuseSingleRead58: read[Low] = readFuseByte(session.isp(), isp::readLockByte()); break;
+    case FuseSingleRead50: read[Low] = readFuseByte(session.isp(), isp::readLowFuse()); break;
+    case FuseSeparateBytes:
+        if (fuseList(chip, Low)) read[Low] = readFuseByte(session.isp(), isp::readLowFuse());
+        if (fuseList(chip, Lock)) read[Lock] = readFuseByte(session.isp(), isp::readLockByte());
+        if (fuseList(chip, High)) read[High] = readFuseByte(session.isp(), isp::readHighFuse());
+        if (fuseList(chip, Ext)) read[Ext] = readFuseByte(session.isp(), isp::readExtendedFuse());
+        break;
+    default: break;
+    }
+}
+
+void printFuses(const ChipSession& session, const char* title) {
+    const FuseValues& fuses = session.fuses;
+    const int level = fuses.listGiven ? LevelInfo : LevelDebug;
+    if (console().level < level) return;
+    const ChipDescriptor& chip = selectedChip();
+    message(level, "%s:\n", title);
+    const int count = chip.calibrationCount < 0 ? 0 : chip.calibrationCount > 4 ? 4 : chip.calibrationCount;
+    if (count != 0) {
+        char bytes[4 * 3 + 1] = {};
+        for (int i = 0; i < count; ++i)
+            std::snprintf(bytes + 3 * i, sizeof bytes - size_t(3 * i), " %02X", unsigned(fuses.calibration[i]));
+        message(level, "  OSCCAL%c =%s\n", count >= 2 ? 's' : ' ', bytes);
+    }
+    for (int b = 0; b < FuseBytes; ++b) {
+        const FuseDescriptor* list = fuseList(chip, b);
+        if (!list) continue;
+        message(level, "  %-8s= %02X\n", fuseByteName(b), unsigned(fuses.readValue[b]));
+        for (const FuseDescriptor* field = list; field->info; ++field)
+            message(level, "    %-12s= %X\n", field->info->name,
+                    unsigned((fuses.readValue[b] >> field->shift) & field->maxValue()));
+    }
+}
+
+bool canWriteFusesWithoutErase(const ChipSession& session) {
+    const ChipDescriptor& chip = selectedChip();
+    if (chip.fuseLayout != FuseSeparateBytes || !fuseList(chip, Lock)) return true;
+    const FuseValues& fuses = session.fuses;
+    return (fuses.requestValue[Lock] & fuses.requestMask[Lock] & ~fuses.readValue[Lock]) == 0;
+}
+
+void programFuses(ChipSession& session) {
+    message(LevelInfo, "Programming fuses\n");
+    FuseValues& fuses = session.fuses;
+    for (int b = 0; b < FuseBytes; ++b) {
+        // Requested bits as requested, other known bits as read, undescribed bits 1.
+        fuses.requestValue[b] = uint8_t((fuses.requestValue[b] & fuses.requestMask[b]) |
+                                        ((fuses.readValue[b] | ~fuses.knownMask[b]) & ~fuses.requestMask[b]));
+    }
+    const ChipDescriptor& chip = selectedChip();
+    const uint8_t* value = fuses.requestValue;
+    auto requested = [&](int b) { return fuseList(chip, b) && fuses.requestMask[b] != 0; };
+    switch (chip.fuseLayout) {
+    case FuseSingleRead58:
+    case FuseSingleRead50: writeFuseByte(session, isp::writeSingleFuse(value[Low])); break;
+    case FuseSeparateBytes:
+        if (requested(Low)) writeFuseByte(session, isp::writeLowFuse(value[Low]));
+        if (requested(High)) writeFuseByte(session, isp::writeHighFuse(value[High]));
+        if (requested(Ext)) writeFuseByte(session, isp::writeExtendedFuse(value[Ext]));
+        if (requested(Lock)) writeFuseByte(session, isp::writeLockByte(value[Lock]));
+        break;
+    default: break;
+    }
+}
+
+bool verifyFuses(ChipSession& session) {
+    message(LevelInfo, "Verifying fuses\n");
+    readFuses(session);
+    const ChipDescriptor& chip = selectedChip();
+    const FuseValues& fuses = session.fuses;
+    bool failed = false;
+    for (int b = 0; b < FuseBytes; ++b) {
+        for (const FuseDescriptor* field = fuseList(chip, b); field && field->info; ++field) {
+            if ((fuses.requestMask[b] & field->mask()) == 0) continue;
+            unsigned expected = unsigned((fuses.requestValue[b] >> field->shift) & field->maxValue());
+            unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
+            if (expected != read) {
+                message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
+                failed = true;
+            }
+        }
+    }
+    if (failed) {
+        message(LevelError, "Verifying of fuses failed\n");
+        return false;
+    }
+    message(LevelInfo, "passed\n");
+    return true;
+}
+
+}  // namespace mervex

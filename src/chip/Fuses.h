@@ -1,0 +1,23 @@
+#pragma once
+// Reading, printing, writing and verifying the chip's fuse bytes.
+#include "chip/ChipSession.h"
+
+namespace mervex {
+
+// Read every fuse byte that the chip's layout and fuse set provide.
+void readFuses(ChipSession& session);
+
+// Print the calibration bytes and the fuse bytes and fields last read, under a
+// title; at info level when a fuse list was given, else at debug level.
+void printFuses(const ChipSession& session, const char* title);
+
+// False when the request would raise a programmed lock-byte bit, which only an erase can.
+bool canWriteFusesWithoutErase(const ChipSession& session);
+
+// Merge the requested bits into the values read and write the requested bytes.
+void programFuses(ChipSession& session);
+
+// Read the fuses again and compare every requested field; false on a difference.
+bool verifyFuses(ChipSession& session);
+
+}  // namespace mervex

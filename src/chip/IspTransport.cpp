@@ -1,0 +1,50 @@
+#include "chip/IspTransport.h"
+
+#include "console/Console.h"
+#include "console/Errors.h"
+
+namespace mervex {
+
+IspInstruction exchangeInstruction(Programmer& programmer, const IspInstruction& command) {
+    IspInstruction reply{};
+    programmer.transferBlock(command.bytes, reply.bytes, 4);
+    return reply;
+}
+
+void checkEcho(const IspInstruction& command, const IspInstruction& reply) {
+    if (reply[isp::EchoIndex] != command[0]) throwSyncLost();
+}
+
+IspInstruction exchangeChecked(Programmer& programmer, const IspInstruction& command) {
+    IspInstruction reply = exchangeInstruction(programmer, command);
+    checkEcho(command, reply);
+    return reply;
+}
+
+uint8_t exchangeRead(Programmer& programmer, const IspInstruction& command) {
+    if (programmer.prefersBlockTransfer()) return exchangeChecked(programmer, command)[isp::DataIndex];
+    programmer.sendByte(command[0]);
+    uint8_t echo = programmer.transferByte(command[1]);
+    programmer.sendByte(command[2]);
+    uint8_t data = programmer.receiveByte();
+    if (echo != command[0]) throwSyncLost();
+    return data;
+}
+
+void traceInstruction(const char* label, const IspInstruction& command, const IspInstruction& reply) {
+    message(LevelTrace, "%s: command %02X %02X %02X %02X, reply %02X %02X %02X %02X\n", label,
+            unsigned(command[0]), unsigned(command[1]), unsigned(command[2]), unsigned(command[3]),
+            unsigned(reply[0]), unsigned(reply[1]), unsigned(reply[2]), unsigned(reply[3]));
+}
+
+void traceReply(const char* label, const IspInstruction& reply) {
+    message(LevelTrace, "%s: %02X %02X %02X %02X\n", label, unsigned(reply[0]), unsigned(reply[1]),
+            unsigned(reply[2]), unsigned(reply[3]));
+}
+
+void throwSyncLost() {
+    message(LevelError, "\nSynchronisation lost\n");
+    throw app_error(ExitSync);
+}
+
+}  // namespace mervex

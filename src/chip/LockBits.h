@@ -1,0 +1,21 @@
+#pragma once
+// The lock state of the chip and locking it.
+#include "chip/ChipSession.h"
+
+namespace mervex {
+
+// "not locked", "locked - programming disabled", "locked - reading and
+// programming disabled" for levels 0..2; nullptr for any other level.
+const char* lockLevelName(int level);
+
+// Read the lock bits into lockLevel (unknown when the chip cannot report them).
+void readLockBits(ChipSession& session);
+
+// Print the lock state at info level.
+void printLockState(const ChipSession& session);
+
+// Program lock level 2 for '2' and above, else level 1, keeping the boot lock
+// bits; returns the smaller of level and '2'.
+char lockChip(ChipSession& session, char level);
+
+}  // namespace mervex

@@ -1,0 +1,293 @@
+#include "chip/MemoryAccess.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "chip/DeviceTable.h"
+#include "chip/IspInstruction.h"
+#include "chip/IspTransport.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "console/Stopwatch.h"
+
+namespace mervex {
+
+namespace {
+
+// One page of the largest chip (256 bytes) as load instructions, plus the extended address.
+constexpr size_t PageQueueReserve = 256 * 4 + 4;
+// Polling gives up after this many times the write's fixed delay.
+constexpr double PollTimeoutFactor = 4.0;
+
+bool flashNeedsExtendedAddress() {
+    return uint32_t(selectedChip().flash.size) > isp::ExtendedAddressBlock;
+}
+
+bool unpollable(const PollState& poll, uint8_t value) {
+    return value == poll.unpollableA || value == poll.unpollableB;
+}
+
+void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {
+    queue.insert(queue.end(), instruction.bytes, instruction.bytes + 4);
+}
+
+// Queue one page-load byte; nothing is sent yet.
+void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
+    PollState& poll = session.poll;
+    if (poll.method == PollKind::ReadBack && !unpollable(poll, value)) {
+        poll.pollAddress = int32_t(address);
+        poll.pollValue = value;
+    }
+    AccessState& access = session.access;
+    if (access.pageQueue.capacity() < PageQueueReserve) access.pageQueue.reserve(PageQueueReserve);
+    appendInstruction(access.pageQueue, isp::loadPageByte(address, value));
+}
+
+// True when the open page already holds a load for address.
+bool pageHoldsLoad(const ChipSession& session, uint32_t address) {
+    const std::vector<uint8_t>& queue = session.access.pageQueue;
+    IspInstruction load = isp::loadPageByte(address, 0);
+    for (size_t i = 0; i + 4 <= queue.size(); i += 4)
+        if (queue[i] == load[0] && queue[i + 1] == load[1] && queue[i + 2] == load[2]) return true;
+    return false;
+}
+
+// Complete a word with 0xFF. Never over a byte the open page already holds: an
+// image may carry overlapping blocks, and the pass then goes back over bytes
+// it has loaded; filling over them would lose their values.
+void fillPageByte(ChipSession& session, uint32_t address) {
+    if (!pageHoldsLoad(session, address)) loadPageByte(session, address, 0xFF);
+}
+
+void pageLoader(ChipSession& session, uint32_t address, uint8_t value) {
+    AccessState& access = session.access;
+    const uint32_t mask = session.timing.pageMask;
+    int64_t last = access.lastAddress;
+    if (last != -1 && (address | mask) != (uint32_t(last) | mask)) {
+        writeFlashPage(session, uint32_t(last));
+        last = access.lastAddress = -1;
+    }
+    const bool skipFF = value == 0xFF && session.chipErased;
+    if (int64_t(address) != last + 1) {
+        // A low byte was loaded without its high byte.
+        if (last != -1 && (last & 1) == 0) {
+            access.lastAddress = int32_t(last + 1);
+            fillPageByte(session, uint32_t(last + 1));
+        }
+        // This high byte comes without its low byte.
+        if ((address & 1) != 0 && !skipFF) {
+            access.lastAddress = int32_t(address - 1);
+            fillPageByte(session, address - 1);
+        }
+    }
+    if (skipFF) return;
+    loadPageByte(session, address, value);
+    access.lastAddress = int32_t(address);
+}
+
+void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
+    const MemoryKind kind = session.access.currentMemory;
+    const bool data = kind == MemoryKind::Data;
+    if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) return;
+    PollState& poll = session.poll;
+    if (poll.method == PollKind::ReadBack && !unpollable(poll, value)) {
+        poll.pollAddress = int32_t(address);
+        poll.pollValue = value;
+    }
+    exchangeChecked(session.isp(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
+    double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
+    if (!waitWriteDone(session, int32_t(address), value, delay)) {
+        message(LevelError, "Poll: can't write byte to %s at 0x%lX\n", memoryKindName(kind), (unsigned long)address);
+        throw app_error(ExitChip);
+    }
+}
+
+}  // namespace
+
+void setWriteTiming(ChipSession& session, double scale) {
+    const ChipDescriptor& chip = selectedChip();
+    WriteTiming& timing = session.timing;
+    WriteRoutine& codeRoutine = session.access.writeRoutine[int(MemoryKind::Code)];
+    if (chip.flash.pageSize != 0) {
+        timing.flashByteDelay = 0;
+        timing.flashPageDelay = chip.flash.writeDelayMs;
+        timing.pageMode = true;
+        timing.pageMask = uint32_t(chip.flash.pageSize - 1);
+        codeRoutine = WriteRoutine::PageLoader;
+    } else {
+        timing.flashByteDelay = chip.flash.writeDelayMs;
+        timing.flashPageDelay = 0;
+        codeRoutine = WriteRoutine::ByteWriter;
+    }
+    session.access.writeRoutine[int(MemoryKind::Data)] = WriteRoutine::ByteWriter;
+    timing.eepromByteDelay = chip.eeprom.writeDelayMs * scale;
+    timing.flashByteDelay *= scale;
+    timing.flashPageDelay *= scale;
+    timing.eraseDelay = chip.eraseDelayMs * scale;
+}
+
+void resetAccessState(ChipSession& session) {
+    session.access.pageQueue.clear();
+    session.access.lastAddress = -1;
+}
+
+void selectPollMethod(ChipSession& session, MemoryKind kind) {
+    session.access.pageQueue.clear();
+    if (session.options.pollRequested) {
+        PollState& poll = session.poll;
+        poll.pollAddress = -1;
+        const ChipDescriptor& chip = selectedChip();
+        const MemoryDescriptor& memory = kind == MemoryKind::Code ? chip.flash : chip.eeprom;
+        auto readBack = [&poll](uint8_t a, uint8_t b) {
+            poll.method = PollKind::ReadBack;
+            poll.unpollableA = a;
+            poll.unpollableB = b;
+        };
+        switch (memory.pollMethod) {
+        case PollExcept00FF: readBack(0x00, 0xFF); break;
+        case PollExcept7F80: readBack(0x7F, 0x80); break;
+        case PollExcept7F: readBack(0x7F, 0x7F); break;
+        case PollExceptFF: readBack(0xFF, 0xFF); break;
+        case PollReadyBusy: poll.method = PollKind::ReadyBusy; break;
+        case PollNone:
+        default:
+            message(LevelWarning, "Can't use write polling for %s of %s\n", memoryKindName(kind),
+                    chipNameAt(chipSelection().detectedIndex));
+            poll.method = PollKind::FixedDelay;
+            break;
+        }
+    }
+    session.access.lastAddress = -1;
+}
+
+void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value) {
+    const AccessState& access = session.access;
+    if (access.writeRoutine[int(access.currentMemory)] == WriteRoutine::PageLoader)
+        pageLoader(session, address, value);
+    else
+        byteWriter(session, address, value);
+}
+
+void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
+    Programmer& programmer = session.isp();
+    if ((lastLoaded & 1) == 0) fillPageByte(session, lastLoaded + 1);
+    std::vector<uint8_t>& queue = session.access.pageQueue;
+    if (flashNeedsExtendedAddress())
+        appendInstruction(queue, isp::loadExtendedAddress(isp::extendedAddressByte(lastLoaded)));
+    programmer.sendBlock(queue.data(), queue.size());
+    queue.clear();
+    exchangeChecked(programmer, isp::writeFlashPage(lastLoaded));
+    PollState& poll = session.poll;
+    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
+        message(LevelError, "Poll: can't write page at 0x%lX\n",
+                (unsigned long)(lastLoaded & ~session.timing.pageMask));
+        throw app_error(ExitChip);
+    }
+    poll.pollAddress = -1;
+}
+
+void commitOpenPage(ChipSession& session) {
+    if (!session.timing.pageMode || session.access.lastAddress == -1) return;
+    writeFlashPage(session, uint32_t(session.access.lastAddress));
+    session.access.lastAddress = -1;
+}
+
+bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double delayMs) {
+    const PollState& poll = session.poll;
+    Programmer& programmer = session.isp();
+    switch (poll.method) {
+    case PollKind::ReadBack: {
+        if (address == -1 || unpollable(poll, value)) break;
+        Stopwatch timer;
+        timer.setTimeout(PollTimeoutFactor * delayMs);
+        for (;;) {
+            if (timer.timedOut()) return false;
+            if (readProgramByte(session, uint32_t(address)) == value) return true;
+        }
+    }
+    case PollKind::ReadyBusy: {
+        Stopwatch timer;
+        timer.setTimeout(PollTimeoutFactor * delayMs);
+        for (;;) {
+            if (timer.timedOut()) return false;
+            IspInstruction reply = exchangeChecked(programmer, isp::readyBusy());
+            if ((reply[isp::DataIndex] & 1) == 0) return true;
+        }
+    }
+    case PollKind::FixedDelay:
+        break;
+    }
+    programmer.delay(delayMs);
+    return true;
+}
+
+uint8_t readProgramByte(ChipSession& session, uint32_t address) {
+    const bool code = session.access.currentMemory == MemoryKind::Code;
+    return exchangeRead(session.isp(), code ? isp::readFlash(address) : isp::readEeprom(address));
+}
+
+void loadExtendedAddress(ChipSession& session, uint8_t high) {
+    exchangeChecked(session.isp(), isp::loadExtendedAddress(high));
+}
+
+namespace {
+
+// Read count bytes with the instruction that make(address) builds: one
+// transferBlock for the whole run (after an optional leading instruction
+// whose echo is not checked), or byte by byte.
+template <typename MakeRead>
+void readRun(Programmer& programmer, uint8_t* buffer, uint32_t address, size_t count,
+             const IspInstruction* lead, MakeRead make) {
+    if (!programmer.prefersBlockTransfer()) {
+        for (size_t i = 0; i < count; ++i) buffer[i] = exchangeRead(programmer, make(address + uint32_t(i)));
+        return;
+    }
+    const size_t leadBytes = lead ? 4 : 0;
+    std::vector<uint8_t> out(leadBytes + 4 * count);
+    if (lead) std::copy(lead->bytes, lead->bytes + 4, out.begin());
+    for (size_t i = 0; i < count; ++i) {
+        IspInstruction read = make(address + uint32_t(i));
+        std::copy(read.bytes, read.bytes + 4, out.begin() + std::ptrdiff_t(leadBytes + 4 * i));
+    }
+    std::vector<uint8_t> in(out.size());
+    programmer.transferBlock(out.data(), in.data(), out.size());
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* reply = in.data() + leadBytes + 4 * i;
+        if (reply[isp::EchoIndex] != out[leadBytes + 4 * i]) throwSyncLost();
+        buffer[i] = reply[isp::DataIndex];
+    }
+}
+
+}  // namespace
+
+void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
+    Programmer& programmer = session.isp();
+    const bool extended = flashNeedsExtendedAddress();
+    while (count > 0) {
+        // Parts never cross a 128 KB boundary: the extended address is fixed within one.
+        uint64_t boundary = (uint64_t(address) / isp::ExtendedAddressBlock + 1) * isp::ExtendedAddressBlock;
+        size_t part = size_t(std::min<uint64_t>(count, boundary - address));
+        IspInstruction setExtended{};
+        const IspInstruction* lead = nullptr;
+        int32_t& last = session.access.lastAddress;
+        if (extended && (last == -1 || isp::extendedAddressByte(address) != isp::extendedAddressByte(uint32_t(last)))) {
+            setExtended = isp::loadExtendedAddress(isp::extendedAddressByte(address));
+            if (programmer.prefersBlockTransfer())
+                lead = &setExtended;
+            else
+                loadExtendedAddress(session, setExtended[2]);
+            last = int32_t(address);
+        }
+        readRun(programmer, buffer, address, part, lead, isp::readFlash);
+        buffer += part;
+        address += uint32_t(part);
+        count -= part;
+    }
+}
+
+void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
+    readRun(session.isp(), buffer, address, count, nullptr, isp::readEeprom);
+}
+
+}  // namespace mervex

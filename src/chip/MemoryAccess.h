@@ -1,0 +1,48 @@
+#pragma once
+// Reading and writing flash and EEPROM bytes, and waiting for writes to finish.
+#include <cstddef>
+#include <cstdint>
+
+#include "chip/ChipSession.h"
+#include "chip/MemoryKind.h"
+
+namespace mervex {
+
+// Fill the write timing and the write routines from the selected chip; every
+// delay is multiplied by scale.
+void setWriteTiming(ChipSession& session, double scale);
+
+// Forget the batched page loads and the open page or remembered extended address.
+void resetAccessState(ChipSession& session);
+
+// Prepare writing one memory: reset the access state and choose how writes are
+// confirmed (polling only when the request asked for it). The memory pass
+// resets its own next-address counter.
+void selectPollMethod(ChipSession& session, MemoryKind kind);
+
+// Write one byte of the current memory; addresses ascend within a pass.
+void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value);
+
+// Commit the loaded flash page; lastLoaded is the address of the last byte loaded.
+void writeFlashPage(ChipSession& session, uint32_t lastLoaded);
+
+// Commit the open flash page, if any: the end of a code write pass.
+void commitOpenPage(ChipSession& session);
+
+// Wait until the write of value at address is done; false when polling timed out.
+bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double delayMs);
+
+// Read one byte of the current memory. Flash above 128 KB needs the extended
+// address set already.
+uint8_t readProgramByte(ChipSession& session, uint32_t address);
+
+// Set the extended address (byte address bits 24..17) with its own instruction.
+void loadExtendedAddress(ChipSession& session, uint8_t high);
+
+// Read count flash bytes from address into buffer.
+void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count);
+
+// Read count EEPROM bytes from address into buffer.
+void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count);
+
+}  // namespace mervex

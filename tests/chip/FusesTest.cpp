@@ -1,0 +1,150 @@
+#include <string>
+#include <vector>
+
+#include "ChipFixture.h"
+#include "chip/FuseRequest.h"
+#include "chip/Fuses.h"
+#include "chip/MemoryAccess.h"
+
+namespace mervex::test {
+namespace {
+
+constexpr int Lock = 0, Low = 1;
+
+class Fuses : public ChipFixture {};
+
+TEST_F(Fuses, MergeKeepsKnownBitsAsReadAndSetsUndescribedBits) {
+    struct Case {
+        uint8_t read;
+        uint8_t known;
+        const char* written;
+    };
+    const Case cases[] = {
+        {0xE1, 0xFF, "AC A0 00 E4"},
+        {0xE1, 0x3F, "AC A0 00 E4"},
+        {0x21, 0x3F, "AC A0 00 E4"},  // bits no field describes become 1
+        {0x21, 0xFF, "AC A0 00 24"},
+    };
+    for (const Case& c : cases) {
+        useChip("mega8");
+        parseFuseRequest(session.fuses, "CKSEL=4");
+        session.fuses.readValue[Low] = c.read;
+        session.fuses.knownMask[Low] = c.known;
+        CaptureConsole capture;
+        programFuses(session);
+        EXPECT_EQ(chip->sentText(), std::vector<std::string>{c.written});
+    }
+}
+
+TEST_F(Fuses, SingleFuseByteOfOldChipsRidesInTheCommandByte) {
+    useChip("90S4434");
+    parseFuseRequest(session.fuses, "FSTRT=ON");
+    CaptureConsole capture;
+    readFuses(session);
+    EXPECT_EQ(chip->sentText(), std::vector<std::string>{"58 00 00 00"});
+    chip->clearLog();
+    programFuses(session);
+    EXPECT_EQ(chip->sentText(), std::vector<std::string>{"AC BE 00 00"});
+}
+
+TEST_F(Fuses, BytesAreReadAndWrittenInTheirOrderWithTheirDelay) {
+    useChip("mega8");
+    setWriteTiming(session, 1.0);
+    parseFuseRequest(session.fuses, "_LOCK=C0,_HIGH=D9,CKSEL=4");
+    CaptureConsole capture(false, false, LevelTrace);
+    readFuses(session);
+    EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"50 00 00 00", "58 00 00 00", "58 08 00 00"}));
+    EXPECT_NE(capture.out().find("        Read Fuses: command 50 00 00 00, reply 00 50 00 E1\n"), std::string::npos);
+    chip->clearLog();
+    programFuses(session);
+    EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"AC A0 00 E4", "AC A8 00 D9", "AC E0 00 C3"}));
+    EXPECT_EQ(chip->events, std::vector<std::string>(3, "delay 40.000000"));
+}
+
+TEST_F(Fuses, RaisingAProgrammedLockBitNeedsAnErase) {
+    struct Case {
+        uint8_t lockRead;
+        bool possible;
+    };
+    for (const Case& c : {Case{0xF3, false}, Case{0xFF, true}}) {
+        useChip("mega8");
+        parseFuseRequest(session.fuses, "BLB0=3");
+        session.fuses.readValue[Lock] = c.lockRead;
+        EXPECT_EQ(canWriteFusesWithoutErase(session), c.possible);
+    }
+}
+
+TEST_F(Fuses, PrintShowsCalibrationBytesFuseBytesAndFields) {
+    useChip("mega8");
+    parseFuseRequest(session.fuses, "CKSEL=4");
+    session.fuses.readValue[Lock] = 0xFF;
+    session.fuses.readValue[Low] = 0xE1;
+    session.fuses.readValue[2] = 0xD9;
+    for (int i = 0; i < 4; ++i) session.fuses.calibration[i] = uint8_t(0xA5 - 2 * i);
+    CaptureConsole capture;
+    printFuses(session, "Fuses");
+    EXPECT_EQ(capture.out(),
+              "Fuses:\n"
+              "  OSCCALs = A5 A3 A1 9F\n"
+              "  _LOCK   = FF\n"
+              "    BLB1        = 3\n"
+              "    BLB0        = 3\n"
+              "  _LOW    = E1\n"
+              "    BODLEVEL    = 1\n"
+              "    BODEN       = 1\n"
+              "    SUT         = 2\n"
+              "    CKSEL       = 1\n"
+              "  _HIGH   = D9\n"
+              "    RSTDISBL    = 1\n"
+              "    WDTON       = 1\n"
+              "    CKOPT       = 1\n"
+              "    EESAVE      = 1\n"
+              "    BOOTSZ      = 0\n"
+              "    BOOTRST     = 1\n");
+}
+
+TEST_F(Fuses, CalibrationLineAndLevelFollowTheChipAndTheRequest) {
+    struct Case {
+        const char* chip;
+        const char* list;
+        int level;
+        const char* firstLines;
+    };
+    const Case cases[] = {
+        {"tiny13", "", LevelInfo, "New:\n  OSCCALs = 9A 9B\n"},
+        {"mega88", "", LevelInfo, "New:\n  OSCCAL  = 9A\n"},
+        {"mega88", nullptr, LevelInfo, ""},  // without a fuse list only at debug level
+        {"mega88", nullptr, LevelDebug, "    New:\n      OSCCAL  = 9A\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        useChip(c.chip);
+        parseFuseRequest(session.fuses, c.list);
+        session.fuses.calibration[0] = 0x9A;
+        session.fuses.calibration[1] = 0x9B;
+        CaptureConsole capture(false, false, c.level);
+        printFuses(session, "New");
+        EXPECT_EQ(capture.out().substr(0, std::string(c.firstLines).size()), c.firstLines);
+    }
+}
+
+TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
+    useChip("mega8");
+    parseFuseRequest(session.fuses, "CKSEL=4,SUT=2");
+    chip->fuse[Low] = 0x01;  // SUT 0, CKSEL 1; the other bits differ too but are not requested
+    CaptureConsole capture;
+    EXPECT_FALSE(verifyFuses(session));
+    EXPECT_EQ(capture.out(),
+              "Verifying fuses\n"
+              "ERROR:  SUT     : expected 2, read 0\n"
+              "ERROR:  CKSEL   : expected 4, read 1\n"
+              "ERROR:  Verifying of fuses failed\n");
+
+    chip->fuse[Low] = 0x24;
+    CaptureConsole again;
+    EXPECT_TRUE(verifyFuses(session));
+    EXPECT_EQ(again.out(), "Verifying fuses\npassed\n");
+}
+
+}  // namespace
+}  // namespace mervex::test

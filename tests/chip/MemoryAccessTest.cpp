@@ -1,0 +1,260 @@
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ChipFixture.h"
+#include "chip/MemoryAccess.h"
+#include "console/Errors.h"
+
+namespace mervex::test {
+namespace {
+
+class MemoryAccess : public ChipFixture {
+protected:
+    // Start a write pass of one memory.
+    void startWrite(MemoryKind kind, double scale = 1.0) {
+        setWriteTiming(session, scale);
+        session.access.currentMemory = kind;
+        selectPollMethod(session, kind);
+    }
+    void writeBytes(uint32_t first, const std::vector<uint8_t>& bytes) {
+        for (size_t i = 0; i < bytes.size(); ++i) writeMemoryByte(session, first + uint32_t(i), bytes[i]);
+    }
+    std::vector<std::string> sent() const { return chip->sentText(); }
+};
+
+int statusOf(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const app_error& e) {
+        return e.status();
+    }
+    return 0;
+}
+
+TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBegins) {
+    useChip("mega8");
+    startWrite(MemoryKind::Code);
+    std::vector<uint8_t> bytes(0x40);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i + 1);
+    writeBytes(0, bytes);
+    EXPECT_TRUE(chip->sent.empty());  // nothing goes out before the page is complete
+    writeMemoryByte(session, 0x40, 0x99);
+
+    std::vector<std::string> expected;
+    for (uint32_t a = 0; a < 0x40; ++a) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02X 00 %02X %02X", a & 1 ? 0x48u : 0x40u, a >> 1, a + 1);
+        expected.push_back(text);
+    }
+    expected.push_back("4C 00 1F 00");
+    EXPECT_EQ(sent(), expected);
+    EXPECT_EQ(chip->sendBlockCalls, 1);
+    EXPECT_EQ(chip->events.back(), "delay 6.000000");
+
+    chip->clearLog();
+    commitOpenPage(session);  // the pass ends: 0x40 is completed with 0xFF
+    EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 20 99", "48 00 20 FF", "4C 00 20 00"}));
+    chip->clearLog();
+    commitOpenPage(session);  // nothing open any more
+    EXPECT_TRUE(chip->sent.empty());
+}
+
+TEST_F(MemoryAccess, EepromByteGoesOutAtOnceAndWaitsTheScaledDelay) {
+    useChip("mega8");
+    startWrite(MemoryKind::Data, 2.0);
+    writeMemoryByte(session, 0x1FF, 0x55);
+    EXPECT_EQ(sent(), std::vector<std::string>{"C0 01 FF 55"});
+    EXPECT_EQ(chip->events, std::vector<std::string>{"delay 20.000000"});
+    EXPECT_DOUBLE_EQ(session.timing.flashPageDelay, 12.0);
+    EXPECT_EQ(chip->eeprom[0x1FF], 0x55);
+}
+
+TEST_F(MemoryAccess, ErasedChipSkipsFFUnlessEepromIsBeingRestored) {
+    struct Case {
+        const char* chipName;
+        MemoryKind kind;
+        bool preserve;
+        size_t instructions;
+    };
+    const Case cases[] = {
+        {"mega8", MemoryKind::Code, false, 0},    // a page of 0xFF is never committed
+        {"90S2313", MemoryKind::Code, false, 0},  // byte-wise flash
+        {"mega8", MemoryKind::Data, false, 0},
+        {"mega8", MemoryKind::Data, true, 4},  // restoring a saved EEPROM writes 0xFF too
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chipName);
+        useChip(c.chipName);
+        session.chipErased = true;
+        session.options.preserveEeprom = c.preserve;
+        startWrite(c.kind);
+        writeBytes(0, {0xFF, 0xFF, 0xFF, 0xFF});
+        commitOpenPage(session);
+        EXPECT_EQ(chip->sent.size(), c.instructions);
+    }
+}
+
+TEST_F(MemoryAccess, MissingHalvesOfAWordAreLoadedAsFF) {
+    useChip("mega8");
+    startWrite(MemoryKind::Code);
+    writeMemoryByte(session, 0x13, 0xAB);  // odd: its low byte comes first as 0xFF
+    writeMemoryByte(session, 0x16, 0xCD);  // even: its high byte is completed at the commit
+    commitOpenPage(session);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 09 FF", "48 00 09 AB", "40 00 0B CD", "48 00 0B FF",
+                                                 "4C 00 0B 00"}));
+
+    // After an erase a half-FF word still goes whole, an all-FF word not at all.
+    chip->clearLog();
+    session.chipErased = true;
+    startWrite(MemoryKind::Code);
+    writeBytes(0x20, {0xFF, 0x12, 0xFF, 0xFF, 0x34, 0xFF});
+    commitOpenPage(session);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 10 FF", "48 00 10 12", "40 00 12 34", "48 00 12 FF",
+                                                 "4C 00 12 00"}));
+}
+
+TEST_F(MemoryAccess, OverlappingBlocksDoNotOverwriteLoadedBytesWithFF) {
+    useChip("mega8");
+    startWrite(MemoryKind::Code);
+    writeBytes(0x00, {0x10, 0x11, 0x12, 0x13, 0x14});
+    // A second block with the same bytes starts again at an odd address.
+    writeBytes(0x03, {0x13, 0x14});
+    commitOpenPage(session);
+    for (uint32_t a = 0; a < 5; ++a) EXPECT_EQ(chip->flash[a], 0x10 + a) << a;
+    EXPECT_EQ(chip->flash[5], 0xFF);
+}
+
+TEST_F(MemoryAccess, PageAbove128KiBCarriesTheExtendedAddress) {
+    useChip("mega2560");
+    startWrite(MemoryKind::Code);
+    writeMemoryByte(session, 0x3FF00, 0x5A);
+    commitOpenPage(session);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"40 FF 80 5A", "48 FF 80 FF", "4D 00 01 00", "4C FF 80 00"}));
+    EXPECT_EQ(chip->sendBlockCalls, 1);
+    EXPECT_EQ(chip->flash[0x3FF00], 0x5A);
+}
+
+TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
+    for (bool block : {true, false}) {
+        SCOPED_TRACE(block ? "whole instructions" : "byte by byte");
+        useChip("mega2560");
+        chip->blockTransfer = block;
+        for (uint32_t a = 0x1FF00; a < 0x20100; ++a) chip->flash[a] = uint8_t(a * 7 + (a >> 17));
+        resetAccessState(session);
+        std::vector<uint8_t> buffer(512);
+        readFlashBlock(session, buffer.data(), 0x1FF00, buffer.size());
+        for (uint32_t i = 0; i < 512; ++i) ASSERT_EQ(buffer[i], chip->flash[0x1FF00 + i]) << i;
+
+        std::vector<std::string> text = sent();
+        ASSERT_EQ(text.size(), 514u);
+        EXPECT_EQ(text[0], "4D 00 00 00");
+        EXPECT_EQ(text[1], "20 FF 80 00");
+        EXPECT_EQ(text[256], "28 FF FF 00");
+        EXPECT_EQ(text[257], "4D 00 01 00");
+        EXPECT_EQ(text[258], "20 00 00 00");
+
+        // The next read in the same 128 KB block sets nothing again.
+        chip->clearLog();
+        readFlashBlock(session, buffer.data(), 0x20100, 4);
+        EXPECT_EQ(sent().front(), "20 00 80 00");
+    }
+}
+
+TEST_F(MemoryAccess, SmallFlashNeverSendsTheExtendedAddress) {
+    useChip("mega8");
+    chip->flash[0x101] = 0x42;
+    resetAccessState(session);
+    uint8_t buffer[2];
+    readFlashBlock(session, buffer, 0x100, 2);
+    EXPECT_EQ(sent(), (std::vector<std::string>{"20 00 80 00", "28 00 80 00"}));
+    EXPECT_EQ(buffer[1], 0x42);
+}
+
+TEST_F(MemoryAccess, WrongEchoInABlockReadLosesSynchronisation) {
+    for (bool block : {true, false}) {
+        useChip("mega8");
+        chip->blockTransfer = block;
+        chip->wrongEchoAt = 5;
+        uint8_t buffer[32];
+        session.access.currentMemory = MemoryKind::Data;
+        CaptureConsole capture;
+        EXPECT_EQ(statusOf([&] { readEepromBlock(session, buffer, 0, sizeof buffer); }), ExitSync);
+        EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
+    }
+}
+
+TEST_F(MemoryAccess, ReadBackPollingWaitsOnlyForPollableValues) {
+    useChip("90S2313");  // flash method 3 (0x7F), EEPROM method 2 (0x7F and 0x80)
+    session.options.pollRequested = true;
+    startWrite(MemoryKind::Data);
+    EXPECT_EQ(session.poll.method, PollKind::ReadBack);
+    writeMemoryByte(session, 0x10, 0x7F);
+    EXPECT_EQ(chip->events, std::vector<std::string>{"delay 6.000000"});  // unpollable: fixed delay
+    chip->clearLog();
+    writeMemoryByte(session, 0x11, 0x12);
+    EXPECT_TRUE(chip->events.empty());
+    EXPECT_EQ(sent(), (std::vector<std::string>{"C0 00 11 12", "A0 00 11 00"}));
+}
+
+TEST_F(MemoryAccess, ReadyBusyPollingAsksUntilReady) {
+    useChip("mega88");
+    session.options.pollRequested = true;
+    chip->busyAnswers = 3;
+    startWrite(MemoryKind::Code);
+    writeMemoryByte(session, 0, 0x01);
+    commitOpenPage(session);
+    std::vector<std::string> text = sent();
+    ASSERT_EQ(text.size(), 3u + 4u);
+    for (size_t i = 3; i < text.size(); ++i) EXPECT_EQ(text[i], "F0 00 FF 00");
+    EXPECT_TRUE(chip->events.empty());
+}
+
+TEST_F(MemoryAccess, PollingTimesOutAfterFourTimesTheScaledDelay) {
+    useChip("mega88");
+    session.options.pollRequested = true;
+    chip->busyAnswers = -1;
+    startWrite(MemoryKind::Code, 1.5);
+    writeBytes(0x80, {0x01, 0x02, 0x03});
+    CaptureConsole capture;
+    int64_t start = clockGuard.clock.nowUs();
+    EXPECT_EQ(statusOf([&] { commitOpenPage(session); }), ExitChip);
+    EXPECT_EQ(capture.out(), "ERROR:  Poll: can't write page at 0x80\n");
+    // 4 x 6 ms x 1.5, plus the instructions sent before the time-out was seen.
+    int64_t waited = clockGuard.clock.nowUs() - start;
+    EXPECT_GE(waited, 36000);
+    EXPECT_LT(waited, 36100);
+}
+
+TEST_F(MemoryAccess, ByteWriteThatPollingCannotConfirmFails) {
+    useChip("90S2313");
+    session.options.pollRequested = true;
+    startWrite(MemoryKind::Data);
+    chip->eeprom.resize(0x10);  // the byte never reads back as written
+    CaptureConsole capture;
+    EXPECT_EQ(statusOf([&] { writeMemoryByte(session, 0x20, 0x12); }), ExitChip);
+    EXPECT_EQ(capture.out(), "ERROR:  Poll: can't write byte to DATA memory at 0x20\n");
+}
+
+TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
+    useChip("mega103");  // flash cannot be polled
+    chipSelection().detectedIndex = findChipByName("mega103");
+    session.options.pollRequested = true;
+    CaptureConsole capture(false, false, LevelWarning);
+    startWrite(MemoryKind::Code);
+    EXPECT_EQ(capture.out(), "Warning: Can't use write polling for CODE memory of mega103\n");
+    EXPECT_EQ(session.poll.method, PollKind::FixedDelay);
+}
+
+TEST_F(MemoryAccess, ByteWiseFlashWritesEachByteWithItsDelay) {
+    useChip("90S2313");
+    startWrite(MemoryKind::Code);
+    writeBytes(0x10, {0x0C, 0x94});
+    EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 08 0C", "48 00 08 94"}));
+    EXPECT_EQ(chip->events, (std::vector<std::string>{"delay 6.000000", "delay 6.000000"}));
+    session.access.currentMemory = MemoryKind::Code;
+    EXPECT_EQ(readProgramByte(session, 0x11), 0x94);
+}
+
+}  // namespace
+}  // namespace mervex::test
