@@ -118,7 +118,19 @@ const char* programDirectory() {
     return location.directory;
 }
 
+const char* installedDataDirectory() {
+#ifdef MERVEX_DATADIR
+    return MERVEX_DATADIR;
+#else
+    return nullptr;
+#endif
+}
+
 bool findConfigFile(char* buffer, size_t size, const char* name) {
+    return findConfigFile(buffer, size, name, installedDataDirectory());
+}
+
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* dataDirectory) {
     if (buffer == nullptr || name == nullptr || size < 1) return false;
     std::vector<const char*> lists;
     const char* configPath = std::getenv("MERVEX_CONFIG_PATH");
@@ -128,6 +140,11 @@ bool findConfigFile(char* buffer, size_t size, const char* name) {
     if (const char* directory = programDirectory()) {
         message(LevelTrace, "Program path %s\n", directory);
         lists.push_back(directory);
+    }
+    // Last, so that a user's own file of the same name always wins.
+    if (dataDirectory != nullptr && *dataDirectory != '\0') {
+        message(LevelTrace, "Data path %s\n", dataDirectory);
+        lists.push_back(dataDirectory);
     }
     return findInDirectories(buffer, size, name, lists);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Finding configuration files: the current directory, the directories of
-// MERVEX_CONFIG_PATH, then the directory that holds the program.
+// MERVEX_CONFIG_PATH, the directory that holds the program, then the installed
+// data directory.
 #include <cstddef>
 #include <vector>
 
@@ -12,6 +13,13 @@ void setProgramPath(const char* path);
 
 // Find a configuration file; on success the buffer holds the path to open.
 bool findConfigFile(char* buffer, size_t size, const char* name);
+
+// The same search with the given data directory (nullptr: none) in place of the
+// installed one, searched after every other place.
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* dataDirectory);
+
+// Where the installed pin maps live, or nullptr when the build names no such place.
+const char* installedDataDirectory();
 
 // Find the name as given, else in each directory of the ':'-separated lists, in order.
 // A name with a directory part is only searched in the lists when it starts with '.'.

@@ -208,7 +208,8 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
         CaptureConsole capture(false, false, LevelTrace);
         ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
         EXPECT_EQ(std::string(buffer), prog + "/" + Name);
-        EXPECT_EQ(capture.out(), "        Config path not defined\n        Program path " + prog + "\n");
+        EXPECT_EQ(capture.out(), "        Config path not defined\n        Program path " + prog +
+                                     "\n        Data path " + installedDataDirectory() + "\n");
     }
     file("cfg/" + std::string(Name));
     {
@@ -226,6 +227,44 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
         EXPECT_FALSE(findConfigFile(nullptr, sizeof buffer, Name));
         EXPECT_EQ(capture.out(), "");  // trace lines stay hidden at the default level
     }
+}
+
+// The data directory is searched last: a file of the same name anywhere earlier
+// wins, and a name found nowhere else is found there.
+TEST_F(ConfigSearch, DataDirectoryComesLast) {
+    const std::string cfg = dir("cfg");
+    const std::string prog = dir("prog");
+    const std::string data = dir("share/mervex");
+    setProgramPath((prog + "/mervex").c_str());
+    EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
+    char buffer[1024];
+    struct Case {
+        const char* name;
+        std::string expected;  // empty: not found
+    };
+    file("share/mervex/only-data.cfg");
+    file("share/mervex/in-prog.cfg");
+    file("prog/in-prog.cfg");
+    file("share/mervex/in-cfg.cfg");
+    file("cfg/in-cfg.cfg");
+    const Case cases[] = {
+        {"only-data.cfg", data + "/only-data.cfg"},
+        {"in-prog.cfg", prog + "/in-prog.cfg"},
+        {"in-cfg.cfg", cfg + "/in-cfg.cfg"},
+        {"nowhere.cfg", ""},
+        {"mervex/only-data.cfg", ""},  // a directory part is not searched for
+    };
+    for (const Case& c : cases) {
+        const bool found = findConfigFile(buffer, sizeof buffer, c.name, data.c_str());
+        EXPECT_EQ(found, !c.expected.empty()) << c.name;
+        if (found) {
+            EXPECT_EQ(std::string(buffer), c.expected) << c.name;
+        }
+    }
+    CaptureConsole capture(false, false, LevelTrace);
+    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", nullptr));
+    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", ""));
+    EXPECT_EQ(capture.out().find("Data path"), std::string::npos);
 }
 
 TEST_F(ConfigSearch, OpenFileReportsAndThrowsWithTheSystemText) {
