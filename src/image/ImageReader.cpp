@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/Errors.h"
-#include "image/ImageStream.h"
+#include "driver/OpenFile.h"
 
 namespace mervex {
 
@@ -269,10 +269,10 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
 
 void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer) {
     if (file.format == FormatBinary) {
-        UniqueFile stream = openImageStream(file.path, "rb");
+        FilePtr stream = openFile(file.path.c_str(), "rb");
         readBinaryStream(image, stream.get(), file.path);
     } else {
-        UniqueFile stream = openImageStream(file.path, "rt");
+        FilePtr stream = openFile(file.path.c_str(), "rt");
         readHexStream(image, stream.get(), file.path, answer);
     }
 }

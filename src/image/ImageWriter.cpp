@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "console/Console.h"
-#include "image/ImageStream.h"
+#include "driver/OpenFile.h"
 
 namespace mervex {
 
@@ -71,7 +71,7 @@ void writeBinaryStream(const MemoryImage& image, std::FILE* stream, bool keepFF)
 
 bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF) {
     const bool hex = file.format != FormatBinary;
-    UniqueFile stream = openImageStream(file.path, hex ? "wt" : "wb");
+    FilePtr stream = openFile(file.path.c_str(), hex ? "wt" : "wb");
     if (hex)
         writeHexStream(image, stream.get(), keepFF);
     else
