@@ -1,0 +1,211 @@
+#include "image/MemoryOperations.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
+#include "chip/DeviceTable.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+#include "console/Progress.h"
+
+namespace mervex {
+
+namespace {
+
+// Reads go in chunks of this size so that the chip access can batch them.
+constexpr uint32_t CodeChunk = 512;
+constexpr uint32_t DataChunk = 32;
+
+uint32_t chunkSize(MemoryKind kind) { return kind == MemoryKind::Code ? CodeChunk : DataChunk; }
+
+// The progress bar counts in 32-bit steps.
+int32_t barTotal(uint64_t bytes) {
+    return int32_t(std::min<uint64_t>(bytes, uint64_t(std::numeric_limits<int32_t>::max())));
+}
+
+// Start a pass on one memory: the chip access forgets what it cached.
+void beginPass(ChipSession& session, MemoryKind kind) {
+    resetAccessState(session);
+    session.access.currentMemory = kind;
+}
+
+void readChunk(ChipSession& session, uint8_t* buffer, uint32_t address, uint32_t count) {
+    if (session.access.currentMemory == MemoryKind::Code)
+        readFlashBlock(session, buffer, address, count);
+    else
+        readEepromBlock(session, buffer, address, count);
+}
+
+bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
+    return options.verifyAll || (kind == MemoryKind::Data && options.fillEeprom);
+}
+
+bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
+    return kind == MemoryKind::Data && options.fillEeprom && !session.chipErased;
+}
+
+// One memory of the blank check: true when blank.
+bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label) {
+    beginPass(session, kind);
+    message(LevelInfo, "%s: ", label);
+    progressStart(label, barTotal(size));
+    const bool blank = size == 0 || isBlankRange(session, 0, size - 1);
+    progressEnd();
+    if (blank) {
+        message(LevelInfo, "Blank\n");
+    } else {
+        message(LevelInfo, "\n");
+        message(LevelError, "%s not blank\n", label);
+    }
+    return blank;
+}
+
+// Write 0xFF from `from` up to, not including, `to`.
+void fillFree(ChipSession& session, uint64_t from, uint64_t to) {
+    for (uint64_t address = from; address < to; ++address) {
+        writeMemoryByte(session, uint32_t(address), 0xFF);
+        progressAdvance(1);
+    }
+}
+
+// Compare one block with the chip; returns the number of mismatching bytes.
+int64_t compareBlock(ChipSession& session, const MemoryBlock& block, uint8_t* buffer, uint32_t chunk) {
+    int64_t errors = 0;
+    for (uint64_t offset = 0; offset < block.length; offset += chunk) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, block.length - offset));
+        const uint32_t address = uint32_t(block.address + offset);
+        readChunk(session, buffer, address, count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t expected = block.data[offset + i];
+            if (buffer[i] == expected) continue;
+            ++errors;
+            message(LevelTrace, "%08lX: expected %02X, read %02X\n", static_cast<unsigned long>(address + i),
+                    unsigned(expected), unsigned(buffer[i]));
+        }
+        progressAdvance(int32_t(count));
+    }
+    return errors;
+}
+
+}  // namespace
+
+uint32_t passMemorySize(MemoryKind kind, const MemoryPassOptions& options) {
+    const int32_t size = kind == MemoryKind::Code ? usableFlashSize(options.eraseCounter) : eepromSize();
+    return size > 0 ? uint32_t(size) : 0;
+}
+
+bool isBlankRange(ChipSession& session, uint32_t first, uint32_t last) {
+    message(LevelTrace, "IsBlank from 0x%lX to 0x%lX\n", static_cast<unsigned long>(first),
+            static_cast<unsigned long>(last));
+    session.access.pageQueue.clear();
+    if (last < first) return true;
+    const uint32_t chunk = chunkSize(session.access.currentMemory);
+    uint8_t buffer[CodeChunk];
+    for (uint64_t address = first; address <= last; address += chunk) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, uint64_t(last) + 1 - address));
+        readChunk(session, buffer, uint32_t(address), count);
+        for (uint32_t i = 0; i < count; ++i)
+            if (buffer[i] != 0xFF) return false;
+        progressAdvance(int32_t(count));
+    }
+    return true;
+}
+
+uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set) {
+    message(LevelInfo, "Blank check\n");
+    uint8_t notBlank = 0;
+    if (set & BlankCode) {
+        if (!blankCheckMemory(session, MemoryKind::Code, passMemorySize(MemoryKind::Code, options), "Code"))
+            notBlank |= BlankCode;
+    }
+    const uint32_t dataSize = passMemorySize(MemoryKind::Data, options);
+    if ((set & BlankData) && dataSize != 0) {
+        if (!blankCheckMemory(session, MemoryKind::Data, dataSize, "Data")) notBlank |= BlankData;
+    }
+    return notBlank;
+}
+
+void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image) {
+    const uint32_t size = passMemorySize(kind, options);
+    message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
+    progressStart("Read", barTotal(size));
+    beginPass(session, kind);
+    const uint32_t chunk = chunkSize(kind);
+    uint8_t buffer[CodeChunk];
+    for (uint32_t address = 0; address < size;) {
+        const uint32_t count = std::min(chunk, size - address);
+        readChunk(session, buffer, address, count);
+        image.append(std::make_unique<MemoryBlock>(address, count, buffer));
+        progressAdvance(int32_t(count));
+        address += count;
+    }
+    progressEnd();
+}
+
+void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                 const MemoryImage& image) {
+    session.access.currentMemory = kind;
+    const uint64_t total = image.totalLength();
+    message(LevelInfo, "Programming %ld bytes to %s\n", static_cast<long>(total), memoryKindName(kind));
+    progressStart("Write", barTotal(total));
+    selectPollMethod(session, kind);
+    session.access.currentMemory = kind;
+    const bool fill = freePositionFill(session, options, kind);
+    uint64_t nextAddress = 0;
+    image.forEach([&](const MemoryBlock& block) {
+        if (fill) fillFree(session, nextAddress, block.address);
+        for (uint32_t i = 0; i < block.length; ++i) {
+            writeMemoryByte(session, block.address + i, block.data[i]);
+            progressAdvance(1);
+        }
+        nextAddress = block.endAddress();
+    });
+    if (fill) fillFree(session, nextAddress, passMemorySize(kind, options));
+    if (kind == MemoryKind::Code) commitOpenPage(session);
+    progressEnd();
+}
+
+bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                  const MemoryImage& image) {
+    session.access.currentMemory = kind;
+    message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
+    const bool testFree = freePositionTest(options, kind);
+    const uint32_t size = passMemorySize(kind, options);
+    progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
+    beginPass(session, kind);
+
+    const uint32_t chunk = chunkSize(kind);
+    uint8_t buffer[CodeChunk];
+    int64_t errors = 0;
+    bool freeBlank = true;
+    uint64_t nextAddress = 0;
+    image.forEach([&](const MemoryBlock& block) {
+        if (testFree && nextAddress < block.address) {
+            if (!isBlankRange(session, uint32_t(nextAddress), block.address - 1)) freeBlank = false;
+        }
+        message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
+                static_cast<unsigned long>(block.lastAddress()));
+        nextAddress = block.endAddress();
+        errors += compareBlock(session, block, buffer, chunk);
+    });
+    if (testFree && nextAddress < size) {
+        if (!isBlankRange(session, uint32_t(nextAddress), size - 1)) freeBlank = false;
+    }
+    progressEnd();
+
+    const bool matched = errors == 0;
+    if (matched)
+        message(LevelInfo, " passed\n");
+    else
+        message(LevelError, "failed, %ld error%c\n", static_cast<long>(errors), errors == 1 ? ' ' : 's');
+    if (testFree) {
+        if (freeBlank)
+            message(LevelInfo, " Free positions are %sblank\n", "");
+        else
+            message(LevelError, " Free positions are %sblank\n", "NOT ");
+    }
+    return matched && freeBlank;
+}
+
+}  // namespace mervex

@@ -1,0 +1,51 @@
+#pragma once
+// The whole-memory operations of a run: blank check, read, write and verify of
+// code (flash) or data (EEPROM) memory, with their reports and progress bars.
+#include <cstdint>
+
+#include "chip/ChipSession.h"
+#include "chip/MemoryKind.h"
+#include "image/MemoryImage.h"
+
+namespace mervex {
+
+// What the request says about one memory pass.
+struct MemoryPassOptions {
+    bool eraseCounter = false;  // the top two flash bytes hold the erase counter: out of every pass
+    bool verifyAll = false;     // -v+: verify also tests the free positions
+    bool fillEeprom = false;    // -w+: free EEPROM positions are written with 0xFF
+};
+
+// Bits of the blank check's memory set, argument and result.
+enum BlankSet : uint8_t {
+    BlankCode = 1,
+    BlankData = 2,
+};
+
+// Size of a memory of the selected chip as the passes see it (code less the
+// erase counter bytes while the counter is on).
+uint32_t passMemorySize(MemoryKind kind, const MemoryPassOptions& options);
+
+// Test the memories of `set` for 0xFF only; returns the set of memories that are
+// not blank (0 when all tested memories are blank). A chip without EEPROM is
+// skipped silently.
+uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set);
+
+// Read the whole memory into `image` (passed empty) as a gap-free run of blocks.
+void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image);
+
+// Program the image's bytes; with -w+ on an unerased chip the free EEPROM
+// positions are written with 0xFF too.
+void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                 const MemoryImage& image);
+
+// Compare the chip with the image; true when every byte matched and, where
+// tested, every free position is blank. Mismatches are reported, not thrown.
+bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                  const MemoryImage& image);
+
+// True when every byte from first to last of the current memory reads 0xFF;
+// true for an empty range (last below first).
+bool isBlankRange(ChipSession& session, uint32_t first, uint32_t last);
+
+}  // namespace mervex

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chip/ChipFixture.h"
+#include "chip/MemoryAccess.h"
+#include "image/MemoryOperations.h"
+
+namespace mervex {
+namespace {
+
+using test::CaptureConsole;
+
+class MemoryOperationsTest : public test::ChipFixture {
+protected:
+    void SetUp() override {
+        useChip("mega8");
+        setWriteTiming(session, 1.0);
+        console().progressMode = 0;  // reports only, no bars
+    }
+    void TearDown() override { console().progressMode = 2; }
+
+    static void addBlock(MemoryImage& image, uint32_t address, const std::vector<uint8_t>& bytes) {
+        image.append(std::make_unique<MemoryBlock>(address, uint32_t(bytes.size()), bytes.data()));
+    }
+
+    static std::vector<uint8_t> counting(size_t n, uint8_t from = 0) {
+        std::vector<uint8_t> bytes(n);
+        for (size_t i = 0; i < n; ++i) bytes[i] = uint8_t(from + i);
+        return bytes;
+    }
+
+    int countInstructions(uint8_t opcode) const {
+        return int(std::count_if(chip->sent.begin(), chip->sent.end(),
+                                 [opcode](const IspInstruction& i) { return i[0] == opcode; }));
+    }
+
+    MemoryPassOptions options;
+};
+
+TEST_F(MemoryOperationsTest, VerifyWithFreePositionTest) {
+    MemoryImage image;
+    addBlock(image, 0x000, counting(0x100));
+    addBlock(image, 0x200, counting(0x100, 7));
+    std::copy_n(image.first()->data.get(), 0x100, chip->flash.begin());
+    std::copy_n(image.last()->data.get(), 0x100, chip->flash.begin() + 0x200);
+    options.verifyAll = true;
+    {
+        CaptureConsole capture;
+        EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+        EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\n Free positions are blank\n");
+    }
+    chip->flash[0x150] = 0x00;
+    CaptureConsole capture;
+    EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
+    EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\nERROR:   Free positions are NOT blank\n");
+    // Without -v+ the free positions are not read.
+    options.verifyAll = false;
+    EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+}
+
+TEST_F(MemoryOperationsTest, VerifyCountsEveryMismatch) {
+    struct Case {
+        int mismatches;
+        const char* report;
+    };
+    for (const Case& c : {Case{1, "ERROR:  failed, 1 error \n"}, Case{3, "ERROR:  failed, 3 errors\n"}}) {
+        MemoryImage image;
+        addBlock(image, 0x40, counting(600));
+        std::copy_n(image.first()->data.get(), 600, chip->flash.begin() + 0x40);
+        for (int i = 0; i < c.mismatches; ++i) chip->flash[0x40 + 100 * i] ^= 0x01;
+        CaptureConsole capture;
+        EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
+        EXPECT_EQ(capture.out(), std::string("Verifying CODE memory\n") + c.report);
+    }
+}
+
+TEST_F(MemoryOperationsTest, ReadGivesGapFreeChunks) {
+    struct Case {
+        MemoryKind kind;
+        bool eraseCounter;
+        size_t blocks;
+        uint32_t lastLength;
+    };
+    for (const Case& c : {Case{MemoryKind::Code, false, 16, 512}, Case{MemoryKind::Code, true, 16, 510},
+                          Case{MemoryKind::Data, false, 16, 32}}) {
+        chip->flash[0x1234] = 0x5A;
+        chip->eeprom[0x1F] = 0xA5;
+        options.eraseCounter = c.eraseCounter;
+        MemoryImage image;
+        CaptureConsole capture;
+        readMemory(session, options, c.kind, image);
+        EXPECT_EQ(image.count(), c.blocks);
+        EXPECT_EQ(image.last()->length, c.lastLength);
+        uint32_t expected = 0;
+        image.forEach([&expected](const MemoryBlock& b) {
+            EXPECT_EQ(b.address, expected);
+            expected += b.length;
+        });
+        if (c.kind == MemoryKind::Code)
+            EXPECT_EQ(image.findIf([](const MemoryBlock& b) { return b.lastAddress() >= 0x1234; })->byteAt(0x1234),
+                      0x5A);
+        else
+            EXPECT_EQ(image.first()->byteAt(0x1F), 0xA5);
+    }
+}
+
+TEST_F(MemoryOperationsTest, BlankCheckLeavesOutTheEraseCounterBytes) {
+    chip->flash[8190] = 0x01;
+    chip->flash[8191] = 0x00;
+    options.eraseCounter = true;
+    {
+        CaptureConsole capture;
+        EXPECT_EQ(blankCheck(session, options, BlankCode | BlankData), 0);
+        EXPECT_EQ(capture.out(), "Blank check\nCode: Blank\nData: Blank\n");
+    }
+    options.eraseCounter = false;
+    chip->eeprom[3] = 0;
+    CaptureConsole capture;
+    EXPECT_EQ(blankCheck(session, options, BlankCode | BlankData), BlankCode | BlankData);
+    EXPECT_EQ(capture.out(), "Blank check\nCode: \nERROR:  Code not blank\nData: \nERROR:  Data not blank\n");
+}
+
+TEST_F(MemoryOperationsTest, FillWritesFreeEepromOnlyOnUnerasedChip) {
+    MemoryImage image;
+    addBlock(image, 0x10, counting(16, 0x40));
+    options.fillEeprom = true;
+    for (bool erased : {false, true}) {
+        std::fill(chip->eeprom.begin(), chip->eeprom.end(), 0x00);
+        chip->clearLog();
+        session.chipErased = erased;
+        CaptureConsole capture;
+        writeMemory(session, options, MemoryKind::Data, image);
+        EXPECT_EQ(capture.out(), "Programming 16 bytes to DATA memory\n");
+        EXPECT_EQ(countInstructions(0xC0), erased ? 16 : 512);
+        EXPECT_EQ(chip->eeprom[0x10], 0x40);
+        EXPECT_EQ(chip->eeprom[0x1F], 0x4F);
+        EXPECT_EQ(chip->eeprom[0x0F], erased ? 0x00 : 0xFF);
+        EXPECT_EQ(chip->eeprom[0x1FF], erased ? 0x00 : 0xFF);
+    }
+}
+
+TEST_F(MemoryOperationsTest, WriteCommitsTheLastPage) {
+    MemoryImage image;
+    addBlock(image, 0x00, counting(0x50, 1));
+    CaptureConsole capture;
+    writeMemory(session, options, MemoryKind::Code, image);
+    EXPECT_EQ(countInstructions(0x4C), 2);
+    EXPECT_TRUE(std::equal(chip->flash.begin(), chip->flash.begin() + 0x50, image.first()->data.get()));
+    EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+}
+
+TEST_F(MemoryOperationsTest, BlankRangeOfNothingIsBlank) {
+    session.access.currentMemory = MemoryKind::Code;
+    chip->flash[0] = 0;
+    EXPECT_TRUE(isBlankRange(session, 5, 4));
+    EXPECT_FALSE(isBlankRange(session, 0, 0));
+    EXPECT_TRUE(isBlankRange(session, 1, 8191));
+}
+
+}  // namespace
+}  // namespace mervex
