@@ -1,9 +1,69 @@
 #include "driver/Run.h"
 
+#include <exception>
+
+#include "chip/AdapterSwitch.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "console/Signals.h"
+#include "console/Units.h"
+#include "driver/InputLoading.h"
+#include "driver/KeyWait.h"
+#include "driver/ProgrammingRun.h"
+#include "driver/RequestValidation.h"
+#include "driver/RunState.h"
+
 namespace mervex {
 
-void runRequest(const Request&, Stopwatch&) {}
+namespace {
 
-void finishRun(int) {}
+// From here on a signal must end the run through the handler, which switches
+// the target off: the adapter is about to exist.
+void prepareAdapter(const Request& request, RunState& state) {
+    installSignalMonitor();
+    createProgrammer(request, state);
+}
+
+}  // namespace
+
+void runRequest(const Request& request, Stopwatch& totalTime) {
+    RunState& state = runState();
+    state.start(request);
+    validateRequest(request, state.session.fuses);
+    if (!request.waitKeyEarly) {
+        loadInputFiles(request, state);
+        prepareAdapter(request, state);
+        enableAdapter(state.session);
+        if (request.waitKey) waitForKey(*state.programmer());
+    } else {
+        prepareAdapter(request, state);
+        waitForKey(*state.programmer());
+        loadInputFiles(request, state);
+        enableAdapter(state.session);
+    }
+    runProgramming(request, state);
+
+    totalTime.stop();
+    state.programmer()->setLedOk(true);
+    message(LevelInfo, "Total time %s\nAll OK\n", formatTime(totalTime.elapsedMs(), UnitMs));
+    disableAdapter(state.session);
+}
+
+void finishRun(int status) {
+    RunState& state = runState();
+    std::exception_ptr failure;
+    try {
+        if (status != ExitOk && state.programmer() != nullptr) state.programmer()->setLedError(true);
+    } catch (const app_error&) {
+        failure = std::current_exception();
+    }
+    // The adapter is switched off whatever happened before.
+    try {
+        disableAdapter(state.session);
+    } catch (const app_error&) {
+        if (!failure) failure = std::current_exception();
+    }
+    if (failure) std::rethrow_exception(failure);
+}
 
 }  // namespace mervex

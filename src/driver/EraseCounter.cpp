@@ -1,0 +1,85 @@
+#include "driver/EraseCounter.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "chip/DeviceTable.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "image/MemoryOperations.h"
+
+namespace mervex {
+
+namespace {
+
+// Flash above 128 KB is reached through the extended address.
+constexpr int32_t ExtendedFlash = 0x20000;
+
+uint16_t readStoredCount(ChipSession& session) {
+    const uint32_t address = uint32_t(flashSize() - 2);
+    resetAccessState(session);
+    session.access.currentMemory = MemoryKind::Code;
+    if (flashSize() > ExtendedFlash) loadExtendedAddress(session, uint8_t(address >> 17));
+    const uint8_t low = readProgramByte(session, address);
+    const uint8_t high = readProgramByte(session, address + 1);
+    return uint16_t(low | (high << 8));
+}
+
+}  // namespace
+
+uint32_t imageLastAddress(const MemoryImage& image) {
+    uint32_t last = 0;
+    image.forEach([&last](const MemoryBlock& block) { last = std::max(last, block.lastAddress()); });
+    return last;
+}
+
+void determineEraseCount(const Request& request, RunState& state) {
+    if (chipSelection().detectedIndex == -1 && !request.forceChip) {
+        message(LevelError, "Can't read number of erases from unknown or locked chip\n");
+        if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
+    } else {
+        const uint16_t stored = readStoredCount(state.session);
+        if (stored == 0xFFFF) {
+            message(LevelWarning, "Number of erases not initialized\n");
+            if (state.eraseCount == EraseCountNotGiven) {
+                state.eraseCount = 1;
+                return;
+            }
+        } else {
+            message(LevelInfo, "Read number of erases %u\n", unsigned(stored));
+            if (state.eraseCount == EraseCountNotGiven) {
+                state.eraseCount = uint16_t(stored + 1);
+                return;
+            }
+        }
+    }
+    if (request.erase || (request.write & WriteRequested))
+        message(LevelInfo, "Number of erases forced to %u\n", unsigned(state.eraseCount));
+}
+
+void writeEraseCounter(const Request& request, RunState& state) {
+    if (chipSelection().detectedIndex == -1) {
+        message(LevelError, "Can't write number of erases%s\n", " to unknown chip");
+        throw app_error(ExitIdentity);
+    }
+    const uint32_t address = uint32_t(usableFlashSize(state.eraseCounter));
+    if (!state.codeImage.empty() && imageLastAddress(state.codeImage) >= address) {
+        message(LevelError, "Can't write number of erases%s\n", ", locations used for code");
+        state.eraseCounter = false;
+        return;
+    }
+    setWriteTiming(state.session, request.delayScale);
+    const uint8_t bytes[2] = {uint8_t(state.eraseCount), uint8_t(state.eraseCount >> 8)};
+    MemoryImage counter;
+    counter.append(std::make_unique<MemoryBlock>(address, 2, bytes));
+    message(LevelInfo, "Writing erase counter = %d\n", int(state.eraseCount));
+    const MemoryPassOptions options = state.passOptions(request);
+    writeMemory(state.session, options, MemoryKind::Code, counter);
+    if (request.verify && !verifyMemory(state.session, options, MemoryKind::Code, counter)) {
+        message(LevelError, "Can't write number of erases%s\n", "");
+        throw app_error(ExitChip);
+    }
+}
+
+}  // namespace mervex

@@ -1,0 +1,167 @@
+#include "driver/ProgrammingRun.h"
+
+#include "chip/Calibration.h"
+#include "chip/ChipConnection.h"
+#include "chip/DeviceTable.h"
+#include "chip/EraseChip.h"
+#include "chip/Fuses.h"
+#include "chip/LockBits.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/EraseCounter.h"
+#include "driver/RunChecks.h"
+#include "driver/ValueInsertion.h"
+#include "image/ImageWriter.h"
+#include "image/MemoryOperations.h"
+
+namespace mervex {
+
+const char* const EepromSaveFile = "(eeprom).sav";
+
+namespace {
+
+bool writeRequested(const Request& request) { return (request.write & WriteRequested) != 0; }
+
+[[noreturn]] void failChip() { throw app_error(ExitChip); }
+
+void insertValues(const Request& request, RunState& state) {
+    if (request.osccalInsert.target != InsertNone) insertOsccal(request, state);
+    if (request.serialInsert.target != InsertNone) insertSerialNumber(request, state);
+    if (request.bytesInsert.target != InsertNone) insertBytes(request, state);
+}
+
+void checkBeforeWork(const Request& request, RunState& state) {
+    checkIdentity(request, true);
+    checkLockState(request, state);
+    checkFuseWrite(request, state);
+}
+
+// Blank check of the requested memories; a memory that is not blank fails the run.
+void blankCheckOrFail(const Request& request, RunState& state) {
+    if (request.blankCheck != 0 && blankCheck(state.session, state.passOptions(request), request.blankCheck) != 0)
+        failChip();
+}
+
+// The EEPROM contents read before the erase go to a file when the run cannot put
+// them back. A failure to save is reported; the run keeps its own status.
+void saveEepromToFile(const Request& request, const MemoryImage& saved) {
+    message(LevelError, "EEPROM content saved to HEX-file \"%s\"", EepromSaveFile);
+    ImageFile file;
+    file.format = FormatIntelHex;
+    file.path = EepromSaveFile;
+    try {
+        (void)writeImageFile(saved, file, request.readKeepFF);
+    } catch (const app_error& error) {
+        if (error.what()[0] != '\0') message(LevelError, "%s\n", error.what());
+    }
+}
+
+// Erase, with the EEPROM read before and written back after it for -e-.
+// Whatever ends the run between the erase and the end of the restore, the
+// saved contents are kept in a file.
+void eraseStep(const Request& request, RunState& state) {
+    ChipSession& session = state.session;
+    setWriteTiming(session, request.delayScale);
+    MemoryImage saved;
+    if (request.saveEeprom) {
+        if (chipSelection().detectedIndex == -1 && !request.forceChip) {
+            message(LevelError, "Can't save EEPROM in unknown chip\n");
+            throw app_error(ExitIdentity);
+        }
+        message(LevelInfo, "Saving EEPROM\n");
+        readMemory(session, state.passOptions(request), MemoryKind::Data, saved);
+    }
+    try {
+        eraseChip(session);
+        checkBeforeWork(request, state);
+        blankCheckOrFail(request, state);
+        if (request.saveEeprom) {
+            message(LevelInfo, "Restoring EEPROM\n");
+            writeMemory(session, state.passOptions(request), MemoryKind::Data, saved);
+        }
+    } catch (...) {
+        if (request.saveEeprom) saveEepromToFile(request, saved);
+        throw;
+    }
+    if (state.eraseCount != EraseCountNotGiven) writeEraseCounter(request, state);
+}
+
+// Read run: the chip into the named files. A file that cannot be written fails
+// the run at its end.
+void readIntoFiles(const Request& request, RunState& state) {
+    const MemoryPassOptions options = state.passOptions(request);
+    if (!request.codeFile.path.empty()) {
+        readMemory(state.session, options, MemoryKind::Code, state.codeImage);
+        if (!writeImageFile(state.codeImage, request.codeFile, request.readKeepFF)) state.fileWriteFailed = true;
+    }
+    if (!request.dataFile.path.empty()) {
+        readMemory(state.session, options, MemoryKind::Data, state.dataImage);
+        if (!writeImageFile(state.dataImage, request.dataFile, request.readKeepFF)) state.fileWriteFailed = true;
+    }
+}
+
+void writeAndVerifyMemories(const Request& request, RunState& state) {
+    const MemoryPassOptions options = state.passOptions(request);
+    if (!state.codeImage.empty()) {
+        if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Code, state.codeImage);
+        if (request.verify) {
+            if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= int64_t(flashSize()) - 2)
+                message(LevelWarning, "Ignore -n switch, top two flash bytes used for code\n");
+            if (!verifyMemory(state.session, options, MemoryKind::Code, state.codeImage)) failChip();
+        }
+    }
+    if (!state.dataImage.empty()) {
+        if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Data, state.dataImage);
+        if (request.verify && !verifyMemory(state.session, options, MemoryKind::Data, state.dataImage))
+            failChip();
+    }
+}
+
+void writeFusesAndLocks(const Request& request, RunState& state) {
+    if (request.lockRequest != 0 && request.lockBeforeFuses) lockToLevel(state, request.lockRequest);
+    if (request.fuseList != nullptr) {
+        if (writeRequested(request)) {
+            programFuses(state.session);
+            readFuses(state.session);
+            printFuses(state.session, "New fuses value");
+        }
+        if (request.verify && !verifyFuses(state.session)) failChip();
+    }
+    if (request.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, request.lockRequest);
+}
+
+}  // namespace
+
+void runProgramming(const Request& request, RunState& state) {
+    ChipSession& session = state.session;
+    connectChip(session);
+    readLockBits(session);
+    printLockState(session);
+    checkIdentity(request, false);
+    // An image that cannot fit must not cost the chip its contents.
+    checkImagesFit(request, state);
+    if (selectedChip().calibrationCount != 0) readCalibration(session);
+    if (writeRequested(request) || request.verify) insertValues(request, state);
+    if (state.eraseCounter) determineEraseCount(request, state);
+
+    if (!request.erase) {
+        checkBeforeWork(request, state);
+        blankCheckOrFail(request, state);
+    } else {
+        eraseStep(request, state);
+    }
+
+    setWriteTiming(session, request.delayScale);
+    checkImagesFit(request, state);
+    if (request.read) {
+        readIntoFiles(request, state);
+    } else {
+        writeAndVerifyMemories(request, state);
+        writeFusesAndLocks(request, state);
+    }
+    updateSerialFile(request, state);
+    if (state.fileWriteFailed) throw app_error(ExitFile);
+}
+
+}  // namespace mervex

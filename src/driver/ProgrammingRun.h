@@ -1,0 +1,17 @@
+#pragma once
+// The chip operations of a run, in their fixed order: connect and identify,
+// insert values, erase (keeping the EEPROM with -e-), check, then read, or write
+// and verify, fuses and lock bits, and last the serial number file.
+#include "driver/Request.h"
+#include "driver/RunState.h"
+
+namespace mervex {
+
+// Carry out the request on the connected adapter; returns normally or throws
+// app_error with the run's status (message printed).
+void runProgramming(const Request& request, RunState& state);
+
+// Name of the file that keeps the EEPROM contents of an interrupted -e- run.
+extern const char* const EepromSaveFile;
+
+}  // namespace mervex

@@ -1,0 +1,44 @@
+#include "driver/RequestValidation.h"
+
+#include "chip/FuseRequest.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+
+namespace mervex {
+
+namespace {
+
+[[noreturn]] void refuse(const char* text) {
+    message(LevelError, "%s", text);
+    throw app_error(ExitUsage);
+}
+
+bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
+
+}  // namespace
+
+void validateRequest(const Request& request, FuseValues& fuses) {
+    const bool portQuery = request.portSpec != nullptr && request.portSpec[0] == '?';
+    if (request.chipName == nullptr && !portQuery) refuse("Chip name must be specified\n");
+    // A fuse list names fuses of a chip; without one there is nothing to parse it against.
+    if (request.chipName == nullptr && request.fuseList != nullptr) refuse("Chip name must be specified\n");
+    parseFuseRequest(fuses, request.fuseList);
+
+    const bool write = (request.write & WriteRequested) != 0;
+    const bool files = request.filesGiven();
+    if (request.read) {
+        if (write || request.verify) refuse("Can't both read and write or verify\n");
+        if (!files) refuse("Can't read without target files\n");
+    } else if (write || request.verify) {
+        if (!files && !nonEmpty(request.fuseList))
+            refuse("Can't write/verify without source files or fuse list\n");
+    }
+    const bool anyOperation = request.read || write || request.verify;
+    if (!anyOperation && files) refuse("Nothing to do with files, -r or -w or -v must be specified\n");
+    if (anyOperation && !request.codeFile.path.empty() && request.codeFile.path == request.dataFile.path)
+        refuse("The same file selected for both code and data\n");
+    if (!write && !request.verify && nonEmpty(request.fuseList))
+        refuse("Nothing to do with fuses, -w or -v must be specified\n");
+}
+
+}  // namespace mervex

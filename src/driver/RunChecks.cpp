@@ -1,0 +1,88 @@
+#include "driver/RunChecks.h"
+
+#include "chip/DeviceTable.h"
+#include "chip/Fuses.h"
+#include "chip/LockBits.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/EraseCounter.h"
+
+namespace mervex {
+
+namespace {
+
+[[noreturn]] void refuseLocked(const char* text) {
+    message(LevelError, "%s", text);
+    throw app_error(ExitChip);
+}
+
+[[noreturn]] void cannotFit(const char* what, const char* memory) {
+    message(LevelError, "Can't fit %s in %s\n", what, memory);
+    throw app_error(ExitFile);
+}
+
+}  // namespace
+
+void checkIdentity(const Request& request, bool strict) {
+    ChipSelection& selection = chipSelection();
+    if (selection.detectedIndex != -1) {
+        const char* names = chipNameAt(selection.detectedIndex);
+        // Nothing requested: whatever was found is the chip.
+        if (request.chipName == nullptr || nameMatches(request.chipName, names)) return;
+        message(request.forceChip ? LevelWarning : LevelError, "Requested <%s>, detected <%s>\n", request.chipName,
+                names);
+    } else if (!strict) {
+        return;
+    }
+    if (request.forceChip && request.chipName != nullptr) {
+        selection.detectedIndex = findChipByName(request.chipName);
+        message(LevelWarning, "Device type forced to %s\n", request.chipName);
+        return;
+    }
+    message(LevelError, "Can't continue\n");
+    throw app_error(ExitIdentity);
+}
+
+void checkLockState(const Request& request, const RunState& state) {
+    const int lockLevel = state.session.fuses.lockLevel;
+    const bool files = request.filesGiven();
+    if (lockLevel >= LockProgramming && (request.write & WriteRequested)) {
+        if (files || !selectedChip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
+    }
+    if (lockLevel >= LockReading) {
+        if (request.blankCheck != 0 || (request.read && !request.forceChip) || (request.verify && files))
+            refuseLocked("Can't read, blank check or verify fully locked chip\n");
+    }
+}
+
+void checkFuseWrite(const Request& request, RunState& state) {
+    if (selectedChip().fuseSet != nullptr) {
+        readFuses(state.session);
+        printFuses(state.session, "Fuses");
+    }
+    if ((request.write & WriteRequested) && request.fuseList != nullptr &&
+        !canWriteFusesWithoutErase(state.session)) {
+        message(LevelError, "Can't write all requested fuses, need to erase chip\n");
+        throw app_error(ExitChip);
+    }
+}
+
+void checkImagesFit(const Request& request, const RunState& state) {
+    if (!state.codeImage.empty() && int64_t(imageLastAddress(state.codeImage)) >= int64_t(flashSize()))
+        cannotFit(request.codeFile.path.c_str(), "CODE memory");
+    if (!state.dataImage.empty() && int64_t(imageLastAddress(state.dataImage)) >= int64_t(eepromSize()))
+        cannotFit(state.dataFromCombinedFile ? "data part of input file" : request.dataFile.path.c_str(),
+                  "DATA memory");
+}
+
+void lockToLevel(RunState& state, char level) {
+    const int lockLevel = state.session.fuses.lockLevel;
+    if (level - '0' < lockLevel) {
+        message(LevelWarning, "device already locked to level %d, can't change lock level!\n", lockLevel);
+        return;
+    }
+    const char programmed = lockChip(state.session, level);
+    message(LevelInfo, "Device locked to level %c!\n", programmed);
+}
+
+}  // namespace mervex

@@ -1,0 +1,46 @@
+#include "driver/RunState.h"
+
+#include <utility>
+
+namespace mervex {
+
+void RunState::setProgrammer(std::unique_ptr<Programmer> programmer) {
+    session.programmer = nullptr;
+    programmer_ = std::move(programmer);
+    session.programmer = programmer_.get();
+}
+
+void RunState::releaseProgrammer() {
+    session.programmer = nullptr;
+    programmer_.reset();
+}
+
+void RunState::start(const Request& request) {
+    releaseProgrammer();
+    session = ChipSession();
+    codeImage.clear();
+    dataImage.clear();
+    dataFromCombinedFile = false;
+    serialFile.close();
+    fileWriteFailed = false;
+    eraseCounter = request.eraseCounter;
+    eraseCount = request.eraseCount;
+    session.options.pollRequested = (request.write & WritePolling) != 0;
+    session.options.preserveEeprom = request.saveEeprom;
+    session.options.resetInactiveMs = request.resetInactiveMs;
+}
+
+MemoryPassOptions RunState::passOptions(const Request& request) const {
+    MemoryPassOptions options;
+    options.eraseCounter = eraseCounter;
+    options.verifyAll = request.verifyAll;
+    options.fillEeprom = (request.write & WriteFillEeprom) != 0;
+    return options;
+}
+
+RunState& runState() {
+    static RunState state;
+    return state;
+}
+
+}  // namespace mervex

@@ -1,0 +1,61 @@
+#pragma once
+// What one run owns besides its request: the programmer slot, the chip
+// protocol's state, the code and data images, and the few request values that
+// the run itself may change.
+#include <cstdint>
+#include <memory>
+
+#include "adapter/Programmer.h"
+#include "chip/ChipSession.h"
+#include "driver/Request.h"
+#include "driver/SerialNumberFile.h"
+#include "image/MemoryImage.h"
+#include "image/MemoryOperations.h"
+
+namespace mervex {
+
+class RunState {
+public:
+    RunState() = default;
+    RunState(const RunState&) = delete;
+    RunState& operator=(const RunState&) = delete;
+    // The adapter goes first, so the target is left unpowered.
+    ~RunState() { releaseProgrammer(); }
+
+    // Take over the run's adapter; one held before is destroyed.
+    void setProgrammer(std::unique_ptr<Programmer> programmer);
+
+    // Destroy the adapter, if any (buffers disabled, supply off, port closed).
+    void releaseProgrammer();
+
+    // The adapter, or null before it exists.
+    Programmer* programmer() const { return programmer_.get(); }
+
+    // Start a run afresh from the request: no adapter, empty images, the request
+    // values the run may change copied, the chip options set.
+    void start(const Request& request);
+
+    // The memory pass options as the request and the run state give them now.
+    MemoryPassOptions passOptions(const Request& request) const;
+
+    ChipSession session;
+    MemoryImage codeImage;
+    MemoryImage dataImage;
+    // Data moved out of a combined code file (named so in messages).
+    bool dataFromCombinedFile = false;
+    // The erase counter is on; switched off when the code needs its bytes.
+    bool eraseCounter = false;
+    // Counter value to write; EraseCountNotGiven when none.
+    uint16_t eraseCount = EraseCountNotGiven;
+    SerialNumberFile serialFile;
+    // A file of a read run could not be written: the run must not end "All OK".
+    bool fileWriteFailed = false;
+
+private:
+    std::unique_ptr<Programmer> programmer_;
+};
+
+// The process's run state, alive until process exit.
+RunState& runState();
+
+}  // namespace mervex

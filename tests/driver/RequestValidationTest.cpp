@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "chip/ChipSession.h"
+#include "chip/DeviceTable.h"
+#include "console/Errors.h"
+#include "driver/CommandLine.h"
+#include "driver/RequestValidation.h"
+#include "support/CaptureConsole.h"
+
+namespace mervex {
+namespace {
+
+using test::CaptureConsole;
+
+// Parses the arguments and validates the request; returns "ok" or the error
+// printed by validation, and the status.
+std::string validate(std::vector<const char*> args, int* status = nullptr) {
+    args.insert(args.begin(), "mervex");
+    Request request;
+    FuseValues fuses;
+    resetChipSelection();
+    CaptureConsole capture;
+    std::string afterParse;
+    int result = 0;
+    try {
+        parseCommandLine(int(args.size()), args.data(), request);
+        chipSelection().requestedName = request.chipName;
+        afterParse = capture.out();
+        validateRequest(request, fuses);
+    } catch (const app_error& error) {
+        result = error.status();
+    }
+    resetChipSelection();
+    if (status != nullptr) *status = result;
+    if (result == 0) return "ok";
+    return capture.out().substr(afterParse.size());
+}
+
+TEST(RequestValidation, RulesInOrder) {
+    struct Case {
+        std::vector<const char*> args;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {{"+mega8", "-w"}, "ERROR:  Can't write/verify without source files or fuse list\n"},
+        {{"+mega8", "-w", "-f"}, "ERROR:  Can't write/verify without source files or fuse list\n"},
+        {{"+mega8", "-v", "-fCKSEL=1"}, "ok"},
+        {{"+mega8", "-r", "c.hex", "-fCKSEL=1"}, "ERROR:  Nothing to do with fuses, -w or -v must be specified\n"},
+        {{"+mega8", "-r", "c.hex", "d.hex"}, "ok"},
+        {{"+mega8", "-r", "-cx.hex", "-dx.hex"}, "ERROR:  The same file selected for both code and data\n"},
+        {{"+mega8", "-w", ":bin:x.hex", "x.hex"}, "ERROR:  The same file selected for both code and data\n"},
+        {{"+mega8", "c.hex"}, "ERROR:  Nothing to do with files, -r or -w or -v must be specified\n"},
+        {{"-r", "c.hex"}, "ERROR:  Chip name must be specified\n"},
+        {{"+mega8", "-e", "-b"}, "ok"},
+        {{"+mega8", "-r", "-w", "c.hex"}, "ERROR:  Can't both read and write or verify\n"},
+        {{"+mega8", "-r"}, "ERROR:  Can't read without target files\n"},
+        {{"+mega8", "-r", "c.hex", "-fFOO=1"}, "ERROR:  Invalid fuse name 'FOO'\n"},
+        {{"+mega8", "-e", "-f"}, "ok"},
+        // Only the port query goes without a chip, and then no fuse list is parsed.
+        {{"-p?"}, "ok"},
+        {{"-p?", "-w", "-fCKSEL=1"}, "ERROR:  Chip name must be specified\n"},
+        {{"-p?", "-f"}, "ERROR:  Chip name must be specified\n"},
+    };
+    for (const Case& c : cases) {
+        int status = 0;
+        const std::string got = validate(c.args, &status);
+        EXPECT_EQ(got, c.expected) << c.args.back();
+        EXPECT_EQ(status, got == "ok" ? 0 : 70) << c.args.back();
+    }
+}
+
+}  // namespace
+}  // namespace mervex
