@@ -114,22 +114,6 @@ TEST(MemoryImage, ForEachToleratesDestroyingTheVisitedBlock) {
     EXPECT_TRUE(image.empty());
 }
 
-TEST(MemoryImage, FindIfReturnsFirstMatch) {
-    MemoryImage image = imageAt({0x10, 0x20, 0x30});
-    const MemoryBlock* found = image.findIf([](const MemoryBlock& b) { return b.lastAddress() >= 0x15; });
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found->address, 0x20u);
-}
-
-TEST(MemoryImage, MoveTransfersOwnership) {
-    MemoryImage image = imageAt({1, 2});
-    MemoryImage moved = std::move(image);
-    EXPECT_TRUE(image.empty());  // NOLINT(bugprone-use-after-move): moved-from state is defined
-    EXPECT_EQ(moved.count(), 2u);
-    image = std::move(moved);
-    EXPECT_EQ(image.count(), 2u);
-}
-
 TEST(MemoryBlock, AbsoluteAddressing) {
     uint8_t bytes[16];
     for (int i = 0; i < 16; ++i) bytes[i] = uint8_t(0xA0 + i);
