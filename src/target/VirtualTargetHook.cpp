@@ -1,10 +1,27 @@
 #include "target/VirtualTargetHook.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "target/VirtualPort.h"
+#include "target/VirtualTargetFile.h"
+
 namespace mervex {
 
-// Placeholder until the virtual target exists: no path is a virtual target.
-bool isVirtualTargetFile(const std::string&) { return false; }
+bool isVirtualTargetFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    char line[64] = {};
+    size_t n = std::fread(line, 1, sizeof line - 1, file);
+    std::fclose(file);
+    return hasVirtualTargetHeader(std::string(line, n));
+}
 
-std::unique_ptr<ParallelPort> openVirtualPort(const std::string&) { return nullptr; }
+std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
+    return std::make_unique<VirtualPort>(loadVirtualTarget(path), path);
+}
 
 }  // namespace mervex

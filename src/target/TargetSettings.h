@@ -1,0 +1,33 @@
+#pragma once
+// The "key = value" settings of a virtual target, shared by the target file
+// and by the companion tool's new and set commands, and the "last.*" counters
+// that a run leaves in the file.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "target/VirtualTarget.h"
+
+namespace mervex {
+
+using TargetSettingList = std::vector<std::pair<std::string, std::string>>;
+
+// Apply one setting to a target whose chip is already chosen ("chip" itself is
+// not a setting). False with the reason in error; the target is then unchanged.
+bool applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value,
+                        std::string& error);
+
+// Every setting of the target, in file order.
+TargetSettingList formatTargetSettings(const VirtualTarget& target);
+
+// Apply one "last.*" counter line. False with the reason in error.
+bool applyCounterSetting(TargetCounters& counters, const std::string& key, const std::string& value,
+                         std::string& error);
+
+// The counters as "last.*" lines; instruction counts only for opcodes seen.
+TargetSettingList formatCounters(const TargetCounters& counters);
+
+// One line per setting: its key, its values and what it means.
+const char* targetSettingsHelp();
+
+}  // namespace mervex

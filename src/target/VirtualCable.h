@@ -1,0 +1,84 @@
+#pragma once
+// The cable between the parallel port and the chip: which register bits reach
+// which chip pins, the buffer that can cut them off, the supply and LED lines,
+// the push-button, and the loop-backs and fixed levels by which the program
+// recognises a cable.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adapter/PinMap.h"
+
+namespace mervex {
+
+// The chip's inputs as the cable drives them.
+struct ChipPins {
+    bool powered = false;
+    bool reset = true;  // level of the RESET pin: true = high, the chip runs
+    bool sck = false;
+    bool mosi = false;
+    bool xtal = false;
+
+    bool operator==(const ChipPins& o) const {
+        return powered == o.powered && reset == o.reset && sck == o.sck && mosi == o.mosi && xtal == o.xtal;
+    }
+    bool operator!=(const ChipPins& o) const { return !(*this == o); }
+};
+
+// Everything the cable's outputs do for one set of register values.
+struct CableOutputs {
+    ChipPins pins;
+    bool buffer = false;  // the chip's SPI lines are connected (enabled buffer, or none)
+    bool power = false;   // the supply lines are active
+    bool enable = false;  // the buffer enable lines are active
+    bool ledOk = false;
+    bool ledError = false;
+};
+
+class VirtualCable {
+public:
+    // Build the cable named by spec: a built-in name (see builtinCableNames) or
+    // "user:" followed by pin-map entries separated by ':', where RESET is given by
+    // its level while the chip runs, as in a pin map, and an entry STATUSPIN<SOURCE
+    // adds a loop-back (SOURCE: [~]output pin, or 0 / 1 for a fixed level).
+    // nullptr with the reason in error.
+    static std::unique_ptr<VirtualCable> create(const std::string& spec, std::string& error);
+
+    // The built-in cable names, separated by ", ".
+    static const char* builtinCableNames();
+
+    // False for "none": nothing is plugged into the port.
+    bool attached() const { return attached_; }
+    // True if the cable carries the signal.
+    bool has(SignalId id) const { return wiring_.has(id); }
+    // The cable's name, as a pin map would show it.
+    const char* name() const { return wiring_.name; }
+
+    // What the outputs do with these data and control register values.
+    CableOutputs evaluate(uint8_t data, uint8_t control) const;
+
+    // The status register as the port reads it: idle lines pulled up, then the
+    // loop-backs and fixed levels, the key, and MISO when the chip drives it
+    // through an enabled buffer.
+    uint8_t status(uint8_t data, uint8_t control, bool misoDriven, bool miso, bool keyPressed) const;
+
+private:
+    struct Loopback {
+        uint8_t statusBit = 0;        // register bit of the status pin
+        bool statusInverted = false;  // register bit = NOT connector level
+        bool fixed = false;           // a fixed level instead of a source pin
+        bool level = false;           // the fixed level
+        uint32_t sourceMask = 0;      // register bit of the source pin
+        bool sourceInverted = false;  // register bit = NOT connector level, with the '~' folded in
+    };
+
+    bool parse(const std::string& entries, std::string& error);
+    bool parseLoopback(const std::string& entry, std::string& error);
+    bool signalActive(SignalId id, uint32_t registers, bool dataFloating) const;
+
+    PinMap wiring_;
+    std::vector<Loopback> loopbacks_;
+    bool attached_ = true;
+};
+
+}  // namespace mervex

@@ -1,0 +1,420 @@
+#include "target/VirtualChip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace mervex {
+
+namespace {
+
+constexpr uint32_t ExtendedFlashLimit = 128 * 1024;  // above it the extended address instruction counts
+
+bool supportsReadyBusy(const ChipDescriptor& chip) {
+    return chip.flash.pollMethod == PollReadyBusy || chip.eeprom.pollMethod == PollReadyBusy;
+}
+
+}  // namespace
+
+VirtualChip::VirtualChip(VirtualTarget& target, TargetCounters& counters)
+    : target_(target), counters_(counters), chip_(target.chip()) {
+    // The synchroniser needs SCK low and high for this many clock periods.
+    if (chip_.hasFlag(SlowSck)) minimumCycles_ = {2, 5};
+    else if (chip_.hasFlag(VerySlowSck)) minimumCycles_ = {5, 17};
+    else if (target_.clockHz > 12000000) minimumCycles_ = {3, 3};
+    if (chip_.flash.pageSize > 0) {
+        pageWords_ = uint32_t(chip_.flash.pageSize) / 2;
+        pageBuffer_.assign(size_t(chip_.flash.pageSize), 0xFF);
+    }
+    applyStuckBit();
+}
+
+void VirtualChip::setPins(const ChipPins& pins, double nowUs) {
+    if (nowUs > nowUs_) nowUs_ = nowUs;
+    if (!pins.powered) {
+        if (powered_) powerDown();
+        pins_ = pins;
+        return;
+    }
+    if (!powered_) {
+        powerUp();
+        // Coming up counts as leaving reset; a RESET held low then enters it.
+        pins_.reset = true;
+        pins_.sck = pins.sck;
+        pins_.xtal = pins.xtal;
+    }
+    if (pins.reset != pins_.reset) {
+        if (!pins.reset) enterReset();
+        else programming_ = false;
+    }
+    if (!pins.reset && pins.sck != pins_.sck) {
+        if (pins.sck) sckRise(pins.mosi);
+        else sckFall();
+    }
+    // An XTAL edge in the same write as an SCK edge belongs to the new phase.
+    if (pins.xtal && !pins_.xtal) ++xtalRises_;
+    pins_ = pins;
+}
+
+void VirtualChip::powerUp() {
+    powered_ = true;
+    programming_ = false;
+    busyUntilUs_ = 0;
+    busyArea_ = BusyArea::None;
+}
+
+void VirtualChip::powerDown() {
+    powered_ = false;
+    programming_ = false;
+    miso_ = false;
+    pendingBit_ = false;
+    // A write cut short by the supply ends with it.
+    busyUntilUs_ = 0;
+    busyArea_ = BusyArea::None;
+}
+
+void VirtualChip::enterReset() {
+    programming_ = false;
+    uint32_t offset = target_.faults.outOfStepBits % 32;
+    frameBit_ = (32 - offset) % 32;
+    frameBits_ = 0;
+    shift_ = 0;
+    std::memset(command_, 0, sizeof command_);
+    out_ = 0;
+    miso_ = false;
+    pendingBit_ = false;
+    fallUs_ = nowUs_;
+    xtalAtFall_ = xtalRises_;
+    extendedAddress_ = 0;
+    std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
+    flashWrittenSinceReset_ = false;
+}
+
+void VirtualChip::sckRise(bool mosi) {
+    pendingBit_ = true;
+    sampled_ = mosi;
+    riseUs_ = nowUs_;
+    xtalAtRise_ = xtalRises_;
+}
+
+void VirtualChip::sckFall() {
+    if (pendingBit_) {
+        pendingBit_ = false;
+        double lowUs = riseUs_ - fallUs_;
+        double highUs = nowUs_ - riseUs_;
+        uint64_t lowTicks = xtalAtRise_ - xtalAtFall_;
+        uint64_t highTicks = xtalRises_ - xtalAtRise_;
+        // A pulse shorter than the chip's clock allows slips past it unseen.
+        if (pulseLongEnough(lowUs, highUs, lowTicks, highTicks)) shiftIn(sampled_);
+        else ++counters_.missedPulses;
+    }
+    fallUs_ = nowUs_;
+    xtalAtFall_ = xtalRises_;
+}
+
+bool VirtualChip::pulseLongEnough(double lowUs, double highUs, uint64_t lowTicks, uint64_t highTicks) const {
+    if (target_.clockHz == 0) {
+        // Clocked only through XTAL: the periods that line delivered count.
+        return lowTicks >= uint64_t(minimumCycles_.low) && highTicks >= uint64_t(minimumCycles_.high);
+    }
+    double periodUs = 1e6 / double(target_.clockHz);
+    const double tolerance = 1e-9;
+    return lowUs >= minimumCycles_.low * periodUs * (1 - tolerance) &&
+           highUs >= minimumCycles_.high * periodUs * (1 - tolerance);
+}
+
+void VirtualChip::shiftIn(bool bit) {
+    ++counters_.bits;
+    shift_ = uint8_t(shift_ << 1 | (bit ? 1 : 0));
+    ++frameBit_;
+    ++frameBits_;
+    if (frameBit_ % 8 == 0) {
+        byteReceived(int(frameBit_ / 8 - 1), shift_);
+        shift_ = 0;
+        if (frameBit_ == 32) {
+            frameBit_ = 0;
+            frameBits_ = 0;
+        }
+    }
+    miso_ = ((out_ >> (7 - frameBit_ % 8)) & 1) != 0;
+}
+
+void VirtualChip::byteReceived(int index, uint8_t value) {
+    command_[index] = value;
+    switch (index) {
+    case 0: {
+        // The shift register hands back what came in one byte earlier.
+        uint64_t number = frames_ + 1;
+        bool recognised = programming_ || value == 0xAC;
+        out_ = recognised ? value : 0x00;
+        if (recognised && target_.faults.wrongEchoAt != 0 && number == target_.faults.wrongEchoAt)
+            out_ = uint8_t(~value);
+        break;
+    }
+    case 1:
+        if (command_[0] == 0xAC && command_[1] == 0x53) out_ = target_.faults.noProgramEnable ? 0x00 : 0x53;
+        else out_ = programming_ ? value : 0x00;
+        break;
+    case 2:
+        out_ = programming_ ? readReply() : 0x00;
+        break;
+    default:
+        // Partial frames after a reset or an out-of-step start do not count.
+        if (frameBits_ == 32) execute();
+        out_ = programming_ ? value : 0x00;
+        break;
+    }
+}
+
+uint32_t VirtualChip::flashWordAddress() const {
+    uint32_t word = uint32_t(command_[1]) << 8 | command_[2];
+    if (uint32_t(chip_.flash.size) > ExtendedFlashLimit) word |= uint32_t(extendedAddress_) << 16;
+    return word;
+}
+
+uint8_t VirtualChip::readFlash(uint32_t address) const {
+    if (busy(nowUs_) && busyArea_ == BusyArea::Flash && address >= busyFrom_ && address < busyTo_)
+        return pollValue(chip_.flash.pollMethod);
+    return target_.flash[address];
+}
+
+uint8_t VirtualChip::readEeprom(uint32_t address) const {
+    if (busy(nowUs_) && busyArea_ == BusyArea::Eeprom && address >= busyFrom_ && address < busyTo_)
+        return pollValue(chip_.eeprom.pollMethod);
+    return target_.eeprom[address];
+}
+
+uint8_t VirtualChip::pollValue(PollMethod method) const {
+    // Data polling as the data sheets describe it: some chips show one value
+    // while the cell is erased and another while it is written.
+    bool secondHalf = nowUs_ - busyStartUs_ >= (busyUntilUs_ - busyStartUs_) / 2;
+    switch (method) {
+    case PollExcept00FF: return secondHalf ? 0xFF : 0x00;
+    case PollExcept7F80: return secondHalf ? 0x7F : 0x80;
+    case PollExcept7F: return 0x7F;
+    default: return 0xFF;
+    }
+}
+
+uint8_t VirtualChip::readLockByte() const {
+    uint8_t lock = target_.fuse(FuseByte::Lock);
+    switch (chip_.lockLayout) {
+    case LockBits6And7:
+        // LB1 in bit 7, LB2 in bit 6, the fuse bits below.
+        return uint8_t((lock & 1) << 7 | ((lock >> 1) & 1) << 6 | (target_.fuse(FuseByte::Low) & 0x3F));
+    case LockBits2And1: return uint8_t(0xF9 | (lock & 3) << 1);
+    default: return lock;
+    }
+}
+
+uint8_t VirtualChip::readReply() {
+    const uint8_t op = command_[0];
+    const uint8_t echo = command_[2];
+    const bool readLocked = target_.lockLevel() >= 2;
+    switch (op) {
+    case 0x20:
+    case 0x28: {
+        // A read-protected chip never loads data into its shift register.
+        if (readLocked) return echo;
+        uint32_t address = (flashWordAddress() * 2 + (op == 0x28 ? 1 : 0)) % uint32_t(chip_.flash.size);
+        return readFlash(address);
+    }
+    case 0xA0:
+        if (readLocked || chip_.eeprom.size <= 0) return echo;
+        return readEeprom((uint32_t(command_[1]) << 8 | command_[2]) % uint32_t(chip_.eeprom.size));
+    case 0x30: {
+        uint32_t signature = target_.faults.signatureOverride ? target_.faults.signature : chip_.signature;
+        switch (command_[2] & 3) {
+        case 0: return uint8_t(signature >> 16);
+        case 1: return uint8_t(signature >> 8);
+        case 2: return uint8_t(signature);
+        default: return 0xFF;
+        }
+    }
+    case 0x38:
+        if (chip_.calibrationCount == 0) return echo;
+        return command_[2] < target_.calibration.size() ? target_.calibration[command_[2]] : 0xFF;
+    case 0x50:
+        if (command_[1] == 0x00 && (chip_.fuseLayout == FuseSeparateBytes || chip_.fuseLayout == FuseSingleRead50))
+            return target_.fuse(FuseByte::Low);
+        if (command_[1] == 0x08 && chip_.fuseLayout == FuseSeparateBytes) return target_.fuse(FuseByte::Ext);
+        return echo;
+    case 0x58:
+        if (command_[1] == 0x00 && chip_.lockLayout != LockNotReadable) return readLockByte();
+        if (command_[1] == 0x08 && chip_.fuseLayout == FuseSeparateBytes) return target_.fuse(FuseByte::High);
+        return echo;
+    case 0xF0:
+        if (!supportsReadyBusy(chip_)) return echo;
+        return busy(nowUs_) ? 0xFF : 0xFE;
+    default:
+        return echo;
+    }
+}
+
+void VirtualChip::execute() {
+    ++frames_;
+    ++counters_.isp[command_[0]];
+    if (busy(nowUs_)) ++counters_.busyInstructions;
+    if (command_[0] == 0xAC && command_[1] == 0x53) {
+        if (!target_.faults.noProgramEnable) programming_ = true;
+        return;
+    }
+    if (!programming_) return;
+    switch (command_[0]) {
+    case 0xAC: writeConfiguration(); break;
+    case 0x40:
+    case 0x48: writeFlashByte(command_[0] == 0x48); break;
+    case 0x4C:
+        if (pageWords_ != 0) writeFlashPage();
+        break;
+    case 0x4D:
+        if (uint32_t(chip_.flash.size) > ExtendedFlashLimit) extendedAddress_ = command_[2];
+        break;
+    case 0xC0: writeEepromByte(); break;
+    default: break;
+    }
+}
+
+bool VirtualChip::writeAllowed(bool memoryWrite) {
+    if (busy(nowUs_)) {
+        ++counters_.ignoredWrites;
+        return false;
+    }
+    if (memoryWrite && target_.lockLevel() >= 1) {
+        ++counters_.lockedWrites;
+        return false;
+    }
+    return true;
+}
+
+bool VirtualChip::beginWrite(double durationUs, BusyArea area, uint32_t from, uint32_t to) {
+    ++counters_.writes;
+    busyStartUs_ = nowUs_;
+    busyArea_ = area;
+    busyFrom_ = from;
+    busyTo_ = to;
+    if (target_.faults.stuckWriteAt != 0 && counters_.writes == target_.faults.stuckWriteAt) {
+        busyUntilUs_ = std::numeric_limits<double>::infinity();
+        return false;
+    }
+    busyUntilUs_ = nowUs_ + durationUs;
+    return true;
+}
+
+void VirtualChip::writeFlashByte(bool highByte) {
+    uint32_t word = flashWordAddress();
+    if (pageWords_ != 0) {
+        // Loading the page buffer; the page write commits it.
+        if (busy(nowUs_)) {
+            ++counters_.ignoredWrites;
+            return;
+        }
+        pageBuffer_[(word % pageWords_) * 2 + (highByte ? 1 : 0)] = command_[3];
+        return;
+    }
+    uint32_t address = (word * 2 + (highByte ? 1 : 0)) % uint32_t(chip_.flash.size);
+    if (!writeAllowed(true)) return;
+    flashWrittenSinceReset_ = true;
+    if (!beginWrite(target_.busy.flashUs, BusyArea::Flash, address, address + 1)) return;
+    // Programming only clears bits; setting them needs a chip erase.
+    target_.flash[address] &= command_[3];
+    applyStuckBit();
+}
+
+void VirtualChip::writeFlashPage() {
+    if (!writeAllowed(true)) return;
+    uint32_t word = flashWordAddress() & ~(pageWords_ - 1);
+    uint32_t address = (word * 2) % uint32_t(chip_.flash.size);
+    uint32_t size = uint32_t(chip_.flash.pageSize);
+    flashWrittenSinceReset_ = true;
+    if (beginWrite(target_.busy.flashUs, BusyArea::Flash, address, address + size)) {
+        for (uint32_t i = 0; i < size; ++i) target_.flash[address + i] &= pageBuffer_[i];
+        applyStuckBit();
+    }
+    std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
+}
+
+void VirtualChip::writeEepromByte() {
+    if (chip_.eeprom.size <= 0 || !writeAllowed(true)) return;
+    uint32_t address = (uint32_t(command_[1]) << 8 | command_[2]) % uint32_t(chip_.eeprom.size);
+    // EEPROM cells are erased and written in one go.
+    if (beginWrite(target_.busy.eepromUs, BusyArea::Eeprom, address, address + 1))
+        target_.eeprom[address] = command_[3];
+}
+
+void VirtualChip::writeConfiguration() {
+    const uint8_t code = command_[1];
+    const uint8_t value = command_[3];
+    if (code == 0x80) {
+        chipErase();
+        return;
+    }
+    uint8_t* fuse = nullptr;
+    uint8_t fuseValue = 0;
+    if (chip_.fuseLayout == FuseSeparateBytes) {
+        if (code == 0xA0) fuse = &target_.fuse(FuseByte::Low);
+        else if (code == 0xA8) fuse = &target_.fuse(FuseByte::High);
+        else if (code == 0xA4) fuse = &target_.fuse(FuseByte::Ext);
+        fuseValue = value;
+    } else if (chip_.fuseLayout != FuseNoCommands && (code & 0xE0) == 0xA0) {
+        // The old short form carries the fuse bits 4..0 in the instruction byte.
+        fuse = &target_.fuse(FuseByte::Low);
+        fuseValue = uint8_t((*fuse & 0xE0) | (code & 0x1F));
+    }
+    if (fuse) {
+        bool locked = target_.lockLevel() >= 1 && !chip_.hasFlag(WritableWhenLocked);
+        if (busy(nowUs_)) ++counters_.ignoredWrites;
+        else if (locked) ++counters_.lockedWrites;
+        else if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) *fuse = fuseValue;
+        return;
+    }
+
+    uint8_t& lock = target_.fuse(FuseByte::Lock);
+    uint8_t newLock = lock;
+    if (chip_.lockLayout == LockBits1And0 && (code & 0xE0) == 0xE0) {
+        // Lock bits can only be programmed; bits 7..6 do not exist.
+        newLock = uint8_t((lock & value) | 0xC0);
+    } else if (chip_.lockLayout != LockBits1And0 && (code & 0xF9) == 0xF9) {
+        // Old form 1111 1 LB2 LB1 1.
+        newLock = uint8_t(lock & (0xFC | ((code >> 1) & 3)));
+    } else {
+        return;
+    }
+    if (!writeAllowed(false)) return;
+    if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) lock = newLock;
+}
+
+bool VirtualChip::eepromSaved() const {
+    if (!chip_.fuseSet) return false;
+    for (int b = 0; b < FuseByteCount; ++b) {
+        const FuseDescriptor* list = chip_.fuseSet->lists[b];
+        for (; list && list->info; ++list) {
+            if (std::strcmp(list->info->name, "EESAVE") == 0)
+                return (target_.fuses[b] & list->mask()) == 0;  // programmed
+        }
+    }
+    return false;
+}
+
+void VirtualChip::chipErase() {
+    if (!writeAllowed(false)) return;
+    if (!beginWrite(target_.busy.eraseUs, BusyArea::None, 0, 0)) return;
+    ++target_.eraseCount;
+    target_.fuse(FuseByte::Lock) = 0xFF;
+    std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
+    // The erase defect: without a flash write since the reset only the lock bits go.
+    if (chip_.hasFlag(EraseBug) && !flashWrittenSinceReset_) return;
+    std::fill(target_.flash.begin(), target_.flash.end(), uint8_t(0xFF));
+    if (!eepromSaved()) std::fill(target_.eeprom.begin(), target_.eeprom.end(), uint8_t(0xFF));
+    applyStuckBit();
+}
+
+void VirtualChip::applyStuckBit() {
+    const TargetFaults& f = target_.faults;
+    if (!f.stuckBit || f.stuckBitAddress >= target_.flash.size()) return;
+    uint8_t bit = uint8_t(1u << (f.stuckBitNumber & 7));
+    uint8_t& cell = target_.flash[f.stuckBitAddress];
+    cell = uint8_t(f.stuckBitLevel ? (cell | bit) : (cell & ~bit));
+}
+
+}  // namespace mervex

@@ -1,0 +1,169 @@
+#include "target/VirtualPort.h"
+
+#include <cinttypes>
+
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "console/Units.h"
+#include "target/VirtualTargetFile.h"
+
+namespace mervex {
+
+VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path)
+    : target_(std::move(target)), path_(std::move(path)) {
+    std::string error;
+    cable_ = VirtualCable::create(target_->cable, error);
+    if (!cable_) {
+        message(LevelError, "Virtual target '%s': %s\n", path_.c_str(), error.c_str());
+        throw app_error(ExitUsage);
+    }
+    cycleTime_ = target_->accessTimeUs < 0.2 ? 0.2 : target_->accessTimeUs;
+    canControlDirection_ = true;
+
+    ++target_->runCount;
+    TargetCounters& counters = target_->lastRun;
+    counters = TargetCounters{};
+    counters.power.present = cable_->has(SignalId::Power);
+    counters.enable.present = cable_->has(SignalId::Enable);
+    counters.ledOk.present = cable_->has(SignalId::LedOk);
+    counters.ledError.present = cable_->has(SignalId::LedError);
+    chip_ = std::make_unique<VirtualChip>(*target_, counters);
+    sampleClock();
+    apply();
+}
+
+VirtualPort::~VirtualPort() {
+    try {
+        finishRun();
+        const TargetCounters& c = target_->lastRun;
+        message(LevelDebug,
+                "Virtual target: %" PRIu64 " port accesses, %" PRIu64 " ISP instructions, %" PRIu64
+                " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
+                c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
+        if (!path_.empty()) saveVirtualTarget(*target_, path_);
+    } catch (...) {
+        // The failure has been printed; a destructor has nobody to tell.
+    }
+}
+
+void VirtualPort::finishRun() {
+    sampleClock();
+    target_->lastRun.modelledUs = modelledUs();
+}
+
+void VirtualPort::save() {
+    finishRun();
+    if (!path_.empty()) saveVirtualTarget(*target_, path_);
+}
+
+void VirtualPort::sampleClock() {
+    Clock& clock = activeClock();
+    TimeVal now = clock.now();
+    if (&clock != clock_) {
+        // A different clock: its time has nothing to do with the last sample.
+        clock_ = &clock;
+        manualClock_ = dynamic_cast<ManualClock*>(&clock);
+    } else {
+        double elapsedUs = double(now.sec - lastSample_.sec) * 1e6 + double(now.usec - lastSample_.usec);
+        double waited = elapsedUs - double(advancedUs_);
+        if (waited > 0) waitedUs_ += waited;
+    }
+    lastSample_ = now;
+    advancedUs_ = 0;
+}
+
+void VirtualPort::tick() {
+    ++accesses_;
+    if (!manualClock_) return;
+    advanceDebtUs_ += target_->accessTimeUs;
+    int64_t whole = int64_t(advanceDebtUs_);
+    if (whole > 0) {
+        manualClock_->advanceUs(whole);
+        advanceDebtUs_ -= double(whole);
+        advancedUs_ += whole;
+    }
+}
+
+void VirtualPort::recordLine(TargetLineRecord& record, bool on) {
+    if (!record.present) return;
+    if (on && !record.on) ++record.switchedOn;
+    record.on = on;
+}
+
+void VirtualPort::apply() {
+    CableOutputs out = cable_->evaluate(data_, control_);
+    TargetCounters& c = target_->lastRun;
+    recordLine(c.power, out.power);
+    recordLine(c.enable, out.enable);
+    recordLine(c.ledOk, out.ledOk);
+    recordLine(c.ledError, out.ledError);
+    if (pinsKnown_ && out.pins == pins_) return;
+    if (out.pins.sck != lastSck_) {
+        uint64_t width = writes_ - sckEdgeWrite_;
+        uint32_t& shortest = lastSck_ ? c.sckHighMinWrites : c.sckLowMinWrites;
+        if (pinsKnown_ && (shortest == 0 || width < shortest)) shortest = uint32_t(width);
+        sckEdgeWrite_ = writes_;
+        lastSck_ = out.pins.sck;
+    }
+    pins_ = out.pins;
+    pinsKnown_ = true;
+    chip_->setPins(pins_, modelledUs());
+}
+
+bool VirtualPort::keyPressed() const {
+    double ms = modelledUs() / 1000;
+    for (const KeyInterval& k : target_->key)
+        if (ms >= k.fromMs && (k.toMs < 0 || ms < k.toMs)) return true;
+    return false;
+}
+
+uint8_t VirtualPort::readRegister(PortRegister reg) {
+    sampleClock();
+    tick();
+    TargetCounters& c = target_->lastRun;
+    switch (reg) {
+    case PortRegister::Data: ++c.dataReads; return data_;
+    case PortRegister::Control: ++c.controlReads; return control_;
+    case PortRegister::Status:
+        ++c.statusReads;
+        return cable_->status(data_, control_, chip_->drivesMiso(), chip_->miso(), keyPressed());
+    }
+    return 0xFF;
+}
+
+void VirtualPort::writeRegister(PortRegister reg, uint8_t value) {
+    sampleClock();
+    tick();
+    TargetCounters& c = target_->lastRun;
+    switch (reg) {
+    case PortRegister::Data:
+        ++c.dataWrites;
+        ++writes_;
+        data_ = value;
+        break;
+    case PortRegister::Control:
+        ++c.controlWrites;
+        ++writes_;
+        control_ = value;
+        break;
+    case PortRegister::Status:
+        ++c.statusWrites;
+        return;
+    }
+    apply();
+}
+
+void VirtualPort::writeDataSequence(const uint8_t* values, size_t count) {
+    sampleClock();
+    TargetCounters& c = target_->lastRun;
+    ++c.sequences;
+    for (size_t i = 0; i < count; ++i) {
+        tick();
+        ++c.dataWrites;
+        ++writes_;
+        data_ = values[i];
+        apply();
+    }
+}
+
+}  // namespace mervex

@@ -1,0 +1,74 @@
+#pragma once
+// A parallel port with a simulated cable and chip behind it. Every register
+// access takes the modelled access time; the chip judges its timing on the
+// modelled time: accesses x access time + the real waits in between (the
+// active clock, so a ManualClock makes tests instant; the port advances a
+// ManualClock by its own access time, so busy-waits on the port end too).
+#include <memory>
+#include <string>
+
+#include "adapter/ParallelPort.h"
+#include "console/Stopwatch.h"
+#include "target/VirtualCable.h"
+#include "target/VirtualChip.h"
+#include "target/VirtualTarget.h"
+
+namespace mervex {
+
+class VirtualPort final : public ParallelPort {
+public:
+    // Run the target behind the port. With a path, the state goes back to that
+    // file when the port is destroyed. The counters of target.lastRun restart.
+    // A cable specification that does not parse is printed and thrown (app_error 70).
+    explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "");
+    // Records the run, prints it at debug level and saves the file; never throws.
+    ~VirtualPort() override;
+    VirtualPort(const VirtualPort&) = delete;
+    VirtualPort& operator=(const VirtualPort&) = delete;
+
+    uint8_t readRegister(PortRegister reg) override;
+    void writeRegister(PortRegister reg, uint8_t value) override;
+    void writeDataSequence(const uint8_t* values, size_t count) override;
+
+    // Modelled time since the port was opened, in microseconds.
+    double modelledUs() const { return double(accesses_) * target_->accessTimeUs + waitedUs_; }
+    // The state, with the counters of this run in lastRun (updated by finishRun()).
+    VirtualTarget& target() { return *target_; }
+    const VirtualTarget& target() const { return *target_; }
+    const VirtualChip& chip() const { return *chip_; }
+    const VirtualCable& cable() const { return *cable_; }
+    // Store the modelled time and the line levels into target().lastRun.
+    void finishRun();
+    // finishRun() and write the file now (when the port has one); failures are printed and thrown.
+    void save();
+
+private:
+    void sampleClock();
+    void tick();
+    void apply();
+    void recordLine(TargetLineRecord& record, bool on);
+    bool keyPressed() const;
+
+    std::unique_ptr<VirtualTarget> target_;
+    std::string path_;
+    std::unique_ptr<VirtualCable> cable_;
+    std::unique_ptr<VirtualChip> chip_;
+    uint8_t data_ = 0x00;
+    uint8_t control_ = 0x0C;  // as a PC port comes up: INIT high, SELECT active
+    ChipPins pins_;
+    bool pinsKnown_ = false;
+    bool lastSck_ = false;
+    uint64_t writes_ = 0;
+    uint64_t sckEdgeWrite_ = 0;
+
+    // Modelled time.
+    uint64_t accesses_ = 0;
+    double waitedUs_ = 0;
+    Clock* clock_ = nullptr;
+    ManualClock* manualClock_ = nullptr;
+    TimeVal lastSample_{};
+    double advanceDebtUs_ = 0;   // access time not yet moved onto a ManualClock
+    int64_t advancedUs_ = 0;     // moved onto the ManualClock since the last sample
+};
+
+}  // namespace mervex
