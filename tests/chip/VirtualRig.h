@@ -1,0 +1,49 @@
+#pragma once
+// The real LptAdapter on a virtual port with a simulated chip behind the
+// default cable, as the run would build it, bound to a chip session.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+
+#include "adapter/BuiltinAdapters.h"
+#include "adapter/LptAdapter.h"
+#include "adapter/SckTiming.h"
+#include "chip/ChipSession.h"
+#include "chip/DeviceTable.h"
+#include "target/VirtualPort.h"
+#include "target/VirtualTarget.h"
+
+namespace mervex::test {
+
+class VirtualRig {
+public:
+    // A fresh target of the named chip, clocked at clockHz; the name is also the requested chip.
+    explicit VirtualRig(const char* chipName, uint32_t clockHz = 8000000,
+                        void (*prepare)(VirtualTarget&) = nullptr) {
+        resetChipSelection();
+        chipSelection().requestedName = chipName;
+        std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
+        EXPECT_TRUE(target) << chipName;
+        target->clockHz = clockHz;
+        if (prepare) prepare(*target);
+        auto ownedPort = std::make_unique<VirtualPort>(std::move(target));
+        port = ownedPort.get();
+        // The adapter holds RESET active while the chip is programmed.
+        PinMap map = builtinPinMap(BuiltinWiring::Vuder);
+        std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
+        SckCycles cycles = sckTimingCycles(clockHz, 1);
+        SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
+        adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
+        session.programmer = adapter.get();
+    }
+    ~VirtualRig() { resetChipSelection(); }
+
+    VirtualTarget& target() { return port->target(); }
+
+    std::unique_ptr<LptAdapter> adapter;
+    VirtualPort* port = nullptr;  // owned by the adapter
+    ChipSession session;
+};
+
+}  // namespace mervex::test

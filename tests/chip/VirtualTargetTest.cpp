@@ -1,0 +1,189 @@
+// The chip protocol through the real LptAdapter against the simulated chip.
+#include <algorithm>
+#include <cstddef>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "VirtualRig.h"
+#include "chip/AdapterSwitch.h"
+#include "chip/ChipConnection.h"
+#include "chip/EraseChip.h"
+#include "chip/FuseRequest.h"
+#include "chip/Fuses.h"
+#include "chip/LockBits.h"
+#include "chip/MemoryAccess.h"
+#include "console/Errors.h"
+#include "console/Stopwatch.h"
+#include "support/CaptureConsole.h"
+
+namespace mervex::test {
+namespace {
+
+int statusOf(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const app_error& e) {
+        return e.status();
+    }
+    return 0;
+}
+
+// A write pass as the memory operation drives it: ascending bytes, then the open page.
+void writeAll(ChipSession& session, MemoryKind kind, const std::vector<uint8_t>& image) {
+    session.access.currentMemory = kind;
+    selectPollMethod(session, kind);
+    for (size_t a = 0; a < image.size(); ++a) writeMemoryByte(session, uint32_t(a), image[a]);
+    if (kind == MemoryKind::Code) commitOpenPage(session);
+}
+
+// A read pass in the memory operation's chunks.
+std::vector<uint8_t> readAll(ChipSession& session, MemoryKind kind, size_t size) {
+    session.access.currentMemory = kind;
+    resetAccessState(session);
+    std::vector<uint8_t> bytes(size);
+    const size_t chunk = kind == MemoryKind::Code ? 512 : 32;
+    for (size_t a = 0; a < size; a += chunk) {
+        size_t n = std::min(chunk, size - a);
+        if (kind == MemoryKind::Code)
+            readFlashBlock(session, bytes.data() + a, uint32_t(a), n);
+        else
+            readEepromBlock(session, bytes.data() + a, uint32_t(a), n);
+    }
+    return bytes;
+}
+
+// Firmware-like contents: random bytes with runs of 0xFF, some whole pages.
+std::vector<uint8_t> imageOf(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> image(size);
+    for (size_t a = 0; a < size; ++a) image[a] = uint8_t(random());
+    for (size_t a = 0; a < size; a += 1000) std::fill(image.begin() + std::ptrdiff_t(a), image.begin() + std::ptrdiff_t(std::min(size, a + 300)), 0xFF);
+    return image;
+}
+
+void connect(VirtualRig& rig) {
+    enableAdapter(rig.session);
+    connectChip(rig.session);
+}
+
+TEST(VirtualTarget, ConnectsToEachChipFamily) {
+    const char* chips[] = {"90S1200", "90S2313", "90S4434", "90S2333", "tiny12",   "tiny13",
+                           "tiny2313", "mega103", "mega161", "mega8",   "mega2560", "86RF401"};
+    for (const char* name : chips) {
+        SCOPED_TRACE(name);
+        ManualClockGuard clock;
+        VirtualRig rig(name);
+        CaptureConsole capture;
+        connect(rig);
+        EXPECT_EQ(chipSelection().detectedIndex, findChipByName(name));
+        readLockBits(rig.session);
+        EXPECT_EQ(rig.session.fuses.lockLevel, selectedChip().lockLayout == 0 ? -1 : 0);
+        disableAdapter(rig.session);
+    }
+}
+
+TEST(VirtualTarget, ResynchronisesAfterSckPulses) {
+    ManualClockGuard clock;
+    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.outOfStepBits = 3; });
+    CaptureConsole capture(false, false, LevelDebug);
+    connect(rig);
+    EXPECT_NE(capture.out().find("    Synchronised after 4 try\n"), std::string::npos) << capture.out();
+    EXPECT_EQ(chipSelection().detectedIndex, findChipByName("mega8"));
+}
+
+TEST(VirtualTarget, ChipThatNeverAnswersCannotBeResynchronised) {
+    ManualClockGuard clock;
+    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.noProgramEnable = true; });
+    CaptureConsole capture;
+    EXPECT_EQ(statusOf([&] { connect(rig); }), ExitSync);
+    EXPECT_EQ(capture.out(), "ERROR:  Can't resync\n");
+}
+
+TEST(VirtualTarget, WrongEchoLosesSynchronisation) {
+    ManualClockGuard clock;
+    // Program enable, then the second signature byte.
+    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.wrongEchoAt = 3; });
+    CaptureConsole capture;
+    EXPECT_EQ(statusOf([&] { connect(rig); }), ExitSync);
+    EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
+}
+
+TEST(VirtualTarget, FullFlashWriteAndReadBack) {
+    struct Case {
+        const char* chip;
+        bool polling;
+    };
+    for (const Case& c : {Case{"mega8", false}, Case{"mega8", true}, Case{"90S2313", false}, Case{"90S2313", true},
+                          Case{"mega2560", false}}) {
+        SCOPED_TRACE(std::string(c.chip) + (c.polling ? " polling" : " fixed delays"));
+        ManualClockGuard clock;
+        VirtualRig rig(c.chip);
+        rig.session.options.pollRequested = c.polling;
+        CaptureConsole capture(false, false, LevelWarning);
+        connect(rig);
+        setWriteTiming(rig.session, 1.0);
+        eraseChip(rig.session);
+        const size_t size = size_t(flashSize());
+        std::vector<uint8_t> image = imageOf(size, 7);
+        writeAll(rig.session, MemoryKind::Code, image);
+        EXPECT_TRUE(rig.target().flash == image);
+        EXPECT_TRUE(readAll(rig.session, MemoryKind::Code, size) == image);
+        // Fixed delays wait the chip out; polling asks while it is busy.
+        if (c.polling)
+            EXPECT_GT(rig.target().lastRun.busyInstructions, 0u);
+        else
+            EXPECT_EQ(rig.target().lastRun.busyInstructions, 0u);
+        EXPECT_EQ(capture.out(), "");
+    }
+}
+
+TEST(VirtualTarget, EepromWriteAndReadBack) {
+    ManualClockGuard clock;
+    VirtualRig rig("mega8");
+    rig.session.options.pollRequested = true;
+    CaptureConsole capture;
+    connect(rig);
+    setWriteTiming(rig.session, 1.0);
+    std::vector<uint8_t> image = imageOf(size_t(eepromSize()), 3);
+    writeAll(rig.session, MemoryKind::Data, image);
+    EXPECT_TRUE(readAll(rig.session, MemoryKind::Data, image.size()) == image);
+}
+
+TEST(VirtualTarget, PageThatNeverCompletesFailsAfterFourTimesTheDelay) {
+    ManualClockGuard clock;
+    // Non-volatile write 1 is the erase, 2 the first page.
+    VirtualRig rig("mega88", 8000000, [](VirtualTarget& t) { t.faults.stuckWriteAt = 3; });
+    rig.session.options.pollRequested = true;
+    CaptureConsole capture;
+    connect(rig);
+    setWriteTiming(rig.session, 1.0);
+    eraseChip(rig.session);
+    setWriteTiming(rig.session, 0.5);  // a short delay keeps the test short
+    std::vector<uint8_t> image(256, 0x12);
+    EXPECT_EQ(statusOf([&] { writeAll(rig.session, MemoryKind::Code, image); }), ExitChip);
+    EXPECT_EQ(capture.out().substr(capture.out().find("ERROR")), "ERROR:  Poll: can't write page at 0x40\n");
+}
+
+TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
+    ManualClockGuard clock;
+    VirtualRig rig("mega8");
+    CaptureConsole capture;
+    connect(rig);
+    setWriteTiming(rig.session, 1.0);
+    parseFuseRequest(rig.session.fuses, "CKSEL=4,BOOTRST=ON,BLB0=2");
+    readFuses(rig.session);
+    ASSERT_TRUE(canWriteFusesWithoutErase(rig.session));
+    programFuses(rig.session);
+    EXPECT_TRUE(verifyFuses(rig.session));
+    EXPECT_EQ(lockChip(rig.session, '1'), '1');
+    readLockBits(rig.session);
+    EXPECT_EQ(rig.session.fuses.lockLevel, 1);
+    // The boot lock bits written with the fuses survived the locking.
+    readFuses(rig.session);
+    EXPECT_EQ((rig.session.fuses.readValue[0] >> 2) & 3, 2);
+}
+
+}  // namespace
+}  // namespace mervex::test
