@@ -1,0 +1,133 @@
+// A full mega8 flash write and read through the chip protocol, the real
+// LptAdapter and the virtual port: port accesses per programmed byte and host
+// CPU time per port access (the simulated chip's own cost included). Delays
+// run on a manual clock, so only the work is measured.
+#include <ctime>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "adapter/BuiltinAdapters.h"
+#include "adapter/LptAdapter.h"
+#include "adapter/SckTiming.h"
+#include "chip/AdapterSwitch.h"
+#include "chip/ChipConnection.h"
+#include "chip/ChipSession.h"
+#include "chip/DeviceTable.h"
+#include "chip/EraseChip.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+#include "console/Stopwatch.h"
+#include "target/VirtualPort.h"
+#include "target/VirtualTarget.h"
+
+namespace {
+
+using namespace mervex;
+
+double cpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) * 1e-6;
+}
+
+struct Rig {
+    std::unique_ptr<LptAdapter> adapter;
+    VirtualPort* port = nullptr;
+    ChipSession session;
+};
+
+std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
+    resetChipSelection();
+    chipSelection().requestedName = chipName;
+    auto rig = std::make_unique<Rig>();
+    std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
+    target->clockHz = clockHz;
+    auto port = std::make_unique<VirtualPort>(std::move(target));
+    rig->port = port.get();
+    PinMap map = builtinPinMap(BuiltinWiring::Vuder);
+    std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
+    SckCycles cycles = sckTimingCycles(clockHz, 1);
+    SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
+    rig->adapter = std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing);
+    rig->session.programmer = rig->adapter.get();
+    return rig;
+}
+
+struct Phase {
+    uint64_t accesses;
+    double cpu;
+    double modelledUs;
+};
+
+template <typename Work>
+Phase measure(Rig& rig, Work work) {
+    rig.port->finishRun();
+    uint64_t accesses = rig.port->target().lastRun.accesses();
+    double modelled = rig.port->modelledUs();
+    double start = cpuMs();
+    work();
+    double cpu = cpuMs() - start;
+    rig.port->finishRun();
+    return Phase{rig.port->target().lastRun.accesses() - accesses, cpu, rig.port->modelledUs() - modelled};
+}
+
+void report(const char* label, size_t bytes, const Phase& p) {
+    std::printf("%-22s %7zu %11llu %10.1f %9.1f %8.1f %11.1f\n", label, bytes, (unsigned long long)p.accesses,
+                double(p.accesses) / double(bytes), p.cpu, p.cpu * 1e6 / double(p.accesses), p.modelledUs / 1000);
+}
+
+void run(bool polling, uint32_t clockHz) {
+    std::unique_ptr<Rig> rig = makeRig("mega8", clockHz);
+    ChipSession& session = rig->session;
+    session.options.pollRequested = polling;
+    enableAdapter(session);
+    connectChip(session);
+    setWriteTiming(session, 1.0);
+    eraseChip(session);
+
+    const size_t size = size_t(flashSize());
+    std::vector<uint8_t> image(size);
+    std::mt19937 random(1);
+    for (uint8_t& b : image) b = uint8_t(random() | 1);  // no 0xFF: every byte is programmed
+
+    Phase write = measure(*rig, [&] {
+        session.access.currentMemory = MemoryKind::Code;
+        selectPollMethod(session, MemoryKind::Code);
+        for (size_t a = 0; a < size; ++a) writeMemoryByte(session, uint32_t(a), image[a]);
+        commitOpenPage(session);
+    });
+    std::vector<uint8_t> back(size);
+    Phase read = measure(*rig, [&] {
+        resetAccessState(session);
+        for (size_t a = 0; a < size; a += 512) readFlashBlock(session, back.data() + a, uint32_t(a), 512);
+    });
+    if (back != image) std::printf("read-back differs!\n");
+
+    char label[40];
+    std::snprintf(label, sizeof label, "write %s %2uMHz", polling ? "polling" : "fixed  ", unsigned(clockHz / 1000000));
+    report(label, size, write);
+    std::snprintf(label, sizeof label, "read          %2uMHz", unsigned(clockHz / 1000000));
+    report(label, size, read);
+    Phase total{write.accesses + read.accesses, write.cpu + read.cpu, write.modelledUs + read.modelledUs};
+    report("write + read", size, total);
+    disableAdapter(session);
+}
+
+}  // namespace
+
+int main() {
+    ManualClockGuard clock;
+    console().level = LevelWarning;
+    std::printf("mega8 flash (8 KiB) through LptAdapter on the virtual port, vuder cable, 1 us per access\n");
+    std::printf("%-22s %7s %11s %10s %9s %8s %11s\n", "phase", "bytes", "accesses", "acc/byte", "CPU ms", "ns/acc",
+                "modelled ms");
+    run(false, 8000000);
+    run(true, 8000000);
+    run(false, 1000000);
+    resetChipSelection();
+    return 0;
+}
