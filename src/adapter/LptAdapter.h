@@ -54,14 +54,18 @@ public:
     // The input signal's level (true = active); an absent signal reads false.
     bool readSignal(SignalId id);
 
+    // The owned port and wiring, for inspection.
     const ParallelPort& port() const { return *port_; }
     const PinMap& pinMap() const { return *pinMap_; }
+    // True if the adapter generates the chip clock on `xtal`.
     bool xtalMode() const { return xtalMode_; }
     // The resting value of the data lines.
     uint8_t dataShadow() const { return dataShadow_; }
+    // The data values written for one SPI bit of 0 or 1, and for one RESET pulse.
     const std::vector<uint8_t>& bitZeroSequence() const { return bitZeroSequence_; }
     const std::vector<uint8_t>& bitOneSequence() const { return bitOneSequence_; }
     const std::vector<uint8_t>& resetPulseSequence() const { return resetPulseSequence_; }
+    // Port writes per SPI bit (L + H) and per RESET pulse.
     size_t bitSequenceLength() const { return bitZeroSequence_.size(); }
     size_t resetPulseLength() const { return resetPulseSequence_.size(); }
 
