@@ -369,7 +369,7 @@ const char* targetSettingsHelp() {
            "  clock=HZ                the chip's oscillator (1000000, 8M, 32k); 0: clocked through XTAL only\n"
            "  access-time=US          modelled time of one port access in microseconds (default 1)\n"
            "  fuse.low=HH fuse.high=HH fuse.ext=HH lock=HH   configuration bytes (hexadecimal)\n"
-           "  calibration=HH HH ...   the OSCCAL calibration bytes\n"
+           "  calibration=HH,HH,...   the OSCCAL calibration bytes\n"
            "  busy.flash=US busy.eeprom=US busy.erase=US busy.fuse=US   busy times in microseconds\n"
            "  fault.out-of-step=N     after each reset the chip needs N extra SCK pulses (0-31)\n"
            "  fault.no-program-enable=yes   program enable is never answered\n"

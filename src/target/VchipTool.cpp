@@ -302,7 +302,14 @@ int runVchipTool(int argc, const char* const argv[]) {
         std::string command = args[0];
         args.erase(args.begin());
         if (command == "--help" || command == "-h" || command == "help") {
-            message(LevelInfo, "%s%s", UsageText, targetSettingsHelp());
+            // Line by line: a message has a bounded length.
+            std::string text = std::string(UsageText) + targetSettingsHelp();
+            for (size_t start = 0; start < text.size();) {
+                size_t end = text.find('\n', start);
+                if (end == std::string::npos) end = text.size() - 1;
+                message(LevelInfo, "%s", text.substr(start, end + 1 - start).c_str());
+                start = end + 1;
+            }
             return ExitOk;
         }
         if (command == "new") return commandNew(args);

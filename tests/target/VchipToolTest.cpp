@@ -1,0 +1,130 @@
+// The companion tool mervex-vchip, in process and as the built program.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "support/CaptureConsole.h"
+#include "target/VchipTool.h"
+#include "target/VirtualTargetFile.h"
+
+namespace mervex::test {
+namespace {
+
+std::string dir() {
+    std::string d = std::string(MERVEX_TEST_TMP) + "/vchip";
+    std::filesystem::create_directories(d);
+    return d;
+}
+
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+ToolRun tool(std::vector<std::string> args) {
+    CaptureConsole capture;
+    args.insert(args.begin(), "mervex-vchip");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    int status = runVchipTool(int(argv.size()), argv.data());
+    return {status, capture.out()};
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(VchipTool, NewShowAndSet) {
+    std::string file = dir() + "/board.vchip";
+    std::filesystem::remove(file);
+    ToolRun made = tool({"new", "mega8", file, "cable=stk200", "--fuse.high=D9", "lock=FE"});
+    ASSERT_EQ(made.status, 0) << made.out;
+    EXPECT_EQ(tool({"new", "mega8", file}).status, 70);  // no silent overwrite
+    ToolRun shown = tool({"show", file});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("chip             mega8|mega8A, signature 1E9307"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("cable            stk200"), std::string::npos);
+    EXPECT_NE(shown.out.find("fuses            low FF, high D9"), std::string::npos);
+    EXPECT_NE(shown.out.find("lock             FE, locked - programming disabled"), std::string::npos);
+
+    EXPECT_EQ(tool({"set", file, "fault.out-of-step=3", "clock=16M"}).status, 0);
+    auto t = loadVirtualTarget(file);
+    EXPECT_EQ(t->faults.outOfStepBits, 3u);
+    EXPECT_EQ(t->clockHz, 16000000u);
+
+    // A bad setting changes nothing, not even the settings before it.
+    std::string before = readFile(file);
+    ToolRun bad = tool({"set", file, "clock=1M", "fault.out-of-step=32"});
+    EXPECT_EQ(bad.status, 70);
+    EXPECT_NE(bad.out.find("invalid value '32' for fault.out-of-step"), std::string::npos) << bad.out;
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(tool({"set", file, "chip=tiny13"}).status, 70);
+    EXPECT_EQ(tool({"new", "mega8", file, "--force"}).status, 0);
+}
+
+TEST(VchipTool, DumpAndLoadInBothFormats) {
+    std::string file = dir() + "/dump.vchip";
+    ASSERT_EQ(tool({"new", "tiny13", file, "--force"}).status, 0);
+    std::string bin = dir() + "/code.bin";
+    std::ofstream(bin, std::ios::binary) << std::string("\x01\x02\x03", 3);
+    ASSERT_EQ(tool({"load", file, "flash", bin}).status, 0);
+    EXPECT_EQ(loadVirtualTarget(file)->flash[2], 0x03);
+
+    std::string hex = dir() + "/flash.hex";
+    ASSERT_EQ(tool({"dump", file, "flash", hex}).status, 0);
+    std::string text = readFile(hex);
+    EXPECT_EQ(text.compare(0, 44, ":10000000010203" + std::string(26, 'F') + "F7\n"), 0) << text.substr(0, 60);
+    ASSERT_EQ(tool({"load", file, "eeprom", dir() + "/eeprom-too-big.bin", "hex"}).status, 70);  // missing file
+    ASSERT_EQ(tool({"dump", file, "flash", dir() + "/flash.raw", "bin"}).status, 0);
+    EXPECT_EQ(readFile(dir() + "/flash.raw").size(), 1024u);
+
+    // Loading replaces the whole memory; bad input changes nothing.
+    std::ofstream(dir() + "/bad.hex") << ":0100000012EE\n:00000001FF\n";
+    ToolRun bad = tool({"load", file, "flash", dir() + "/bad.hex"});
+    EXPECT_EQ(bad.status, 50);
+    EXPECT_NE(bad.out.find("line 1: HEX record checksum error"), std::string::npos);
+    std::ofstream(dir() + "/big.bin", std::ios::binary) << std::string(65, '\0');
+    EXPECT_EQ(tool({"load", file, "eeprom", dir() + "/big.bin"}).status, 50);
+    std::ofstream(dir() + "/one.hex") << ":0100050042B8\n:00000001FF\n";
+    ASSERT_EQ(tool({"load", file, "flash", dir() + "/one.hex"}).status, 0);
+    auto t = loadVirtualTarget(file);
+    EXPECT_EQ(t->flash[5], 0x42);
+    EXPECT_EQ(t->flash[2], 0xFF);
+}
+
+TEST(VchipTool, HelpAndUsageErrors) {
+    ToolRun help = tool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: mervex-vchip COMMAND"), std::string::npos);
+    EXPECT_NE(help.out.find("fault.stuck-bit"), std::string::npos);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"frobnicate"}, {"new", "mega9", dir() + "/x.vchip"}, {"new", "mega8"},
+          {"show"}, {"show", dir() + "/missing.vchip"}, {"dump", dir() + "/missing.vchip", "rom", "x"},
+          {"set", dir() + "/missing.vchip", "clock"}}) {
+        EXPECT_EQ(tool(args).status, 70) << (args.empty() ? "" : args[0]);
+    }
+}
+
+TEST(VchipTool, TheBuiltProgramRunsTheReadmeExample) {
+#ifdef MERVEX_VCHIP_BINARY
+    std::string file = dir() + "/readme.vchip";
+    std::filesystem::remove(file);
+    std::string command = std::string("cd '") + dir() + "' && '" + MERVEX_VCHIP_BINARY +
+                          "' new mega8 ./readme.vchip >/dev/null && '" + MERVEX_VCHIP_BINARY +
+                          "' show ./readme.vchip >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(std::filesystem::exists(file));
+#else
+    GTEST_SKIP() << "mervex-vchip is not built";
+#endif
+}
+
+}  // namespace
+}  // namespace mervex::test

@@ -1,0 +1,239 @@
+// The simulated cables: the loop-backs the adapter detection looks for, the
+// buffer that cuts the chip off, supply, LEDs and key, and whole adapters
+// built by adapter set-up on a target file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "adapter/AdapterDetection.h"
+#include "adapter/AdapterSetup.h"
+#include "console/Errors.h"
+#include "support/CaptureConsole.h"
+#include "target/VirtualPort.h"
+#include "target/VirtualTargetFile.h"
+
+namespace mervex::test {
+namespace {
+
+std::unique_ptr<VirtualPort> portWith(const std::string& cable, const std::string& chip = "mega8") {
+    auto target = newVirtualTarget(chip);
+    target->cable = cable;
+    return std::make_unique<VirtualPort>(std::move(target));
+}
+
+// The STK loop-back test: D0 low/high against PE and the BUSY register bit.
+int stkIndex(ParallelPort& port) {
+    port.writeRegister(PortRegister::Control, port.readRegister(PortRegister::Control) & 0xFD);
+    port.writeRegister(PortRegister::Data, 0x0D);
+    uint8_t r1 = port.readRegister(PortRegister::Status);
+    port.writeRegister(PortRegister::Data, 0x0E);
+    uint8_t r2 = port.readRegister(PortRegister::Status);
+    bool stk200 = (r1 & 0x20) && !(r2 & 0x20);
+    bool stk300 = (r1 & 0x80) && !(r2 & 0x80);
+    return 2 * stk200 + stk300;
+}
+
+// The ByteBlaster loop-back test: 0 none, 1 ByteBlaster, 2 MV, 3 II.
+int byteBlasterIndex(ParallelPort& port) {
+    port.writeRegister(PortRegister::Control, port.readRegister(PortRegister::Control) & 0xFD);
+    port.writeRegister(PortRegister::Data, 0xFF);
+    if (port.readRegister(PortRegister::Status) & 0x40) {
+        port.writeRegister(PortRegister::Data, 0xEF);
+        if ((port.readRegister(PortRegister::Status) & 0x48) == 0) return 3;
+    }
+    port.writeRegister(PortRegister::Data, 0x5F);
+    uint8_t s1 = port.readRegister(PortRegister::Status);
+    port.writeRegister(PortRegister::Data, 0xFF);
+    uint8_t s2 = port.readRegister(PortRegister::Status);
+    if ((s1 & 0x60) != 0 || (s2 & 0x60) != 0x60) return 0;
+    return (s1 & 0x08) ? 2 : 1;
+}
+
+struct DetectCase {
+    const char* cable;
+    int stk;
+    int byteBlaster;
+};
+
+class CableDetection : public ::testing::TestWithParam<DetectCase> {};
+
+TEST_P(CableDetection, LoopBacksAnswerAsTheRealCable) {
+    EXPECT_EQ(stkIndex(*portWith(GetParam().cable)), GetParam().stk);
+    EXPECT_EQ(byteBlasterIndex(*portWith(GetParam().cable)), GetParam().byteBlaster);
+}
+
+TEST_P(CableDetection, TheAdapterDetectionsRecogniseIt) {
+    CaptureConsole capture;
+    ManualClockGuard clock;
+    EXPECT_EQ(detectStk(*portWith(GetParam().cable)), GetParam().stk != 0);
+    EXPECT_EQ(int(detectByteBlaster(*portWith(GetParam().cable))), GetParam().byteBlaster);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cables, CableDetection,
+    ::testing::Values(DetectCase{"vuder", 0, 0}, DetectCase{"vuder-ap", 0, 0}, DetectCase{"vuder-az", 0, 0},
+                      DetectCase{"stk200", 2, 0}, DetectCase{"stk300", 1, 0}, DetectCase{"byteblaster", 0, 1},
+                      DetectCase{"byteblaster-mv", 0, 2}, DetectCase{"byteblaster-ii", 0, 3},
+                      DetectCase{"xilinx", 0, 0}, DetectCase{"none", 0, 0}));
+
+TEST(VirtualCable, NothingAttachedReadsIdleLines) {
+    auto port = portWith("none");
+    for (uint8_t data : {0x00, 0x5A, 0xFF}) {
+        port->writeRegister(PortRegister::Data, data);
+        EXPECT_EQ(port->readRegister(PortRegister::Status), 0x7F);
+    }
+    EXPECT_FALSE(port->chip().drivesMiso());
+}
+
+TEST(VirtualCable, ADisabledBufferCutsTheChipOff) {
+    // STK: RESET on D7 (low = held), buffer enabled by D2 and D3 low.
+    auto port = portWith("stk200");
+    port->writeRegister(PortRegister::Data, 0x0C);
+    EXPECT_FALSE(port->chip().drivesMiso());
+    port->writeRegister(PortRegister::Data, 0x00);
+    EXPECT_TRUE(port->chip().drivesMiso());
+    port->writeRegister(PortRegister::Data, 0x08);
+    EXPECT_FALSE(port->chip().drivesMiso());
+    // The port comes up with all data lines low, which enables the STK buffer too.
+    EXPECT_EQ(port->target().lastRun.enable.switchedOn, 2u);
+    EXPECT_FALSE(port->target().lastRun.enable.on);
+}
+
+TEST(VirtualCable, LazyBlasterDataLinesAtHighImpedanceLeaveTheChipRunning) {
+    auto port = portWith("vuder-az");
+    port->writeRegister(PortRegister::Data, 0x00);  // RESET (D4) low
+    port->writeRegister(PortRegister::Control, 0x20);
+    EXPECT_FALSE(port->chip().drivesMiso());
+    EXPECT_EQ(port->readRegister(PortRegister::Control), 0x20);
+    port->writeRegister(PortRegister::Control, 0x00);
+    EXPECT_TRUE(port->chip().drivesMiso());
+}
+
+TEST(VirtualCable, RecordsSupplyAndLedLinesAndPlaysTheKeyScript) {
+    ManualClockGuard clock;
+    auto target = newVirtualTarget("mega8");
+    target->cable = "user:mosi=D5:miso=ACK:sck=D6:reset=D4:power=D0,D1:led_ok=D2:led_error=~D3:key=~PE";
+    target->key = {KeyInterval{2, 4}};
+    VirtualPort port(std::move(target));
+    const TargetCounters& c = port.target().lastRun;
+
+    port.writeRegister(PortRegister::Data, 0x08);  // error LED off, rest off
+    EXPECT_FALSE(port.chip().drivesMiso());        // no supply
+    port.writeRegister(PortRegister::Data, 0x0B);  // supply on, RESET low
+    EXPECT_TRUE(port.chip().drivesMiso());
+    port.writeRegister(PortRegister::Data, 0x07);  // and the error LED on
+    port.writeRegister(PortRegister::Data, 0x0C);  // supply off, ok LED on
+    EXPECT_TRUE(c.power.present);
+    EXPECT_FALSE(c.power.on);
+    EXPECT_EQ(c.power.switchedOn, 1u);
+    EXPECT_TRUE(c.ledOk.on);
+    EXPECT_FALSE(c.ledError.on);
+    EXPECT_EQ(c.ledError.switchedOn, 2u);  // on at start (D3 low), and once more
+
+    // The key pulls PE low while held: from 2 ms to 4 ms of modelled time.
+    EXPECT_TRUE(port.readRegister(PortRegister::Status) & 0x20);
+    clock.clock.advanceUs(2500);
+    EXPECT_FALSE(port.readRegister(PortRegister::Status) & 0x20);
+    clock.clock.advanceUs(2000);
+    EXPECT_TRUE(port.readRegister(PortRegister::Status) & 0x20);
+}
+
+TEST(VirtualCable, RefusesBadSpecifications) {
+    CaptureConsole capture;
+    std::string error;
+    for (const char* spec : {"stk500", "user:mosi=D5:sck=D6:reset=D4", "user:mosi=D5:miso=ACK:sck=D6:reset=D4:D0<D1",
+                             "user:mosi=D5:miso=ACK:sck=D6:reset=D4:PE<ACK", "user:mosi=D5:miso=ACK:sck=D6:reset=D4:ACK<1",
+                             "user:mosi=D5:miso=ACK:sck=D6:reset=D4:PE<1:PE<0", "user:mosi=D9:miso=ACK:sck=D6:reset=D4"}) {
+        EXPECT_EQ(VirtualCable::create(spec, error), nullptr) << spec;
+        EXPECT_FALSE(error.empty());
+        error.clear();
+    }
+    EXPECT_NE(VirtualCable::create("USER:mosi=D5:miso=ACK:sck=D6:reset=D4:PE<~D0:ERROR<0", error), nullptr) << error;
+}
+
+struct SetupCase {
+    const char* cable;
+    const char* adapterSpec;  // "" for none
+    bool lazy;
+    bool power;
+    uint32_t oscillatorHz;
+    uint32_t clockHz;
+};
+
+class AdapterOnCable : public ::testing::TestWithParam<SetupCase> {};
+
+TEST_P(AdapterOnCable, AdapterSetUpFindsTheCableAndTheChipAnswers) {
+    const SetupCase& c = GetParam();
+    std::filesystem::create_directories(MERVEX_TEST_TMP);
+    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-" + c.cable + ".vchip";
+    auto target = newVirtualTarget("mega8");
+    target->cable = c.cable;
+    target->clockHz = c.clockHz;
+    saveVirtualTarget(*target, path);
+
+    CaptureConsole capture;
+    ManualClockGuard clock;
+    AdapterSettings settings;
+    if (*c.adapterSpec) settings.adapterSpec = c.adapterSpec;
+    settings.portSpec = path;
+    settings.lazyBlaster = c.lazy;
+    settings.powerFromData = c.power;
+    settings.oscillatorHz = c.oscillatorHz;
+    {
+        std::unique_ptr<Programmer> adapter = createAdapter(settings);
+        ASSERT_TRUE(adapter);
+        if (adapter->hasPower()) adapter->powerOn();
+        if (adapter->hasEnable()) adapter->enableBuffers();
+        adapter->setReset(true);
+        adapter->delay(30);
+        uint8_t enable[4] = {0xAC, 0x53, 0x00, 0x00};
+        adapter->transferBlock(enable, enable, 4);
+        EXPECT_EQ(enable[2], 0x53) << c.cable;
+        uint8_t id[4] = {0x30, 0x00, 0x01, 0x00};
+        adapter->transferBlock(id, id, 4);
+        EXPECT_EQ(id[1], 0x30);
+        EXPECT_EQ(id[3], 0x93);
+        adapter->setReset(false);
+    }
+    // The port wrote the run back into the file.
+    auto after = loadVirtualTarget(path);
+    EXPECT_EQ(after->runCount, 1u);
+    EXPECT_EQ(after->lastRun.isp[0xAC], 1u);
+    EXPECT_EQ(after->lastRun.missedPulses, 0u);
+    EXPECT_FALSE(after->lastRun.enable.on);
+    EXPECT_FALSE(after->lastRun.power.on);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cables, AdapterOnCable,
+                         ::testing::Values(SetupCase{"vuder", "", false, false, 800000, 1000000},
+                                           SetupCase{"vuder-azp", "", true, true, 800000, 1000000},
+                                           SetupCase{"stk200", "s", false, false, 800000, 1000000},
+                                           SetupCase{"stk300", "a", false, false, 800000, 1000000},
+                                           SetupCase{"byteblaster-mv", "a", false, false, 800000, 1000000},
+                                           SetupCase{"byteblaster-ii", "b", false, false, 800000, 1000000},
+                                           SetupCase{"xilinx", "x", false, false, 800000, 1000000},
+                                           SetupCase{"vuder", "", false, false, 16000000, 16000000},
+                                           SetupCase{"vuder", "", false, false, 0, 0},
+                                           SetupCase{"stk200", "s", false, false, 0, 0}));
+
+TEST(VirtualCable, AdapterSetUpReportsNothingAttached) {
+    std::filesystem::create_directories(MERVEX_TEST_TMP);
+    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-none.vchip";
+    auto target = newVirtualTarget("mega8");
+    target->cable = "none";
+    saveVirtualTarget(*target, path);
+    CaptureConsole capture;
+    ManualClockGuard clock;
+    for (const char* spec : {"a", "b", "s"}) {
+        AdapterSettings settings;
+        settings.adapterSpec = spec;
+        settings.portSpec = path;
+        EXPECT_THROW(createAdapter(settings), app_error) << spec;
+    }
+    EXPECT_NE(capture.out().find("Known buffered adapter not found"), std::string::npos);
+    EXPECT_NE(capture.out().find("Altera ByteBlaster not found"), std::string::npos);
+    EXPECT_NE(capture.out().find("Atmel STK* adapter not found"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mervex::test
