@@ -49,6 +49,7 @@ const char* signalName(int number) {
 }
 
 void raisePendingSignal(int number) {
+    installSignalMonitor();
     signalNumber = number;
     pending = 1;
 }
