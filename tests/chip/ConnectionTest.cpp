@@ -107,14 +107,6 @@ TEST_F(Connection, SignalDuringResynchronisationEndsTheRun) {
     EXPECT_EQ(countEvents(*chip, "sck pulse"), 0u);
 }
 
-TEST_F(Connection, WrongEchoOfASignatureByteLosesSynchronisation) {
-    useChip("mega8");
-    chip->wrongEchoAt = 2;  // program enable, signature 0, signature 1
-    CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { connectChip(session); }), ExitSync);
-    EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
-}
-
 TEST_F(Connection, IdentificationByNameAmongSharedSignatures) {
     struct Case {
         const char* requested;

@@ -33,21 +33,6 @@ TEST_F(LockErase, LockLevelFromEachLayout) {
     }
 }
 
-TEST_F(LockErase, LockStateLine) {
-    const std::pair<int, const char*> cases[] = {
-        {-1, "Lock state unknown\n"},
-        {0, "Chip not locked\n"},
-        {1, "Chip locked - programming disabled\n"},
-        {2, "Chip locked - reading and programming disabled\n"},
-    };
-    for (const auto& [level, line] : cases) {
-        session.fuses.lockLevel = level;
-        CaptureConsole capture;
-        printLockState(session);
-        EXPECT_EQ(capture.out(), line);
-    }
-}
-
 TEST_F(LockErase, LockingKeepsBootLockBitsAndUsesTheChipsCommand) {
     struct Case {
         const char* chip;

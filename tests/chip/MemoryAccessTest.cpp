@@ -246,15 +246,5 @@ TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
     EXPECT_EQ(session.poll.method, PollKind::FixedDelay);
 }
 
-TEST_F(MemoryAccess, ByteWiseFlashWritesEachByteWithItsDelay) {
-    useChip("90S2313");
-    startWrite(MemoryKind::Code);
-    writeBytes(0x10, {0x0C, 0x94});
-    EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 08 0C", "48 00 08 94"}));
-    EXPECT_EQ(chip->events, (std::vector<std::string>{"delay 6.000000", "delay 6.000000"}));
-    session.access.currentMemory = MemoryKind::Code;
-    EXPECT_EQ(readProgramByte(session, 0x11), 0x94);
-}
-
 }  // namespace
 }  // namespace mervex::test
