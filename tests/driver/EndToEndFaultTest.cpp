@@ -1,0 +1,204 @@
+// Whole runs that fail: nothing the user owns may be lost, the target is left
+// switched off, and the exit status tells what went wrong.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/EndToEnd.h"
+#include "image/ImageReader.h"
+
+namespace mervex::test {
+namespace {
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The cable of the pin map below: LEDs, no key.
+const char* const LedWiring = "mosi=D5:sck=D6:reset=D4:miso=ACK:led_ok=D2:led_error=D7";
+
+class EndToEndFault : public EndToEnd {
+protected:
+    // The EEPROM contents kept in "(eeprom).sav", as bytes from address 0.
+    std::vector<uint8_t> savedEeprom() {
+        MemoryImage image;
+        ImageFile file;
+        file.path = (dir / "(eeprom).sav").string();
+        readImageFile(image, file);
+        std::vector<uint8_t> bytes(512, 0xFF);
+        image.forEach([&bytes](const MemoryBlock& b) {
+            for (uint32_t i = 0; i < b.length; ++i) bytes.at(b.address + i) = b.data[i];
+        });
+        return bytes;
+    }
+};
+
+// With -e- the EEPROM read before the erase must survive whatever ends the run
+// before it has been written back.
+TEST_F(EndToEndFault, SavedEepromSurvivesEveryFailureAfterTheErase) {
+    const std::vector<uint8_t> eeprom = pattern(512, 3);
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        const char* report;
+        RunOptions options;
+        void (*fault)(VirtualTarget&);
+    };
+    const Case cases[] = {
+        {"not blank after the erase", {"+mega8", "-e-", "-b"}, 10, "ERROR:  Code not blank\n", {},
+         [](VirtualTarget& t) {
+             t.faults.stuckBit = true;
+             t.faults.stuckBitAddress = 0x10;
+             t.faults.stuckBitLevel = false;
+         }},
+        {"lost synchronisation", {"+mega8", "-e-", "-wp", "-fCKSEL=F"}, 40, "Synchronisation lost\n", {},
+         [](VirtualTarget& t) { t.faults.wrongEchoAt = 800; }},
+        {"write never ends", {"+mega8", "-e-", "-wp", "-fCKSEL=F"}, 10, "ERROR:  Poll: can't write byte to DATA memory",
+         {}, [](VirtualTarget& t) { t.faults.stuckWriteAt = 100; }},
+        {"signal during the restore", {"+mega8", "-e-"}, 80, "ERROR:  Terminated by user (SIGINT)\n",
+         RunOptions{"", "Restoring EEPROM\n", SIGINT, -1}, [](VirtualTarget&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(dir / "(eeprom).sav");
+        // The signal case writes with the chip's own slow EEPROM times, so it is still restoring.
+        auto target = c.status == 80 ? newVirtualTarget("mega8") : chip("mega8");
+        std::copy(eeprom.begin(), eeprom.end(), target->eeprom.begin());
+        c.fault(*target);
+        store(*target);
+        const Outcome outcome = run(c.args, c.options);
+        EXPECT_EQ(outcome.status, c.status) << outcome.out;
+        EXPECT_EQ(outcome.signal, 0);
+        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, "ERROR:  EEPROM content saved to HEX-file \"(eeprom).sav\""))
+            << outcome.out;
+        ASSERT_TRUE(fs::exists(dir / "(eeprom).sav"));
+        EXPECT_EQ(savedEeprom(), eeprom);
+    }
+    // A run that restores the EEPROM leaves no file.
+    fs::remove(dir / "(eeprom).sav");
+    auto target = chip("mega8");
+    std::copy(eeprom.begin(), eeprom.end(), target->eeprom.begin());
+    store(*target);
+    const Outcome outcome = run({"+mega8", "-e-", "-wp", "-fCKSEL=F"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_FALSE(fs::exists(dir / "(eeprom).sav"));
+    EXPECT_EQ(stored()->eeprom, eeprom);
+}
+
+TEST_F(EndToEndFault, KeyWithoutAKeyLightsTheErrorLed) {
+    auto target = chip("mega8");
+    target->cable = std::string("user:") + LedWiring;
+    store(*target);
+    const Outcome outcome = run({"+mega8", std::string("-am:") + LedWiring, "-k", "-e"});
+    EXPECT_EQ(outcome.status, 70);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Key not defined for given adapter, can't process -k switch\n"));
+    const auto after = stored();
+    EXPECT_TRUE(after->lastRun.ledError.on);
+    EXPECT_FALSE(after->lastRun.ledOk.on);
+    EXPECT_EQ(after->eraseCount, 0u);
+}
+
+TEST_F(EndToEndFault, KeyStartsTheRun) {
+    auto target = chip("mega8");
+    target->cable = std::string("user:") + LedWiring + ":key=~BUSY";
+    target->key = {KeyInterval{0, 150}, KeyInterval{400, -1}};  // held at start, pressed again later
+    store(*target);
+    const Outcome outcome = run({"+mega8", std::string("-am:") + LedWiring + ":key=~BUSY", "-k", "-b", "-ie"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Press ADAPTER KEY for continue.\n"));
+    const auto after = stored();
+    EXPECT_TRUE(after->lastRun.ledOk.on);
+    EXPECT_FALSE(after->lastRun.ledError.on);
+}
+
+TEST_F(EndToEndFault, SignalDuringAWrite) {
+    auto target = newVirtualTarget("mega8");
+    target->cable = std::string("user:") + LedWiring;
+    store(*target);
+    hexFile("code.hex", {{0, pattern(8192)}});
+    const Outcome outcome = run({"+mega8", std::string("-am:") + LedWiring, "-e", "-w", "code.hex"},
+                                RunOptions{"", "Programming 8192 bytes", SIGINT, -1});
+    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.status, 80);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Terminated by user (SIGINT)\n\n"));
+    EXPECT_FALSE(contains(outcome.out, "All OK"));
+    EXPECT_TRUE(stored()->lastRun.ledError.on);
+}
+
+// Once the adapter may power the target, a signal ends the run through the
+// handler (target switched off, status 80), never by the signal's default action.
+TEST_F(EndToEndFault, SignalRightAfterTheAdapterIsEnabled) {
+    for (int number : {SIGINT, SIGTERM, SIGQUIT}) {
+        store(*chip("mega8"));
+        const Outcome outcome = run({"+mega8", "-id", "-r", "-cback.hex"}, RunOptions{"", "    Reset\n", number, -1});
+        EXPECT_EQ(outcome.signal, 0) << number;
+        EXPECT_EQ(outcome.status, 80) << number;
+        EXPECT_TRUE(contains(outcome.out, "ERROR:  Terminated by user (")) << outcome.out;
+    }
+}
+
+TEST_F(EndToEndFault, ReadRunWithAnUnwritableFileFails) {
+    store(*chip("mega8"));
+    // Room for the small target file, not for a full HEX image of the flash.
+    const Outcome outcome = run({"+mega8", "-r+", "-cback.hex"}, RunOptions{"", "", SIGINT, 8192});
+    EXPECT_EQ(outcome.status, 50) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  back.hex - write error\n")) << outcome.out;
+    EXPECT_FALSE(contains(outcome.out, "All OK"));
+    EXPECT_FALSE(fs::exists(dir / "back.hex"));
+}
+
+// An image that cannot fit is refused before the chip is erased.
+TEST_F(EndToEndFault, FitIsCheckedBeforeTheErase) {
+    auto target = chip("mega8");
+    target->flash[0] = 0x42;
+    target->eeprom[0] = 0x24;
+    store(*target);
+    hexFile("big.hex", {{0x1FF0, pattern(0x20)}});
+    textFile("far.hex", ":0200000480007A\n:0100000055AA\n:00000001FF\n");  // 0x80000000: far above any flash
+    struct Case {
+        std::vector<std::string> args;
+        const char* report;
+    };
+    const Case cases[] = {
+        {{"+mega8", "-e", "-w", "-cbig.hex"}, "ERROR:  Can't fit big.hex in CODE memory\n"},
+        {{"+mega8", "-e", "-w", "-dbig.hex"}, "ERROR:  Can't fit big.hex in DATA memory\n"},
+        {{"+mega8", "-e", "-w", "-cfar.hex"}, "ERROR:  Can't fit far.hex in CODE memory\n"},
+        {{"+mega8", "-e", "-w", "far.hex"}, "ERROR:  Can't fit data part of input file in DATA memory\n"},
+        {{"+mega8", "-e-", "-w", "-v", "-cbig.hex"}, "ERROR:  Can't fit big.hex in CODE memory\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = run(c.args);
+        EXPECT_EQ(outcome.status, 50) << c.args.back();
+        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
+        EXPECT_FALSE(contains(outcome.out, "Device erased")) << c.args.back();
+        const auto after = stored();
+        EXPECT_EQ(after->flash[0], 0x42);
+        EXPECT_EQ(after->eeprom[0], 0x24);
+        EXPECT_EQ(after->eraseCount, 0u);
+    }
+}
+
+// Without a chip name only the port query passes validation; nothing is then
+// done that needs a chip.
+TEST_F(EndToEndFault, NoChipNoChipWork) {
+    hexFile("big.hex", {{0, pattern(0x100)}, {0x10000, pattern(0x10)}});
+    struct Case {
+        std::vector<std::string> args;
+        const char* report;
+    };
+    const Case cases[] = {
+        {{"-p?"}, "ERROR:  Invalid value for switch -p\n"},
+        {{"-p?", "-w", "-fCKSEL=1"}, "ERROR:  Chip name must be specified\n"},
+        {{"-p?", "-v", "big.hex"}, "ERROR:  Invalid value for switch -p\n"},
+        {{"-w", "big.hex"}, "ERROR:  Chip name must be specified\n"},
+    };
+    for (const Case& c : cases) {
+        const Outcome outcome = runProgram(dir, c.args);
+        EXPECT_EQ(outcome.status, 70) << c.args.back();
+        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
+        EXPECT_EQ(outcome.signal, 0);
+    }
+}
+
+}  // namespace
+}  // namespace mervex::test

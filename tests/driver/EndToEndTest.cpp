@@ -1,0 +1,358 @@
+// Whole runs of the mervex program against virtual targets: what a user sees,
+// the exit status, the files and the chip afterwards.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver/EndToEnd.h"
+#include "image/ImageReader.h"
+
+namespace mervex::test {
+namespace {
+
+const char* const Banner = "mervex/FreeBSD v1.29z0 (Dec 11 2013 22:19:58)\n";
+
+// The output after the banner, with the total time made constant.
+std::string body(const Outcome& outcome) {
+    std::string text = withoutTimes(outcome.out);
+    return text.compare(0, std::string(Banner).size(), Banner) == 0 ? text.substr(std::string(Banner).size()) : text;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+using EndToEndRun = EndToEnd;
+
+TEST_F(EndToEndRun, EraseWriteVerifyEndsAllOk) {
+    store(*chip("mega8"));
+    const std::vector<uint8_t> code = pattern(3000);
+    hexFile("code.hex", {{0, code}});
+    const Outcome outcome = run({"+mega8", "-e", "-w", "-v", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out.substr(0, std::string(Banner).size()), Banner);
+    EXPECT_EQ(body(outcome),
+              "Device connected, mega8|mega8A detected\n"
+              "Chip not locked\n"
+              "Device erased\n"
+              "Device connected, mega8|mega8A detected\n"
+              "Programming 3000 bytes to CODE memory\n"
+              "Verifying CODE memory\n"
+              " passed\n"
+              "Total time T\n"
+              "All OK\n");
+    EXPECT_EQ(outcome.err, "");
+    const auto target = stored();
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), target->flash.begin()));
+    EXPECT_TRUE(std::all_of(target->flash.begin() + 3000, target->flash.end(), [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_EQ(target->eraseCount, 1u);
+}
+
+// Each example firmware, programmed into its chip and read back, matches the
+// binary that avr-objcopy made of it (objcopy fills gaps with 0, the chip keeps 0xFF).
+TEST_F(EndToEndRun, ExampleFirmwareRoundTrips) {
+    struct Example {
+        const char* chip;
+        const char* hex;
+        const char* bin;
+        const char* eepHex;
+        const char* eepBin;
+    };
+    const Example examples[] = {
+        {"mega8", "blink-mega8/blink.hex", "blink-mega8/blink.bin", "blink-mega8/blink.eep.hex",
+         "blink-mega8/blink.eep.bin"},
+        {"mega2560", "table-mega2560/table.hex", "table-mega2560/table.bin", nullptr, nullptr},
+    };
+    const fs::path examplesDir = fs::path(MERVEX_SOURCE_DIR) / "examples";
+    for (const Example& e : examples) {
+        SCOPED_TRACE(e.hex);
+        store(*chip(e.chip));
+        std::vector<std::string> args = {std::string("+") + e.chip, "-e", "-wp", "-v", "-c" + (examplesDir / e.hex).string()};
+        if (e.eepHex) args.push_back("-d" + (examplesDir / e.eepHex).string());
+        ASSERT_EQ(run(args).status, 0);
+
+        MemoryImage image;
+        ImageFile source;
+        source.path = (examplesDir / e.hex).string();
+        readImageFile(image, source);
+        std::vector<bool> covered;
+        image.forEach([&covered](const MemoryBlock& b) {
+            if (covered.size() < b.endAddress()) covered.resize(size_t(b.endAddress()), false);
+            std::fill(covered.begin() + b.address, covered.begin() + long(b.endAddress()), true);
+        });
+        const std::vector<uint8_t> objcopy = fileBytes(examplesDir / e.bin);
+        ASSERT_EQ(objcopy.size(), covered.size());
+
+        ASSERT_EQ(run({std::string("+") + e.chip, "-r", "-c:bin:back.bin"}).status, 0);
+        const std::vector<uint8_t> back = fileBytes(dir / "back.bin");
+        ASSERT_EQ(back.size(), objcopy.size());
+        for (size_t i = 0; i < back.size(); ++i)
+            ASSERT_EQ(back[i], covered[i] ? objcopy[i] : 0xFF) << "at " << i;
+        if (e.eepBin) {
+            const std::vector<uint8_t> eeprom = fileBytes(examplesDir / e.eepBin);
+            const auto target = stored();
+            EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), target->eeprom.begin()));
+        }
+    }
+}
+
+TEST_F(EndToEndRun, ReadFileSizes) {
+    auto target = chip("mega8");
+    const std::vector<uint8_t> bytes = pattern(0x102);
+    std::copy(bytes.begin(), bytes.end(), target->flash.begin());
+    target->eeprom[0x40] = 0x12;
+    store(*target);
+    struct Case {
+        std::vector<std::string> args;
+        const char* file;
+        size_t size;  // bytes of a binary file, lines of a HEX file
+    };
+    const Case cases[] = {
+        {{"-r", "-c:bin:a.bin"}, "a.bin", 258},
+        {{"-r+", "-c:bin:a.bin"}, "a.bin", 8192},
+        {{"-r+", "-n", "-c:bin:a.bin"}, "a.bin", 8190},
+        {{"-r", "-ca.hex"}, "a.hex", 17 + 1},
+        {{"-r+", "-ca.hex"}, "a.hex", 512 + 1},
+        {{"-r", "-dd.hex"}, "d.hex", 2 + 1},  // the piece at 0 is always kept
+        {{"-r+", "-d:bin:d.bin"}, "d.bin", 512},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "+mega8");
+        const Outcome outcome = run(args);
+        ASSERT_EQ(outcome.status, 0) << outcome.out;
+        const std::string text = fileContents(dir / c.file);
+        if (std::string(c.file).find(".hex") != std::string::npos) {
+            EXPECT_EQ(size_t(std::count(text.begin(), text.end(), '\n')), c.size) << c.args[0];
+            EXPECT_TRUE(contains(text, ":00000001FF\n"));
+        } else {
+            EXPECT_EQ(text.size(), c.size) << c.args[0] << " " << c.args[1];
+        }
+    }
+    EXPECT_TRUE(contains(fileContents(dir / "d.hex"), ":1000400012FFFF"));
+}
+
+TEST_F(EndToEndRun, IdentityMismatchStopsBeforeTheErase) {
+    auto target = chip("mega16");
+    target->flash[0] = 0x11;
+    store(*target);
+    hexFile("code.hex", {{0, pattern(64)}});
+    Outcome outcome = run({"+mega8", "-e", "-w", "code.hex"});
+    EXPECT_EQ(outcome.status, 30);
+    EXPECT_EQ(body(outcome),
+              "Device connected, mega16|mega16A detected\n"
+              "Chip not locked\n"
+              "ERROR:  Requested <mega8>, detected <mega16|mega16A>\n"
+              "ERROR:  Can't continue\n");
+    EXPECT_EQ(stored()->flash[0], 0x11);
+    EXPECT_EQ(stored()->eraseCount, 0u);
+
+    outcome = run({"+mega8", "-!", "-e", "-w", "-v", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Warning: Requested <mega8>, detected <mega16|mega16A>\n"
+                                      "Warning: Device type forced to mega8\n"));
+    EXPECT_EQ(stored()->flash[0], pattern(64)[0]);
+}
+
+TEST_F(EndToEndRun, LockedChips) {
+    hexFile("code.hex", {{0, pattern(64)}});
+    struct Case {
+        uint8_t lock;
+        std::vector<std::string> args;
+        int status;
+        const char* report;
+    };
+    const Case cases[] = {
+        {0xFE, {"-w", "code.hex"}, 10, "ERROR:  Can't write to locked chip\n"},
+        {0xFE, {"-w", "-fCKSEL=4"}, 10, "ERROR:  Can't write to locked chip\n"},
+        {0xFE, {"-r", "-cback.hex"}, 0, "Chip locked - programming disabled\n"},
+        {0xFC, {"-r", "-cback.hex"}, 10, "ERROR:  Can't read, blank check or verify fully locked chip\n"},
+        {0xFC, {"-b"}, 10, "ERROR:  Can't read, blank check or verify fully locked chip\n"},
+        {0xFC, {"-v", "code.hex"}, 10, "ERROR:  Can't read, blank check or verify fully locked chip\n"},
+        {0xFC, {"-r", "-!", "-cback.hex"}, 0, "Chip locked - reading and programming disabled\n"},
+        {0xFC, {"-l1"}, 0, "Warning: device already locked to level 2, can't change lock level!\n"},
+        {0xFC, {"-e", "-w", "-v", "code.hex"}, 0, "Programming 64 bytes to CODE memory\n"},
+        {0xFF, {"-w", "-v", "code.hex", "-l2"}, 0, "Device locked to level 2!\n"},
+    };
+    for (const Case& c : cases) {
+        auto target = chip("mega8");
+        target->fuse(FuseByte::Lock) = c.lock;
+        store(*target);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), "+mega8");
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, c.status) << c.args[0] << " " << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, c.report)) << c.args[0] << " " << outcome.out;
+        if (c.status != 0) {
+            const auto after = stored();
+            EXPECT_TRUE(std::all_of(after->flash.begin(), after->flash.end(), [](uint8_t b) { return b == 0xFF; }));
+        }
+    }
+    EXPECT_EQ(stored()->lockLevel(), 2);
+}
+
+TEST_F(EndToEndRun, FuseWriteAndVerify) {
+    auto target = chip("mega8");
+    target->fuse(FuseByte::Low) = 0xE1;
+    store(*target);
+    Outcome outcome = run({"+mega8", "-w", "-fCKSEL=4"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Programming fuses\n"));
+    EXPECT_TRUE(contains(outcome.out, "New fuses value:\n"));
+    EXPECT_EQ(stored()->fuse(FuseByte::Low), 0xE4);
+
+    outcome = run({"+mega8", "-v", "-fCKSEL=4"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Verifying fuses\npassed\n"));
+    outcome = run({"+mega8", "-v", "-fCKSEL=5"});
+    EXPECT_EQ(outcome.status, 10);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Verifying of fuses failed\n"));
+
+    // Boot lock bits programmed: raising them needs an erase.
+    target = stored();
+    target->fuse(FuseByte::Lock) = 0xF3;
+    store(*target);
+    outcome = run({"+mega8", "-w", "-fBLB0=3"});
+    EXPECT_EQ(outcome.status, 10);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Can't write all requested fuses, need to erase chip\n"));
+    EXPECT_EQ(stored()->fuse(FuseByte::Lock), 0xF3);
+    outcome = run({"+mega8", "-e", "-w", "-v", "-fBLB0=3"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_EQ(stored()->fuse(FuseByte::Lock) & 0x0C, 0x0C);
+}
+
+TEST_F(EndToEndRun, OsccalIntoAnLdiWord) {
+    auto target = chip("mega8");
+    target->calibration = {0xA7, 0xA3, 0xA1, 0x9F};
+    store(*target);
+    std::vector<uint8_t> code(0x40, 0x00);
+    code[0x1E] = 0xF0;  // LDI r31, 0x00
+    code[0x1F] = 0xE0;
+    hexFile("code.hex", {{0, code}});
+    const Outcome outcome = run({"+mega8", "-e", "-wp", "-v", "-C?OSCCAL=1E", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "OSCCAL0 inserted to CODE memory at 0x1E as part of LDI command\n"));
+    EXPECT_EQ(stored()->flash[0x1E], 0xF7);
+    EXPECT_EQ(stored()->flash[0x1F], 0xEA);
+}
+
+TEST_F(EndToEndRun, SerialNumberAdvancesOnlyAfterASuccessfulWrite) {
+    store(*chip("mega8"));
+    hexFile("code.hex", {{0, std::vector<uint8_t>(0x200, 0)}});
+    textFile("sn.txt", "4660\n");
+    Outcome outcome = run({"+mega8", "-e", "-wp", "-v", "-C*SERNO2=100,sn.txt", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Chip serial number is 4660\n"));
+    EXPECT_EQ(stored()->flash[0x100], 0x34);
+    EXPECT_EQ(stored()->flash[0x101], 0x12);
+    EXPECT_EQ(fileContents(dir / "sn.txt"), "4661\n");
+
+    // A chip that fails the verification gets no number from the file.
+    auto target = stored();
+    target->faults.stuckBit = true;
+    target->faults.stuckBitAddress = 0x1F0;
+    target->faults.stuckBitNumber = 3;
+    target->faults.stuckBitLevel = true;
+    store(*target);
+    outcome = run({"+mega8", "-e", "-wp", "-v", "-C*SERNO2=100,sn.txt", "code.hex"});
+    EXPECT_EQ(outcome.status, 10);
+    EXPECT_EQ(fileContents(dir / "sn.txt"), "4661\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+}
+
+TEST_F(EndToEndRun, EraseCounter) {
+    store(*chip("mega8"));
+    hexFile("code.hex", {{0, pattern(0x80)}});
+    Outcome outcome = run({"+mega8", "-n", "-e", "-wp", "-v", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Warning: Number of erases not initialized\n"));
+    EXPECT_TRUE(contains(outcome.out, "Writing erase counter = 1\n"));
+    EXPECT_EQ(stored()->flash[0x1FFE], 1);
+    EXPECT_EQ(stored()->flash[0x1FFF], 0);
+
+    outcome = run({"+mega8", "-n", "-e", "-wp", "-v", "code.hex"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Read number of erases 1\n"));
+    EXPECT_EQ(stored()->flash[0x1FFE], 2);
+
+    outcome = run({"+mega8", "-n5", "-e"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Number of erases forced to 5\n"));
+    EXPECT_EQ(stored()->flash[0x1FFE], 5);
+
+    // Code that needs the counter's bytes wins over the counter.
+    hexFile("full.hex", {{0x1F00, pattern(0x100)}});
+    outcome = run({"+mega8", "-n", "-e", "-wp", "-v", "full.hex"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Can't write number of erases, locations used for code\n"));
+    EXPECT_EQ(stored()->flash[0x1FFF], pattern(0x100)[0xFF]);
+}
+
+TEST_F(EndToEndRun, EraseCounterAbove128KiB) {
+    auto target = chip("mega2560");
+    target->flash[0x3FFFE] = 0x07;
+    target->flash[0x3FFFF] = 0x01;
+    store(*target);
+    const Outcome outcome = run({"+mega2560", "-n", "-e"});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(contains(outcome.out, "Read number of erases 263\n"));
+    EXPECT_EQ(stored()->flash[0x3FFFE], 0x08);
+    EXPECT_EQ(stored()->flash[0x3FFFF], 0x01);
+}
+
+TEST_F(EndToEndRun, BuiltInCablesAreFound) {
+    struct Case {
+        const char* cable;
+        const char* adapterSwitch;
+    };
+    const Case cases[] = {
+        {"stk200", "-as"},  {"stk300", "-as"},         {"byteblaster", "-ab"}, {"byteblaster-mv", "-ab"},
+        {"byteblaster-ii", "-ab"}, {"stk200", "-aa"}, {"byteblaster", "-aa"}, {"xilinx", "-ax"},
+        {"vuder-ap", "-ap"},
+    };
+    hexFile("code.hex", {{0, pattern(100)}});
+    for (const Case& c : cases) {
+        auto target = chip("mega8");
+        target->cable = c.cable;
+        store(*target);
+        const Outcome outcome = run({"+mega8", c.adapterSwitch, "-e", "-wp", "-v", "code.hex"});
+        EXPECT_EQ(outcome.status, 0) << c.cable << " " << c.adapterSwitch << "\n" << outcome.out;
+        EXPECT_EQ(stored()->flash[99], pattern(100)[99]) << c.cable;
+    }
+}
+
+TEST_F(EndToEndRun, XtalModeClocksTheChip) {
+    auto target = chip("mega8");
+    target->clockHz = 0;
+    store(*target);
+    Outcome outcome = run({"+mega8", "-b"});
+    EXPECT_EQ(outcome.status, 40);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Can't resync\n"));
+    outcome = run({"+mega8", "-o0", "-b"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Code: Blank\nData: Blank\n"));
+}
+
+// Fixed delays from the device table and polling both program the chip; a
+// write that never ends is found only by polling.
+TEST_F(EndToEndRun, PollingAgainstFixedDelays) {
+    hexFile("code.hex", {{0, pattern(300)}});
+    hexFile("data.hex", {{0x10, pattern(20, 7)}});
+    for (const char* write : {"-w", "-wp"}) {
+        auto target = newVirtualTarget("mega8");  // the chip's own write times
+        store(*target);
+        const Outcome outcome = run({"+mega8", "-e", write, "-v", "code.hex", "data.hex"});
+        EXPECT_EQ(outcome.status, 0) << write << outcome.out;
+        const auto after = stored();
+        EXPECT_EQ(after->lastRun.ignoredWrites, 0u) << write;
+        EXPECT_EQ(after->flash[299], pattern(300)[299]);
+        EXPECT_EQ(after->eeprom[0x23], pattern(20, 7)[19]);
+    }
+    auto target = chip("mega8");
+    target->faults.stuckWriteAt = 3;  // the erase, the first page, then the second page
+    store(*target);
+    const Outcome outcome = run({"+mega8", "-e", "-wp", "code.hex"});
+    EXPECT_EQ(outcome.status, 10);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Poll: can't write page at 0x40\n")) << outcome.out;
+}
+
+}  // namespace
+}  // namespace mervex::test
