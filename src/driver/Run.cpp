@@ -63,6 +63,9 @@ void finishRun(int status) {
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
+    // The run is over: the adapter goes now rather than at process exit, which
+    // closes the port and lets the process start another run.
+    state.releaseProgrammer();
     if (failure) std::rethrow_exception(failure);
 }
 

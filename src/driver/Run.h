@@ -10,8 +10,8 @@ namespace mervex {
 void runRequest(const Request& request, Stopwatch& totalTime);
 
 // The last step of every run, success or failure: mark a failed run on the
-// adapter and leave the adapter disabled. May throw app_error, whose status
-// then replaces the run's.
+// adapter, disable it and release it (port closed). May throw app_error, whose
+// status then replaces the run's.
 void finishRun(int status);
 
 }  // namespace mervex

@@ -284,6 +284,9 @@ TEST_F(EndToEndRun, EraseCounter) {
     EXPECT_EQ(outcome.status, 0) << outcome.out;
     EXPECT_TRUE(contains(outcome.out, "ERROR:  Can't write number of erases, locations used for code\n"));
     EXPECT_EQ(stored()->flash[0x1FFF], pattern(0x100)[0xFF]);
+    outcome = run({"+mega8", "-n", "-v", "full.hex"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Warning: Ignore -n switch, top two flash bytes used for code\nVerifying CODE memory\n"));
 }
 
 TEST_F(EndToEndRun, EraseCounterAbove128KiB) {

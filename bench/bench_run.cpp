@@ -1,0 +1,136 @@
+// Whole programming runs on the virtual target: full flash and EEPROM of a few
+// chips written and verified, with fixed delays and with polling. Prints what a
+// run costs in port accesses and host CPU time, its modelled hardware time at
+// 1 us per port access, and the chip's own lower bound for the same work.
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chip/DeviceTable.h"
+#include "console/Console.h"
+#include "console/Stopwatch.h"
+#include "driver/RunMain.h"
+#include "image/ImageFile.h"
+#include "image/ImageWriter.h"
+#include "image/MemoryImage.h"
+#include "target/VirtualTarget.h"
+#include "target/VirtualTargetFile.h"
+
+namespace {
+
+using namespace mervex;
+namespace fs = std::filesystem;
+
+constexpr uint32_t ChipClockHz = 8000000;
+
+double cpuSeconds() {
+    struct timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Bytes that are never 0xFF, so that no write is skipped.
+std::vector<uint8_t> contents(size_t n, uint32_t seed) {
+    std::vector<uint8_t> bytes(n);
+    for (uint8_t& b : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        b = uint8_t(seed >> 24);
+        if (b == 0xFF) b = 0x3C;
+    }
+    return bytes;
+}
+
+void writeHex(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    MemoryImage image;
+    for (size_t at = 0; at < bytes.size(); at += 4096) {
+        const size_t n = std::min<size_t>(4096, bytes.size() - at);
+        image.append(std::make_unique<MemoryBlock>(uint32_t(at), uint32_t(n), bytes.data() + at));
+    }
+    ImageFile file;
+    file.path = path.string();
+    if (!writeImageFile(image, file, true)) std::exit(1);
+}
+
+// The chip alone: its erase and write times plus the SPI bits of writing and
+// reading back every byte at the fastest SCK its clock allows.
+double lowerBoundSeconds(const VirtualTarget& target) {
+    const ChipDescriptor& chip = target.chip();
+    const double flash = chip.flash.size;
+    const double eeprom = chip.eeprom.size;
+    const double pages = chip.flash.pageSize > 0 ? flash / chip.flash.pageSize : flash;
+    const double busyUs = target.busy.eraseUs + pages * target.busy.flashUs + eeprom * target.busy.eepromUs;
+    const double instructions = 1 + (chip.flash.pageSize > 0 ? pages : 0) + 2 * (flash + eeprom);
+    const SckCycles cycles = sckTimingCycles(target.clockHz, 1);
+    const double bitSeconds = double(cycles.low + cycles.high) / target.clockHz;
+    return busyUs * 1e-6 + instructions * 32 * bitSeconds;
+}
+
+int runMervex(std::vector<std::string> args) {
+    args.insert(args.begin(), "mervex");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    return runMain(int(args.size()), argv.data());
+}
+
+void benchmark(const fs::path& dir, const char* chipName, bool polling) {
+    std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
+    target->clockHz = ChipClockHz;
+    const fs::path targetPath = dir / "bench.vchip";
+    saveVirtualTarget(*target, targetPath.string());
+    const fs::path code = dir / "code.hex", data = dir / "data.hex";
+    writeHex(code, contents(size_t(target->chip().flash.size), 1));
+    writeHex(data, contents(size_t(target->chip().eeprom.size), 2));
+
+    double cpu;
+    int status;
+    {
+        // Sleeps take no host time; the virtual port counts them as waited time.
+        ManualClockGuard clock;
+        const double start = cpuSeconds();
+        status = runMervex({"+" + std::string(chipName), "-p" + targetPath.string(), "-ie", "-o8MHz", "-e",
+                            polling ? "-wp" : "-w", "-v", "-c" + code.string(), "-d" + data.string()});
+        cpu = cpuSeconds() - start;
+    }
+    std::unique_ptr<VirtualTarget> after = loadVirtualTarget(targetPath.string());
+    const TargetCounters& c = after->lastRun;
+    resetChipSelection();
+    chipSelection().requestedName = chipName;
+    const double bytes = double(after->chip().flash.size + after->chip().eeprom.size);
+    const double modelled = c.modelledUs * 1e-6;
+    const double lower = lowerBoundSeconds(*after);
+    std::printf("%-9s %-6s %7.0f %11llu %8.1f %10.1f %10.2f %10.2f %7.1f%s\n", chipName, polling ? "poll" : "delay",
+                bytes, static_cast<unsigned long long>(c.accesses()), double(c.accesses()) / bytes,
+                cpu * 1e9 / double(c.accesses()), modelled, lower, modelled / lower,
+                status == 0 ? "" : "  (run failed)");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main() {
+    char pattern[] = "/tmp/mervex-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return 1;
+    const fs::path dir(pattern);
+    // Run reports out of the table; errors still reach standard error.
+    std::FILE* quiet = std::fopen("/dev/null", "w");
+    if (quiet == nullptr) return 1;
+    console().redirect(quiet, stderr, false, isatty(2) != 0);
+    console().progressMode = 0;
+    std::printf("Full flash and EEPROM, erase + write + verify, chip clock %u MHz, 1 us per port access\n",
+                unsigned(ChipClockHz / 1000000));
+    std::printf("%-9s %-6s %7s %11s %8s %10s %10s %10s %7s\n", "chip", "write", "bytes", "accesses", "acc/byte",
+                "ns/access", "modelled s", "chip min s", "ratio");
+    for (const char* chip : {"mega8", "mega128", "mega2560"})
+        for (bool polling : {false, true}) benchmark(dir, chip, polling);
+    fs::remove_all(dir);
+    console().redirect(stdout, stderr, false, false);
+    std::fclose(quiet);
+    return 0;
+}
