@@ -1,6 +1,7 @@
 // Whole runs of the mervex program against virtual targets: what a user sees,
 // the exit status, the files and the chip afterwards.
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -355,6 +356,16 @@ TEST_F(EndToEndRun, PollingAgainstFixedDelays) {
     const Outcome outcome = run({"+mega8", "-e", "-wp", "code.hex"});
     EXPECT_EQ(outcome.status, 10);
     EXPECT_TRUE(contains(outcome.out, "ERROR:  Poll: can't write page at 0x40\n")) << outcome.out;
+}
+
+// The README's first command: the demo script against this build.
+TEST_F(EndToEndRun, DemoScript) {
+    const fs::path script = fs::path(MERVEX_SOURCE_DIR) / "examples" / "demo.sh";
+    const fs::path build = fs::path(MERVEX_BINARY).parent_path();
+    const std::string command =
+        "cd '" + dir.string() + "' && bash '" + script.string() + "' '" + build.string() + "' > demo.log 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << fileContents(dir / "demo.log");
+    EXPECT_TRUE(contains(fileContents(dir / "demo.log"), "All OK\n"));
 }
 
 }  // namespace
