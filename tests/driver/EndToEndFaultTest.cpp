@@ -103,12 +103,16 @@ TEST_F(EndToEndFault, KeyStartsTheRun) {
     target->cable = std::string("user:") + LedWiring + ":key=~BUSY";
     target->key = {KeyInterval{0, 150}, KeyInterval{400, -1}};  // held at start, pressed again later
     store(*target);
-    const Outcome outcome = run({"+mega8", std::string("-am:") + LedWiring + ":key=~BUSY", "-k", "-b", "-ie"});
-    EXPECT_EQ(outcome.status, 0) << outcome.out;
-    EXPECT_TRUE(contains(outcome.out, "Press ADAPTER KEY for continue.\n"));
-    const auto after = stored();
-    EXPECT_TRUE(after->lastRun.ledOk.on);
-    EXPECT_FALSE(after->lastRun.ledError.on);
+    for (const char* keySwitch : {"-k", "-K"}) {
+        store(*target);
+        const Outcome outcome =
+            run({"+mega8", std::string("-am:") + LedWiring + ":key=~BUSY", keySwitch, "-b", "-ie"});
+        EXPECT_EQ(outcome.status, 0) << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, "Press ADAPTER KEY for continue.\n"));
+        const auto after = stored();
+        EXPECT_TRUE(after->lastRun.ledOk.on);
+        EXPECT_FALSE(after->lastRun.ledError.on);
+    }
 }
 
 TEST_F(EndToEndFault, SignalDuringAWrite) {

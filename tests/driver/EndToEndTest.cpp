@@ -290,6 +290,21 @@ TEST_F(EndToEndRun, EraseCounter) {
     EXPECT_TRUE(contains(outcome.out, "Warning: Ignore -n switch, top two flash bytes used for code\nVerifying CODE memory\n"));
 }
 
+TEST_F(EndToEndRun, EraseCounterOfAnUnknownChip) {
+    auto target = chip("mega8");
+    target->faults.signatureOverride = true;
+    target->faults.signature = 0x1E9999;
+    store(*target);
+    Outcome outcome = run({"+mega8", "-n", "-e"});
+    EXPECT_EQ(outcome.status, 30);
+    EXPECT_TRUE(contains(outcome.out, "ERROR:  Can't read number of erases from unknown or locked chip\n"
+                                      "Number of erases forced to 1\n"));
+    outcome = run({"+mega8", "-!", "-n", "-e"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Writing erase counter = 1\n"));
+    EXPECT_EQ(stored()->flash[0x1FFE], 1);
+}
+
 TEST_F(EndToEndRun, EraseCounterAbove128KiB) {
     auto target = chip("mega2560");
     target->flash[0x3FFFE] = 0x07;
