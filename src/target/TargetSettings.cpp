@@ -3,9 +3,11 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "target/VirtualCable.h"
 
@@ -13,10 +15,22 @@ namespace mervex {
 
 namespace {
 
+// Fifteen significant digits, never in exponent form: the reader takes digits
+// and a point only, so what is written must read back.
 std::string formatDouble(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    if (std::strchr(text, 'e') == nullptr) return text;
+    const int exponent = int(std::floor(std::log10(std::fabs(value))));
+    const int decimals = exponent >= 14 ? 0 : 14 - exponent;
+    std::string fixed(size_t(std::snprintf(nullptr, 0, "%.*f", decimals, value)) + 1, '\0');
+    std::snprintf(&fixed[0], fixed.size(), "%.*f", decimals, value);
+    fixed.pop_back();
+    if (fixed.find('.') != std::string::npos) {
+        fixed.erase(fixed.find_last_not_of('0') + 1);
+        if (fixed.back() == '.') fixed.pop_back();
+    }
+    return fixed;
 }
 
 std::string formatHexByte(uint8_t value) {
@@ -79,6 +93,24 @@ bool parseFrequency(const std::string& text, uint32_t& hz) {
     if (value > 100e6 || value != std::floor(value)) return false;
     hz = uint32_t(value);
     return true;
+}
+
+// The signals a user sends to stop a run, by their short names.
+const struct {
+    const char* name;
+    int number;
+} stopSignals[] = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"QUIT", SIGQUIT}};
+
+int signalNamed(const std::string& name) {
+    for (const auto& s : stopSignals)
+        if (strcasecmp(name.c_str(), s.name) == 0) return s.number;
+    return 0;
+}
+
+std::string formatSignal(const TargetFaults& f) {
+    for (const auto& s : stopSignals)
+        if (f.signalAt != 0 && s.number == f.signalNumber) return std::string(s.name) + "@" + std::to_string(f.signalAt);
+    return "none";
 }
 
 std::vector<std::string> splitList(const std::string& text) {
@@ -223,6 +255,18 @@ bool applySetting(VirtualTarget& t, const std::string& key, const std::string& v
         if (!parseHex(value, 0xFFFFFF, n)) return fail("none or a 24-bit hexadecimal signature");
         t.faults.signatureOverride = true;
         t.faults.signature = uint32_t(n);
+    } else if (key == "fault.signal") {
+        if (strcasecmp(value.c_str(), "none") == 0) {
+            t.faults.signalAt = 0;
+            t.faults.signalNumber = 0;
+            return true;
+        }
+        size_t at = value.find('@');
+        int number = at == std::string::npos ? 0 : signalNamed(value.substr(0, at));
+        if (number == 0 || !parseUnsigned(value.substr(at + 1), 0xFFFFFFFF, n) || n == 0)
+            return fail("none or INT@N, TERM@N, QUIT@N: the signal after instruction N");
+        t.faults.signalAt = uint32_t(n);
+        t.faults.signalNumber = number;
     } else if (key == "key") {
         std::vector<KeyInterval> script;
         if (!parseKeyScript(value, script)) return fail("none, pressed, or FROM-TO,FROM- in milliseconds");
@@ -308,6 +352,7 @@ TargetSettingList formatTargetSettings(const VirtualTarget& t) {
     list.emplace_back("fault.stuck-bit", f.stuckBit ? text : "none");
     std::snprintf(text, sizeof text, "%06X", unsigned(f.signature));
     list.emplace_back("fault.signature", f.signatureOverride ? text : "none");
+    list.emplace_back("fault.signal", formatSignal(f));
     list.emplace_back("key", formatKeyScript(t.key));
     list.emplace_back("erase-count", std::to_string(t.eraseCount));
     list.emplace_back("runs", std::to_string(t.runCount));
@@ -377,6 +422,7 @@ const char* targetSettingsHelp() {
            "  fault.stuck-write=N     write N of a run never completes (0: never)\n"
            "  fault.stuck-bit=ADDR:BIT:LEVEL   a flash bit that never changes (none: off)\n"
            "  fault.signature=HHHHHH  answer this signature, e.g. 000102 (none: the chip's own)\n"
+           "  fault.signal=INT@N      the run gets SIGINT (or TERM, QUIT) after instruction N (none: never)\n"
            "  key=none|pressed|FROM-TO,FROM-   when the cable's key is held, in ms of modelled time\n"
            "  erase-count=N runs=N    the life counters\n";
 }

@@ -1,6 +1,7 @@
 #include "target/VirtualChip.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <limits>
 
@@ -253,6 +254,7 @@ uint8_t VirtualChip::readReply() {
 
 void VirtualChip::execute() {
     ++frames_;
+    if (target_.faults.signalAt != 0 && frames_ == target_.faults.signalAt) std::raise(target_.faults.signalNumber);
     ++counters_.isp[command_[0]];
     if (busy(nowUs_)) ++counters_.busyInstructions;
     if (command_[0] == 0xAC && command_[1] == 0x53) {

@@ -41,8 +41,11 @@ VirtualPort::~VirtualPort() {
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
         if (!path_.empty()) saveVirtualTarget(*target_, path_);
+    } catch (const rtl_error& e) {
+        // A destructor has nobody to tell but the user.
+        message(LevelError, "%s\n", e.what());
     } catch (...) {
-        // The failure has been printed; a destructor has nobody to tell.
+        // The failure has been printed.
     }
 }
 

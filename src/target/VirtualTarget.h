@@ -32,6 +32,8 @@ struct TargetFaults {
     bool stuckBitLevel = false;
     bool signatureOverride = false;  // answer `signature` instead of the chip's own
     uint32_t signature = 0;
+    uint32_t signalAt = 0;  // instruction number of the run after which the process gets signalNumber; 0 none
+    int signalNumber = 0;   // SIGINT, SIGTERM or SIGQUIT: the user interrupting at an exact point
 };
 
 // A time span of modelled time, since the port was opened, during which the key is held.

@@ -21,60 +21,29 @@ std::unique_ptr<VirtualPort> portWith(const std::string& cable, const std::strin
     return std::make_unique<VirtualPort>(std::move(target));
 }
 
-// The STK loop-back test: D0 low/high against PE and the BUSY register bit.
-int stkIndex(ParallelPort& port) {
-    port.writeRegister(PortRegister::Control, port.readRegister(PortRegister::Control) & 0xFD);
-    port.writeRegister(PortRegister::Data, 0x0D);
-    uint8_t r1 = port.readRegister(PortRegister::Status);
-    port.writeRegister(PortRegister::Data, 0x0E);
-    uint8_t r2 = port.readRegister(PortRegister::Status);
-    bool stk200 = (r1 & 0x20) && !(r2 & 0x20);
-    bool stk300 = (r1 & 0x80) && !(r2 & 0x80);
-    return 2 * stk200 + stk300;
-}
-
-// The ByteBlaster loop-back test: 0 none, 1 ByteBlaster, 2 MV, 3 II.
-int byteBlasterIndex(ParallelPort& port) {
-    port.writeRegister(PortRegister::Control, port.readRegister(PortRegister::Control) & 0xFD);
-    port.writeRegister(PortRegister::Data, 0xFF);
-    if (port.readRegister(PortRegister::Status) & 0x40) {
-        port.writeRegister(PortRegister::Data, 0xEF);
-        if ((port.readRegister(PortRegister::Status) & 0x48) == 0) return 3;
-    }
-    port.writeRegister(PortRegister::Data, 0x5F);
-    uint8_t s1 = port.readRegister(PortRegister::Status);
-    port.writeRegister(PortRegister::Data, 0xFF);
-    uint8_t s2 = port.readRegister(PortRegister::Status);
-    if ((s1 & 0x60) != 0 || (s2 & 0x60) != 0x60) return 0;
-    return (s1 & 0x08) ? 2 : 1;
-}
-
 struct DetectCase {
     const char* cable;
-    int stk;
-    int byteBlaster;
+    const char* stk;  // the suffix of the STK verdict
+    int byteBlaster;  // ByteBlasterVariant
 };
 
 class CableDetection : public ::testing::TestWithParam<DetectCase> {};
 
-TEST_P(CableDetection, LoopBacksAnswerAsTheRealCable) {
-    EXPECT_EQ(stkIndex(*portWith(GetParam().cable)), GetParam().stk);
-    EXPECT_EQ(byteBlasterIndex(*portWith(GetParam().cable)), GetParam().byteBlaster);
-}
-
 TEST_P(CableDetection, TheAdapterDetectionsRecogniseIt) {
-    CaptureConsole capture;
+    CaptureConsole capture(false, false, LevelDebug);
     ManualClockGuard clock;
-    EXPECT_EQ(detectStk(*portWith(GetParam().cable)), GetParam().stk != 0);
+    EXPECT_EQ(detectStk(*portWith(GetParam().cable)), std::string(GetParam().stk) != " not");
+    EXPECT_NE(capture.out().find(std::string("Atmel adapter for STK") + GetParam().stk + " found"), std::string::npos);
     EXPECT_EQ(int(detectByteBlaster(*portWith(GetParam().cable))), GetParam().byteBlaster);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cables, CableDetection,
-    ::testing::Values(DetectCase{"vuder", 0, 0}, DetectCase{"vuder-ap", 0, 0}, DetectCase{"vuder-az", 0, 0},
-                      DetectCase{"stk200", 2, 0}, DetectCase{"stk300", 1, 0}, DetectCase{"byteblaster", 0, 1},
-                      DetectCase{"byteblaster-mv", 0, 2}, DetectCase{"byteblaster-ii", 0, 3},
-                      DetectCase{"xilinx", 0, 0}, DetectCase{"none", 0, 0}));
+    ::testing::Values(DetectCase{"vuder", " not", 0}, DetectCase{"vuder-ap", " not", 0},
+                      DetectCase{"vuder-az", " not", 0}, DetectCase{"stk200", "200", 0}, DetectCase{"stk300", "300", 0},
+                      DetectCase{"byteblaster", " not", 1}, DetectCase{"byteblaster-mv", " not", 2},
+                      DetectCase{"byteblaster-ii", " not", 3}, DetectCase{"xilinx", " not", 0},
+                      DetectCase{"none", " not", 0}));
 
 TEST(VirtualCable, NothingAttachedReadsIdleLines) {
     auto port = portWith("none");

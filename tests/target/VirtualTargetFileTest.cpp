@@ -42,6 +42,7 @@ TEST(VirtualTargetFile, EverythingSurvivesTheRoundTrip) {
                                                {"fault.stuck-write", "3"},
                                                {"fault.stuck-bit", "3FFFF:7:0"},
                                                {"fault.signature", "000102"},
+                                               {"fault.signal", "TERM@40"},
                                                {"key", "10-20.5,100-"},
                                                {"erase-count", "42"}}) {
         ASSERT_TRUE(applyTargetSetting(*t, key, value, error)) << key << ": " << error;
