@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "console/Console.h"
 
@@ -126,6 +127,14 @@ const char* installedDataDirectory() {
 #endif
 }
 
+const char* relativeDataDirectory() {
+#ifdef MERVEX_DATADIR_FROM_BINDIR
+    return MERVEX_DATADIR_FROM_BINDIR;
+#else
+    return nullptr;
+#endif
+}
+
 bool findConfigFile(char* buffer, size_t size, const char* name) {
     return findConfigFile(buffer, size, name, installedDataDirectory());
 }
@@ -137,14 +146,22 @@ bool findConfigFile(char* buffer, size_t size, const char* name, const char* dat
     const bool defined = configPath != nullptr && *configPath != '\0';
     message(LevelTrace, "Config path %s\n", defined ? configPath : "not defined");
     if (defined) lists.push_back(configPath);
+    std::string movedDataDirectory;
     if (const char* directory = programDirectory()) {
         message(LevelTrace, "Program path %s\n", directory);
         lists.push_back(directory);
+        // An installed tree that was moved (DESTDIR, an unpacked package) keeps
+        // its data beside the program's directory, not at the built-in place.
+        const char* relative = relativeDataDirectory();
+        if (relative != nullptr && *relative != '\0') {
+            movedDataDirectory = std::string(directory) + "/" + relative;
+        }
     }
-    // Last, so that a user's own file of the same name always wins.
-    if (dataDirectory != nullptr && *dataDirectory != '\0') {
-        message(LevelTrace, "Data path %s\n", dataDirectory);
-        lists.push_back(dataDirectory);
+    // The data directories come last, so that a user's own file of the same name always wins.
+    for (const char* data : {movedDataDirectory.c_str(), dataDirectory}) {
+        if (data == nullptr || *data == '\0') continue;
+        message(LevelTrace, "Data path %s\n", data);
+        lists.push_back(data);
     }
     return findInDirectories(buffer, size, name, lists);
 }

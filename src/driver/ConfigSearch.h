@@ -15,11 +15,16 @@ void setProgramPath(const char* path);
 bool findConfigFile(char* buffer, size_t size, const char* name);
 
 // The same search with the given data directory (nullptr: none) in place of the
-// installed one, searched after every other place.
+// built-in one, searched after every other place.
 bool findConfigFile(char* buffer, size_t size, const char* name, const char* dataDirectory);
 
 // Where the installed pin maps live, or nullptr when the build names no such place.
 const char* installedDataDirectory();
+
+// The same place relative to the installed program's directory ("../share/mervex"),
+// searched before installedDataDirectory() so that a moved install finds its own
+// files; nullptr when the build does not say.
+const char* relativeDataDirectory();
 
 // Find the name as given, else in each directory of the ':'-separated lists, in order.
 // A name with a directory part is only searched in the lists when it starts with '.'.

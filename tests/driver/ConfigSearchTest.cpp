@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -208,8 +209,14 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
         CaptureConsole capture(false, false, LevelTrace);
         ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
         EXPECT_EQ(std::string(buffer), prog + "/" + Name);
-        EXPECT_EQ(capture.out(), "        Config path not defined\n        Program path " + prog +
-                                     "\n        Data path " + installedDataDirectory() + "\n");
+        std::string expected = "        Config path not defined\n        Program path " + prog + "\n";
+        if (relativeDataDirectory() != nullptr) {
+            expected += "        Data path " + prog + "/" + relativeDataDirectory() + "\n";
+        }
+        if (installedDataDirectory() != nullptr) {
+            expected += "        Data path " + std::string(installedDataDirectory()) + "\n";
+        }
+        EXPECT_EQ(capture.out(), expected);
     }
     file("cfg/" + std::string(Name));
     {
@@ -229,32 +236,34 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
     }
 }
 
-// The data directory is searched last: a file of the same name anywhere earlier
-// wins, and a name found nowhere else is found there.
-TEST_F(ConfigSearch, DataDirectoryComesLast) {
+// The data directories are searched last, the one beside the program's
+// directory first: a file of the same name anywhere earlier wins, and a name
+// found nowhere else is found there.
+TEST_F(ConfigSearch, DataDirectoriesComeLast) {
+    ASSERT_NE(relativeDataDirectory(), nullptr);
     const std::string cfg = dir("cfg");
-    const std::string prog = dir("prog");
-    const std::string data = dir("share/mervex");
+    const std::string prog = dir("bin");
+    const std::string moved = dir("bin/" + std::string(relativeDataDirectory()));
+    const std::string data = dir("abs");
     setProgramPath((prog + "/mervex").c_str());
     EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
-    char buffer[1024];
     struct Case {
         const char* name;
-        std::string expected;  // empty: not found
+        std::vector<std::string> placedIn;  // relative to the root
+        std::string expected;               // empty: not found
     };
-    file("share/mervex/only-data.cfg");
-    file("share/mervex/in-prog.cfg");
-    file("prog/in-prog.cfg");
-    file("share/mervex/in-cfg.cfg");
-    file("cfg/in-cfg.cfg");
     const Case cases[] = {
-        {"only-data.cfg", data + "/only-data.cfg"},
-        {"in-prog.cfg", prog + "/in-prog.cfg"},
-        {"in-cfg.cfg", cfg + "/in-cfg.cfg"},
-        {"nowhere.cfg", ""},
-        {"mervex/only-data.cfg", ""},  // a directory part is not searched for
+        {"only-data.cfg", {"abs"}, data + "/only-data.cfg"},
+        {"only-moved.cfg", {"bin/" + std::string(relativeDataDirectory())}, moved + "/only-moved.cfg"},
+        {"both-data.cfg", {"abs", "bin/" + std::string(relativeDataDirectory())}, moved + "/both-data.cfg"},
+        {"in-prog.cfg", {"abs", "bin"}, prog + "/in-prog.cfg"},
+        {"in-cfg.cfg", {"abs", "bin", "cfg"}, cfg + "/in-cfg.cfg"},
+        {"nowhere.cfg", {}, ""},
+        {"abs/only-data.cfg", {}, ""},  // a directory part is not searched for
     };
+    char buffer[1024];
     for (const Case& c : cases) {
+        for (const std::string& place : c.placedIn) file(place + "/" + c.name);
         const bool found = findConfigFile(buffer, sizeof buffer, c.name, data.c_str());
         EXPECT_EQ(found, !c.expected.empty()) << c.name;
         if (found) {
@@ -264,7 +273,7 @@ TEST_F(ConfigSearch, DataDirectoryComesLast) {
     CaptureConsole capture(false, false, LevelTrace);
     EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", nullptr));
     EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", ""));
-    EXPECT_EQ(capture.out().find("Data path"), std::string::npos);
+    EXPECT_EQ(capture.out().find("Data path " + data), std::string::npos);
 }
 
 TEST_F(ConfigSearch, OpenFileReportsAndThrowsWithTheSystemText) {

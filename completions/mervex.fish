@@ -1,0 +1,161 @@
+# fish completion for mervex
+#
+# Switches with their sub-letters, chip names after "+" and fuse names after
+# "-f" (both asked from the program itself, so they always match the build),
+# pin maps after "-am=", port devices after "-p", and file names.
+
+# The program named on the command line, or mervex from PATH.
+function __mervex_program
+    set -l prog (commandline -opc)[1]
+    if test -n "$prog"; and command -sq -- $prog
+        echo $prog
+    else
+        echo mervex
+    end
+end
+
+# Every chip name of the help's device list, alternatives ("mega8|mega8A") split.
+function __mervex_chip_names
+    set -l in_list 0
+    for line in ($argv[1] -h 2>/dev/null)
+        if test $in_list = 1
+            string split -n ' ' -- (string replace -a '|' ' ' -- $line)
+        else if string match -q 'Supported devices:*' -- $line
+            set in_list 1
+        end
+    end
+end
+
+# The fuse and fuse-byte names of one chip, from its help page.
+function __mervex_fuse_names
+    for line in ($argv[1] +$argv[2] -h 2>/dev/null)
+        string match -rg '^  ([A-Za-z0-9_]+) +=' -- $line
+        string match -rg '^   \(([A-Za-z0-9_]+)\)$' -- $line
+        string match -rg '^(_[A-Z]+) fuse byte:' -- $line
+    end | sort -u
+end
+
+# Pin-map files where the program looks for a bare name: the current
+# directory, MERVEX_CONFIG_PATH, the program's directory and the data directory.
+function __mervex_pinmap_names
+    set -l dirs .
+    if set -q MERVEX_CONFIG_PATH
+        set -a dirs (string split -n ':' -- $MERVEX_CONFIG_PATH)
+    end
+    set -l prog (command -s -- $argv[1])
+    if string match -q '*/*' -- $prog
+        set -l bindir (string replace -r '/[^/]*$' '' -- $prog)
+        set -a dirs $bindir $bindir/../share/mervex
+    end
+    set -a dirs /usr/local/share/mervex /usr/share/mervex
+    for dir in $dirs
+        for file in $dir/*.cfg
+            test -f $file; and string replace -r '.*/' '' -- $file
+        end
+    end | sort -u
+end
+
+# File names after the prefix $argv[1] for the partial name $argv[2]; a
+# ":ihex:" or ":bin:" format prefix is kept.
+function __mervex_files
+    set -l prefix $argv[1]
+    set -l partial $argv[2]
+    set -l format ''
+    if string match -rq '^:(ihex|bin):' -- $partial
+        set format (string match -r '^:[a-z]+:' -- $partial)
+        set partial (string sub -s (math (string length -- $format) + 1) -- $partial)
+    else if string match -q ':*' -- $partial
+        printf '%s\n' $prefix:ihex: $prefix:bin:
+        return
+    end
+    for name in (__fish_complete_path $partial)
+        printf '%s\n' $prefix$format$name
+    end
+end
+
+function __mervex_complete
+    set -l cur (commandline -ct)
+    set -l tokens (commandline -opc)
+    set -l prog (__mervex_program)
+    set -l prev $tokens[-1]
+
+    if contains -- "$prev" -c -C -d -D
+        __mervex_files '' $cur
+        return
+    end
+
+    if string match -q '+*' -- $cur
+        for name in (__mervex_chip_names $prog)
+            echo +$name
+        end
+    else if string match -q -- '-am=*' $cur
+        for name in (__mervex_pinmap_names $prog)
+            echo -am=$name
+        end
+        __mervex_files -am= (string sub -s 5 -- $cur)
+    else if string match -q -- '-a*' $cur
+        printf '%s\n' -ab\t'Altera ByteBlaster' -as\t'STK200 or STK300' -ax\t'XILINX cable' \
+            -az\t'outputs to hi-Z after programming' -ap\t'chip powered from data lines' \
+            -ai\t'inactive reset time, ms' -am=\t'pin map file' -am:\t'pin map entries'
+    else if string match -q -- '-i*' $cur
+        printf '%s\n' -i\tinfo -ie\terrors -iw\twarnings -ii\tinfo -id\tdebug -it\ttrace \
+            -i1\terrors -i2\twarnings -i3\tinfo -i4\tdebug -i5\ttrace \
+            -ip\t'progress bar: auto' -ip+\t'progress bar: always' -ip-\t'progress bar: never'
+    else if string match -q -- '-w*' $cur
+        printf '%s\n' -w\twrite -w+\t'write, FF to unmentioned EEPROM' -wp\t'write with polling' -w+p
+    else if string match -q -- '-r*' $cur
+        printf '%s\n' -r\tread -r+\t'read, keep FF blocks'
+    else if string match -q -- '-v*' $cur
+        printf '%s\n' -v\tverify -v+\t'verify unmentioned locations too'
+    else if string match -q -- '-e*' $cur
+        printf '%s\n' -e\terase -e-\t'erase, keep EEPROM'
+    else if string match -q -- '-b*' $cur
+        printf '%s\n' -b\t'blank check' -bc\t'blank check code' -bd\t'blank check data'
+    else if string match -q -- '-l*' $cur
+        printf '%s\n' -l1 -l2 -l+1 -l+2
+    else if string match -q -- '-o*' $cur
+        printf '%s\n' -o\t'oscillator frequency' -os\t'SCK frequency' -o0\t'mervex generates XTAL'
+    else if string match -q -- '-f*' $cur
+        set -l chip
+        for token in $tokens
+            string match -q '+?*' -- $token; and set chip (string sub -s 2 -- $token)
+        end
+        test -n "$chip"; or return
+        set -l list (string sub -s 3 -- $cur)
+        set -l head ''
+        set -l item $list
+        if string match -q '*,*' -- $list
+            set head (string replace -r ',[^,]*$' ',' -- $list)
+            set item (string replace -r '.*,' '' -- $list)
+        end
+        if string match -q '*=*' -- $item
+            set -l name (string replace -r '=.*' '' -- $item)
+            printf '%s\n' -f$head$name=ON -f$head$name=OFF
+        else
+            for name in (__mervex_fuse_names $prog $chip)
+                echo -f$head$name=
+            end
+        end
+    else if string match -q -- '-p*' $cur
+        for dev in /dev/parport* /dev/ppi*
+            echo -p$dev
+        end
+        __mervex_files -p (string sub -s 3 -- $cur)
+    else if string match -rq -- '^-[CD][*?]' $cur
+        printf '%s\n' '-C*OSCCAL=' '-C?OSCCAL=' '-D*OSCCAL=' '-C*SERNO' '-C?SERNO' '-D*SERNO' \
+            '-C*BYTES' '-C?BYTES' '-D*BYTES'
+    else if string match -rq -- '^-[cd].' $cur
+        __mervex_files (string sub -l 2 -- $cur) (string sub -s 3 -- $cur)
+    else if string match -q -- '-*' $cur
+        printf '%s\n' -h\thelp -i\t'information level' -a\tadapter -k\t'wait for key' \
+            -K\t'wait for key before reading files' -p\tport -o\tfrequency \
+            -1\t'delays x1.5' -2\t'delays x2' -3\t'delays x3' -4\t'delays x4' -5\t'delays x5' \
+            -!\t'force' -n\t'erase counter' -c\t'code file' -d\t'data file' \
+            '-C*'\t'insert into code' '-C?'\t'insert into LDI operands' '-D*'\t'insert into data' \
+            -e\terase -b\t'blank check' -r\tread -w\twrite -v\tverify -l\tlock -f\tfuses
+    else
+        __mervex_files '' $cur
+    end
+end
+
+complete -c mervex -f -a '(__mervex_complete)'

@@ -1,0 +1,200 @@
+// The installed tree and the Debian package: the files land where users and
+// their shells look for them, and the installed programs work from there,
+// including pin maps named by their bare name.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/ShellRun.h"
+
+namespace mervex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::runShell;
+using test::shellQuote;
+using test::TempDir;
+
+#if defined(MERVEX_BUILD_DIR) && defined(MERVEX_CMAKE_COMMAND)
+constexpr bool CanInstall = true;
+const char* const BuildDir = MERVEX_BUILD_DIR;
+const char* const CmakeCommand = MERVEX_CMAKE_COMMAND;
+#else
+constexpr bool CanInstall = false;
+const char* const BuildDir = "";
+const char* const CmakeCommand = "cmake";
+#endif
+
+#ifdef MERVEX_VCHIP_BINARY
+constexpr bool HaveVchip = true;
+#else
+constexpr bool HaveVchip = false;
+#endif
+
+bool isExecutable(const fs::path& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & S_IXUSR) != 0;
+}
+
+std::vector<std::string> shippedPinMaps() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(MERVEX_SOURCE_DIR) / "examples/pinmaps")) {
+        if (entry.path().extension() == ".cfg") names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// A copy of the build installed under <temporary directory>/usr.
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!CanInstall) GTEST_SKIP() << "the build does not say where it is";
+        ASSERT_FALSE(root_.path().empty());
+        prefix_ = root_.path() / "usr";
+        work_ = root_.path() / "work";
+        fs::create_directory(work_);
+        const test::ShellResult install = runShell(shellQuote(CmakeCommand) + " --install " + shellQuote(BuildDir) +
+                                                   " --prefix " + shellQuote(prefix_.string()));
+        ASSERT_EQ(install.status, 0) << install.output;
+    }
+
+    // Run an installed program in the work directory, with no configuration path.
+    test::ShellResult run(const std::string& program, const std::string& arguments) const {
+        return runShell("cd " + shellQuote(work_.string()) + " && env -u MERVEX_CONFIG_PATH " +
+                        shellQuote((prefix_ / "bin" / program).string()) + " " + arguments);
+    }
+
+    TempDir root_{"install"};
+    fs::path prefix_;
+    fs::path work_;
+};
+
+TEST_F(Install, PutsEveryFileInItsPlace) {
+    std::vector<fs::path> expected = {
+        "share/man/man1/mervex.1",
+        "share/bash-completion/completions/mervex",
+        "share/zsh/vendor-completions/_mervex",
+        "share/fish/vendor_completions.d/mervex.fish",
+        "lib/udev/rules.d/60-mervex-parport.rules",
+    };
+    EXPECT_TRUE(isExecutable(prefix_ / "bin/mervex"));
+    if (HaveVchip) {
+        EXPECT_TRUE(isExecutable(prefix_ / "bin/mervex-vchip"));
+        expected.push_back("share/man/man1/mervex-vchip.1");
+    }
+    const std::vector<std::string> pinMaps = shippedPinMaps();
+    EXPECT_GE(pinMaps.size(), 1u);
+    for (const std::string& name : pinMaps) expected.push_back("share/mervex/" + name);
+    for (const fs::path& file : expected) {
+        EXPECT_TRUE(fs::is_regular_file(prefix_ / file)) << file;
+    }
+    const std::string rule = readFile(prefix_ / "lib/udev/rules.d/60-mervex-parport.rules");
+    EXPECT_NE(rule.find("GROUP=\"lp\""), std::string::npos) << rule;
+    EXPECT_NE(rule.find("MODE=\"0660\""), std::string::npos) << rule;
+}
+
+TEST_F(Install, InstalledProgramPrintsTheChipPage) {
+    const test::ShellResult page = run("mervex", "+mega8 -h");
+    EXPECT_EQ(page.status, 0) << page.output;
+    EXPECT_NE(page.output.find("mega8|mega8A: signature 1E9307, Flash 8KB, EEPROM 512B"), std::string::npos)
+        << page.output;
+}
+
+// No copy of the pin map anywhere but the installed data directory: the run finds
+// it there, builds the adapter from it and only then fails at the missing port.
+TEST_F(Install, InstalledPinMapIsFoundByItsBareName) {
+    const fs::path port = work_ / "no-such-dir/port";
+    const test::ShellResult result =
+        run("mervex", "+mega8 -it -am=vuder-leds-key.cfg -p" + shellQuote(port.string()) + " -r out.hex");
+    EXPECT_EQ(result.status, 70) << result.output;
+    const fs::path expectedMap = prefix_ / "bin/../share/mervex/vuder-leds-key.cfg";
+    EXPECT_NE(result.output.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("Adapter 'VUDER with LEDs and key'"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
+        << result.output;
+
+    const test::ShellResult missing = run("mervex", "+mega8 -am=no-such-map.cfg -p/dev/null -r out.hex");
+    EXPECT_EQ(missing.status, 70);
+    EXPECT_NE(missing.output.find("File 'no-such-map.cfg' not found"), std::string::npos) << missing.output;
+}
+
+TEST_F(Install, InstalledProgramWritesAVirtualTargetThroughAnInstalledPinMap) {
+    if (!HaveVchip) GTEST_SKIP() << "mervex-vchip is not built";
+    fs::copy_file(fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex", work_ / "code.hex");
+    const test::ShellResult made = run("mervex-vchip", "new mega8 board.vchip");
+    ASSERT_EQ(made.status, 0) << made.output;
+
+    const test::ShellResult written = run("mervex", "+mega8 -am=vuder.cfg -p./board.vchip -e -w -v code.hex");
+    EXPECT_EQ(written.status, 0) << written.output;
+    EXPECT_NE(written.output.find("All OK"), std::string::npos) << written.output;
+
+    // The chip keeps the image: a separate run on the default wiring verifies it.
+    const test::ShellResult verified = run("mervex", "+mega8 -p./board.vchip -v code.hex");
+    EXPECT_EQ(verified.status, 0) << verified.output;
+}
+
+// The package as users get it: its control data, its file list, and the
+// programs unpacked from it.
+TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
+#ifndef MERVEX_CPACK_COMMAND
+    GTEST_SKIP() << "the build does not say where cpack is";
+#else
+    if (!CanInstall || !test::haveProgram("dpkg-deb")) GTEST_SKIP() << "no dpkg-deb";
+    TempDir root("deb");
+    ASSERT_FALSE(root.path().empty());
+    const test::ShellResult packed =
+        runShell(shellQuote(MERVEX_CPACK_COMMAND) + " -G DEB --config " +
+                 shellQuote(std::string(BuildDir) + "/CPackConfig.cmake") + " -B " + shellQuote(root.str()));
+    ASSERT_EQ(packed.status, 0) << packed.output;
+    fs::path deb;
+    for (const auto& entry : fs::directory_iterator(root.path())) {
+        if (entry.path().extension() == ".deb") deb = entry.path();
+    }
+    ASSERT_FALSE(deb.empty()) << packed.output;
+
+    const test::ShellResult control = runShell("dpkg-deb -f " + shellQuote(deb.string()) + " Package Depends");
+    ASSERT_EQ(control.status, 0) << control.output;
+    EXPECT_NE(control.output.find("Package: mervex"), std::string::npos) << control.output;
+    for (const char* library : {"libc6", "libstdc++6", "libgcc-s1"}) {
+        EXPECT_NE(control.output.find(library), std::string::npos) << control.output;
+    }
+
+    const test::ShellResult listing = runShell("dpkg-deb -c " + shellQuote(deb.string()));
+    ASSERT_EQ(listing.status, 0) << listing.output;
+    std::vector<std::string> expected = {
+        "./usr/bin/mervex",
+        "./usr/share/man/man1/mervex.1",
+        "./usr/share/bash-completion/completions/mervex",
+        "./usr/share/zsh/vendor-completions/_mervex",
+        "./usr/share/fish/vendor_completions.d/mervex.fish",
+        "./usr/lib/udev/rules.d/60-mervex-parport.rules",
+    };
+    if (HaveVchip) expected.push_back("./usr/bin/mervex-vchip");
+    for (const std::string& name : shippedPinMaps()) expected.push_back("./usr/share/mervex/" + name);
+    for (const std::string& file : expected) {
+        EXPECT_NE(listing.output.find(" " + file + "\n"), std::string::npos) << file;
+    }
+
+    const fs::path unpacked = root.path() / "root";
+    const test::ShellResult extracted =
+        runShell("dpkg-deb -x " + shellQuote(deb.string()) + " " + shellQuote(unpacked.string()));
+    ASSERT_EQ(extracted.status, 0) << extracted.output;
+    const std::string program = shellQuote((unpacked / "usr/bin/mervex").string());
+    const test::ShellResult page = runShell(program + " +mega8 -h");
+    EXPECT_EQ(page.status, 0) << page.output;
+    EXPECT_NE(page.output.find("mega8|mega8A: signature 1E9307"), std::string::npos) << page.output;
+    const test::ShellResult map =
+        runShell("cd " + shellQuote(root.str()) + " && env -u MERVEX_CONFIG_PATH " + program +
+                 " +mega8 -it -am=stk200.cfg -p./no-such-dir/port -r out.hex");
+    EXPECT_EQ(map.status, 70) << map.output;
+    EXPECT_NE(map.output.find("Adapter 'STK200 (from file)'"), std::string::npos) << map.output;
+#endif
+}
+
+}  // namespace
+}  // namespace mervex
