@@ -245,7 +245,8 @@ TEST_F(ConfigSearch, DataDirectoriesComeLast) {
     const std::string prog = dir("bin");
     const std::string moved = dir("bin/" + std::string(relativeDataDirectory()));
     const std::string data = dir("abs");
-    setProgramPath((prog + "/mervex").c_str());
+    const std::string program = prog + "/mervex";  // kept by pointer
+    setProgramPath(program.c_str());
     EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
     struct Case {
         const char* name;
