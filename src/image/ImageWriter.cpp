@@ -1,5 +1,7 @@
 #include "image/ImageWriter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -81,7 +83,10 @@ bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF
     failed = std::fclose(stream.release()) != 0 || failed;
     if (!failed) return true;
     message(LevelError, "%s - write error\n", file.path.c_str());
-    std::remove(file.path.c_str());
+    // Only the partial regular file goes: the name may be a device such as
+    // /dev/full, or a link, and neither is ours to delete.
+    struct stat info;
+    if (::lstat(file.path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(file.path.c_str());
     return false;
 }
 

@@ -1,0 +1,37 @@
+// An output name that is not a plain file (a device such as /dev/full, reached
+// here through a link so a regression cannot delete the real device) fails the
+// write without deleting anything.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "image/ImageTestFiles.h"
+#include "image/ImageWriter.h"
+#include "support/CaptureConsole.h"
+
+namespace mervex {
+namespace {
+
+TEST(SpecialOutput, FullDeviceFailsAndStays) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    for (uint8_t format : {FormatIntelHex, FormatBinary}) {
+        const std::string link = test::scratchPath("full-device.out");
+        ::unlink(link.c_str());
+        ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+        std::vector<uint8_t> bytes(8192, 0x5A);
+        MemoryImage image;
+        image.append(std::make_unique<MemoryBlock>(0, uint32_t(bytes.size()), bytes.data()));
+        test::CaptureConsole capture;
+        EXPECT_FALSE(writeImageFile(image, ImageFile{format, link}, true));
+        EXPECT_EQ(capture.out(), "ERROR:  " + link + " - write error\n");
+        struct stat info;
+        EXPECT_EQ(::lstat(link.c_str(), &info), 0) << "the link was deleted";
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+        ::unlink(link.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace mervex
