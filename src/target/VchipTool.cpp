@@ -115,6 +115,10 @@ std::string faultText(const TargetFaults& f) {
         std::snprintf(buffer, sizeof buffer, "answers signature %06X", unsigned(f.signature));
         add(buffer);
     }
+    if (f.signalAt) {
+        std::snprintf(buffer, sizeof buffer, "signal %d after instruction %u", f.signalNumber, unsigned(f.signalAt));
+        add(buffer);
+    }
     return text.empty() ? "none" : text;
 }
 
