@@ -111,7 +111,7 @@ _mervex() {
                 _mervex_files -am= "${cur#-am=}"
                 ;;
             -a*)
-                _mervex_add "" "$cur" <<<$'-ab\n-as\n-ax\n-az\n-ap\n-ai\n-am=\n-am:'
+                _mervex_add "" "$cur" <<<$'-ab\n-as\n-ax\n-aa\n-az\n-ap\n-ai\n-am=\n-am:'
                 nospace=1
                 ;;
             -i*)

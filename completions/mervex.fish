@@ -94,7 +94,7 @@ function __mervex_complete
         end
         __mervex_files -am= (string sub -s 5 -- $cur)
     else if string match -q -- '-a*' $cur
-        printf '%s\n' -ab\t'Altera ByteBlaster' -as\t'STK200 or STK300' -ax\t'XILINX cable' \
+        printf '%s\n' -ab\t'Altera ByteBlaster' -as\t'STK200 or STK300' -ax\t'XILINX cable' -aa\t'any buffered cable' \
             -az\t'outputs to hi-Z after programming' -ap\t'chip powered from data lines' \
             -ai\t'inactive reset time, ms' -am=\t'pin map file' -am:\t'pin map entries'
     else if string match -q -- '-i*' $cur

@@ -101,7 +101,7 @@ const Case cases[] = {
     {"mervex +mega8 -f_", {"-f_HIGH=", "-f_LOCK=", "-f_LOW="}, {}},
     {"mervex +tiny13 -fCK", {"-fCKDIV=", "-fCKDIV8=", "-fCKSEL="}, {}},  // names and aliases
     {"mervex -fCK", {}, {}},  // no chip named before: no fuse names
-    {"mervex -a", {"-ab", "-ai", "-am:", "-am=", "-ap", "-as", "-ax", "-az"}, {}},
+    {"mervex -a", {"-aa", "-ab", "-ai", "-am:", "-am=", "-ap", "-as", "-ax", "-az"}, {}},
     {"mervex -am=vud", {"vuder-leds-key.cfg", "vuder.cfg"}, {"-am=vuder-leds-key.cfg", "-am=vuder.cfg"}},
     {"mervex -ip", {"-ip", "-ip+", "-ip-"}, {}},
     {"mervex -i5", {"-i5"}, {}},
