@@ -98,6 +98,11 @@ void HexReader::read(std::FILE* stream) {
     for (;;) {
         // A longer physical line arrives in pieces, each handled as a line.
         if (std::fgets(line, sizeof line, stream) == nullptr) {
+            // A failing read (a directory, a device error) is not a file that ends early.
+            if (std::ferror(stream)) {
+                message(LevelError, "%s - read error\n", name_.c_str());
+                throw app_error(ExitFile);
+            }
             message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
             throw app_error(ExitFile);
         }

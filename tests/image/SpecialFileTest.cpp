@@ -1,6 +1,6 @@
-// An output name that is not a plain file (a device such as /dev/full, reached
-// here through a link so a regression cannot delete the real device) fails the
-// write without deleting anything.
+// File names that are not plain files: an output on a device such as /dev/full
+// (reached here through a link, so a regression cannot delete the real device)
+// fails without deleting anything; an input that is a directory is a read error.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +8,8 @@
 #include <string>
 
 #include "image/ImageTestFiles.h"
+#include "console/Errors.h"
+#include "image/ImageReader.h"
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
 
@@ -30,6 +32,22 @@ TEST(SpecialOutput, FullDeviceFailsAndStays) {
         EXPECT_EQ(::lstat(link.c_str(), &info), 0) << "the link was deleted";
         EXPECT_TRUE(S_ISLNK(info.st_mode));
         ::unlink(link.c_str());
+    }
+}
+
+TEST(SpecialInput, DirectoryIsAReadError) {
+    const std::string directory = test::scratchPath("input-directory");
+    ::mkdir(directory.c_str(), 0755);
+    for (uint8_t format : {FormatIntelHex, FormatBinary}) {
+        test::CaptureConsole capture;
+        MemoryImage image;
+        try {
+            readImageFile(image, ImageFile{format, directory});
+            ADD_FAILURE() << "a directory read as an image";
+        } catch (const app_error& error) {
+            EXPECT_EQ(error.status(), ExitFile);
+        }
+        EXPECT_EQ(capture.out(), "ERROR:  " + directory + " - read error\n");
     }
 }
 
