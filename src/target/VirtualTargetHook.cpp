@@ -1,9 +1,13 @@
 #include "target/VirtualTargetHook.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
+#include "console/Console.h"
+#include "console/Errors.h"
 #include "target/VirtualPort.h"
 #include "target/VirtualTargetFile.h"
 
@@ -21,6 +25,19 @@ bool isVirtualTargetFile(const std::string& path) {
 }
 
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
+    // The run's result is saved through a new file in the same directory. A
+    // target that could not be saved (a read-only file or directory) is refused
+    // before it is touched, as a port the user may not write is.
+    const size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    for (const std::string& place : {path, directory}) {
+        if (::access(place.c_str(), W_OK) != 0) {
+            const int savedErrno = errno;
+            message(LevelError, "Can't open virtual target '%s' for writing\n", path.c_str());
+            errno = savedErrno;
+            throw rtl_error(ExitUsage);
+        }
+    }
     return std::make_unique<VirtualPort>(loadVirtualTarget(path), path);
 }
 
