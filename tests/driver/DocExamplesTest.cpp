@@ -310,7 +310,7 @@ protected:
             }
             i = end;
         }
-        constexpr size_t Parallel = 4;
+        constexpr size_t Parallel = 8;
         for (size_t first = 0; first < jobs.size(); first += Parallel) {
             std::vector<std::future<std::string>> running;
             for (size_t k = first; k < std::min(jobs.size(), first + Parallel); ++k) {
