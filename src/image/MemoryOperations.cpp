@@ -41,8 +41,11 @@ bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
     return options.verifyAll || (kind == MemoryKind::Data && options.fillEeprom);
 }
 
+// An erase leaves the EEPROM blank, so there is nothing to fill; but after an
+// erase that kept the EEPROM (-e-) the old contents are back and must be filled.
 bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
-    return kind == MemoryKind::Data && options.fillEeprom && !session.chipErased;
+    return kind == MemoryKind::Data && options.fillEeprom &&
+           (!session.chipErased || session.options.preserveEeprom);
 }
 
 // One memory of the blank check: true when blank.

@@ -124,22 +124,28 @@ TEST_F(MemoryOperationsTest, BlankCheckLeavesOutTheEraseCounterBytes) {
     EXPECT_EQ(capture.out(), "Blank check\nCode: \nERROR:  Code not blank\nData: \nERROR:  Data not blank\n");
 }
 
-TEST_F(MemoryOperationsTest, FillWritesFreeEepromOnlyOnUnerasedChip) {
+TEST_F(MemoryOperationsTest, FillWritesFreeEepromUnlessTheEraseBlankedIt) {
     MemoryImage image;
     addBlock(image, 0x10, counting(16, 0x40));
     options.fillEeprom = true;
-    for (bool erased : {false, true}) {
+    struct Case {
+        bool erased;
+        bool eepromKept;  // -e-: the old contents were written back after the erase
+        bool filled;
+    };
+    for (const Case& c : {Case{false, false, true}, Case{true, false, false}, Case{true, true, true}}) {
         std::fill(chip->eeprom.begin(), chip->eeprom.end(), 0x00);
         chip->clearLog();
-        session.chipErased = erased;
+        session.chipErased = c.erased;
+        session.options.preserveEeprom = c.eepromKept;
         CaptureConsole capture;
         writeMemory(session, options, MemoryKind::Data, image);
         EXPECT_EQ(capture.out(), "Programming 16 bytes to DATA memory\n");
-        EXPECT_EQ(countInstructions(0xC0), erased ? 16 : 512);
+        EXPECT_EQ(countInstructions(0xC0), c.filled ? 512 : 16);
         EXPECT_EQ(chip->eeprom[0x10], 0x40);
         EXPECT_EQ(chip->eeprom[0x1F], 0x4F);
-        EXPECT_EQ(chip->eeprom[0x0F], erased ? 0x00 : 0xFF);
-        EXPECT_EQ(chip->eeprom[0x1FF], erased ? 0x00 : 0xFF);
+        EXPECT_EQ(chip->eeprom[0x0F], c.filled ? 0xFF : 0x00);
+        EXPECT_EQ(chip->eeprom[0x1FF], c.filled ? 0xFF : 0x00);
     }
 }
 
