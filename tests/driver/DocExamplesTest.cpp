@@ -211,7 +211,8 @@ TargetPlan planTarget(const std::vector<std::string>& args, const fs::path& dir)
         } else if (startsWithNoCase(a, "-ap")) {
             power = true;
         } else if (a == "-k" || a == "-K") {
-            plan.settings.push_back("key=100-");
+            // Pressed after the supply's settling time, so the run sees a press, not a held key.
+            plan.settings.push_back("key=500-");
         } else if (startsWithNoCase(a, "-o0")) {
             plan.settings.push_back("clock=0");
         } else if (startsWithNoCase(a, "-o") && !startsWithNoCase(a, "-os")) {
