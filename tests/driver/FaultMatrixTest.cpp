@@ -5,6 +5,7 @@
 // status, leave the target switched off with its buffers disabled, and lose
 // nothing: the chip's EEPROM is either still there or in "(eeprom).sav", and the
 // input files, the serial number file and the target file are whole.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -363,7 +364,50 @@ struct FileCase {
     int status;
     std::string ending;
     bool targetUsed;  // the target file is sound: the run switches the target on and off
+    bool unprivileged = false;  // run as an ordinary user, for whom permissions hold
 };
+
+// Run mervex as user nobody (root ignores file permissions). The directory is
+// opened to everyone first; `spoil` then takes away what the case needs.
+Outcome runAsNobody(const fs::path& place, const std::vector<std::string>& args) {
+    int channel[2];
+    if (::pipe(channel) != 0) return {};
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(2);
+        const Outcome outcome = runProgram(place, args);
+        const std::string report = std::to_string(outcome.status) + " " + std::to_string(outcome.signal) + "\n" + outcome.out;
+        for (size_t done = 0; done < report.size();) {
+            const ssize_t n = ::write(channel[1], report.data() + done, report.size() - done);
+            if (n <= 0) std::_Exit(3);
+            done += size_t(n);
+        }
+        std::_Exit(0);
+    }
+    ::close(channel[1]);
+    std::string report;
+    char buffer[4096];
+    for (ssize_t n; child > 0 && (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) report.append(buffer, size_t(n));
+    ::close(channel[0]);
+    int status = 0;
+    Outcome outcome;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return outcome;
+    std::istringstream in(report);
+    in >> outcome.status >> outcome.signal;
+    const size_t newline = report.find('\n');
+    outcome.out = newline == std::string::npos ? "" : report.substr(newline + 1);
+    return outcome;
+}
+
+void openToEveryone(const fs::path& place) {
+    fs::permissions(place, fs::perms::all);
+    for (const auto& entry : fs::directory_iterator(place))
+        fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                          fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+}
 
 // Every entry of the directory with its contents (a link by where it points).
 std::map<std::string, std::string> snapshot(const fs::path& place) {
@@ -427,15 +471,38 @@ TEST_F(FaultMatrix, FileFaults) {
                          "Reading 512 bytes from DATA memory\nERROR:  full.eep - write error\n", true});
     }
 
+    const auto readOnly = [](const char* name) {
+        return [=](const fs::path& place) { fs::permissions(place / name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read); };
+    };
+    cases.push_back({"output in a directory that cannot be written",
+                     [](const fs::path& place) {
+                         fs::create_directory(place / "locked");
+                         fs::permissions(place / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                                               fs::perms::others_read | fs::perms::others_exec);
+                     },
+                     "-r -clocked/back.hex", 70,
+                     "Reading 8192 bytes from CODE memory\nERROR:  Can't open file 'locked/back.hex'\n"
+                     "ERROR:  Permission denied\n",
+                     true, true});
+    cases.push_back({"read-only serial number file", readOnly("sn.txt"), "-e -wp -C*SERNO2=80,sn.txt code.hex", 70,
+                     "Chip not locked\nERROR:  Can't open file 'sn.txt'\nERROR:  Permission denied\n", true, true});
+    cases.push_back({"read-only target file", readOnly("board.vchip"), "-e -wp code.hex", 70,
+                     "ERROR:  Can't open virtual target './board.vchip' for writing\nERROR:  Permission denied\n",
+                     false, true});
+
     std::vector<fs::path> places;
     std::vector<std::map<std::string, std::string>> before;
     std::vector<Outcome> outcomes(cases.size());
     std::vector<std::function<void()>> jobs;
     for (size_t i = 0; i < cases.size(); ++i) {
         places.push_back(prepare("file-case-" + std::to_string(i), *baseTarget(Wiring)));
+        if (cases[i].unprivileged) openToEveryone(places[i]);
         cases[i].spoil(places[i]);
         before.push_back(snapshot(places[i]));
-        jobs.push_back([&, i] { outcomes[i] = runProgram(places[i], command(Wiring, cases[i].args)); });
+        jobs.push_back([&, i] {
+            const std::vector<std::string> args = command(Wiring, cases[i].args);
+            outcomes[i] = cases[i].unprivileged ? runAsNobody(places[i], args) : runProgram(places[i], args);
+        });
     }
     runAll(jobs);
 
