@@ -17,9 +17,15 @@ using namespace mervex::fuzz;
 
 namespace {
 
+// The file the file form reads, removed when the fuzzer exits.
+struct ScratchFile {
+    const std::string path = "/tmp/mervex-fuzz-pinmap-" + std::to_string(getpid()) + ".cfg";
+    ~ScratchFile() { ::unlink(path.c_str()); }
+};
+
 const std::string& scratchFile() {
-    static const std::string path = "/tmp/mervex-fuzz-pinmap-" + std::to_string(getpid()) + ".cfg";
-    return path;
+    static const ScratchFile file;
+    return file.path;
 }
 
 void checkMap(const PinMap& map) {
