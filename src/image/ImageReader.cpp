@@ -1,6 +1,7 @@
 #include "image/ImageReader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -98,10 +99,13 @@ void HexReader::read(std::FILE* stream) {
     for (;;) {
         // A longer physical line arrives in pieces, each handled as a line.
         if (std::fgets(line, sizeof line, stream) == nullptr) {
-            // A failing read (a directory, a device error) is not a file that ends early.
+            // A failing read (a directory, a device error) also ends without an end
+            // record; the system's text says why on the next line.
             if (std::ferror(stream)) {
-                message(LevelError, "%s - read error\n", name_.c_str());
-                throw app_error(ExitFile);
+                const int readErrno = errno;
+                message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
+                errno = readErrno;
+                throw rtl_error(ExitFile);
             }
             message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
             throw app_error(ExitFile);
@@ -267,8 +271,10 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
     }
     // A failing read must not pass for the end of the file.
     if (std::ferror(stream)) {
+        const int readErrno = errno;
         message(LevelError, "%s - read error\n", name.c_str());
-        throw app_error(ExitFile);
+        errno = readErrno;
+        throw rtl_error(ExitFile);
     }
 }
 

@@ -1,6 +1,7 @@
 // File names that are not plain files: an output on a device such as /dev/full
 // (reached here through a link, so a regression cannot delete the real device)
-// fails without deleting anything; an input that is a directory is a read error.
+// fails without deleting anything; an input that is a directory is a read error
+// whose second line is the system's text.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,16 +39,22 @@ TEST(SpecialOutput, FullDeviceFailsAndStays) {
 TEST(SpecialInput, DirectoryIsAReadError) {
     const std::string directory = test::scratchPath("input-directory");
     ::mkdir(directory.c_str(), 0755);
-    for (uint8_t format : {FormatIntelHex, FormatBinary}) {
+    const struct {
+        uint8_t format;
+        std::string text;
+    } cases[] = {{FormatIntelHex, "No ending record in HEX file '" + directory + "'\n"},
+                 {FormatBinary, directory + " - read error\n"}};
+    for (const auto& c : cases) {
         test::CaptureConsole capture;
         MemoryImage image;
         try {
-            readImageFile(image, ImageFile{format, directory});
+            readImageFile(image, ImageFile{c.format, directory});
             ADD_FAILURE() << "a directory read as an image";
         } catch (const app_error& error) {
             EXPECT_EQ(error.status(), ExitFile);
+            EXPECT_STREQ(error.what(), "Is a directory");
         }
-        EXPECT_EQ(capture.out(), "ERROR:  " + directory + " - read error\n");
+        EXPECT_EQ(capture.out(), "ERROR:  " + c.text);
     }
 }
 
