@@ -59,17 +59,17 @@ const char* VirtualCable::builtinCableNames() {
            "byteblaster-ii, xilinx, none";
 }
 
-std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& spec, std::string& error) {
+std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std::string& error) {
     auto cable = std::unique_ptr<VirtualCable>(new VirtualCable());
     std::string entries;
-    if (strncasecmp(spec.c_str(), "user:", 5) == 0) {
-        entries = spec.substr(5);
+    if (strncasecmp(text.c_str(), "user:", 5) == 0) {
+        entries = text.substr(5);
     } else {
         const BuiltinCable* found = nullptr;
         for (const BuiltinCable& b : builtinCables)
-            if (strcasecmp(b.name, spec.c_str()) == 0) found = &b;
+            if (strcasecmp(b.name, text.c_str()) == 0) found = &b;
         if (!found) {
-            error = "unknown cable '" + spec + "' (known: " + builtinCableNames() + ", or user:ENTRIES)";
+            error = "unknown cable '" + text + "' (known: " + builtinCableNames() + ", or user:ENTRIES)";
             return nullptr;
         }
         if (found->entries[0] == '\0') {

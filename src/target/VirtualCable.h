@@ -37,12 +37,12 @@ struct CableOutputs {
 
 class VirtualCable {
 public:
-    // Build the cable named by spec: a built-in name (see builtinCableNames) or
+    // Build the cable named by the text: a built-in name (see builtinCableNames) or
     // "user:" followed by pin-map entries separated by ':', where RESET is given by
     // its level while the chip runs, as in a pin map, and an entry STATUSPIN<SOURCE
     // adds a loop-back (SOURCE: [~]output pin, or 0 / 1 for a fixed level).
     // nullptr with the reason in error.
-    static std::unique_ptr<VirtualCable> create(const std::string& spec, std::string& error);
+    static std::unique_ptr<VirtualCable> create(const std::string& text, std::string& error);
 
     // The built-in cable names, separated by ", ".
     static const char* builtinCableNames();

@@ -19,7 +19,7 @@ class VirtualPort final : public ParallelPort {
 public:
     // Run the target behind the port. With a path, the state goes back to that
     // file when the port is destroyed. The counters of target.lastRun restart.
-    // A cable specification that does not parse is printed and thrown (app_error 70).
+    // A cable description that does not parse is printed and thrown (app_error 70).
     explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "");
     // Records the run, prints it at debug level and saves the file; never throws.
     ~VirtualPort() override;

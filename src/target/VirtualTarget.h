@@ -83,7 +83,7 @@ struct TargetCounters {
 
 struct VirtualTarget {
     int32_t chipIndex = -1;          // row of chipTable
-    std::string cable = "vuder";     // VirtualCable specification
+    std::string cable = "vuder";     // VirtualCable name or user wiring
     uint32_t clockHz = 1000000;      // the chip's oscillator; 0: clocked only through XTAL
     double accessTimeUs = 1.0;       // modelled time of one port access
     uint8_t fuses[FuseByteCount] = {0xFF, 0xFF, 0xFF, 0xFF};  // indexed by FuseByte; [Lock] holds LB1 in

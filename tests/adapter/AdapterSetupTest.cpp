@@ -129,9 +129,9 @@ SetupRun runSetup(AdapterSettings settings, const CableModel& cable = nothingAtt
     return run;
 }
 
-AdapterSettings withAdapter(const char* spec, uint32_t frequency = 800000) {
+AdapterSettings withAdapter(const char* text, uint32_t frequency = 800000) {
     AdapterSettings settings;
-    if (spec != nullptr) settings.adapterSpec = spec;
+    if (text != nullptr) settings.adapterSpec = text;
     settings.oscillatorHz = frequency;
     return settings;
 }
@@ -140,7 +140,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 TEST(AdapterSetup, InvalidTypeAndPinMapErrorsComeBeforeThePortIsOpened) {
     struct Case {
-        const char* spec;
+        const char* text;
         const char* error;
     };
     const Case cases[] = {
@@ -151,10 +151,10 @@ TEST(AdapterSetup, InvalidTypeAndPinMapErrorsComeBeforeThePortIsOpened) {
         {"m:mosi=D9", "adapter: invalid pin name 'D9'\n"},
     };
     for (const Case& c : cases) {
-        SetupRun run = runSetup(withAdapter(c.spec));
-        EXPECT_EQ(run.status, ExitUsage) << c.spec;
+        SetupRun run = runSetup(withAdapter(c.text));
+        EXPECT_EQ(run.status, ExitUsage) << c.text;
         EXPECT_TRUE(contains(run.out, c.error)) << run.out;
-        EXPECT_EQ(run.opens, 0u) << c.spec;
+        EXPECT_EQ(run.opens, 0u) << c.text;
     }
 }
 
@@ -169,7 +169,7 @@ TEST(AdapterSetup, DefaultWiringWithTimingReport) {
 
 TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
     struct Case {
-        const char* spec;
+        const char* text;
         bool lazy, power;
         uint32_t frequency;
         const CableModel* cable;
@@ -190,7 +190,7 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
         {"m:mosi=D5:miso=ACK:sck=D6:reset=~D4", false, false, 800000, &nothingAttached, false, SignalId::Reset, 0x10, 0},
     };
     for (const Case& c : cases) {
-        AdapterSettings settings = withAdapter(c.spec, c.frequency);
+        AdapterSettings settings = withAdapter(c.text, c.frequency);
         settings.lazyBlaster = c.lazy;
         settings.powerFromData = c.power;
         ManualClockGuard time;
@@ -202,8 +202,8 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
         settings.portSpec = "/dev/fake";
         std::unique_ptr<Programmer> adapter = createAdapter(settings, io);
         const PinMap& map = dynamic_cast<const LptAdapter&>(*adapter).pinMap();
-        EXPECT_EQ(map.entry(c.signal).setMask, c.setMask) << (c.spec ? c.spec : "-");
-        EXPECT_EQ(map.entry(c.signal).clearMask, c.clearMask) << (c.spec ? c.spec : "-");
+        EXPECT_EQ(map.entry(c.signal).setMask, c.setMask) << (c.text ? c.text : "-");
+        EXPECT_EQ(map.entry(c.signal).clearMask, c.clearMask) << (c.text ? c.text : "-");
     }
 }
 

@@ -178,7 +178,7 @@ TEST(PortFactory, DeviceThatIsNotPpdevIsDrivenWithPpiRequests) {
 
 TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
     struct Case {
-        std::optional<std::string> spec;
+        std::optional<std::string> text;
         const char* reports;  // debug lines before the refusal
     };
     const Case cases[] = {
@@ -197,7 +197,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
         test::CaptureConsole capture(false, false, LevelDebug);
         FakePortIo io;
         try {
-            openPort(c.spec, io);
+            openPort(c.text, io);
             FAIL() << "accepted";
         } catch (const app_error& e) {
             EXPECT_EQ(e.status(), ExitUsage);
@@ -211,7 +211,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
             reports += "    " + std::string(c.reports).substr(at, end + 1 - at);
             at = end + 1;
         }
-        EXPECT_EQ(out, reports + "ERROR:  Invalid value for switch -p\n") << (c.spec ? *c.spec : "(none)");
+        EXPECT_EQ(out, reports + "ERROR:  Invalid value for switch -p\n") << (c.text ? *c.text : "(none)");
         EXPECT_TRUE(io.calls.empty());
     }
 }

@@ -110,10 +110,10 @@ TEST(VirtualCable, RecordsSupplyAndLedLinesAndPlaysTheKeyScript) {
 TEST(VirtualCable, RefusesBadSpecifications) {
     CaptureConsole capture;
     std::string error;
-    for (const char* spec : {"stk500", "user:mosi=D5:sck=D6:reset=D4", "user:mosi=D5:miso=ACK:sck=D6:reset=D4:D0<D1",
+    for (const char* text : {"stk500", "user:mosi=D5:sck=D6:reset=D4", "user:mosi=D5:miso=ACK:sck=D6:reset=D4:D0<D1",
                              "user:mosi=D5:miso=ACK:sck=D6:reset=D4:PE<ACK", "user:mosi=D5:miso=ACK:sck=D6:reset=D4:ACK<1",
                              "user:mosi=D5:miso=ACK:sck=D6:reset=D4:PE<1:PE<0", "user:mosi=D9:miso=ACK:sck=D6:reset=D4"}) {
-        EXPECT_EQ(VirtualCable::create(spec, error), nullptr) << spec;
+        EXPECT_EQ(VirtualCable::create(text, error), nullptr) << text;
         EXPECT_FALSE(error.empty());
         error.clear();
     }
@@ -193,11 +193,11 @@ TEST(VirtualCable, AdapterSetUpReportsNothingAttached) {
     saveVirtualTarget(*target, path);
     CaptureConsole capture;
     ManualClockGuard clock;
-    for (const char* spec : {"a", "b", "s"}) {
+    for (const char* text : {"a", "b", "s"}) {
         AdapterSettings settings;
-        settings.adapterSpec = spec;
+        settings.adapterSpec = text;
         settings.portSpec = path;
-        EXPECT_THROW(createAdapter(settings), app_error) << spec;
+        EXPECT_THROW(createAdapter(settings), app_error) << text;
     }
     EXPECT_NE(capture.out().find("Known buffered adapter not found"), std::string::npos);
     EXPECT_NE(capture.out().find("Altera ByteBlaster not found"), std::string::npos);
