@@ -139,10 +139,7 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
     fillPinMap(*map, type, *port, settings);
     message(LevelDebug, "%s adapter mode\n", map->name);
 
-    // Maps describe RESET by its level while the target runs; the adapter
-    // drives it as "active = held in reset".
-    SignalEntry& reset = map->entry(SignalId::Reset);
-    std::swap(reset.setMask, reset.clearMask);
+    map->driveResetAsHeld();
 
     if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
         message(LevelError, "Can't generate XTAL, %s has no XTAL output\n", map->name);

@@ -19,6 +19,14 @@ struct PinMap {
     bool has(SignalId id) const { return entry(id).present(); }
     // Store the name, cut to 39 characters.
     void setName(const char* text);
+    // Maps describe RESET by its level while the target runs; the adapter drives
+    // it as "active = held in reset". Exchanges the RESET masks once.
+    void driveResetAsHeld() {
+        SignalEntry& reset = entry(SignalId::Reset);
+        const uint32_t runningSet = reset.setMask;
+        reset.setMask = reset.clearMask;
+        reset.clearMask = runningSet;
+    }
 };
 
 }  // namespace mervex

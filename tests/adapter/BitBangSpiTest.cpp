@@ -20,8 +20,7 @@ using test::RecordingPort;
 
 PinMap runningMap(BuiltinWiring wiring) {
     PinMap map = builtinPinMap(wiring);
-    SignalEntry& reset = map.entry(SignalId::Reset);
-    std::swap(reset.setMask, reset.clearMask);
+    map.driveResetAsHeld();
     return map;
 }
 

@@ -19,8 +19,7 @@ using test::RecordingPort;
 // A built-in map in running form: RESET active means held in reset.
 PinMap runningMap(BuiltinWiring wiring) {
     PinMap map = builtinPinMap(wiring);
-    SignalEntry& reset = map.entry(SignalId::Reset);
-    std::swap(reset.setMask, reset.clearMask);
+    map.driveResetAsHeld();
     return map;
 }
 

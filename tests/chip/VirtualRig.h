@@ -31,7 +31,7 @@ public:
         port = ownedPort.get();
         // The adapter holds RESET active while the chip is programmed.
         PinMap map = builtinPinMap(BuiltinWiring::Vuder);
-        std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
+        map.driveResetAsHeld();
         SckCycles cycles = sckTimingCycles(clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
         adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
