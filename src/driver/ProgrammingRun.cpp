@@ -1,5 +1,10 @@
 #include "driver/ProgrammingRun.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
 #include "chip/Calibration.h"
 #include "chip/ChipConnection.h"
 #include "chip/DeviceTable.h"
@@ -43,9 +48,24 @@ void blankCheckOrFail(const Request& request, RunState& state) {
         failChip();
 }
 
+// A save file left by an earlier failed run may hold the only copy of a chip's
+// EEPROM: it is moved aside to the first free "(eeprom).sav.N", never overwritten.
+void keepEarlierSaveFile() {
+    struct stat info;
+    if (::lstat(EepromSaveFile, &info) != 0) return;
+    for (int n = 1; n < 1000; ++n) {
+        const std::string aside = std::string(EepromSaveFile) + "." + std::to_string(n);
+        if (::lstat(aside.c_str(), &info) == 0) continue;
+        if (std::rename(EepromSaveFile, aside.c_str()) == 0)
+            message(LevelWarning, "Earlier \"%s\" kept as \"%s\"\n", EepromSaveFile, aside.c_str());
+        return;
+    }
+}
+
 // The EEPROM contents read before the erase go to a file when the run cannot put
 // them back. A failure to save is reported; the run keeps its own status.
 void saveEepromToFile(const Request& request, const MemoryImage& saved) {
+    keepEarlierSaveFile();
     message(LevelError, "EEPROM content saved to HEX-file \"%s\"", EepromSaveFile);
     ImageFile file;
     file.format = FormatIntelHex;

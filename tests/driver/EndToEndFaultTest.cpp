@@ -85,6 +85,26 @@ TEST_F(EndToEndFault, SavedEepromSurvivesEveryFailureAfterTheErase) {
     EXPECT_EQ(stored()->eeprom, eeprom);
 }
 
+// A second failed -e- run reads an already erased EEPROM: its save file must
+// not replace the one that holds the chip's real contents.
+TEST_F(EndToEndFault, EarlierSaveFileIsKeptAside) {
+    const std::vector<uint8_t> eeprom = pattern(512, 5);
+    auto target = chip("mega8");
+    std::copy(eeprom.begin(), eeprom.end(), target->eeprom.begin());
+    target->faults.stuckBit = true;
+    target->faults.stuckBitAddress = 0x10;
+    target->faults.stuckBitLevel = false;
+    store(*target);
+    fs::remove(dir / "(eeprom).sav");
+    fs::remove(dir / "(eeprom).sav.1");
+    ASSERT_EQ(run({"+mega8", "-e-", "-b"}).status, 10);
+    const Outcome second = run({"+mega8", "-e-", "-b"});
+    EXPECT_EQ(second.status, 10);
+    EXPECT_TRUE(contains(second.out, "Warning: Earlier \"(eeprom).sav\" kept as \"(eeprom).sav.1\"\n")) << second.out;
+    fs::rename(dir / "(eeprom).sav.1", dir / "(eeprom).sav");
+    EXPECT_EQ(savedEeprom(), eeprom);
+}
+
 TEST_F(EndToEndFault, KeyWithoutAKeyLightsTheErrorLed) {
     auto target = chip("mega8");
     target->cable = std::string("user:") + LedWiring;
