@@ -98,4 +98,16 @@ SckCycles sckTimingCycles(uint32_t oscillatorHz, uint32_t sckDivider) {
     return {cycles.low * divider, cycles.high * divider};
 }
 
+const FuseDescriptor* findFuse(const ChipDescriptor& chip, const char* name, FuseByte* byte) {
+    if (chip.fuseSet == nullptr || name == nullptr) return nullptr;
+    for (int b = 0; b < FuseByteCount; ++b) {
+        for (const FuseDescriptor* fuse = chip.fuseSet->lists[b]; fuse && fuse->info; ++fuse) {
+            if (std::strcmp(fuse->info->name, name) != 0) continue;
+            if (byte) *byte = FuseByte(b);
+            return fuse;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace mervex

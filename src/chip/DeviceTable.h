@@ -140,6 +140,9 @@ int32_t usableFlashSize(bool eraseCounter);
 // "_LOCK", "_LOW", "_HIGH", "_EXT" for 0..3, "???" otherwise.
 const char* fuseByteName(int index);
 
+// The chip's fuse of that name and the byte it lives in; nullptr when the chip has none.
+const FuseDescriptor* findFuse(const ChipDescriptor& chip, const char* name, FuseByte* byte = nullptr);
+
 // Minimum SCK low and high times in oscillator periods.
 struct SckCycles {
     int32_t low;

@@ -89,7 +89,14 @@ void pageLoader(ChipSession& session, uint32_t address, uint8_t value) {
 void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
     const MemoryKind kind = session.access.currentMemory;
     const bool data = kind == MemoryKind::Data;
-    if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) return;
+    if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) {
+        // A programmed EESAVE fuse keeps the EEPROM through the erase: there 0xFF
+        // is written only where the byte is not blank already.
+        if (!data || !eraseMayKeepEeprom()) return;
+        uint8_t current = 0;
+        readEepromBlock(session, &current, address, 1);
+        if (current == 0xFF) return;
+    }
     PollState& poll = session.poll;
     if (poll.method == PollKind::ReadBack && !unpollable(poll, value)) {
         poll.pollAddress = int32_t(address);
@@ -289,5 +296,7 @@ void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, siz
 void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
     readRun(session.isp(), buffer, address, count, nullptr, isp::readEeprom);
 }
+
+bool eraseMayKeepEeprom() { return findFuse(selectedChip(), "EESAVE") != nullptr; }
 
 }  // namespace mervex

@@ -45,4 +45,7 @@ void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, siz
 // Read count EEPROM bytes from address into buffer.
 void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count);
 
+// True when the selected chip has an EESAVE fuse, so an erase may have kept its EEPROM.
+bool eraseMayKeepEeprom();
+
 }  // namespace mervex

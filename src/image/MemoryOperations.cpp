@@ -42,10 +42,11 @@ bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
 }
 
 // An erase leaves the EEPROM blank, so there is nothing to fill; but after an
-// erase that kept the EEPROM (-e-) the old contents are back and must be filled.
+// erase that kept the EEPROM (-e-, or a chip whose EESAVE fuse may be
+// programmed) the old contents may be there and must be filled.
 bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
     return kind == MemoryKind::Data && options.fillEeprom &&
-           (!session.chipErased || session.options.preserveEeprom);
+           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom());
 }
 
 // One memory of the blank check: true when blank.

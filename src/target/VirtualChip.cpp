@@ -387,15 +387,9 @@ void VirtualChip::writeConfiguration() {
 }
 
 bool VirtualChip::eepromSaved() const {
-    if (!chip_.fuseSet) return false;
-    for (int b = 0; b < FuseByteCount; ++b) {
-        const FuseDescriptor* list = chip_.fuseSet->lists[b];
-        for (; list && list->info; ++list) {
-            if (std::strcmp(list->info->name, "EESAVE") == 0)
-                return (target_.fuses[b] & list->mask()) == 0;  // programmed
-        }
-    }
-    return false;
+    FuseByte byte = FuseByte::Lock;
+    const FuseDescriptor* eesave = findFuse(chip_, "EESAVE", &byte);
+    return eesave && (target_.fuse(byte) & eesave->mask()) == 0;  // programmed
 }
 
 void VirtualChip::chipErase() {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,28 +71,39 @@ TEST_F(MemoryAccess, EepromByteGoesOutAtOnceAndWaitsTheScaledDelay) {
     EXPECT_EQ(chip->eeprom[0x1FF], 0x55);
 }
 
-TEST_F(MemoryAccess, ErasedChipSkipsFFUnlessEepromIsBeingRestored) {
+TEST_F(MemoryAccess, ErasedChipSkipsFFUnlessEepromMayHoldData) {
     struct Case {
         const char* chipName;
         MemoryKind kind;
         bool preserve;
-        size_t instructions;
+        uint8_t eepromBefore;  // what the erase left in the EEPROM
+        size_t reads;
+        size_t writes;
     };
     const Case cases[] = {
-        {"mega8", MemoryKind::Code, false, 0},    // a page of 0xFF is never committed
-        {"90S2313", MemoryKind::Code, false, 0},  // byte-wise flash
-        {"mega8", MemoryKind::Data, false, 0},
-        {"mega8", MemoryKind::Data, true, 4},  // restoring a saved EEPROM writes 0xFF too
+        {"mega8", MemoryKind::Code, false, 0xFF, 0, 0},    // a page of 0xFF is never committed
+        {"90S2313", MemoryKind::Code, false, 0xFF, 0, 0},  // byte-wise flash
+        {"90S2313", MemoryKind::Data, false, 0xFF, 0, 0},  // no EESAVE: the erase blanked it
+        {"mega8", MemoryKind::Data, false, 0xFF, 4, 0},    // EESAVE: looked at, already blank
+        {"mega8", MemoryKind::Data, false, 0x00, 4, 4},    // EESAVE kept old data: overwritten
+        {"mega8", MemoryKind::Data, true, 0xFF, 0, 4},     // restoring a saved EEPROM writes 0xFF too
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.chipName);
+        SCOPED_TRACE(std::string(c.chipName) + (c.kind == MemoryKind::Data ? " data" : " code"));
         useChip(c.chipName);
+        std::fill(chip->eeprom.begin(), chip->eeprom.end(), c.eepromBefore);
         session.chipErased = true;
         session.options.preserveEeprom = c.preserve;
         startWrite(c.kind);
         writeBytes(0, {0xFF, 0xFF, 0xFF, 0xFF});
         commitOpenPage(session);
-        EXPECT_EQ(chip->sent.size(), c.instructions);
+        const auto count = [this](uint8_t opcode) {
+            return size_t(std::count_if(chip->sent.begin(), chip->sent.end(),
+                                        [opcode](const IspInstruction& i) { return i[0] == opcode; }));
+        };
+        EXPECT_EQ(count(0xA0), c.reads);
+        EXPECT_EQ(chip->sent.size() - c.reads, c.writes);
+        EXPECT_EQ(chip->eeprom[3], c.kind == MemoryKind::Data ? 0xFF : c.eepromBefore);
     }
 }
 

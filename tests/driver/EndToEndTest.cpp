@@ -47,6 +47,25 @@ TEST_F(EndToEndRun, EraseWriteVerifyEndsAllOk) {
     EXPECT_EQ(target->eraseCount, 1u);
 }
 
+// With EESAVE programmed the erase keeps the EEPROM: the 0xFF bytes of the data
+// file, and with -w+ the positions the file leaves free, must still reach the chip.
+TEST_F(EndToEndRun, EepromKeptByEesaveStillTakesTheFile) {
+    auto target = chip("mega8");
+    target->fuse(FuseByte::High) = 0xD1;  // EESAVE programmed
+    const std::vector<uint8_t> old = pattern(0x60, 7);  // the rest is blank, which keeps the fill short
+    std::copy(old.begin(), old.end(), target->eeprom.begin());
+    store(*target);
+    std::vector<uint8_t> data = pattern(32, 9);
+    std::fill(data.begin() + 8, data.begin() + 16, 0xFF);
+    hexFile("data.hex", {{0x40, data}});
+    const Outcome outcome = run({"+mega8", "-e", "-w+p", "-d", "data.hex"});
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    const auto after = stored();
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), after->eeprom.begin() + 0x40));
+    EXPECT_EQ(std::count(after->eeprom.begin(), after->eeprom.end(), 0xFF),
+              long(512 - 32 + std::count(data.begin(), data.end(), 0xFF)));
+}
+
 // Each example firmware, programmed into its chip and read back, matches the
 // binary that avr-objcopy made of it (objcopy fills gaps with 0, the chip keeps 0xFF).
 TEST_F(EndToEndRun, ExampleFirmwareRoundTrips) {
