@@ -8,7 +8,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+CC=clang CXX=clang++ cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMERVEX_FUZZ=ON -DMERVEX_SANITIZE=ON -DMERVEX_TESTS=OFF >/dev/null
 
 status=0
