@@ -1,4 +1,5 @@
 // Pin maps written inline and in files: the masks they produce and every error.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -110,7 +111,7 @@ TEST(PinMapConfig, LongNamesAreCut) {
 
 TEST(PinMapConfig, FileFormSkipsCommentsAndBlankLines) {
     mkdir(MERVEX_TEST_TMP, 0755);
-    std::string path = std::string(MERVEX_TEST_TMP) + "/pinmap-test.cfg";
+    std::string path = std::string(MERVEX_TEST_TMP) + "/pinmap-test-" + std::to_string(::getpid()) + ".cfg";
     std::FILE* f = std::fopen(path.c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs("# cable description\n"

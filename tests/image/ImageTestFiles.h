@@ -1,5 +1,6 @@
 #pragma once
 // Files, record texts and image shorthands for the image tests.
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace mervex::test {
 // A path in the tests' scratch directory, which is created on first use.
 inline std::string scratchPath(const std::string& name) {
     ::mkdir(MERVEX_TEST_TMP, 0755);
-    return std::string(MERVEX_TEST_TMP) + "/" + name;
+    return std::string(MERVEX_TEST_TMP) + "/" + std::to_string(::getpid()) + "-" + name;
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {

@@ -1,4 +1,5 @@
 // The companion tool mervex-vchip, in process and as the built program.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,7 +16,7 @@ namespace mervex::test {
 namespace {
 
 std::string dir() {
-    std::string d = std::string(MERVEX_TEST_TMP) + "/vchip";
+    std::string d = std::string(MERVEX_TEST_TMP) + "/vchip-" + std::to_string(::getpid());
     std::filesystem::create_directories(d);
     return d;
 }

@@ -1,6 +1,7 @@
 // The simulated cables: the loop-backs the adapter detection looks for, the
 // buffer that cuts the chip off, supply, LEDs and key, and whole adapters
 // built by adapter set-up on a target file.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -134,7 +135,7 @@ class AdapterOnCable : public ::testing::TestWithParam<SetupCase> {};
 TEST_P(AdapterOnCable, AdapterSetUpFindsTheCableAndTheChipAnswers) {
     const SetupCase& c = GetParam();
     std::filesystem::create_directories(MERVEX_TEST_TMP);
-    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-" + c.cable + ".vchip";
+    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-" + std::to_string(::getpid()) + "-" + c.cable + ".vchip";
     auto target = newVirtualTarget("mega8");
     target->cable = c.cable;
     target->clockHz = c.clockHz;
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Cables, AdapterOnCable,
 
 TEST(VirtualCable, AdapterSetUpReportsNothingAttached) {
     std::filesystem::create_directories(MERVEX_TEST_TMP);
-    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-none.vchip";
+    std::string path = std::string(MERVEX_TEST_TMP) + "/cable-" + std::to_string(::getpid()) + "-none.vchip";
     auto target = newVirtualTarget("mega8");
     target->cable = "none";
     saveVirtualTarget(*target, path);

@@ -1,5 +1,6 @@
 // The virtual port: modelled time, counters, and the state written back to
 // the target file when the port closes.
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,7 +70,7 @@ TEST(VirtualPort, ModelledTimeIsAccessesTimesAccessTimePlusTheWaits) {
 TEST(VirtualPort, TheRunIsWrittenBackWhenThePortCloses) {
     ManualClockGuard clock;
     std::filesystem::create_directories(MERVEX_TEST_TMP);
-    std::string path = std::string(MERVEX_TEST_TMP) + "/port-run.vchip";
+    std::string path = std::string(MERVEX_TEST_TMP) + "/port-run-" + std::to_string(::getpid()) + ".vchip";
     auto fresh = newVirtualTarget("mega8");
     fresh->runCount = 4;
     saveVirtualTarget(*fresh, path);

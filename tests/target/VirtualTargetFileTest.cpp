@@ -1,4 +1,5 @@
 // The target file: round trip, the messages for bad files, atomic saving.
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,7 +18,7 @@ namespace {
 const std::string Header = "mervex virtual target, format 1\n";
 
 std::string tempDir() {
-    std::string dir = std::string(MERVEX_TEST_TMP) + "/targetfile";
+    std::string dir = std::string(MERVEX_TEST_TMP) + "/targetfile-" + std::to_string(::getpid());
     std::filesystem::create_directories(dir);
     return dir;
 }
