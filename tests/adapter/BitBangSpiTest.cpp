@@ -10,6 +10,7 @@
 #include "console/Units.h"
 #include "support/CaptureConsole.h"
 #include "support/RecordingPort.h"
+#include "support/RunningPinMap.h"
 
 namespace mervex {
 namespace {
@@ -17,12 +18,7 @@ namespace {
 using test::AccessKind;
 using test::PortAccess;
 using test::RecordingPort;
-
-PinMap runningMap(BuiltinWiring wiring) {
-    PinMap map = builtinPinMap(wiring);
-    map.driveResetAsHeld();
-    return map;
-}
+using test::runningMap;
 
 template <typename Timing>
 std::unique_ptr<LptAdapter> makeAdapter(const PinMap& map, Timing timing, RecordingPort** port, double cycle = 1.0) {

@@ -8,6 +8,7 @@
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/LptAdapter.h"
 #include "support/RecordingPort.h"
+#include "support/RunningPinMap.h"
 
 namespace mervex {
 namespace {
@@ -15,13 +16,7 @@ namespace {
 using test::AccessKind;
 using test::PortAccess;
 using test::RecordingPort;
-
-// A built-in map in running form: RESET active means held in reset.
-PinMap runningMap(BuiltinWiring wiring) {
-    PinMap map = builtinPinMap(wiring);
-    map.driveResetAsHeld();
-    return map;
-}
+using test::runningMap;
 
 struct Bench {
     explicit Bench(const PinMap& map, uint8_t data = 0, uint8_t control = 0) {
