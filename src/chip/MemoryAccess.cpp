@@ -200,28 +200,38 @@ void commitOpenPage(ChipSession& session) {
     session.access.lastAddress = -1;
 }
 
+namespace {
+
+// Ask done() until it says yes or the time-out has passed. The time is taken
+// before each question, so the chip always gets one more question after the
+// time-out: a process held up by the system past the time-out must not report
+// a write that the chip has finished in the meantime as failed.
+template <typename Done>
+bool pollUntil(double timeoutMs, Done done) {
+    Stopwatch timer;
+    timer.setTimeout(timeoutMs);
+    for (;;) {
+        const bool late = timer.timedOut();
+        if (done()) return true;
+        if (late) return false;
+    }
+}
+
+}  // namespace
+
 bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double delayMs) {
     const PollState& poll = session.poll;
     Programmer& programmer = session.isp();
     switch (poll.method) {
-    case PollKind::ReadBack: {
+    case PollKind::ReadBack:
         if (address == -1 || unpollable(poll, value)) break;
-        Stopwatch timer;
-        timer.setTimeout(PollTimeoutFactor * delayMs);
-        for (;;) {
-            if (timer.timedOut()) return false;
-            if (readProgramByte(session, uint32_t(address)) == value) return true;
-        }
-    }
-    case PollKind::ReadyBusy: {
-        Stopwatch timer;
-        timer.setTimeout(PollTimeoutFactor * delayMs);
-        for (;;) {
-            if (timer.timedOut()) return false;
+        return pollUntil(PollTimeoutFactor * delayMs,
+                         [&] { return readProgramByte(session, uint32_t(address)) == value; });
+    case PollKind::ReadyBusy:
+        return pollUntil(PollTimeoutFactor * delayMs, [&] {
             IspInstruction reply = exchangeChecked(programmer, isp::readyBusy());
-            if ((reply[isp::DataIndex] & 1) == 0) return true;
-        }
-    }
+            return (reply[isp::DataIndex] & 1) == 0;
+        });
     case PollKind::FixedDelay:
         break;
     }

@@ -33,6 +33,8 @@ public:
     int busyAnswers = 0;           // ready/busy answers busy this often; -1 forever
     int wrongEchoAt = -1;          // the instruction with this index gets a wrong echo
     ManualClock* clock = nullptr;  // advanced by delays and by 1 us per byte
+    uint8_t stallAfter = 0;        // after the first instruction with this code, the clock
+    int64_t stallUs = 0;           // jumps this far (the process was held up)
 
     // --- What was done to it ---
     std::vector<IspInstruction> sent;  // every instruction, in order
@@ -58,6 +60,10 @@ public:
             IspInstruction done{{frame_[0], frame_[1], frame_[2], frame_[3]}};
             sent.push_back(done);
             execute(done);
+            if (stallUs > 0 && done[0] == stallAfter && clock) {
+                clock->advanceUs(stallUs);
+                stallUs = 0;
+            }
         }
         return reply;
     }

@@ -238,6 +238,21 @@ TEST_F(MemoryAccess, PollingTimesOutAfterFourTimesTheScaledDelay) {
     EXPECT_LT(waited, 36100);
 }
 
+// The first ready/busy answer is "busy", and then the process is held up far
+// past the time-out: the chip has finished meanwhile, and one more question says so.
+TEST_F(MemoryAccess, PollingHeldUpPastTheTimeOutAsksOnceMore) {
+    useChip("mega88");
+    session.options.pollRequested = true;
+    chip->busyAnswers = 1;
+    chip->stallAfter = 0xF0;
+    chip->stallUs = 1000000;
+    startWrite(MemoryKind::Code);
+    writeBytes(0x80, {0x01, 0x02});
+    EXPECT_EQ(statusOf([&] { commitOpenPage(session); }), 0);
+    const std::vector<std::string> text = sent();
+    EXPECT_EQ(std::count(text.begin(), text.end(), "F0 00 FF 00"), 2);
+}
+
 TEST_F(MemoryAccess, ByteWriteThatPollingCannotConfirmFails) {
     useChip("90S2313");
     session.options.pollRequested = true;
