@@ -45,7 +45,9 @@ struct RunOptions {
     long fileSizeLimit = -1;     // RLIMIT_FSIZE of the program in bytes, -1 unlimited
 };
 
-// Run the program in `dir` with the arguments; bounded by a generous timeout.
+// Run the program in `dir` with the arguments. A run that stays silent for five
+// minutes is killed: its output may be buffered until it ends, and a sanitizer
+// build on a busy machine reads a large chip slowly.
 inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& args, const RunOptions& options = {}) {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
@@ -85,7 +87,7 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
     struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     int open = 2;
     while (open > 0) {
-        if (poll(fds, 2, 60000) <= 0) {
+        if (poll(fds, 2, 300000) <= 0) {
             kill(pid, SIGKILL);
             break;
         }
