@@ -38,18 +38,18 @@ void writeAll(ChipSession& session, MemoryKind kind, const std::vector<uint8_t>&
     if (kind == MemoryKind::Code) commitOpenPage(session);
 }
 
-// A read pass in the memory operation's chunks.
-std::vector<uint8_t> readAll(ChipSession& session, MemoryKind kind, size_t size) {
+// A read pass in the memory operation's chunks, of size bytes from address from.
+std::vector<uint8_t> readAll(ChipSession& session, MemoryKind kind, size_t size, size_t from = 0) {
     session.access.currentMemory = kind;
     resetAccessState(session);
     std::vector<uint8_t> bytes(size);
     const size_t chunk = kind == MemoryKind::Code ? 512 : 32;
-    for (size_t a = 0; a < size; a += chunk) {
-        size_t n = std::min(chunk, size - a);
+    for (size_t i = 0; i < size; i += chunk) {
+        size_t n = std::min(chunk, size - i);
         if (kind == MemoryKind::Code)
-            readFlashBlock(session, bytes.data() + a, uint32_t(a), n);
+            readFlashBlock(session, bytes.data() + i, uint32_t(from + i), n);
         else
-            readEepromBlock(session, bytes.data() + a, uint32_t(a), n);
+            readEepromBlock(session, bytes.data() + i, uint32_t(from + i), n);
     }
     return bytes;
 }
@@ -114,9 +114,13 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
     struct Case {
         const char* chip;
         bool polling;
+        size_t from, to;  // the written part; 0, 0: all of the flash
     };
-    for (const Case& c : {Case{"mega8", false}, Case{"mega8", true}, Case{"90S2313", false}, Case{"90S2313", true},
-                          Case{"mega2560", false}}) {
+    // Where all of the flash would take long in a sanitizer build, a part: the
+    // first 512 bytes of the byte-wise chip polled while busy, and the 16 KiB
+    // around the 128 KiB line where the extended address changes.
+    for (const Case& c : {Case{"mega8", false, 0, 0}, Case{"mega8", true, 0, 0}, Case{"90S2313", false, 0, 0},
+                          Case{"90S2313", true, 0, 0x200}, Case{"mega2560", false, 0x1E000, 0x22000}}) {
         SCOPED_TRACE(std::string(c.chip) + (c.polling ? " polling" : " fixed delays"));
         ManualClockGuard clock;
         VirtualRig rig(c.chip);
@@ -126,10 +130,15 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
         setWriteTiming(rig.session, 1.0);
         eraseChip(rig.session);
         const size_t size = size_t(flashSize());
+        const size_t from = c.from, to = c.to == 0 ? size : c.to;
+        // An erased chip skips 0xFF bytes, so the blank rest costs nothing to write.
         std::vector<uint8_t> image = imageOf(size, 7);
+        std::fill(image.begin(), image.begin() + long(from), 0xFF);
+        std::fill(image.begin() + long(to), image.end(), 0xFF);
         writeAll(rig.session, MemoryKind::Code, image);
         EXPECT_TRUE(rig.target().flash == image);
-        EXPECT_TRUE(readAll(rig.session, MemoryKind::Code, size) == image);
+        EXPECT_TRUE(readAll(rig.session, MemoryKind::Code, to - from, from) ==
+                    std::vector<uint8_t>(image.begin() + long(from), image.begin() + long(to)));
         // Fixed delays wait the chip out; polling asks while it is busy.
         if (c.polling)
             EXPECT_GT(rig.target().lastRun.busyInstructions, 0u);
