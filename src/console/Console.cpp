@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -52,6 +53,8 @@ void message(int level, const char* format, ...) {
     // An error or prompt must reach the user's terminal when stdout is redirected.
     const bool copyToErr = level <= LevelError && con.stderrIsTerminal && !con.stdoutIsTerminal;
     if (level > con.level || format == nullptr) return;
+    // Callers print before they throw an rtl_error, which takes errno: printing must not change it.
+    const int callerErrno = errno;
     if (con.progressActive) {
         con.progressLabelPending = true;
         std::fputc('\n', con.out);
@@ -84,6 +87,7 @@ void message(int level, const char* format, ...) {
         std::fputs(text, con.out);
     }
     std::fflush(con.out);
+    errno = callerErrno;
 }
 
 int readConsoleChar() { return std::fgetc(stdin); }

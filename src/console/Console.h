@@ -50,6 +50,7 @@ public:
 Console& console();
 
 // Print one message at the given level; the format carries its own line ends.
+// errno is as it was before the call.
 void message(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Read one character from standard input; EOF at end of input.

@@ -11,10 +11,7 @@ FilePtr openFile(const char* path, const char* mode) {
     if (path == nullptr) path = "";
     FilePtr file(std::fopen(path, mode));
     if (!file) {
-        // Printing may disturb errno; the error text must name the open failure.
-        const int openErrno = errno;
         message(LevelError, "Can't open file '%s'\n", path);
-        errno = openErrno;
         throw rtl_error(ExitUsage);
     }
     return file;

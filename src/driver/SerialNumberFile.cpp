@@ -101,9 +101,7 @@ void SerialNumberFile::advance() {
     char text[32];
     std::snprintf(text, sizeof text, "%lu\n", next);
     if (replaceFile(resolvedPath(path_), text)) return;
-    const int writeErrno = errno;
     message(LevelError, "Can't write %s\nnext serial number is %lu\n", path_.c_str(), next);
-    errno = writeErrno;
     throw rtl_error(ExitFile);
 }
 

@@ -1,7 +1,6 @@
 #include "image/ImageReader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -101,13 +100,8 @@ void HexReader::read(std::FILE* stream) {
         if (std::fgets(line, sizeof line, stream) == nullptr) {
             // A failing read (a directory, a device error) also ends without an end
             // record; the system's text says why on the next line.
-            if (std::ferror(stream)) {
-                const int readErrno = errno;
-                message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
-                errno = readErrno;
-                throw rtl_error(ExitFile);
-            }
             message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
+            if (std::ferror(stream)) throw rtl_error(ExitFile);
             throw app_error(ExitFile);
         }
         size_t length = compactLine(line);
@@ -271,9 +265,7 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
     }
     // A failing read must not pass for the end of the file.
     if (std::ferror(stream)) {
-        const int readErrno = errno;
         message(LevelError, "%s - read error\n", name.c_str());
-        errno = readErrno;
         throw rtl_error(ExitFile);
     }
 }

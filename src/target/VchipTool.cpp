@@ -208,9 +208,7 @@ int commandShow(const std::vector<std::string>& args) {
 bool writeOutput(const std::string& path, const std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        int savedErrno = errno;
         message(LevelError, "Can't create '%s'\n", path.c_str());
-        errno = savedErrno;
         throw rtl_error(ExitUsage);
     }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
@@ -242,9 +240,7 @@ int commandLoad(const std::vector<std::string>& args) {
     bool binary = binaryFormat(args[2], args.size() == 4 ? args[3] : "");
     std::FILE* file = std::fopen(args[2].c_str(), "rb");
     if (!file) {
-        int savedErrno = errno;
         message(LevelError, "Can't open file '%s'\n", args[2].c_str());
-        errno = savedErrno;
         throw rtl_error(ExitUsage);
     }
     std::string content;

@@ -170,9 +170,7 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        int savedErrno = errno;
         message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
-        errno = savedErrno;
         throw rtl_error(ExitUsage);
     }
     std::string text;
@@ -219,9 +217,7 @@ void saveVirtualTarget(const VirtualTarget& target, const std::string& path) {
         }
     }
     if (!ok) {
-        int savedErrno = errno;
         message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
-        errno = savedErrno;
         throw rtl_error(ExitUsage);
     }
 }

@@ -32,9 +32,7 @@ std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
     const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     for (const std::string& place : {path, directory}) {
         if (::access(place.c_str(), W_OK) != 0) {
-            const int savedErrno = errno;
             message(LevelError, "Can't open virtual target '%s' for writing\n", path.c_str());
-            errno = savedErrno;
             throw rtl_error(ExitUsage);
         }
     }

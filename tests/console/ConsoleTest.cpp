@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "console/Console.h"
@@ -70,6 +71,18 @@ TEST(ConsoleMessage, UserTextIsNeverAFormat) {
     CaptureConsole cap;
     message(LevelInfo, "%s", "100%s %n %d");
     EXPECT_EQ(cap.out(), "100%s %n %d");
+}
+
+// The error printed before an rtl_error must not change the errno it reports,
+// even when writing the message fails.
+TEST(ConsoleMessage, PrintingKeepsErrno) {
+    CaptureConsole cap;
+    console().out = std::fopen("/dev/full", "w");
+    ASSERT_NE(console().out, nullptr);
+    errno = ENOENT;
+    message(LevelError, "Can't open file '%s'\n", "x");
+    EXPECT_EQ(errno, ENOENT);
+    std::fclose(console().out);
 }
 
 TEST(Errors, RtlErrorKeepsErrnoOfTheFailingCall) {
