@@ -60,10 +60,15 @@ size_t compactLine(char* line) {
     return kept;
 }
 
-[[noreturn]] void failLine(const char* what, const char* line) {
-    message(LevelError, "%s:\n  '%s'\n", what, line);
-    throw app_error(ExitFile);
+// Bytes that text never holds: control characters other than white space, and
+// bytes that cannot occur in UTF-8. A comment in another encoding stays text.
+bool isTextByte(unsigned char c) {
+    if (c < 0x20) return isBlank(char(c));
+    return c != 0x7F && c != 0xC0 && c != 0xC1 && c < 0xF5;
 }
+
+// How many bytes at the start of a file decide whether it is text.
+constexpr unsigned long TextProbeLength = 128;
 
 class HexReader {
 public:
@@ -73,6 +78,17 @@ public:
     void read(std::FILE* stream);
 
 private:
+    // Reads one line, or a piece of a line too long for the buffer, as fgets
+    // would, but also counts lines and notes bytes that text does not hold.
+    bool readPiece(std::FILE* stream, char* line);
+    void noteByte(int c);
+    // True when the file's first bytes are not text; reads up to the end of the
+    // probe, so it is asked only once the file has failed.
+    bool startsBinary(std::FILE* stream);
+    [[noreturn]] void failBinary();
+    [[noreturn]] void failLine(const char* what, const char* line);
+    // Where the last line read stands, after the message of a failure.
+    void printLocation();
     // Handles one compacted record line; returns true at the end record.
     bool handleRecord(const char* line, size_t length);
     void checkSum(const char* line, unsigned sum);
@@ -91,15 +107,69 @@ private:
     uint32_t bufferStart_ = 0;
     uint64_t nextExpected_ = NoAddress;
     uint32_t base_ = 0;
+    std::FILE* stream_ = nullptr;
+    unsigned long lineNumber_ = 0;
+    bool pieceEndedLine_ = true;
+    unsigned long probed_ = 0;
+    bool binary_ = false;
 };
 
+bool HexReader::readPiece(std::FILE* stream, char* line) {
+    size_t n = 0;
+    while (n + 1 < LineBufferSize) {
+        const int c = std::getc(stream);
+        if (c == EOF) break;
+        noteByte(c);
+        line[n++] = char(c);
+        if (c == '\n') break;
+    }
+    line[n] = '\0';
+    if (n == 0) return false;
+    if (pieceEndedLine_) ++lineNumber_;
+    pieceEndedLine_ = line[n - 1] == '\n';
+    return true;
+}
+
+void HexReader::noteByte(int c) {
+    if (probed_ >= TextProbeLength) return;
+    ++probed_;
+    if (!isTextByte(static_cast<unsigned char>(c))) binary_ = true;
+}
+
+bool HexReader::startsBinary(std::FILE* stream) {
+    while (!binary_ && probed_ < TextProbeLength) {
+        const int c = std::getc(stream);
+        if (c == EOF) break;
+        noteByte(c);
+    }
+    return binary_;
+}
+
+void HexReader::failBinary() {
+    message(LevelError, "'%s' is binary, not Intel HEX: give it as :bin:%s\n", name_.c_str(), name_.c_str());
+    throw app_error(ExitFile);
+}
+
+void HexReader::failLine(const char* what, const char* line) {
+    if (startsBinary(stream_)) failBinary();
+    message(LevelError, "%s:\n  '%s'\n", what, line);
+    printLocation();
+    throw app_error(ExitFile);
+}
+
+void HexReader::printLocation() {
+    message(LevelError, "File '%s', line %lu\n", name_.c_str(), lineNumber_);
+}
+
 void HexReader::read(std::FILE* stream) {
+    stream_ = stream;
     char line[LineBufferSize];
     for (;;) {
         // A longer physical line arrives in pieces, each handled as a line.
-        if (std::fgets(line, sizeof line, stream) == nullptr) {
+        if (!readPiece(stream, line)) {
             // A failing read (a directory, a device error) also ends without an end
             // record; the system's text says why on the next line.
+            if (!std::ferror(stream) && startsBinary(stream)) failBinary();
             message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
             if (std::ferror(stream)) throw rtl_error(ExitFile);
             throw app_error(ExitFile);
@@ -156,6 +226,7 @@ bool HexReader::handleRecord(const char* line, size_t length) {
             return false;
         default:
             message(LevelError, "Unknown HEX record type 0x%2X\n", type);
+            printLocation();
             throw app_error(ExitFile);
     }
 }
@@ -164,7 +235,10 @@ void HexReader::checkSum(const char* line, unsigned sum) {
     if ((sum & 0xFF) == 0 || ignoreChecksum_) return;
     message(LevelError, "CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
     const int reply = answer_();
-    if (reply != 'y' && reply != 'Y') throw app_error(ExitFile);
+    if (reply != 'y' && reply != 'Y') {
+        printLocation();
+        throw app_error(ExitFile);
+    }
     ignoreChecksum_ = true;
 }
 

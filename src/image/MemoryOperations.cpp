@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <vector>
 
 #include "chip/DeviceTable.h"
 #include "chip/MemoryAccess.h"
@@ -49,18 +50,61 @@ bool freePositionFill(const ChipSession& session, const MemoryPassOptions& optio
            (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom());
 }
 
+struct ByteMismatch {
+    uint32_t address;
+    uint8_t expected;
+    uint8_t read;
+};
+using MismatchList = std::vector<ByteMismatch>;
+
+// A failure names the first few bytes that differ; debug level names them all.
+constexpr size_t MismatchesShown = 8;
+
+void reportMismatches(const MismatchList& mismatches) {
+    for (size_t i = 0; i < mismatches.size(); ++i) {
+        const ByteMismatch& m = mismatches[i];
+        message(i < MismatchesShown ? LevelError : LevelDebug, "at 0x%04lX: expected %02X, read %02X\n",
+                static_cast<unsigned long>(m.address), unsigned(m.expected), unsigned(m.read));
+    }
+    if (mismatches.size() > MismatchesShown && console().level < LevelDebug)
+        message(LevelError, "and %lu more (-id lists them all)\n",
+                static_cast<unsigned long>(mismatches.size() - MismatchesShown));
+}
+
+// Like isBlankRange; the bytes that are not 0xFF in the chunk where it stopped go to `found`.
+bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList& found) {
+    message(LevelTrace, "IsBlank from 0x%lX to 0x%lX\n", static_cast<unsigned long>(first),
+            static_cast<unsigned long>(last));
+    session.access.pageQueue.clear();
+    if (last < first) return true;
+    const uint32_t chunk = chunkSize(session.access.currentMemory);
+    uint8_t buffer[CodeChunk];
+    for (uint64_t address = first; address <= last; address += chunk) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, uint64_t(last) + 1 - address));
+        readChunk(session, buffer, uint32_t(address), count);
+        const size_t before = found.size();
+        for (uint32_t i = 0; i < count; ++i)
+            if (buffer[i] != 0xFF) found.push_back({uint32_t(address + i), 0xFF, buffer[i]});
+        if (found.size() != before) return false;
+        progressAdvance(int32_t(count));
+    }
+    return true;
+}
+
 // One memory of the blank check: true when blank.
 bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label) {
     beginPass(session, kind);
     message(LevelInfo, "%s: ", label);
     progressStart(label, barTotal(size));
-    const bool blank = size == 0 || isBlankRange(session, 0, size - 1);
+    MismatchList found;
+    const bool blank = size == 0 || scanBlank(session, 0, size - 1, found);
     progressEnd();
     if (blank) {
         message(LevelInfo, "Blank\n");
     } else {
         message(LevelInfo, "\n");
         message(LevelError, "%s not blank\n", label);
+        reportMismatches(found);
     }
     return blank;
 }
@@ -73,9 +117,9 @@ void fillFree(ChipSession& session, uint64_t from, uint64_t to) {
     }
 }
 
-// Compare one block with the chip; returns the number of mismatching bytes.
-int64_t compareBlock(ChipSession& session, const MemoryBlock& block, uint8_t* buffer, uint32_t chunk) {
-    int64_t errors = 0;
+// Compare one block with the chip; the bytes that differ go to `mismatches`.
+void compareBlock(ChipSession& session, const MemoryBlock& block, uint8_t* buffer, uint32_t chunk,
+                  MismatchList& mismatches) {
     for (uint64_t offset = 0; offset < block.length; offset += chunk) {
         const uint32_t count = uint32_t(std::min<uint64_t>(chunk, block.length - offset));
         const uint32_t address = uint32_t(block.address + offset);
@@ -83,13 +127,12 @@ int64_t compareBlock(ChipSession& session, const MemoryBlock& block, uint8_t* bu
         for (uint32_t i = 0; i < count; ++i) {
             const uint8_t expected = block.data[offset + i];
             if (buffer[i] == expected) continue;
-            ++errors;
+            mismatches.push_back({address + i, expected, buffer[i]});
             message(LevelTrace, "%08lX: expected %02X, read %02X\n", static_cast<unsigned long>(address + i),
                     unsigned(expected), unsigned(buffer[i]));
         }
         progressAdvance(int32_t(count));
     }
-    return errors;
 }
 
 }  // namespace
@@ -100,20 +143,8 @@ uint32_t passMemorySize(MemoryKind kind, const MemoryPassOptions& options) {
 }
 
 bool isBlankRange(ChipSession& session, uint32_t first, uint32_t last) {
-    message(LevelTrace, "IsBlank from 0x%lX to 0x%lX\n", static_cast<unsigned long>(first),
-            static_cast<unsigned long>(last));
-    session.access.pageQueue.clear();
-    if (last < first) return true;
-    const uint32_t chunk = chunkSize(session.access.currentMemory);
-    uint8_t buffer[CodeChunk];
-    for (uint64_t address = first; address <= last; address += chunk) {
-        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, uint64_t(last) + 1 - address));
-        readChunk(session, buffer, uint32_t(address), count);
-        for (uint32_t i = 0; i < count; ++i)
-            if (buffer[i] != 0xFF) return false;
-        progressAdvance(int32_t(count));
-    }
-    return true;
+    MismatchList found;
+    return scanBlank(session, first, last, found);
 }
 
 uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set) {
@@ -181,33 +212,39 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
 
     const uint32_t chunk = chunkSize(kind);
     uint8_t buffer[CodeChunk];
-    int64_t errors = 0;
+    MismatchList mismatches;
+    MismatchList notBlank;
     bool freeBlank = true;
     uint64_t nextAddress = 0;
     image.forEach([&](const MemoryBlock& block) {
         if (testFree && nextAddress < block.address) {
-            if (!isBlankRange(session, uint32_t(nextAddress), block.address - 1)) freeBlank = false;
+            if (!scanBlank(session, uint32_t(nextAddress), block.address - 1, notBlank)) freeBlank = false;
         }
         message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
                 static_cast<unsigned long>(block.lastAddress()));
         nextAddress = block.endAddress();
-        errors += compareBlock(session, block, buffer, chunk);
+        compareBlock(session, block, buffer, chunk, mismatches);
     });
     if (testFree && nextAddress < size) {
-        if (!isBlankRange(session, uint32_t(nextAddress), size - 1)) freeBlank = false;
+        if (!scanBlank(session, uint32_t(nextAddress), size - 1, notBlank)) freeBlank = false;
     }
     progressEnd();
 
+    const long errors = long(mismatches.size());
     const bool matched = errors == 0;
-    if (matched)
+    if (matched) {
         message(LevelInfo, " passed\n");
-    else
-        message(LevelError, "failed, %ld error%c\n", static_cast<long>(errors), errors == 1 ? ' ' : 's');
+    } else {
+        message(LevelError, "failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's');
+        reportMismatches(mismatches);
+    }
     if (testFree) {
-        if (freeBlank)
+        if (freeBlank) {
             message(LevelInfo, " Free positions are %sblank\n", "");
-        else
+        } else {
             message(LevelError, " Free positions are %sblank\n", "NOT ");
+            reportMismatches(notBlank);
+        }
     }
     return matched && freeBlank;
 }

@@ -152,22 +152,31 @@ struct RejectCase {
 TEST(HexReader, RejectedFiles) {
     const std::string path = test::scratchPath("reader-input");
     const std::string longLine = ":100000" + std::string(3000, 'A');
+    auto at = [&path](int line) { return "ERROR:  File '" + path + "', line " + std::to_string(line) + "\n"; };
+    const std::string binary = "ERROR:  '" + path + "' is binary, not Intel HEX: give it as :bin:" + path + "\n";
     const RejectCase cases[] = {
         {"one pair too many", ":0300000001020304F2\n" + End,
-         "ERROR:  Invalid length of HEX line:\n  ':0300000001020304F2'\n"},
-        {"truncated record", ":10000000010203\n" + End, "ERROR:  Invalid length of HEX line:\n  ':10000000010203'\n"},
-        {"non-hex pair", ":04000000010G0304F2\n" + End, "ERROR:  Invalid length of HEX line:\n  ':04000000010G0304F2'\n"},
-        {"no colon", "0400000001020304F2\n" + End, "ERROR:  Invalid header in HEX line:\n  '0400000001020304F2'\n"},
-        {"header of seven digits", ":1000000\n" + End, "ERROR:  Invalid header in HEX line:\n  ':1000000'\n"},
-        {"signed length", ":-1000000FF\n" + End, "ERROR:  Invalid header in HEX line:\n  ':-1000000FF'\n"},
-        {"0x in header", ":0x000000FF\n" + End, "ERROR:  Invalid header in HEX line:\n  ':0x000000FF'\n"},
-        {"NUL byte inside the header", std::string(":0400\0" "00001020304F2\n", 19) + End,
-         "ERROR:  Invalid header in HEX line:\n  ':0400'\n"},
+         "ERROR:  Invalid length of HEX line:\n  ':0300000001020304F2'\n" + at(1)},
+        {"truncated record", ":10000000010203\n" + End, "ERROR:  Invalid length of HEX line:\n  ':10000000010203'\n" + at(1)},
+        {"non-hex pair", ":04000000010G0304F2\n" + End, "ERROR:  Invalid length of HEX line:\n  ':04000000010G0304F2'\n" + at(1)},
+        {"no colon", "0400000001020304F2\n" + End, "ERROR:  Invalid header in HEX line:\n  '0400000001020304F2'\n" + at(1)},
+        {"header of seven digits", ":1000000\n" + End, "ERROR:  Invalid header in HEX line:\n  ':1000000'\n" + at(1)},
+        {"signed length", ":-1000000FF\n" + End, "ERROR:  Invalid header in HEX line:\n  ':-1000000FF'\n" + at(1)},
+        {"0x in header", ":0x000000FF\n" + End, "ERROR:  Invalid header in HEX line:\n  ':0x000000FF'\n" + at(1)},
+        {"NUL byte inside the header", std::string(":0400\0" "00001020304F2\n", 19) + End, binary},
+        {"binary code", std::string("\x0C\x94\x34\x00\x0C\x94\x46\x00", 8), binary},
+        {"erased flash dump", std::string(600, '\xFF'), binary},
+        {"zero bytes only", std::string(100, '\0'), binary},
+        {"text, then binary in the first bytes", ":0400000001020304F2\n\x01\x02\n" + End, binary},
+        {"error on a later line", lines({hexRecord(0, 0, {1}), "", "# remark", ":0100000001"}) + End,
+         "ERROR:  Invalid length of HEX line:\n  ':0100000001'\n" + at(4)},
+        {"line count goes by line ends, not pieces", longLine + "\n" + ":zz\n" + End,
+         "ERROR:  Invalid length of HEX line:\n  '" + longLine.substr(0, 521) + "'\n" + at(1)},
         {"non-ASCII bytes", ":04\xC3\xA9" "000001020304F2\n" + End,
-         "ERROR:  Invalid header in HEX line:\n  ':04\xC3\xA9" "000001020304F2'\n"},
+         "ERROR:  Invalid header in HEX line:\n  ':04\xC3\xA9" "000001020304F2'\n" + at(1)},
         {"very long line read in pieces", longLine + "\n" + End,
-         "ERROR:  Invalid length of HEX line:\n  '" + longLine.substr(0, 521) + "'\n"},
-        {"unknown record type", hexRecord(6, 0, {}) + "\n" + End, "ERROR:  Unknown HEX record type 0x 6\n"},
+         "ERROR:  Invalid length of HEX line:\n  '" + longLine.substr(0, 521) + "'\n" + at(1)},
+        {"unknown record type", hexRecord(6, 0, {}) + "\n" + End, "ERROR:  Unknown HEX record type 0x 6\n" + at(1)},
         {"no end record", hexRecord(0, 0, {1}) + "\n", "ERROR:  No ending record in HEX file '" + path + "'\n"},
         {"empty file", "", "ERROR:  No ending record in HEX file '" + path + "'\n"},
         {"overlap with different data", lines({hexRecord(0, 0, counting(16)), hexRecord(0, 8, counting(8, 9))}) + End,
@@ -193,12 +202,13 @@ TEST(HexReader, ChecksumPrompt) {
         int status;
         size_t asked;
     } cases[] = {{"y", 0, 1}, {"Y", 0, 1}, {"n", ExitFile, 1}, {"\n", ExitFile, 1}, {"", ExitFile, 1}};
+    const std::string location = "ERROR:  File '" + test::scratchPath("reader-input") + "', line 1\n";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reply);
         ReadResult r = readText(lines({bad1, bad2}) + End, c.reply);
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(answersGiven, c.asked);
-        EXPECT_EQ(r.out, prompt);
+        EXPECT_EQ(r.out, c.status == 0 ? prompt : prompt + location);
         if (c.status == 0) {
             EXPECT_EQ(r.blocks, (BlockList{{0, 4}, {0x10, 4}}));
         }

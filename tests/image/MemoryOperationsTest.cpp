@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,23 +57,44 @@ TEST_F(MemoryOperationsTest, VerifyWithFreePositionTest) {
     chip->flash[0x150] = 0x00;
     CaptureConsole capture;
     EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
-    EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\nERROR:   Free positions are NOT blank\n");
+    EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\nERROR:   Free positions are NOT blank\n"
+                             "ERROR:  at 0x0150: expected FF, read 00\n");
     // Without -v+ the free positions are not read.
     options.verifyAll = false;
     EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
 }
 
+// Every mismatch is counted; the first eight are named, the rest only at debug level.
 TEST_F(MemoryOperationsTest, VerifyCountsEveryMismatch) {
     struct Case {
         int mismatches;
-        const char* report;
+        int level;
+        std::string report;
     };
-    for (const Case& c : {Case{1, "ERROR:  failed, 1 error \n"}, Case{3, "ERROR:  failed, 3 errors\n"}}) {
+    auto named = [](int from, int to, const char* prefix) {
+        std::string text;
+        for (int i = from; i < to; ++i) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%sat 0x%04X: expected %02X, read %02X\n", prefix, 0x40 + 50 * i,
+                          (50 * i) & 0xFF, ((50 * i) & 0xFF) ^ 1);
+            text += line;
+        }
+        return text;
+    };
+    const Case cases[] = {
+        {1, LevelInfo, "ERROR:  failed, 1 error \n" + named(0, 1, "ERROR:  ")},
+        {3, LevelInfo, "ERROR:  failed, 3 errors\n" + named(0, 3, "ERROR:  ")},
+        {10, LevelInfo, "ERROR:  failed, 10 errors\n" + named(0, 8, "ERROR:  ") +
+                            "ERROR:  and 2 more (-id lists them all)\n"},
+        {10, LevelDebug, "ERROR:  failed, 10 errors\n" + named(0, 8, "ERROR:  ") + named(8, 10, "    ")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.report);
         MemoryImage image;
         addBlock(image, 0x40, counting(600));
         std::copy_n(image.first()->data.get(), 600, chip->flash.begin() + 0x40);
-        for (int i = 0; i < c.mismatches; ++i) chip->flash[0x40 + 100 * i] ^= 0x01;
-        CaptureConsole capture;
+        for (int i = 0; i < c.mismatches; ++i) chip->flash[0x40 + 50 * i] ^= 0x01;
+        CaptureConsole capture(false, false, c.level);
         EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
         EXPECT_EQ(capture.out(), std::string("Verifying CODE memory\n") + c.report);
     }
@@ -121,7 +143,10 @@ TEST_F(MemoryOperationsTest, BlankCheckLeavesOutTheEraseCounterBytes) {
     chip->eeprom[3] = 0;
     CaptureConsole capture;
     EXPECT_EQ(blankCheck(session, options, BlankCode | BlankData), BlankCode | BlankData);
-    EXPECT_EQ(capture.out(), "Blank check\nCode: \nERROR:  Code not blank\nData: \nERROR:  Data not blank\n");
+    EXPECT_EQ(capture.out(),
+              "Blank check\nCode: \nERROR:  Code not blank\nERROR:  at 0x1FFE: expected FF, read 01\n"
+              "ERROR:  at 0x1FFF: expected FF, read 00\nData: \nERROR:  Data not blank\n"
+              "ERROR:  at 0x0003: expected FF, read 00\n");
 }
 
 TEST_F(MemoryOperationsTest, FillWritesFreeEepromUnlessTheEraseBlankedIt) {
