@@ -186,13 +186,14 @@ private:
             message(LevelError, "Value required for switch '%s'\n", "-ai");
             throw app_error(ExitUsage);
         }
-        // Saturate: a value beyond the limit is ignored however long it is.
+        // Saturate, so that a number of any length stays out of range.
         long value = 0;
         for (; std::isdigit(static_cast<unsigned char>(*p)); ++p) {
             if (value <= MaxResetInactiveMs) value = value * 10 + (*p - '0');
         }
-        if (value >= 1 && value <= MaxResetInactiveMs) request_.resetInactiveMs = double(value);
-        return consumed(p);
+        const bool inRange = value >= 1 && value <= MaxResetInactiveMs;
+        if (inRange) request_.resetInactiveMs = double(value);
+        return {p, !inRange, Then::CheckRest};
     }
 
     Outcome blankCheck(const char* p) {
