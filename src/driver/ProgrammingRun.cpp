@@ -180,7 +180,7 @@ void runProgramming(const Request& request, RunState& state) {
         writeAndVerifyMemories(request, state);
         writeFusesAndLocks(request, state);
     }
-    updateSerialFile(request, state);
+    updateSerialFile(state);
     if (state.fileWriteFailed) throw app_error(ExitFile);
 }
 

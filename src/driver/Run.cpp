@@ -66,6 +66,7 @@ void finishRun(int status) {
     // The run is over: the adapter goes now rather than at process exit, which
     // closes the port and lets the process start another run.
     state.releaseProgrammer();
+    if (status != ExitOk) state.serialFile.giveBack();
     if (failure) std::rethrow_exception(failure);
 }
 

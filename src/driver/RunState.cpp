@@ -21,7 +21,7 @@ void RunState::start(const Request& request) {
     codeImage.clear();
     dataImage.clear();
     dataFromCombinedFile = false;
-    serialFile.close();
+    serialFile = SerialNumberFile();
     fileWriteFailed = false;
     eraseCounter = request.eraseCounter;
     eraseCount = request.eraseCount;

@@ -1,110 +1,110 @@
 #include "driver/SerialNumberFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/LockedFile.h"
+#include "console/ReplaceFile.h"
 
 namespace mervex {
 
 namespace {
 
-enum class NumberRead { Ok, StreamError, NoNumber, TooLarge };
+// Longer than any number with the blanks around it that a person may type.
+constexpr size_t MaxFileText = 256;
 
-// Read one unsigned decimal number as "%lu" would, refusing what does not fit 32 bits.
-NumberRead readNumber(std::FILE* stream, uint32_t& number) {
-    int c;
-    do {
-        c = std::fgetc(stream);
-    } while (c != EOF && std::isspace(c));
-    if (c == '+') c = std::fgetc(stream);
-    if (c == EOF || !std::isdigit(c)) return std::ferror(stream) ? NumberRead::StreamError : NumberRead::NoNumber;
+enum class NumberRead { Ok, NoNumber, TooLarge, NotPlain };
+
+// One unsigned decimal number with optional blanks around it and nothing else,
+// as the file is written; "1.5e3" is not the number 1.
+NumberRead parseNumber(const std::string& text, uint32_t& number) {
+    size_t at = 0;
+    const auto blanks = [&] {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    };
+    const auto digit = [&] { return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); };
+    blanks();
+    if (at < text.size() && text[at] == '+') ++at;
+    if (!digit()) return NumberRead::NoNumber;
     uint64_t value = 0;
-    for (; c != EOF && std::isdigit(c); c = std::fgetc(stream)) {
-        value = value * 10 + uint64_t(c - '0');
+    for (; digit(); ++at) {
+        value = value * 10 + uint64_t(text[at] - '0');
         if (value > UINT32_MAX) return NumberRead::TooLarge;
     }
-    if (std::ferror(stream)) return NumberRead::StreamError;
+    blanks();
+    if (at != text.size()) return NumberRead::NotPlain;
     number = uint32_t(value);
     return NumberRead::Ok;
 }
 
-// The name the new contents replace: the file itself, not a symbolic link to it.
-std::string resolvedPath(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
-}
+std::string numberText(uint32_t number) { return std::to_string(number) + "\n"; }
 
-// Write text to a new file next to target and rename it over target; false with
-// errno set on failure, and no temporary file left behind.
-bool replaceFile(const std::string& target, const char* text) {
-    std::string temp = target + ".XXXXXX";
-    const int fd = mkstemp(&temp[0]);
-    if (fd < 0) return false;
-    struct stat old;
-    if (stat(target.c_str(), &old) == 0) (void)fchmod(fd, old.st_mode & 07777);
-    std::FILE* stream = fdopen(fd, "w");
-    if (stream == nullptr) {
-        const int saved = errno;
-        ::close(fd);
-        unlink(temp.c_str());
-        errno = saved;
-        return false;
-    }
-    bool ok = std::fputs(text, stream) >= 0 && std::fflush(stream) == 0 && fsync(fileno(stream)) == 0;
-    int saved = errno;
-    if (std::fclose(stream) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        unlink(temp.c_str());
-        errno = saved;
-    }
-    return ok;
+[[noreturn]] void cannotRead(const std::string& path, const char* why) {
+    message(LevelError, "Can't read %s\n", path.c_str());
+    throw rtl_error(ExitFile, why);
 }
 
 }  // namespace
 
-void SerialNumberFile::open(const char* path) {
-    close();
+void SerialNumberFile::open(const char* path, int32_t length) {
     path_ = path != nullptr ? path : "";
-    stream_ = openFile(path_.c_str(), "r+");
-    errno = 0;
-    const NumberRead result = readNumber(stream_.get(), number_);
-    if (result == NumberRead::Ok) return;
-    const int readErrno = errno;
-    message(LevelError, "Can't read %s\n", path_.c_str());
-    close();
-    // Only a failed read has a system text; otherwise say what the file lacks.
-    if (result == NumberRead::StreamError) {
-        errno = readErrno;
+    taken_ = false;
+    if (!file_.open(path_)) {
+        message(LevelError, "Can't open file '%s'\n", path_.c_str());
+        throw rtl_error(ExitUsage);
+    }
+    std::string text;
+    if (!file_.read(text, MaxFileText)) {
+        message(LevelError, "Can't read %s\n", path_.c_str());
         throw rtl_error(ExitFile);
     }
-    throw rtl_error(ExitFile, result == NumberRead::NoNumber ? "no number in file" : "number too large");
+    switch (parseNumber(text, number_)) {
+        case NumberRead::Ok: break;
+        case NumberRead::NoNumber: cannotRead(path_, "no number in file");
+        case NumberRead::TooLarge: cannotRead(path_, "number too large");
+        case NumberRead::NotPlain: cannotRead(path_, "not a plain decimal number");
+    }
+    if (length < 4 && number_ >> (8 * length) != 0) {
+        message(LevelError, "Serial number %lu from %s does not fit in %d byte%s\n",
+                static_cast<unsigned long>(number_), path_.c_str(), int(length), length == 1 ? "" : "s");
+        throw app_error(ExitFile);
+    }
 }
 
-void SerialNumberFile::advance() {
-    const unsigned long next = static_cast<uint32_t>(number_ + 1);
-    char text[32];
-    std::snprintf(text, sizeof text, "%lu\n", next);
-    if (replaceFile(resolvedPath(path_), text)) return;
-    message(LevelError, "Can't write %s\nnext serial number is %lu\n", path_.c_str(), next);
-    throw rtl_error(ExitFile);
+void SerialNumberFile::take() {
+    const unsigned long number = number_;
+    if (number_ == UINT32_MAX) {
+        message(LevelError, "Serial number %lu from %s is the last: the next one does not fit in 32 bits\n", number,
+                path_.c_str());
+        throw app_error(ExitFile);
+    }
+    if (!replaceFile(path_, numberText(number_ + 1))) {
+        // Nothing is written to the chip, so this number is still the next one.
+        message(LevelError, "Can't write %s\nnext serial number is %lu\n", path_.c_str(), number);
+        throw rtl_error(ExitFile);
+    }
+    taken_ = true;
+    file_.close();
 }
 
-void SerialNumberFile::close() { stream_.reset(); }
+void SerialNumberFile::giveBack() {
+    file_.close();
+    if (!taken_) return;
+    taken_ = false;
+    const unsigned long number = number_;
+    std::string text;
+    uint32_t now = 0;
+    if (!file_.open(path_) || !file_.read(text, MaxFileText) || parseNumber(text, now) != NumberRead::Ok ||
+        now != number_ + 1) {
+        message(LevelWarning, "Serial number %lu stays unused: %s no longer holds %lu\n", number, path_.c_str(),
+                number + 1);
+    } else if (!replaceFile(path_, numberText(number_))) {
+        message(LevelWarning, "Serial number %lu stays unused: can't write %s\n", number, path_.c_str());
+    }
+    file_.close();
+}
 
 }  // namespace mervex

@@ -98,11 +98,16 @@ void insertSerialNumber(const Request& request, RunState& state) {
         throw app_error(ExitUsage);
     }
     checkDestination(state, "SERNO", insert.target, insert.address, insert.length);
-    state.serialFile.open(insert.file);
-    const uint32_t number = state.serialFile.number();
+    SerialNumberFile& file = state.serialFile;
+    file.open(insert.file, insert.length);
+    const uint32_t number = file.number();
     uint8_t bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = uint8_t(number >> (8 * i));
+    // Taken only once it has its place, so that a request that cannot be met
+    // costs no number.
     insertIntoImage(state, "SERNO", insert.target, insert.address, bytes, insert.length);
+    if (request.write & WriteRequested) file.take();
+    file.close();
     message(LevelInfo, "Chip serial number is %ld\n", static_cast<long>(number));
     message(LevelDebug, "inserted as %d-byte value to %s at 0x%lX%s\n", int(insert.length),
             memoryName(insert.target), static_cast<unsigned long>(insert.address),
@@ -115,10 +120,6 @@ void insertBytes(const Request& request, RunState& state) {
     insertIntoImage(state, "BYTES", insert.target, insert.address, insert.bytes.data(), count);
 }
 
-void updateSerialFile(const Request& request, RunState& state) {
-    if (!state.serialFile.isOpen()) return;
-    if (request.write & WriteRequested) state.serialFile.advance();
-    state.serialFile.close();
-}
+void updateSerialFile(RunState& state) { state.serialFile.keep(); }
 
 }  // namespace mervex

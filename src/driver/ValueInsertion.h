@@ -23,15 +23,15 @@ void insertIntoImage(RunState& state, const char* name, InsertTarget target, uin
 // The calibration byte of -C*OSCCAL and friends, with its correction.
 void insertOsccal(const Request& request, RunState& state);
 
-// The number of the serial number file; the file stays open for the update at
-// the end of the run.
+// The number of the serial number file; a write run takes it (the file
+// advances at once, see SerialNumberFile).
 void insertSerialNumber(const Request& request, RunState& state);
 
 // The bytes of the BYTES command.
 void insertBytes(const Request& request, RunState& state);
 
-// The end of a run: a write run advances the serial number file; the file is
-// closed in any case.
-void updateSerialFile(const Request& request, RunState& state);
+// The end of a successful run: the serial number it took stays taken. (A failed
+// run gives it back when the run is finished.)
+void updateSerialFile(RunState& state);
 
 }  // namespace mervex

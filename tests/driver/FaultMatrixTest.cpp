@@ -315,6 +315,53 @@ TEST_F(FaultMatrix, ChipFaults) {
     });
 }
 
+// Benches run one process per port, all sharing one serial number file. Every
+// chip gets a number of its own and the file counts every number taken: a run
+// that fails gives its number back only when no later run has taken one, and
+// a number it cannot give back stays unused, which its warning says.
+TEST_F(FaultMatrix, ParallelRunsShareOneSerialNumberFile) {
+    constexpr int Runs = 8;
+    const std::string serial = (dir / "serial.txt").string();
+    std::ofstream(serial) << "1000\n";
+    const std::string args = "-wp -D*SERNO2=40," + serial + " -ddata.hex";
+    const std::string unused = "Warning: Serial number ";
+    for (const int failing : {0, 3}) {
+        SCOPED_TRACE(std::to_string(failing) + " failing");
+        const unsigned long first = std::stoul(fileContents(serial));
+        std::vector<fs::path> places;
+        for (int i = 0; i < Runs; ++i) {
+            auto target = baseTarget(Wiring);
+            if (i < failing) target->faults.stuckWriteAt = 1;
+            places.push_back(prepare("round-" + std::to_string(failing) + "-" + std::to_string(i), *target));
+        }
+        std::vector<Outcome> outcomes(Runs);
+        std::vector<std::thread> runs;
+        for (int i = 0; i < Runs; ++i)
+            runs.emplace_back([&, i] { outcomes[i] = runProgram(places[i], command(Wiring, args)); });
+        for (std::thread& run : runs) run.join();
+        const unsigned long next = std::stoul(fileContents(serial));
+
+        // Each number from first to next is on one chip or reported unused, once.
+        std::multiset<unsigned long> numbers;
+        for (int i = 0; i < Runs; ++i) {
+            const Outcome& outcome = outcomes[i];
+            EXPECT_EQ(outcome.status, i < failing ? 10 : 0) << outcome.out;
+            if (outcome.status == 0) {
+                const auto after = loadVirtualTarget((places[i] / "board.vchip").string());
+                numbers.insert(after->eeprom[0x40] | after->eeprom[0x41] << 8);
+            }
+            const size_t at = outcome.out.find(unused);
+            if (at != std::string::npos) numbers.insert(std::stoul(outcome.out.substr(at + unused.size())));
+        }
+        std::multiset<unsigned long> expected;
+        for (unsigned long n = first; n < next; ++n) expected.insert(n);
+        EXPECT_EQ(numbers, expected);
+        if (failing == 0) {
+            EXPECT_EQ(next, first + Runs);
+        }
+    }
+}
+
 std::string terminated(const char* lastStep, const char* signal) {
     return std::string(lastStep) + "ERROR:  Terminated by user (" + signal + ")\n\n";
 }
@@ -459,6 +506,16 @@ TEST_F(FaultMatrix, FileFaults) {
          "-e -wp :bin:adir", 50, "ERROR:  adir - read error\nERROR:  Is a directory\n", false},
         {"serial number file with garbage", write("sn.txt", "garbage\n"), "-e -wp -C*SERNO2=80,sn.txt code.hex", 50,
          "Chip not locked\nERROR:  Can't read sn.txt\nERROR:  no number in file\n", true},
+        {"serial number that is not plain decimal", write("sn.txt", "1.5e3\n"),
+         "-e -wp -C*SERNO2=80,sn.txt code.hex", 50,
+         "Chip not locked\nERROR:  Can't read sn.txt\nERROR:  not a plain decimal number\n", true},
+        {"serial number with no next one in 32 bits", write("sn.txt", "4294967295\n"),
+         "-e -wp -C*SERNO4=80,sn.txt code.hex", 50,
+         "Chip not locked\nERROR:  Serial number 4294967295 from sn.txt is the last: the next one does not fit in "
+         "32 bits\n",
+         true},
+        {"serial number too large for its bytes", write("sn.txt", "65536\n"), "-e -wp -C*SERNO2=80,sn.txt code.hex",
+         50, "Chip not locked\nERROR:  Serial number 65536 from sn.txt does not fit in 2 bytes\n", true},
         {"serial number file that cannot be opened",
          [](const fs::path& place) { fs::create_directory(place / "sndir"); }, "-e -wp -C*SERNO2=80,sndir code.hex",
          70, "Chip not locked\nERROR:  Can't open file 'sndir'\nERROR:  Is a directory\n", true},

@@ -147,7 +147,7 @@ TEST_F(ValueInsertionTest, MissingRecords) {
     EXPECT_EQ(status, 50);
 }
 
-TEST_F(ValueInsertionTest, SerialNumberAdvancesOnlyAfterAWriteRun) {
+TEST_F(ValueInsertionTest, SerialNumberIsTakenOnlyByAWriteRun) {
     addBlock(state.codeImage, 0x100, {0, 0, 0, 0});
     const std::string sn = file("sn.txt", "4660\n");
     request.serialInsert = {CodeByte, 2, sn.c_str(), 0x100};
@@ -158,46 +158,78 @@ TEST_F(ValueInsertionTest, SerialNumberAdvancesOnlyAfterAWriteRun) {
     EXPECT_EQ(state.codeImage.first()->byteAt(0x100), 0x34);
     EXPECT_EQ(state.codeImage.first()->byteAt(0x101), 0x12);
     EXPECT_EQ(state.codeImage.first()->byteAt(0x102), 0x00);
-    updateSerialFile(request, state);
+    // Taken at once, so a run sharing the file gets the next number.
     EXPECT_EQ(contents(sn), "4661\n");
-    EXPECT_FALSE(state.serialFile.isOpen());
+    updateSerialFile(state);
+    EXPECT_EQ(contents(sn), "4661\n");
 
-    // Verify only: the number is used but not advanced.
+    // Verify only: the number is used but not taken.
     request.write = 0;
     request.verify = true;
     attempt([&] { insertSerialNumber(request, state); });
-    updateSerialFile(request, state);
+    EXPECT_EQ(state.serialFile.number(), 4661u);
+    state.serialFile.giveBack();
     EXPECT_EQ(contents(sn), "4661\n");
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
-TEST_F(ValueInsertionTest, UnreadableSerialFileSaysWhy) {
+// Whatever is refused leaves the file as it was.
+TEST_F(ValueInsertionTest, RefusedSerialNumbersSayWhy) {
     addBlock(state.codeImage, 0x100, {0, 0, 0, 0});
     struct Case {
         const char* contents;
+        int32_t length;
+        bool write;
         int status;
-        const char* why;
+        std::string error;  // after "ERROR:  ", with {} for the file's path
+        const char* why;    // the second line, the failure's text
+        const char* next;   // the file afterwards, when the number was taken
     };
     const Case cases[] = {
-        {"four\n", 50, "no number in file"},
-        {"", 50, "no number in file"},
-        {"-5\n", 50, "no number in file"},
-        {"99999999999\n", 50, "number too large"},
-        {"  4294967295 junk", 0, ""},
+        {"four\n", 4, false, 50, "Can't read {}\n", "no number in file", nullptr},
+        {"", 4, true, 50, "Can't read {}\n", "no number in file", nullptr},
+        {"-5\n", 4, true, 50, "Can't read {}\n", "no number in file", nullptr},
+        {"99999999999\n", 4, true, 50, "Can't read {}\n", "number too large", nullptr},
+        {"  4294967295 junk", 4, false, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
+        {"1.5e3\n", 4, true, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
+        {"12\n13\n", 4, true, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
+        {" +4660\r\n", 4, true, 0, "", "", "4661\n"},
+        {"4294967294\n", 4, true, 0, "", "", "4294967295\n"},
+        {"4294967295\n", 4, false, 0, "", "", nullptr},
+        {"4294967295\n", 4, true, 50,
+         "Serial number 4294967295 from {} is the last: the next one does not fit in 32 bits\n", "", nullptr},
+        {"65535\n", 2, true, 0, "", "", "65536\n"},
+        {"65536\n", 2, false, 50, "Serial number 65536 from {} does not fit in 2 bytes\n", "", nullptr},
+        {"256\n", 1, true, 50, "Serial number 256 from {} does not fit in 1 byte\n", "", nullptr},
+        {"16777216\n", 3, true, 50, "Serial number 16777216 from {} does not fit in 3 bytes\n", "", nullptr},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.contents) + " in " + std::to_string(c.length) + " bytes");
         const std::string sn = file("sn.txt", c.contents);
-        request.serialInsert = {CodeByte, 4, sn.c_str(), 0x100};
+        request.serialInsert = {CodeByte, c.length, sn.c_str(), 0x100};
+        request.write = c.write ? WriteRequested : 0;
         lastWhat_.clear();
         auto [out, status] = attempt([&] { insertSerialNumber(request, state); });
-        EXPECT_EQ(status, c.status) << c.contents;
-        EXPECT_EQ(lastWhat_, c.why) << c.contents;
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(lastWhat_, c.why);
         if (status != 0) {
-            EXPECT_EQ(out, "ERROR:  Can't read " + sn + "\n");
+            std::string error = c.error;
+            error.replace(error.find("{}"), 2, sn);
+            EXPECT_EQ(out, "ERROR:  " + error);
         }
-        state.serialFile.close();
+        EXPECT_EQ(contents(sn), c.next != nullptr ? c.next : c.contents);
+        updateSerialFile(state);
     }
+    // A number with no place in the image is not taken.
+    const std::string sn = file("sn.txt", "77\n");
+    request.serialInsert = {CodeByte, 2, sn.c_str(), 0x200};
+    request.write = WriteRequested;
+    auto [gapOut, gapStatus] = attempt([&] { insertSerialNumber(request, state); });
+    EXPECT_EQ(gapStatus, 50);
+    EXPECT_EQ(gapOut, "ERROR:  HEX record for SERNO not found\n");
+    state.serialFile.giveBack();
+    EXPECT_EQ(contents(sn), "77\n");
     // A file that cannot be opened is a usage error with the system's text.
     request.serialInsert.file = "/nonexistent/sn.txt";
     auto [out, status] = attempt([&] { insertSerialNumber(request, state); });
@@ -205,13 +237,13 @@ TEST_F(ValueInsertionTest, UnreadableSerialFileSaysWhy) {
     EXPECT_EQ(out, "ERROR:  Can't open file '/nonexistent/sn.txt'\n");
 }
 
-// A write that fails (here: the file size limit) keeps the old number in place.
-TEST_F(ValueInsertionTest, FailedUpdateKeepsTheNumber) {
+// A file that cannot be advanced (here: the file size limit) refuses the number
+// and keeps it as the next one.
+TEST_F(ValueInsertionTest, SerialFileThatCannotBeAdvanced) {
     addBlock(state.codeImage, 0x100, {0, 0, 0, 0});
     const std::string sn = file("sn.txt", "4660\n");
     request.serialInsert = {CodeByte, 2, sn.c_str(), 0x100};
     request.write = WriteRequested;
-    attempt([&] { insertSerialNumber(request, state); });
     EXPECT_EXIT(
         {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -219,16 +251,72 @@ TEST_F(ValueInsertionTest, FailedUpdateKeepsTheNumber) {
             getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = 0;
             setrlimit(RLIMIT_FSIZE, &limit);
+            // The output goes through a pipe, which the limit does not cover.
+            int fds[2];
+            if (::pipe(fds) != 0) std::_Exit(2);
+            std::FILE* out = ::fdopen(fds[1], "w");
+            console().redirect(out, out, false, false);
+            int status = 0;
             try {
-                updateSerialFile(request, state);
+                insertSerialNumber(request, state);
             } catch (const app_error& error) {
-                std::_Exit(error.status());
+                status = error.status();
             }
-            std::_Exit(0);
+            std::fflush(out);
+            char text[256] = {};
+            const ssize_t got = ::read(fds[0], text, sizeof text - 1);
+            const std::string expected = "ERROR:  Can't write " + sn + "\nnext serial number is 4660\n";
+            std::_Exit(got > 0 && text == expected ? status : 1);
         },
         ::testing::ExitedWithCode(50), "");
     EXPECT_EQ(contents(sn), "4660\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+// Two runs A and B share the file. A number goes back only while the file
+// still holds it + 1; one taken by a later run is never given out twice.
+TEST_F(ValueInsertionTest, FailedRunGivesItsNumberBackOnlyWhenNoneWasTakenSince) {
+    struct Case {
+        const char* steps;  // per step: the run (A or B), then t(ake), k(eep) or b(ack)
+        const char* numbers;  // the numbers A and B took
+        const char* after;    // the file at the end
+        const char* warning;  // printed by a give-back, {} for the file's path
+    };
+    const Case cases[] = {
+        {"At Ab", "1000 -", "1000\n", ""},
+        {"At Ak Ab", "1000 -", "1001\n", ""},
+        {"At Bt Bb Ab", "1000 1001", "1000\n", ""},
+        {"At Bt Bk Ab", "1000 1001", "1002\n", "Warning: Serial number 1000 stays unused: {} no longer holds 1001\n"},
+        {"At Bt Ab Bb", "1000 1001", "1001\n", "Warning: Serial number 1000 stays unused: {} no longer holds 1001\n"},
+        {"At Ab Bt Bk", "1000 1000", "1001\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.steps);
+        const std::string sn = file("sn.txt", "1000\n");
+        SerialNumberFile runs[2];
+        std::string taken[2] = {"-", "-"};
+        std::string printed;
+        std::istringstream steps(c.steps);
+        for (std::string step; steps >> step;) {
+            SerialNumberFile& run = runs[step[0] - 'A'];
+            auto [out, status] = attempt([&] {
+                if (step[1] == 't') {
+                    run.open(sn.c_str(), 4);
+                    run.take();
+                }
+                if (step[1] == 'k') run.keep();
+                if (step[1] == 'b') run.giveBack();
+            });
+            ASSERT_EQ(status, 0) << out;
+            if (step[1] == 't') taken[step[0] - 'A'] = std::to_string(run.number());
+            printed += out;
+        }
+        EXPECT_EQ(taken[0] + " " + taken[1], c.numbers);
+        EXPECT_EQ(contents(sn), c.after);
+        std::string warning = c.warning;
+        if (!warning.empty()) warning.replace(warning.find("{}"), 2, sn);
+        EXPECT_EQ(printed, warning);
+    }
 }
 
 }  // namespace
