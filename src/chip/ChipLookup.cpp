@@ -1,5 +1,8 @@
+#include <strings.h>
+
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "chip/DeviceTable.h"
 
@@ -21,7 +24,40 @@ bool alternativeEquals(const char* requested, size_t requestedLength, const char
     return true;
 }
 
+// Chip families and the short forms other tools and build files spell them with:
+// mega328P is m328p, tiny85 t85, 90usb1286 usb1286, 90CAN128 c128, 90S2313 2313.
+struct FamilyShortForm {
+    const char* family;
+    const char* shortForm;
+};
+constexpr FamilyShortForm familyShortForms[] = {
+    {"mega", "m"}, {"tiny", "t"}, {"90usb", "usb"}, {"90CAN", "c"}, {"90pwm", "pwm"}, {"90S", ""},
+};
+
+// Whether the requested text is the alternative's short form.
+bool shortFormEquals(const char* requested, size_t requestedLength, const char* alternative, size_t length) {
+    const std::string shortForm = shortChipName(std::string(alternative, length).c_str());
+    return !shortForm.empty() &&
+           alternativeEquals(requested, requestedLength, shortForm.c_str(), shortForm.size());
+}
+
 }  // namespace
+
+std::string shortChipName(const char* name) {
+    if (name == nullptr) return std::string();
+    for (const FamilyShortForm& form : familyShortForms) {
+        const size_t length = std::strlen(form.family);
+        if (strncasecmp(name, form.family, length) != 0 || name[length] == '\0') continue;
+        std::string shortName = std::string(form.shortForm) + (name + length);
+        for (char& c : shortName) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return shortName;
+    }
+    return std::string();
+}
+
+const char* withoutAtPrefix(const char* name) {
+    return name != nullptr && strncasecmp(name, "AT", 2) == 0 ? name + 2 : name;
+}
 
 ChipSelection& chipSelection() {
     static ChipSelection selection;
@@ -37,7 +73,9 @@ bool nameMatches(const char* requested, const char* names) {
     for (;;) {
         const char* bar = std::strchr(alternative, '|');
         const size_t length = bar != nullptr ? size_t(bar - alternative) : std::strlen(alternative);
-        if (alternativeEquals(requested, requestedLength, alternative, length)) return true;
+        if (alternativeEquals(requested, requestedLength, alternative, length) ||
+            shortFormEquals(requested, requestedLength, alternative, length))
+            return true;
         if (bar == nullptr) return false;
         alternative = bar + 1;
     }

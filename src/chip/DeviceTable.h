@@ -2,6 +2,7 @@
 // The built-in table of supported AVR chips and their fuse layouts, the chip
 // selection (requested name, detected row) and the lookups over both.
 #include <cstdint>
+#include <string>
 
 namespace mervex {
 
@@ -114,8 +115,17 @@ ChipSelection& chipSelection();
 // Forget the requested name and the detected row.
 void resetChipSelection();
 
-// True when the requested text equals one of the '|' alternatives of names, ignoring case.
+// True when the requested text equals one of the '|' alternatives of names, or
+// its short form, ignoring case.
 bool nameMatches(const char* requested, const char* names);
+
+// The short form of one chip name, derived from its family: "m328p" for
+// mega328P, "t85" for tiny85, "usb1286" for 90usb1286, "c128" for 90CAN128,
+// "pwm3b" for 90pwm3B, "2313" for 90S2313; empty when the name has none.
+std::string shortChipName(const char* name);
+
+// The name with a leading "AT" (any case) skipped, as users often write it.
+const char* withoutAtPrefix(const char* name);
 
 // Index of the first row whose names match, or -1.
 int32_t findChipByName(const char* name);

@@ -61,7 +61,7 @@ private:
             message(LevelError, "Chip name required for '+'\n");
             throw app_error(ExitUsage);
         }
-        if (strncasecmp(name, "AT", 2) == 0) name += 2;
+        name = withoutAtPrefix(name);
         request_.chipName = name;
         if (findChipByName(name) < 0) {
             message(LevelError, "Unsupported device %s\n", name);

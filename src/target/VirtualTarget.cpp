@@ -36,7 +36,7 @@ std::string primaryChipName(const ChipDescriptor& chip) {
 }
 
 std::unique_ptr<VirtualTarget> newVirtualTarget(const std::string& chipName) {
-    int32_t index = findChipByName(chipName.c_str());
+    int32_t index = findChipByName(withoutAtPrefix(chipName.c_str()));
     if (index < 0) return nullptr;
     auto target = std::make_unique<VirtualTarget>();
     target->chipIndex = index;

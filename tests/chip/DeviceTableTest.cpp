@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chip/DeviceTable.h"
@@ -177,6 +179,49 @@ TEST_F(DeviceTableTest, EveryAlternativeFindsItsRow) {
         }
     }
     EXPECT_EQ(alternatives, 161);
+}
+
+// Each name and its short form, in any case and with or without "AT", names
+// exactly one row: no spelling is ambiguous.
+TEST_F(DeviceTableTest, EverySpellingNamesOneRow) {
+    auto upper = [](std::string text) {
+        for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+        return text;
+    };
+    int shortForms = 0;
+    for (int i = 0; i < ChipTableRows; ++i) {
+        std::stringstream names(chipTable[i].names);
+        std::string name;
+        while (std::getline(names, name, '|')) {
+            const std::string shortName = shortChipName(name.c_str());
+            std::vector<std::string> spellings = {name, upper(name), "AT" + name, "at" + upper(name)};
+            if (!shortName.empty()) {
+                ++shortForms;
+                spellings.insert(spellings.end(), {shortName, upper(shortName), "at" + shortName});
+            }
+            for (const std::string& spelling : spellings) {
+                std::vector<int> rows;
+                for (int r = 0; r < ChipTableRows; ++r)
+                    if (nameMatches(withoutAtPrefix(spelling.c_str()), chipTable[r].names)) rows.push_back(r);
+                EXPECT_EQ(rows, std::vector<int>{i}) << spelling;
+            }
+        }
+    }
+    EXPECT_EQ(shortForms, 160);  // all but 86RF401
+}
+
+TEST_F(DeviceTableTest, ShortChipNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"mega328P", "m328p"}, {"mega2560", "m2560"}, {"tiny85", "t85"},     {"90usb1286", "usb1286"},
+        {"90CAN128", "c128"},  {"90pwm3B", "pwm3b"},  {"90S8515", "8515"},   {"mega128RFA1", "m128rfa1"},
+        {"86RF401", ""},       {"mega", ""},          {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(shortChipName(c.first), c.second) << c.first;
+    EXPECT_EQ(shortChipName(nullptr), "");
+    EXPECT_STREQ(withoutAtPrefix("ATmega8"), "mega8");
+    EXPECT_STREQ(withoutAtPrefix("at"), "");
+    EXPECT_STREQ(withoutAtPrefix("mega8"), "mega8");
+    EXPECT_EQ(withoutAtPrefix(nullptr), nullptr);
 }
 
 // ---------------------------------------------------------------- fuses
@@ -393,6 +438,19 @@ TEST_F(DeviceTableTest, NameMatching) {
         {"", "mega8|mega8A", false},
         {"tiny22", "tiny22L", false},
         {"TINY22l", "tiny22L", true},
+        // Short forms derived from the family.
+        {"m328p", "mega328P", true},
+        {"M48PA", "mega48P|mega48PA", true},
+        {"m328", "mega328P", false},
+        {"t85", "tiny85", true},
+        {"usb1287", "90usb1286|90usb1287", true},
+        {"c128", "90CAN128", true},
+        {"pwm3b", "90pwm1|90pwm2B|90pwm3B", true},
+        {"2313", "90S2313", true},
+        {"t22", "tiny22L", false},
+        {"m", "mega8|mega8A", false},
+        {"mega8", "m8", false},
+        {"atmega8", "mega8|mega8A", false},
         {nullptr, "mega8", false},
         {"mega8", nullptr, false},
     };

@@ -204,6 +204,8 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
     const AcceptCase cases[] = {
         {{"+ATtiny13"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "tiny13"); }},
         {{"+atMEGA8"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "MEGA8"); }},
+        {{"+m328p"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "m328p"); }},
+        {{"+atT85"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "T85"); }},
         {{"-e", "-w", "-v"},
          [](const Request& r, const Parsed&) {
              EXPECT_TRUE(r.erase);

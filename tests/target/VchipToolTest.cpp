@@ -68,6 +68,17 @@ TEST(VchipTool, NewShowAndSet) {
     EXPECT_EQ(readFile(file), before);
     EXPECT_EQ(tool({"set", file, "chip=tiny13"}).status, 70);
     EXPECT_EQ(tool({"new", "mega8", file, "--force"}).status, 0);
+
+    // The chip as avr-gcc and other tools spell it.
+    const std::pair<const char*, const char*> spellings[] = {
+        {"atmega328p", "mega328P,"}, {"m328p", "mega328P,"}, {"ATtiny85", "tiny85,"}, {"T85", "tiny85,"},
+        {"usb1287", "90usb1286|90usb1287,"},
+    };
+    for (const auto& s : spellings) {
+        ASSERT_EQ(tool({"new", s.first, file, "--force"}).status, 0) << s.first;
+        EXPECT_NE(tool({"show", file}).out.find("chip             " + std::string(s.second)), std::string::npos)
+            << s.first;
+    }
 }
 
 TEST(VchipTool, DumpAndLoadInBothFormats) {
