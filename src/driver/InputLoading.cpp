@@ -6,9 +6,30 @@
 #include "adapter/AdapterSetup.h"
 #include "chip/DeviceTable.h"
 #include "driver/EraseCounter.h"
+#include "image/GccAddresses.h"
 #include "image/ImageReader.h"
 
 namespace mervex {
+
+namespace {
+
+bool inGccEepromWindow(const MemoryBlock& block) {
+    return block.address >= GccEepromAddress && block.endAddress() <= uint64_t(GccEepromAddress) + GccWindowSize;
+}
+
+}  // namespace
+
+bool moveGccEepromDown(MemoryImage& data) {
+    if (data.empty() || data.findIf([](const MemoryBlock& b) { return !inGccEepromWindow(b); }) != nullptr)
+        return false;
+    MemoryImage moved;
+    while (!data.empty()) {
+        const std::unique_ptr<MemoryBlock> block = data.unlink(data.first());
+        moved.append(std::make_unique<MemoryBlock>(block->address - GccEepromAddress, block->length, block->data.get()));
+    }
+    data = std::move(moved);
+    return true;
+}
 
 bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize) {
     if (code.empty() || imageLastAddress(code) < flashSize) return false;
@@ -22,8 +43,9 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
                 data.append(std::make_unique<MemoryBlock>(0, block->length - codeLength,
                                                           block->data.get() + codeLength));
             } else {
-                data.append(
-                    std::make_unique<MemoryBlock>(block->address - flashSize, block->length, block->data.get()));
+                // avr-gcc's EEPROM address means EEPROM address 0, whatever the flash size.
+                const uint32_t base = inGccEepromWindow(*block) ? GccEepromAddress : flashSize;
+                data.append(std::make_unique<MemoryBlock>(block->address - base, block->length, block->data.get()));
             }
             code.unlink(block);  // the returned owner destroys it
         }
@@ -35,7 +57,10 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
 void loadInputFiles(const Request& request, RunState& state) {
     if (!(request.write & WriteRequested) && !request.verify) return;
     if (!request.codeFile.path.empty()) readImageFile(state.codeImage, request.codeFile);
-    if (!request.dataFile.path.empty()) readImageFile(state.dataImage, request.dataFile);
+    if (!request.dataFile.path.empty()) {
+        readImageFile(state.dataImage, request.dataFile);
+        moveGccEepromDown(state.dataImage);
+    }
     // Without a chip there is no flash size to split at.
     if (request.combinedFile && !state.codeImage.empty() && selectedChipIndex() != -1)
         state.dataFromCombinedFile = splitCombinedImage(state.codeImage, state.dataImage, uint32_t(flashSize()));

@@ -43,6 +43,10 @@ TEST(CombinedFile, DataAboveTheFlashMovesToTheDataImage) {
         {{{0, 0x10}, {0x80000000u, 0x10}}, {{0, 0x10}}, {{0x80000000u - 0x2000, 0x10}}},
         // A block after the first one that crosses the line but ends below it stays code.
         {{{0x1000, 0x1100}, {0x1800, 0x10}}, {{0x1000, 0x1000}, {0x1800, 0x10}}, {{0, 0x100}}},
+        // avr-gcc's EEPROM address is EEPROM address 0; beside data right above the flash.
+        {{{0, 0x100}, {0x810000, 0x20}}, {{0, 0x100}}, {{0, 0x20}}},
+        {{{0, 0x100}, {0x2000, 0x8}, {0x810010, 0x10}}, {{0, 0x100}}, {{0, 0x8}, {0x10, 0x10}}},
+        {{{0x81FFF0, 0x10}, {0x820000, 0x3}}, {}, {{0xFFF0, 0x10}, {0x820000 - 0x2000, 0x3}}},
     };
     for (const Case& c : cases) {
         MemoryImage code = imageOf(c.code);
@@ -52,6 +56,30 @@ TEST(CombinedFile, DataAboveTheFlashMovesToTheDataImage) {
         EXPECT_EQ(spansOf(data), c.dataAfter);
         EXPECT_EQ(moved, !c.dataAfter.empty());
     }
+}
+
+// A data file at avr-gcc's EEPROM address moves down only when all of it lies there.
+TEST(CombinedFile, DataFileAtTheGccEepromAddressMovesToZero) {
+    struct Case {
+        std::vector<Span> data;
+        std::vector<Span> after;
+    };
+    const Case cases[] = {
+        {{{0x810000, 0x40}}, {{0, 0x40}}},
+        {{{0x810000, 0x1000}, {0x811000, 0x20}, {0x811100, 0x1}}, {{0, 0x1000}, {0x1000, 0x20}, {0x1100, 0x1}}},
+        {{{0x10, 0x10}, {0x810000, 0x10}}, {{0x10, 0x10}, {0x810000, 0x10}}},
+        {{{0x81FFF0, 0x20}}, {{0x81FFF0, 0x20}}},
+        {{{0x80FFFF, 0x2}}, {{0x80FFFF, 0x2}}},
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        MemoryImage data = imageOf(c.data);
+        EXPECT_EQ(moveGccEepromDown(data), c.after != c.data);
+        EXPECT_EQ(spansOf(data), c.after);
+    }
+    MemoryImage data = imageOf({{0x810000, 0x4}});
+    moveGccEepromDown(data);
+    EXPECT_EQ(data.first()->byteAt(3), uint8_t(0x810003));
 }
 
 TEST(CombinedFile, SplitBlockKeepsItsBytes) {
