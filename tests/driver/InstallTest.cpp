@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,9 @@ protected:
 
 TEST_F(Install, PutsEveryFileInItsPlace) {
     std::vector<fs::path> expected = {
-        "share/man/man1/mervex.1",
+        "share/man/man1/mervex.1.gz",
+        "share/doc/mervex/copyright",
+        "share/doc/mervex/changelog.gz",
         "share/bash-completion/completions/mervex",
         "share/zsh/vendor-completions/_mervex",
         "share/fish/vendor_completions.d/mervex.fish",
@@ -84,7 +87,7 @@ TEST_F(Install, PutsEveryFileInItsPlace) {
     EXPECT_TRUE(isExecutable(prefix_ / "bin/mervex"));
     if (HaveVchip) {
         EXPECT_TRUE(isExecutable(prefix_ / "bin/mervex-vchip"));
-        expected.push_back("share/man/man1/mervex-vchip.1");
+        expected.push_back("share/man/man1/mervex-vchip.1.gz");
     }
     const std::vector<std::string> pinMaps = shippedPinMaps();
     EXPECT_GE(pinMaps.size(), 1u);
@@ -168,13 +171,18 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     ASSERT_EQ(listing.status, 0) << listing.output;
     std::vector<std::string> expected = {
         "./usr/bin/mervex",
-        "./usr/share/man/man1/mervex.1",
+        "./usr/share/man/man1/mervex.1.gz",
+        "./usr/share/doc/mervex/copyright",
+        "./usr/share/doc/mervex/changelog.gz",
         "./usr/share/bash-completion/completions/mervex",
         "./usr/share/zsh/vendor-completions/_mervex",
         "./usr/share/fish/vendor_completions.d/mervex.fish",
         "./usr/lib/udev/rules.d/60-mervex-parport.rules",
     };
-    if (HaveVchip) expected.push_back("./usr/bin/mervex-vchip");
+    if (HaveVchip) {
+        expected.push_back("./usr/bin/mervex-vchip");
+        expected.push_back("./usr/share/man/man1/mervex-vchip.1.gz");
+    }
     for (const std::string& name : shippedPinMaps()) expected.push_back("./usr/share/mervex/" + name);
     for (const std::string& file : expected) {
         EXPECT_NE(listing.output.find(" " + file + "\n"), std::string::npos) << file;
@@ -193,6 +201,36 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
                  " +mega8 -it -am=stk200.cfg -p./no-such-dir/port -r out.hex");
     EXPECT_EQ(map.status, 70) << map.output;
     EXPECT_NE(map.output.find("Adapter 'STK200 (from file)'"), std::string::npos) << map.output;
+
+    // Installed by dpkg into a root of its own (its own package database, so
+    // the machine's is left alone), a virtual-target job runs from there, and
+    // removing the package leaves nothing behind.
+    if (!HaveVchip || !test::haveProgram("dpkg")) return;
+    const fs::path target = root.path() / "target";
+    const fs::path admin = target / "var/lib/dpkg";
+    for (const char* dir : {"info", "updates", "triggers"}) fs::create_directories(admin / dir);
+    for (const char* file : {"status", "available"}) std::ofstream(admin / file).close();
+    const std::string dpkg = "dpkg --force-not-root --force-depends --force-script-chrootless --no-triggers --log=/dev/null"
+                             " --admindir=" + shellQuote(admin.string()) + " --instdir=" + shellQuote(target.string());
+    const test::ShellResult installed = runShell(dpkg + " -i " + shellQuote(deb.string()));
+    ASSERT_EQ(installed.status, 0) << installed.output;
+    const std::string bin = (target / "usr/bin").string();
+    fs::copy_file(fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex", root.path() / "code.hex");
+    const test::ShellResult job =
+        runShell("cd " + shellQuote(root.str()) + " && env -u MERVEX_CONFIG_PATH " + shellQuote(bin + "/mervex-vchip") +
+                 " new mega8 board.vchip && " + shellQuote(bin + "/mervex") +
+                 " +mega8 -am=vuder.cfg -p./board.vchip -e -w -v code.hex");
+    EXPECT_EQ(job.status, 0) << job.output;
+    EXPECT_NE(job.output.find("All OK"), std::string::npos) << job.output;
+
+    const test::ShellResult removed = runShell(dpkg + " --purge mervex");
+    ASSERT_EQ(removed.status, 0) << removed.output;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(target)) {
+        const fs::path relative = fs::relative(entry.path(), target);
+        if (*relative.begin() != "var") left.push_back(relative.string());
+    }
+    EXPECT_TRUE(left.empty()) << left.front();
 #endif
 }
 
