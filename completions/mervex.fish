@@ -102,7 +102,8 @@ function __mervex_complete
             -i1\terrors -i2\twarnings -i3\tinfo -i4\tdebug -i5\ttrace \
             -ip\t'progress bar: auto' -ip+\t'progress bar: always' -ip-\t'progress bar: never'
     else if string match -q -- '-w*' $cur
-        printf '%s\n' -w\twrite -w+\t'write, FF to unmentioned EEPROM' -wp\t'write with polling' -w+p
+        printf '%s\n' -w\twrite -w+\t'write, FF to unmentioned EEPROM' -wp\t'write with polling' -w+p \
+            -we\t'write, EEPROM by pages' -wpe\t'write with polling, EEPROM by pages' -w+e -w+pe
     else if string match -q -- '-r*' $cur
         printf '%s\n' -r\tread -r+\t'read, keep FF blocks'
     else if string match -q -- '-v*' $cur

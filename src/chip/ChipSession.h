@@ -13,6 +13,7 @@ namespace mervex {
 // What the request tells the chip protocol.
 struct ChipOptions {
     bool pollRequested = false;    // the "p" option of the write switch
+    bool eepromPages = false;      // the "e" option: EEPROM by pages where the chip has them
     bool preserveEeprom = false;   // EEPROM saved before the erase and restored after it
     double resetInactiveMs = 2.0;  // RESET released this long after a chip erase
 };
@@ -23,12 +24,24 @@ struct WriteTiming {
     double flashByteDelay = 0.0;
     double flashPageDelay = 0.0;
     double eepromByteDelay = 0.0;
+    double eepromPageDelay = 0.0;
     bool pageMode = false;     // flash is written by pages
     uint32_t pageMask = 0;     // flash page size - 1
+    uint32_t eepromPageMask = 0;  // EEPROM page size - 1 while EEPROM goes by pages
 };
 
 // How one byte of a memory is written.
-enum class WriteRoutine : uint8_t { ByteWriter, PageLoader };
+enum class WriteRoutine : uint8_t { ByteWriter, PageLoader, EepromPageLoader };
+
+// The largest EEPROM page that EEPROM page writes handle.
+constexpr uint32_t MaxEepromPage = 32;
+
+// The EEPROM page that a page-wise data write is collecting.
+struct EepromPage {
+    int32_t base = -1;       // first address of the page; -1 when none is open
+    uint32_t given = 0;      // bit i: bytes[i] came from the image
+    uint8_t bytes[MaxEepromPage] = {};
+};
 
 // How the end of a write is detected.
 enum class PollKind : uint8_t { FixedDelay = 0, ReadBack = 1, ReadyBusy = 2 };
@@ -50,6 +63,11 @@ struct AccessState {
     // Page-load instructions of the open page, plus one extended-address instruction.
     std::vector<uint8_t> pageQueue;
     WriteRoutine writeRoutine[2] = {WriteRoutine::ByteWriter, WriteRoutine::ByteWriter};
+    EepromPage eepromPage;
+    // From this address on the EEPROM is known to hold only 0xFF (erased in
+    // this run and not written since), so pages there need not be read before
+    // they are written; -1 when nothing is known.
+    int64_t eepromBlankFrom = -1;
 };
 
 constexpr int FuseBytes = 4;  // indexed by FuseByte: Lock, Low, High, Ext
@@ -76,6 +94,7 @@ struct ChipSession {
     ChipOptions options;
     bool adapterActive = false;
     bool chipErased = false;
+    bool eepromWrittenSinceErase = false;  // an EEPROM byte or page written after the erase
     WriteTiming timing;
     PollState poll;
     AccessState access;

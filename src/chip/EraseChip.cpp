@@ -25,6 +25,7 @@ void eraseChip(ChipSession& session) {
     connectChip(session);
     readLockBits(session);
     session.chipErased = true;
+    session.eepromWrittenSinceErase = false;
 }
 
 }  // namespace mervex

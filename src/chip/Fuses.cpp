@@ -55,6 +55,17 @@ void readFuses(ChipSession& session) {
     }
 }
 
+bool eesaveProgrammed(ChipSession& session) {
+    const ChipDescriptor& chip = selectedChip();
+    FuseByte byte = FuseByte::Lock;
+    const FuseDescriptor* eesave = findFuse(chip, "EESAVE", &byte);
+    if (eesave == nullptr) return false;
+    if (chip.fuseLayout != FuseSeparateBytes) return true;
+    const IspInstruction reads[FuseBytes] = {isp::readLockByte(), isp::readLowFuse(), isp::readHighFuse(),
+                                             isp::readExtendedFuse()};
+    return (readFuseByte(session.isp(), reads[int(byte)]) & eesave->mask()) == 0;
+}
+
 void printFuses(const ChipSession& session, const char* title) {
     const FuseValues& fuses = session.fuses;
     const int level = fuses.listGiven ? LevelInfo : LevelDebug;

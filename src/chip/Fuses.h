@@ -7,6 +7,11 @@ namespace mervex {
 // Read every fuse byte that the chip's layout and fuse set provide.
 void readFuses(ChipSession& session);
 
+// Read the fuse byte that holds EESAVE: true when EESAVE is programmed, so an
+// erase keeps the EEPROM; false for a chip without it. A chip whose fuses
+// cannot be read is taken to keep it.
+bool eesaveProgrammed(ChipSession& session);
+
 // Print the calibration bytes and the fuse bytes and fields last read, under a
 // title; at info level when a fuse list was given, else at debug level.
 void printFuses(const ChipSession& session, const char* title);

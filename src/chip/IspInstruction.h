@@ -55,6 +55,16 @@ constexpr IspInstruction writeEeprom(uint32_t address, uint8_t value) {
     return {{0xC0, uint8_t(address >> 8), uint8_t(address), value}};
 }
 
+// Load one byte into the EEPROM page buffer at its position in the page.
+constexpr IspInstruction loadEepromPageByte(uint8_t position, uint8_t value) {
+    return {{0xC1, 0x00, position, value}};
+}
+
+// Write the loaded EEPROM page that begins at the address.
+constexpr IspInstruction writeEepromPage(uint32_t address) {
+    return {{0xC2, uint8_t(address >> 8), uint8_t(address), 0x00}};
+}
+
 // Commit the loaded page that holds the byte address.
 constexpr IspInstruction writeFlashPage(uint32_t address) {
     return {{0x4C, wordHigh(address), wordLow(address), 0x00}};

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "chip/DeviceTable.h"
+#include "chip/EepromPageWriter.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
 #include "console/Console.h"
@@ -15,6 +16,10 @@ namespace mervex {
 
 namespace {
 
+bool unpollable(const PollState& poll, uint8_t value) {
+    return value == poll.unpollableA || value == poll.unpollableB;
+}
+
 // One page of the largest chip (256 bytes) as load instructions, plus the extended address.
 constexpr size_t PageQueueReserve = 256 * 4 + 4;
 // Polling gives up after this many times the write's fixed delay.
@@ -24,9 +29,6 @@ bool flashNeedsExtendedAddress() {
     return uint32_t(selectedChip().flash.size) > isp::ExtendedAddressBlock;
 }
 
-bool unpollable(const PollState& poll, uint8_t value) {
-    return value == poll.unpollableA || value == poll.unpollableB;
-}
 
 void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {
     queue.insert(queue.end(), instruction.bytes, instruction.bytes + 4);
@@ -34,11 +36,7 @@ void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instru
 
 // Queue one page-load byte; nothing is sent yet.
 void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
-    PollState& poll = session.poll;
-    if (poll.method == PollKind::ReadBack && !unpollable(poll, value)) {
-        poll.pollAddress = int32_t(address);
-        poll.pollValue = value;
-    }
+    rememberPollTarget(session.poll, address, value);
     AccessState& access = session.access;
     if (access.pageQueue.capacity() < PageQueueReserve) access.pageQueue.reserve(PageQueueReserve);
     appendInstruction(access.pageQueue, isp::loadPageByte(address, value));
@@ -97,12 +95,9 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
         readEepromBlock(session, &current, address, 1);
         if (current == 0xFF) return;
     }
-    PollState& poll = session.poll;
-    if (poll.method == PollKind::ReadBack && !unpollable(poll, value)) {
-        poll.pollAddress = int32_t(address);
-        poll.pollValue = value;
-    }
+    rememberPollTarget(session.poll, address, value);
     exchangeChecked(session.isp(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
+    if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
     if (!waitWriteDone(session, int32_t(address), value, delay)) {
         message(LevelError, "Poll: can't write byte to %s at 0x%lX\n", memoryKindName(kind), (unsigned long)address);
@@ -111,6 +106,12 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
 }
 
 }  // namespace
+
+void rememberPollTarget(PollState& poll, uint32_t address, uint8_t value) {
+    if (poll.method != PollKind::ReadBack || unpollable(poll, value)) return;
+    poll.pollAddress = int32_t(address);
+    poll.pollValue = value;
+}
 
 void setWriteTiming(ChipSession& session, double scale) {
     const ChipDescriptor& chip = selectedChip();
@@ -127,8 +128,13 @@ void setWriteTiming(ChipSession& session, double scale) {
         timing.flashPageDelay = 0;
         codeRoutine = WriteRoutine::ByteWriter;
     }
-    session.access.writeRoutine[int(MemoryKind::Data)] = WriteRoutine::ByteWriter;
+    const bool eepromPages = session.options.eepromPages && chip.eeprom.pageSize > 0 &&
+                             uint32_t(chip.eeprom.pageSize) <= MaxEepromPage;
+    session.access.writeRoutine[int(MemoryKind::Data)] =
+        eepromPages ? WriteRoutine::EepromPageLoader : WriteRoutine::ByteWriter;
+    timing.eepromPageMask = eepromPages ? uint32_t(chip.eeprom.pageSize - 1) : 0;
     timing.eepromByteDelay = chip.eeprom.writeDelayMs * scale;
+    timing.eepromPageDelay = timing.eepromByteDelay;
     timing.flashByteDelay *= scale;
     timing.flashPageDelay *= scale;
     timing.eraseDelay = chip.eraseDelayMs * scale;
@@ -137,6 +143,7 @@ void setWriteTiming(ChipSession& session, double scale) {
 void resetAccessState(ChipSession& session) {
     session.access.pageQueue.clear();
     session.access.lastAddress = -1;
+    session.access.eepromPage = EepromPage();
 }
 
 void selectPollMethod(ChipSession& session, MemoryKind kind) {
@@ -166,14 +173,16 @@ void selectPollMethod(ChipSession& session, MemoryKind kind) {
         }
     }
     session.access.lastAddress = -1;
+    if (kind == MemoryKind::Data) prepareEepromPages(session);
 }
 
 void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value) {
     const AccessState& access = session.access;
-    if (access.writeRoutine[int(access.currentMemory)] == WriteRoutine::PageLoader)
-        pageLoader(session, address, value);
-    else
-        byteWriter(session, address, value);
+    switch (access.writeRoutine[int(access.currentMemory)]) {
+    case WriteRoutine::PageLoader: pageLoader(session, address, value); break;
+    case WriteRoutine::EepromPageLoader: loadEepromByte(session, address, value); break;
+    case WriteRoutine::ByteWriter: byteWriter(session, address, value); break;
+    }
 }
 
 void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
@@ -195,6 +204,10 @@ void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
 }
 
 void commitOpenPage(ChipSession& session) {
+    if (session.access.currentMemory == MemoryKind::Data) {
+        commitEepromPage(session);
+        return;
+    }
     if (!session.timing.pageMode || session.access.lastAddress == -1) return;
     writeFlashPage(session, uint32_t(session.access.lastAddress));
     session.access.lastAddress = -1;

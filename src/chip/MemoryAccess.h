@@ -20,13 +20,17 @@ void resetAccessState(ChipSession& session);
 // resets its own next-address counter.
 void selectPollMethod(ChipSession& session, MemoryKind kind);
 
+// With read-back polling, make the byte at address, unless it is a value the
+// chip's polling cannot show, the one that confirms the next write.
+void rememberPollTarget(PollState& poll, uint32_t address, uint8_t value);
+
 // Write one byte of the current memory; addresses ascend within a pass.
 void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value);
 
 // Commit the loaded flash page; lastLoaded is the address of the last byte loaded.
 void writeFlashPage(ChipSession& session, uint32_t lastLoaded);
 
-// Commit the open flash page, if any: the end of a code write pass.
+// Commit the open page of the current memory, if any: the end of a write pass.
 void commitOpenPage(ChipSession& session);
 
 // Wait until the write of value at address is done; false when polling timed out.

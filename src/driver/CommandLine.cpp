@@ -217,6 +217,8 @@ private:
                 request_.write |= WriteFillEeprom;
             } else if (*p == 'p' || *p == 'P') {
                 request_.write |= WritePolling;
+            } else if (*p == 'e' || *p == 'E') {
+                request_.write |= WriteEepromPages;
             } else {
                 break;
             }

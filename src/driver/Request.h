@@ -30,6 +30,7 @@ enum WriteBits : uint8_t {
     WriteRequested = 1,
     WriteFillEeprom = 2,  // "+": 0xFF into EEPROM locations the data file does not name
     WritePolling = 4,     // "p": detect the end of a write by polling
+    WriteEepromPages = 8, // "e": EEPROM by pages, pages the chip already holds left alone
 };
 
 // Request::eraseCount when no counter value was given.

@@ -26,6 +26,7 @@ void RunState::start(const Request& request) {
     eraseCounter = request.eraseCounter;
     eraseCount = request.eraseCount;
     session.options.pollRequested = (request.write & WritePolling) != 0;
+    session.options.eepromPages = (request.write & WriteEepromPages) != 0;
     session.options.preserveEeprom = request.saveEeprom;
     session.options.resetInactiveMs = request.resetInactiveMs;
 }

@@ -197,7 +197,7 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
         nextAddress = block.endAddress();
     });
     if (fill) fillFree(session, nextAddress, passMemorySize(kind, options));
-    if (kind == MemoryKind::Code) commitOpenPage(session);
+    commitOpenPage(session);
     progressEnd();
 }
 

@@ -179,6 +179,14 @@ private:
             if (a < eeprom.size()) eeprom[a] = i[3];
             break;
         }
+        case 0xC1: eepromPage_[i[2]] = i[3]; break;
+        case 0xC2: {
+            uint32_t base = (uint32_t(i[1]) << 8) | i[2];
+            for (auto& [offset, value] : eepromPage_)
+                if (base + offset < eeprom.size()) eeprom[base + offset] = value;
+            eepromPage_.clear();
+            break;
+        }
         case 0xF0:
             if (busyNow()) ++busyCount_;
             break;
@@ -208,6 +216,7 @@ private:
     int busyCount_ = 0;
     uint8_t extended_ = 0;
     std::map<uint32_t, uint8_t> pageBuffer_;
+    std::map<uint32_t, uint8_t> eepromPage_;
 };
 
 }  // namespace mervex::test

@@ -107,6 +107,66 @@ TEST_F(MemoryAccess, ErasedChipSkipsFFUnlessEepromMayHoldData) {
     }
 }
 
+// EEPROM by pages: each page is read first, loaded whole with what the image
+// leaves out taken from the chip, and written only when it changes. After a
+// plain erase the EEPROM is known blank unless EESAVE kept it.
+TEST_F(MemoryAccess, EepromPagesAreReadMergedAndWrittenOnlyWhenChanged) {
+    struct Case {
+        const char* name;
+        bool erased;
+        uint8_t highFuse;  // mega8: EESAVE is bit 3
+        std::vector<std::string> expected;
+    };
+    const std::vector<std::string> readPage0 = {"A0 00 00 00", "A0 00 01 00", "A0 00 02 00", "A0 00 03 00"};
+    const std::vector<std::string> readPage4 = {"A0 00 04 00", "A0 00 05 00", "A0 00 06 00", "A0 00 07 00"};
+    const std::vector<std::string> writePage0 = {"C1 00 00 11", "C1 00 01 22", "C1 00 02 13", "C1 00 03 14",
+                                                 "C2 00 00 00"};
+    auto join = [](std::vector<std::vector<std::string>> parts) {
+        std::vector<std::string> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const Case cases[] = {
+        {"unerased: both pages read, the unchanged one left alone", false, 0xD1, join({readPage0, writePage0, readPage4})},
+        {"erased, EESAVE programmed: still read", true, 0xD1,
+         join({{"58 08 00 00"}, readPage0, writePage0, readPage4})},
+        {"erased, EESAVE not programmed: nothing read", true, 0xD9,
+         join({{"58 08 00 00"}, {"C1 00 00 FF", "C1 00 01 22", "C1 00 02 FF", "C1 00 03 FF", "C2 00 00 00"},
+               {"C1 00 00 15", "C1 00 01 16", "C1 00 02 17", "C1 00 03 18", "C2 00 04 00"}})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        useChip("mega8");
+        for (uint8_t i = 0; i < 8; ++i) chip->eeprom[i] = uint8_t(0x11 + i);
+        chip->fuse[2] = c.highFuse;
+        session.chipErased = c.erased;
+        session.options.eepromPages = true;
+        startWrite(MemoryKind::Data);
+        writeBytes(1, {0x22});
+        writeBytes(4, {0x15, 0x16, 0x17, 0x18});
+        commitOpenPage(session);
+        EXPECT_EQ(sent(), c.expected);
+        EXPECT_EQ(std::count(chip->events.begin(), chip->events.end(), "delay 10.000000"),
+                  std::count(c.expected.begin(), c.expected.end(), std::string("C2 00 00 00")) +
+                      std::count(c.expected.begin(), c.expected.end(), std::string("C2 00 04 00")));
+        EXPECT_EQ(chip->eeprom[1], 0x22);
+        EXPECT_EQ(chip->eeprom[4], 0x15);
+    }
+}
+
+TEST_F(MemoryAccess, EepromPagesPollTheLastPollableByte) {
+    useChip("mega8");  // EEPROM read-back polling, 0xFF unpollable
+    session.options.pollRequested = true;
+    session.options.eepromPages = true;
+    startWrite(MemoryKind::Data);
+    writeBytes(8, {0x01, 0x02, 0x03, 0xFF});
+    commitOpenPage(session);
+    const std::vector<std::string> text = sent();
+    ASSERT_EQ(text.size(), 4u + 5u + 1u);
+    EXPECT_EQ(text.back(), "A0 00 0A 00");  // 0x0B holds 0xFF, which polling cannot show
+    EXPECT_TRUE(chip->events.empty());
+}
+
 TEST_F(MemoryAccess, MissingHalvesOfAWordAreLoadedAsFF) {
     useChip("mega8");
     startWrite(MemoryKind::Code);
@@ -271,6 +331,17 @@ TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
     startWrite(MemoryKind::Code);
     EXPECT_EQ(capture.out(), "Warning: Can't use write polling for CODE memory of mega103\n");
     EXPECT_EQ(session.poll.method, PollKind::FixedDelay);
+}
+
+TEST_F(MemoryAccess, EepromPagesOnAByteWiseChipWarnAndWriteBytes) {
+    useChip("90S8515");
+    chipSelection().detectedIndex = findChipByName("90S8515");
+    session.options.eepromPages = true;
+    CaptureConsole capture(false, false, LevelWarning);
+    startWrite(MemoryKind::Data);
+    EXPECT_EQ(capture.out(), "Warning: Can't use page writes for DATA memory of 90S8515\n");
+    writeMemoryByte(session, 0x10, 0x12);
+    EXPECT_EQ(sent(), std::vector<std::string>{"C0 00 10 12"});
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST(CommandLine, RejectsWithMessageAndUsageStatus) {
         {{"-e-x"}, switchGroup("-e-x")},
         {{"-r+x"}, switchGroup("-r+x")},
         {{"-v++"}, switchGroup("-v++")},
-        {{"-w+pe"}, switchGroup("-w+pe")},
+        {{"-w+pex"}, switchGroup("-w+pex")},
         {{"-kK"}, switchGroup("-kK")},
         {{"-!e"}, switchGroup("-!e")},
         {{"-1e"}, switchGroup("-1e")},
@@ -223,6 +223,11 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
              EXPECT_TRUE(r.readKeepFF);
          }},
         {{"-wp"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.write, WriteRequested | WritePolling); }},
+        {{"-w+pe"},
+         [](const Request& r, const Parsed&) {
+             EXPECT_EQ(r.write, WriteRequested | WriteFillEeprom | WritePolling | WriteEepromPages);
+         }},
+        {{"-WE"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.write, WriteRequested | WriteEepromPages); }},
         {{"-b"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bcd"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bc"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, BlankCheckCode); }},

@@ -1,0 +1,82 @@
+#include "chip/EepromPageWriter.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "chip/DeviceTable.h"
+#include "chip/Fuses.h"
+#include "chip/IspInstruction.h"
+#include "chip/IspTransport.h"
+#include "chip/MemoryAccess.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+
+namespace mervex {
+
+void prepareEepromPages(ChipSession& session) {
+    AccessState& access = session.access;
+    access.eepromPage = EepromPage();
+    access.eepromBlankFrom = -1;
+    if (!session.options.eepromPages) return;
+    if (access.writeRoutine[int(MemoryKind::Data)] != WriteRoutine::EepromPageLoader) {
+        message(LevelWarning, "Can't use page writes for %s of %s\n", memoryKindName(MemoryKind::Data),
+                chipNameAt(chipSelection().detectedIndex));
+        return;
+    }
+    if (session.chipErased && !session.eepromWrittenSinceErase && !eesaveProgrammed(session))
+        access.eepromBlankFrom = 0;
+}
+
+void loadEepromByte(ChipSession& session, uint32_t address, uint8_t value) {
+    EepromPage& page = session.access.eepromPage;
+    const uint32_t mask = session.timing.eepromPageMask;
+    const uint32_t base = address & ~mask;
+    if (page.base != -1 && uint32_t(page.base) != base) commitEepromPage(session);
+    page.base = int32_t(base);
+    page.bytes[address & mask] = value;
+    page.given |= 1u << (address & mask);
+}
+
+void commitEepromPage(ChipSession& session) {
+    AccessState& access = session.access;
+    EepromPage page = access.eepromPage;
+    if (page.base == -1) return;
+    access.eepromPage = EepromPage();
+    const uint32_t base = uint32_t(page.base);
+    const uint32_t size = session.timing.eepromPageMask + 1;
+
+    // The bytes the image leaves out keep what the chip holds.
+    uint8_t held[MaxEepromPage];
+    if (access.eepromBlankFrom != -1 && base >= access.eepromBlankFrom)
+        std::fill_n(held, size, uint8_t(0xFF));
+    else
+        readEepromBlock(session, held, base, size);
+    bool changed = false;
+    for (uint32_t i = 0; i < size; ++i) {
+        if ((page.given >> i & 1) == 0) page.bytes[i] = held[i];
+        else if (page.bytes[i] != held[i]) changed = true;
+    }
+    if (!changed) return;
+
+    PollState& poll = session.poll;
+    poll.pollAddress = -1;
+    std::vector<uint8_t> loads;
+    loads.reserve(4 * size);
+    for (uint32_t i = 0; i < size; ++i) {
+        rememberPollTarget(poll, base + i, page.bytes[i]);
+        const IspInstruction load = isp::loadEepromPageByte(uint8_t(i), page.bytes[i]);
+        loads.insert(loads.end(), load.bytes, load.bytes + 4);
+    }
+    Programmer& programmer = session.isp();
+    programmer.sendBlock(loads.data(), loads.size());
+    exchangeChecked(programmer, isp::writeEepromPage(base));
+    session.eepromWrittenSinceErase = true;
+    if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
+    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromPageDelay)) {
+        message(LevelError, "Poll: can't write page at 0x%lX\n", (unsigned long)base);
+        throw app_error(ExitChip);
+    }
+    poll.pollAddress = -1;
+}
+
+}  // namespace mervex
