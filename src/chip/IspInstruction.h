@@ -44,12 +44,18 @@ constexpr IspInstruction readEeprom(uint32_t address) {
     return {{0xA0, uint8_t(address >> 8), uint8_t(address), 0x00}};
 }
 
-// Write one flash byte of a byte-wise chip, or load one byte into the page
-// buffer of a paged chip: the two have the same form.
+// Write one flash byte of a byte-wise chip.
 constexpr IspInstruction writeFlashByte(uint32_t address, uint8_t value) {
     return {{uint8_t(address & 1 ? 0x48 : 0x40), wordHigh(address), wordLow(address), value}};
 }
-constexpr IspInstruction loadPageByte(uint32_t address, uint8_t value) { return writeFlashByte(address, value); }
+
+// Load one byte into the page buffer, given by its byte offset in the page.
+// The buffer is addressed by the word's position in the page alone: several
+// chips fix the second byte at 0 and ignore a load that carries address bits
+// there, so it never does (every page is at most 256 bytes).
+constexpr IspInstruction loadPageByte(uint32_t offset, uint8_t value) {
+    return {{uint8_t(offset & 1 ? 0x48 : 0x40), 0x00, uint8_t(offset >> 1), value}};
+}
 
 constexpr IspInstruction writeEeprom(uint32_t address, uint8_t value) {
     return {{0xC0, uint8_t(address >> 8), uint8_t(address), value}};

@@ -39,13 +39,13 @@ void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
     rememberPollTarget(session.poll, address, value);
     AccessState& access = session.access;
     if (access.pageQueue.capacity() < PageQueueReserve) access.pageQueue.reserve(PageQueueReserve);
-    appendInstruction(access.pageQueue, isp::loadPageByte(address, value));
+    appendInstruction(access.pageQueue, isp::loadPageByte(address & session.timing.pageMask, value));
 }
 
 // True when the open page already holds a load for address.
 bool pageHoldsLoad(const ChipSession& session, uint32_t address) {
     const std::vector<uint8_t>& queue = session.access.pageQueue;
-    IspInstruction load = isp::loadPageByte(address, 0);
+    IspInstruction load = isp::loadPageByte(address & session.timing.pageMask, 0);
     for (size_t i = 0; i + 4 <= queue.size(); i += 4)
         if (queue[i] == load[0] && queue[i + 1] == load[1] && queue[i + 2] == load[2]) return true;
     return false;
