@@ -299,6 +299,7 @@ const CounterField counterFields[] = {
     {"last.missed-pulses", &TargetCounters::missedPulses},
     {"last.busy-instructions", &TargetCounters::busyInstructions},
     {"last.ignored-writes", &TargetCounters::ignoredWrites},
+    {"last.unknown-instructions", &TargetCounters::unknownInstructions},
     {"last.locked-writes", &TargetCounters::lockedWrites},
     {"last.writes", &TargetCounters::writes},
 };

@@ -150,6 +150,8 @@ void showLastRun(const TargetCounters& c) {
                        " refused by the lock bits\n",
             c.writes, c.ignoredWrites, c.lockedWrites);
     message(LevelInfo, "  while busy       %" PRIu64 " instructions\n", c.busyInstructions);
+    message(LevelInfo, "  ignored          %" PRIu64 " instructions unlike the chip's data sheet forms\n",
+            c.unknownInstructions);
     std::string lines;
     for (const std::string& part : {lineText("power", c.power), lineText("enable", c.enable),
                                     lineText("led_ok", c.ledOk), lineText("led_error", c.ledError)}) {

@@ -11,14 +11,11 @@ namespace {
 
 constexpr uint32_t ExtendedFlashLimit = 128 * 1024;  // above it the extended address instruction counts
 
-bool supportsReadyBusy(const ChipDescriptor& chip) {
-    return chip.flash.pollMethod == PollReadyBusy || chip.eeprom.pollMethod == PollReadyBusy;
-}
 
 }  // namespace
 
 VirtualChip::VirtualChip(VirtualTarget& target, TargetCounters& counters)
-    : target_(target), counters_(counters), chip_(target.chip()) {
+    : target_(target), counters_(counters), chip_(target.chip()), instructions_(chip_) {
     // The synchroniser needs SCK low and high for this many clock periods.
     if (chip_.hasFlag(SlowSck)) minimumCycles_ = {2, 5};
     else if (chip_.hasFlag(VerySlowSck)) minimumCycles_ = {5, 17};
@@ -209,21 +206,20 @@ uint8_t VirtualChip::readLockByte() const {
 }
 
 uint8_t VirtualChip::readReply() {
-    const uint8_t op = command_[0];
+    // A read-protected chip never loads data into its shift register, and a
+    // frame that is no read of the chip leaves the byte that came in there.
     const uint8_t echo = command_[2];
     const bool readLocked = target_.lockLevel() >= 2;
-    switch (op) {
-    case 0x20:
-    case 0x28: {
-        // A read-protected chip never loads data into its shift register.
+    switch (instructions_.decode(command_, 3)) {
+    case IspOperation::ReadFlash: {
         if (readLocked) return echo;
-        uint32_t address = (flashWordAddress() * 2 + (op == 0x28 ? 1 : 0)) % uint32_t(chip_.flash.size);
+        uint32_t address = (flashWordAddress() * 2 + (command_[0] & 0x08 ? 1 : 0)) % uint32_t(chip_.flash.size);
         return readFlash(address);
     }
-    case 0xA0:
-        if (readLocked || chip_.eeprom.size <= 0) return echo;
+    case IspOperation::ReadEeprom:
+        if (readLocked) return echo;
         return readEeprom((uint32_t(command_[1]) << 8 | command_[2]) % uint32_t(chip_.eeprom.size));
-    case 0x30: {
+    case IspOperation::ReadSignature: {
         uint32_t signature = target_.faults.signatureOverride ? target_.faults.signature : chip_.signature;
         switch (command_[2] & 3) {
         case 0: return uint8_t(signature >> 16);
@@ -232,23 +228,14 @@ uint8_t VirtualChip::readReply() {
         default: return 0xFF;
         }
     }
-    case 0x38:
-        if (chip_.calibrationCount == 0) return echo;
+    case IspOperation::ReadCalibration:
         return command_[2] < target_.calibration.size() ? target_.calibration[command_[2]] : 0xFF;
-    case 0x50:
-        if (command_[1] == 0x00 && (chip_.fuseLayout == FuseSeparateBytes || chip_.fuseLayout == FuseSingleRead50))
-            return target_.fuse(FuseByte::Low);
-        if (command_[1] == 0x08 && chip_.fuseLayout == FuseSeparateBytes) return target_.fuse(FuseByte::Ext);
-        return echo;
-    case 0x58:
-        if (command_[1] == 0x00 && chip_.lockLayout != LockNotReadable) return readLockByte();
-        if (command_[1] == 0x08 && chip_.fuseLayout == FuseSeparateBytes) return target_.fuse(FuseByte::High);
-        return echo;
-    case 0xF0:
-        if (!supportsReadyBusy(chip_)) return echo;
-        return busy(nowUs_) ? 0xFF : 0xFE;
-    default:
-        return echo;
+    case IspOperation::ReadLowFuse: return target_.fuse(FuseByte::Low);
+    case IspOperation::ReadHighFuse: return target_.fuse(FuseByte::High);
+    case IspOperation::ReadExtendedFuse: return target_.fuse(FuseByte::Ext);
+    case IspOperation::ReadLock: return readLockByte();
+    case IspOperation::ReadyBusy: return busy(nowUs_) ? 0xFF : 0xFE;
+    default: return echo;
     }
 }
 
@@ -257,23 +244,33 @@ void VirtualChip::execute() {
     if (target_.faults.signalAt != 0 && frames_ == target_.faults.signalAt) std::raise(target_.faults.signalNumber);
     ++counters_.isp[command_[0]];
     if (busy(nowUs_)) ++counters_.busyInstructions;
-    if (command_[0] == 0xAC && command_[1] == 0x53) {
+    const IspOperation operation = instructions_.decode(command_);
+    if (operation == IspOperation::ProgramEnable) {
         if (!target_.faults.noProgramEnable) programming_ = true;
         return;
     }
     if (!programming_) return;
-    switch (command_[0]) {
-    case 0xAC: writeConfiguration(); break;
-    case 0x40:
-    case 0x48: writeFlashByte(command_[0] == 0x48); break;
-    case 0x4C:
-        if (pageWords_ != 0) writeFlashPage();
+    const bool highByte = (command_[0] & 0x08) != 0;
+    const uint8_t lock = target_.fuse(FuseByte::Lock);
+    switch (operation) {
+    case IspOperation::None: ++counters_.unknownInstructions; break;
+    case IspOperation::ChipErase: chipErase(); break;
+    case IspOperation::WriteFlashByte:
+    case IspOperation::LoadPageByte: writeFlashByte(highByte); break;
+    case IspOperation::WritePage: writeFlashPage(); break;
+    case IspOperation::LoadExtendedAddress: extendedAddress_ = command_[2]; break;
+    case IspOperation::WriteEeprom: writeEepromByte(); break;
+    case IspOperation::WriteLowFuse: writeFuse(FuseByte::Low, command_[3]); break;
+    case IspOperation::WriteHighFuse: writeFuse(FuseByte::High, command_[3]); break;
+    case IspOperation::WriteExtendedFuse: writeFuse(FuseByte::Ext, command_[3]); break;
+    // The short form carries the fuse bits 4..0 in the instruction byte.
+    case IspOperation::WriteShortFuse:
+        writeFuse(FuseByte::Low, uint8_t((target_.fuse(FuseByte::Low) & 0xE0) | (command_[1] & 0x1F)));
         break;
-    case 0x4D:
-        if (uint32_t(chip_.flash.size) > ExtendedFlashLimit) extendedAddress_ = command_[2];
-        break;
-    case 0xC0: writeEepromByte(); break;
-    default: break;
+    // Lock bits can only be programmed; bits 7..6 of the lock byte do not exist.
+    case IspOperation::WriteLockByte: writeLock(uint8_t((lock & command_[3]) | 0xC0)); break;
+    case IspOperation::WriteShortLock: writeLock(uint8_t(lock & (0xFC | ((command_[1] >> 1) & 3)))); break;
+    default: break;  // the reads answered while the frame came in
     }
 }
 
@@ -344,46 +341,20 @@ void VirtualChip::writeEepromByte() {
         target_.eeprom[address] = command_[3];
 }
 
-void VirtualChip::writeConfiguration() {
-    const uint8_t code = command_[1];
-    const uint8_t value = command_[3];
-    if (code == 0x80) {
-        chipErase();
-        return;
+void VirtualChip::writeFuse(FuseByte byte, uint8_t value) {
+    const bool locked = target_.lockLevel() >= 1 && !chip_.hasFlag(WritableWhenLocked);
+    if (busy(nowUs_)) {
+        ++counters_.ignoredWrites;
+    } else if (locked) {
+        ++counters_.lockedWrites;
+    } else if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) {
+        target_.fuse(byte) = value;
     }
-    uint8_t* fuse = nullptr;
-    uint8_t fuseValue = 0;
-    if (chip_.fuseLayout == FuseSeparateBytes) {
-        if (code == 0xA0) fuse = &target_.fuse(FuseByte::Low);
-        else if (code == 0xA8) fuse = &target_.fuse(FuseByte::High);
-        else if (code == 0xA4) fuse = &target_.fuse(FuseByte::Ext);
-        fuseValue = value;
-    } else if (chip_.fuseLayout != FuseNoCommands && (code & 0xE0) == 0xA0) {
-        // The old short form carries the fuse bits 4..0 in the instruction byte.
-        fuse = &target_.fuse(FuseByte::Low);
-        fuseValue = uint8_t((*fuse & 0xE0) | (code & 0x1F));
-    }
-    if (fuse) {
-        bool locked = target_.lockLevel() >= 1 && !chip_.hasFlag(WritableWhenLocked);
-        if (busy(nowUs_)) ++counters_.ignoredWrites;
-        else if (locked) ++counters_.lockedWrites;
-        else if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) *fuse = fuseValue;
-        return;
-    }
+}
 
-    uint8_t& lock = target_.fuse(FuseByte::Lock);
-    uint8_t newLock = lock;
-    if (chip_.lockLayout == LockBits1And0 && (code & 0xE0) == 0xE0) {
-        // Lock bits can only be programmed; bits 7..6 do not exist.
-        newLock = uint8_t((lock & value) | 0xC0);
-    } else if (chip_.lockLayout != LockBits1And0 && (code & 0xF9) == 0xF9) {
-        // Old form 1111 1 LB2 LB1 1.
-        newLock = uint8_t(lock & (0xFC | ((code >> 1) & 3)));
-    } else {
-        return;
-    }
+void VirtualChip::writeLock(uint8_t newLock) {
     if (!writeAllowed(false)) return;
-    if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) lock = newLock;
+    if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) target_.fuse(FuseByte::Lock) = newLock;
 }
 
 bool VirtualChip::eepromSaved() const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chip/DeviceTable.h"
+#include "target/InstructionSet.h"
 #include "target/VirtualCable.h"
 #include "target/VirtualTarget.h"
 
@@ -61,7 +62,8 @@ private:
     void writeFlashByte(bool highByte);
     void writeFlashPage();
     void writeEepromByte();
-    void writeConfiguration();
+    void writeFuse(FuseByte byte, uint8_t value);
+    void writeLock(uint8_t newLock);
     void chipErase();
     bool eepromSaved() const;
     void applyStuckBit();
@@ -69,6 +71,7 @@ private:
     VirtualTarget& target_;
     TargetCounters& counters_;
     const ChipDescriptor& chip_;
+    InstructionSet instructions_;
     SckCycles minimumCycles_{2, 2};
     uint32_t pageWords_ = 0;  // 0: byte-wise flash
 

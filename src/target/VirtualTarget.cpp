@@ -35,6 +35,10 @@ std::string primaryChipName(const ChipDescriptor& chip) {
     return names.substr(0, names.find('|'));
 }
 
+bool chipListNames(const char* list, const ChipDescriptor& chip) {
+    return ("|" + std::string(list) + "|").find("|" + primaryChipName(chip) + "|") != std::string::npos;
+}
+
 std::unique_ptr<VirtualTarget> newVirtualTarget(const std::string& chipName) {
     int32_t index = findChipByName(withoutAtPrefix(chipName.c_str()));
     if (index < 0) return nullptr;

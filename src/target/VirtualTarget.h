@@ -65,6 +65,7 @@ struct TargetCounters {
     uint32_t sckHighMinWrites = 0;
     uint64_t busyInstructions = 0;  // instructions received while a write was in progress
     uint64_t ignoredWrites = 0;     // writes and loads dropped because the chip was busy
+    uint64_t unknownInstructions = 0;  // frames in programming mode that match no instruction form of the chip
     uint64_t lockedWrites = 0;      // writes dropped because of the lock bits
     uint64_t writes = 0;            // non-volatile writes started
     double modelledUs = 0;          // port accesses x access time + the real waits
@@ -116,5 +117,8 @@ TargetBusyTimes defaultBusyTimes(const ChipDescriptor& chip);
 
 // The chip's first name: "mega8" for "mega8|mega8A".
 std::string primaryChipName(const ChipDescriptor& chip);
+
+// True if the list of first names, joined by '|', holds the chip's.
+bool chipListNames(const char* list, const ChipDescriptor& chip);
 
 }  // namespace mervex

@@ -103,6 +103,66 @@ TEST(VirtualChip, Mega8PagedFlashProgramsOnlyWhatThePageBufferHolds) {
     EXPECT_EQ(isp.target->eraseCount, 1u);
 }
 
+// Each chip decodes an instruction by the fixed bits of its data sheet's form
+// and leaves the don't-care bits alone.
+TEST(VirtualChip, InstructionsDecodeByTheFixedBitsOfTheDataSheetForms) {
+    struct Case {
+        const char* chip;
+        uint8_t frame[4];
+        IspOperation operation;
+    } cases[] = {
+        // Page loads: the second byte is free on the mega8, partly or wholly 0 on others.
+        {"mega8", {0x40, 0xE5, 0x1F, 0x12}, IspOperation::LoadPageByte},
+        {"mega328P", {0x48, 0x1F, 0x3F, 0x12}, IspOperation::LoadPageByte},
+        {"mega328P", {0x40, 0x20, 0x00, 0x12}, IspOperation::None},
+        {"mega644", {0x40, 0x40, 0x00, 0x12}, IspOperation::None},
+        {"mega165", {0x40, 0x10, 0x00, 0x12}, IspOperation::None},
+        {"mega325", {0x40, 0x01, 0x00, 0x12}, IspOperation::None},
+        {"90CAN128", {0x40, 0x20, 0x00, 0x12}, IspOperation::None},
+        {"mega2560", {0x40, 0xFF, 0x00, 0x12}, IspOperation::LoadPageByte},
+        {"90S2313", {0x40, 0x03, 0xFF, 0x12}, IspOperation::WriteFlashByte},
+        {"mega8", {0x4C, 0x0F, 0xE0, 0x00}, IspOperation::WritePage},
+        {"mega8", {0x44, 0x00, 0x00, 0x12}, IspOperation::None},
+        // Only chips above 128 KiB know the extended address, with its zero bytes.
+        {"mega2560", {0x4D, 0x00, 0x01, 0x00}, IspOperation::LoadExtendedAddress},
+        {"mega2560", {0x4D, 0x01, 0x01, 0x00}, IspOperation::None},
+        {"mega8", {0x4D, 0x00, 0x01, 0x00}, IspOperation::None},
+        {"tiny13", {0xF0, 0x00, 0xFF, 0x00}, IspOperation::ReadyBusy},
+        {"mega8", {0xF0, 0x00, 0xFF, 0x00}, IspOperation::None},
+        {"mega8", {0xAC, 0x9F, 0x12, 0x34}, IspOperation::ChipErase},
+        {"mega8", {0xAC, 0xA0, 0x55, 0xE4}, IspOperation::WriteLowFuse},
+        {"mega8", {0xAC, 0xE0, 0x00, 0xFE}, IspOperation::WriteLockByte},
+        {"mega8", {0xAC, 0xBE, 0x00, 0x00}, IspOperation::None},
+        {"mega8", {0x58, 0x08, 0x00, 0x00}, IspOperation::ReadHighFuse},
+        {"mega8", {0x58, 0x01, 0x00, 0x00}, IspOperation::None},
+        {"90S4434", {0xAC, 0xBE, 0x00, 0x00}, IspOperation::WriteShortFuse},
+        {"90S2313", {0xAC, 0xFD, 0x00, 0x00}, IspOperation::WriteShortLock},
+        {"90S2313", {0xAC, 0xE0, 0x00, 0xFE}, IspOperation::None},
+        {"90S2333", {0x50, 0x00, 0x00, 0x00}, IspOperation::ReadLowFuse},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.frame[0]) + " " + std::to_string(c.frame[1]));
+        const InstructionSet set(chipTable[findChipByName(c.chip)]);
+        EXPECT_EQ(int(set.decode(c.frame)), int(c.operation));
+    }
+    // While the frame comes in, the first three bytes decide what a read answers.
+    const uint8_t read[4] = {0x28, 0x00, 0x10, 0x99};
+    EXPECT_EQ(int(InstructionSet(chipTable[findChipByName("mega8")]).decode(read, 3)), int(IspOperation::ReadFlash));
+}
+
+// A page load whose fixed bits do not match is ignored, and counted.
+TEST(VirtualChip, AnInstructionUnlikeItsFormIsIgnoredAndCounted) {
+    IspDriver isp("mega328P");
+    isp.connect();
+    isp.instruction(0x40, 0x20, 0x00, 0x12);
+    isp.instruction(0x40, 0x00, 0x01, 0x34);
+    isp.instruction(0x4C, 0x20, 0x00, 0x00);
+    isp.wait(isp.target->busy.flashUs);
+    EXPECT_EQ(isp.target->flash[0x4000], 0xFF);
+    EXPECT_EQ(isp.target->flash[0x4002], 0x34);
+    EXPECT_EQ(isp.counters.unknownInstructions, 1u);
+}
+
 TEST(VirtualChip, Mega2560ReachesFlashAbove128KThroughTheExtendedAddress) {
     IspDriver isp("mega2560");
     isp.connect();
