@@ -35,6 +35,7 @@ Console::Console()
 void Console::redirect(std::FILE* newOut, std::FILE* newErr, bool outIsTerminal, bool errIsTerminal) {
     out = newOut;
     err = newErr;
+    outLost = false;
     stdoutIsTerminal = outIsTerminal;
     stderrIsTerminal = errIsTerminal;
 }
@@ -50,8 +51,10 @@ Console& console() {
 
 void message(int level, const char* format, ...) {
     Console& con = console();
-    // An error or prompt must reach the user's terminal when stdout is redirected.
-    const bool copyToErr = level <= LevelError && con.stderrIsTerminal && !con.stdoutIsTerminal;
+    // An error or prompt must reach the user's terminal when stdout is redirected,
+    // and standard error at all when nobody reads standard output any more.
+    const bool copyToErr =
+        level <= LevelError && ((con.stderrIsTerminal && !con.stdoutIsTerminal) || con.outLost);
     if (level > con.level || format == nullptr) return;
     // Callers print before they throw an rtl_error, which takes errno: printing must not change it.
     const int callerErrno = errno;
@@ -87,6 +90,17 @@ void message(int level, const char* format, ...) {
         std::fputs(text, con.out);
     }
     std::fflush(con.out);
+    // A reader that has gone (EPIPE) fails the write; the run goes on without
+    // it, and errors, this one too, go to standard error from now on.
+    if (std::ferror(con.out) != 0 && con.out != con.err) {
+        std::clearerr(con.out);
+        con.outLost = true;
+        if (level <= LevelError && !copyToErr) {
+            std::fputs(prefix, con.err);
+            std::fputs(text, con.err);
+            std::fflush(con.err);
+        }
+    }
     errno = callerErrno;
 }
 

@@ -33,6 +33,7 @@ public:
     std::FILE* err = stderr;
     bool stdoutIsTerminal = false;
     bool stderrIsTerminal = false;
+    bool outLost = false;  // a write to `out` failed: errors go to `err` as well
     uint8_t level = LevelInfo;
     uint8_t progressMode = 2;  // 0 off, 1 always, 2 automatic
     Stopwatch progressClock;

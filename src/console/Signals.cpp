@@ -21,10 +21,12 @@ extern "C" void onTerminationSignal(int number) {
     std::signal(number, onTerminationSignal);
 }
 
+// A closed terminal or a dropped ssh session (SIGHUP) ends a run like SIGTERM:
+// at a check point, through the handler that switches the target off.
+const int TerminationSignals[] = {SIGQUIT, SIGINT, SIGTERM, SIGHUP};
+
 extern "C" void restoreDefaultActions() {
-    std::signal(SIGQUIT, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (int number : TerminationSignals) std::signal(number, SIG_DFL);
 }
 
 }  // namespace
@@ -33,17 +35,18 @@ void installSignalMonitor() {
     if (installed) return;
     installed = true;
     signalNumber = 0;
-    std::signal(SIGQUIT, onTerminationSignal);
-    std::signal(SIGINT, onTerminationSignal);
-    std::signal(SIGTERM, onTerminationSignal);
+    for (int number : TerminationSignals) std::signal(number, onTerminationSignal);
     std::atexit(restoreDefaultActions);
 }
+
+void ignoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 const char* signalName(int number) {
     switch (number) {
         case SIGINT: return "SIGINT";
         case SIGQUIT: return "SIGQUIT";
         case SIGTERM: return "SIGTERM";
+        case SIGHUP: return "SIGHUP";
         default: return "unknown signal";
     }
 }

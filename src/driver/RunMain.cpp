@@ -6,6 +6,7 @@
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/Signals.h"
 #include "console/Stopwatch.h"
 #include "driver/CommandLine.h"
 #include "driver/Request.h"
@@ -26,6 +27,7 @@ int reportedStatus(const app_error& error) {
 }  // namespace
 
 int runMain(int argc, char** argv) {
+    ignoreBrokenPipe();
     Stopwatch totalTime;
     totalTime.restart();
     int status = ExitOk;
