@@ -37,6 +37,26 @@ void writeFuseByte(ChipSession& session, const IspInstruction& command) {
     checkEcho(command, reply);
 }
 
+// Compare every requested field of the bytes last read with the value
+// requested (merged, once written); each difference is reported.
+bool requestedFieldsMatch(const ChipSession& session) {
+    const ChipDescriptor& chip = selectedChip();
+    const FuseValues& fuses = session.fuses;
+    bool matched = true;
+    for (int b = 0; b < FuseBytes; ++b) {
+        for (const FuseDescriptor* field = fuseList(chip, b); field && field->info; ++field) {
+            if ((fuses.requestMask[b] & field->mask()) == 0) continue;
+            unsigned expected = unsigned((fuses.requestValue[b] >> field->shift) & field->maxValue());
+            unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
+            if (expected != read) {
+                message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
+                matched = false;
+            }
+        }
+    }
+    return matched;
+}
+
 }  // namespace
 
 void readFuses(ChipSession& session) {
@@ -123,26 +143,18 @@ void programFuses(ChipSession& session) {
 bool verifyFuses(ChipSession& session) {
     message(LevelInfo, "Verifying fuses\n");
     readFuses(session);
-    const ChipDescriptor& chip = selectedChip();
-    const FuseValues& fuses = session.fuses;
-    bool failed = false;
-    for (int b = 0; b < FuseBytes; ++b) {
-        for (const FuseDescriptor* field = fuseList(chip, b); field && field->info; ++field) {
-            if ((fuses.requestMask[b] & field->mask()) == 0) continue;
-            unsigned expected = unsigned((fuses.requestValue[b] >> field->shift) & field->maxValue());
-            unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
-            if (expected != read) {
-                message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
-                failed = true;
-            }
-        }
-    }
-    if (failed) {
+    if (!requestedFieldsMatch(session)) {
         message(LevelError, "Verifying of fuses failed\n");
         return false;
     }
     message(LevelInfo, "passed\n");
     return true;
+}
+
+bool fusesReadAsWritten(const ChipSession& session) {
+    if (requestedFieldsMatch(session)) return true;
+    message(LevelError, "Writing of fuses failed, the chip reads back other values\n");
+    return false;
 }
 
 }  // namespace mervex

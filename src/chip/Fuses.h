@@ -25,4 +25,8 @@ void programFuses(ChipSession& session);
 // Read the fuses again and compare every requested field; false on a difference.
 bool verifyFuses(ChipSession& session);
 
+// After programFuses and readFuses: false (reported) when a requested field
+// reads back other than written, a write that did not take.
+bool fusesReadAsWritten(const ChipSession& session);
+
 }  // namespace mervex

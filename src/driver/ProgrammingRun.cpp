@@ -1,10 +1,5 @@
 #include "driver/ProgrammingRun.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <string>
-
 #include "chip/Calibration.h"
 #include "chip/ChipConnection.h"
 #include "chip/DeviceTable.h"
@@ -14,6 +9,7 @@
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "driver/EepromSaveFile.h"
 #include "driver/EraseCounter.h"
 #include "driver/RunChecks.h"
 #include "driver/ValueInsertion.h"
@@ -21,8 +17,6 @@
 #include "image/MemoryOperations.h"
 
 namespace mervex {
-
-const char* const EepromSaveFile = "(eeprom).sav";
 
 namespace {
 
@@ -48,42 +42,14 @@ void blankCheckOrFail(const Request& request, RunState& state) {
         failChip();
 }
 
-// A save file left by an earlier failed run may hold the only copy of a chip's
-// EEPROM: it is moved aside to the first free "(eeprom).sav.N", never overwritten.
-void keepEarlierSaveFile() {
-    struct stat info;
-    if (::lstat(EepromSaveFile, &info) != 0) return;
-    for (int n = 1; n < 1000; ++n) {
-        const std::string aside = std::string(EepromSaveFile) + "." + std::to_string(n);
-        if (::lstat(aside.c_str(), &info) == 0) continue;
-        if (std::rename(EepromSaveFile, aside.c_str()) == 0)
-            message(LevelWarning, "Earlier \"%s\" kept as \"%s\"\n", EepromSaveFile, aside.c_str());
-        return;
-    }
-}
-
-// The EEPROM contents read before the erase go to a file when the run cannot put
-// them back. A failure to save is reported; the run keeps its own status.
-void saveEepromToFile(const Request& request, const MemoryImage& saved) {
-    keepEarlierSaveFile();
-    message(LevelError, "EEPROM content saved to HEX-file \"%s\"", EepromSaveFile);
-    ImageFile file;
-    file.format = FormatIntelHex;
-    file.path = EepromSaveFile;
-    try {
-        (void)writeImageFile(saved, file, request.readKeepFF);
-    } catch (const app_error& error) {
-        if (error.what()[0] != '\0') message(LevelError, "%s\n", error.what());
-    }
-}
-
-// Erase, with the EEPROM read before and written back after it for -e-.
-// Whatever ends the run between the erase and the end of the restore, the
-// saved contents are kept in a file.
+// Erase, with the EEPROM read before and written back after it for -e-. The
+// copy is on disk before the erase and goes only when the chip has been read
+// back equal to it: whatever ends the run in between, the EEPROM is kept.
 void eraseStep(const Request& request, RunState& state) {
     ChipSession& session = state.session;
     setWriteTiming(session, request.delayScale);
     MemoryImage saved;
+    EepromSaveFile saveFile;
     if (request.saveEeprom) {
         if (chipSelection().detectedIndex == -1 && !request.forceChip) {
             message(LevelError, "Can't save EEPROM in unknown chip\n");
@@ -91,6 +57,7 @@ void eraseStep(const Request& request, RunState& state) {
         }
         message(LevelInfo, "Saving EEPROM\n");
         readMemory(session, state.passOptions(request), MemoryKind::Data, saved);
+        saveFile.keep(saved, request.readKeepFF);
     }
     try {
         eraseChip(session);
@@ -99,11 +66,14 @@ void eraseStep(const Request& request, RunState& state) {
         if (request.saveEeprom) {
             message(LevelInfo, "Restoring EEPROM\n");
             writeMemory(session, state.passOptions(request), MemoryKind::Data, saved);
+            // A write that did not take goes unnoticed with fixed delays.
+            if (!verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved)) failChip();
         }
     } catch (...) {
-        if (request.saveEeprom) saveEepromToFile(request, saved);
+        if (request.saveEeprom) message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", EepromSaveFileName);
         throw;
     }
+    saveFile.discard();
     if (state.eraseCount != EraseCountNotGiven) writeEraseCounter(request, state);
 }
 
@@ -145,6 +115,8 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
             programFuses(state.session);
             readFuses(state.session);
             printFuses(state.session, "New fuses value");
+            // With -v the verification reports it; without, a write that did not take still fails.
+            if (!request.verify && !fusesReadAsWritten(state.session)) failChip();
         }
         if (request.verify && !verifyFuses(state.session)) failChip();
     }

@@ -11,7 +11,4 @@ namespace mervex {
 // app_error with the run's status (message printed).
 void runProgramming(const Request& request, RunState& state);
 
-// Name of the file that keeps the EEPROM contents of an interrupted -e- run.
-extern const char* const EepromSaveFile;
-
 }  // namespace mervex
