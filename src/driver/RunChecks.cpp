@@ -82,6 +82,13 @@ void lockToLevel(RunState& state, char level) {
         return;
     }
     const char programmed = lockChip(state.session, level);
+    // A lock write that did not take must not be reported as done.
+    readLockBits(state.session);
+    const int reached = state.session.fuses.lockLevel;
+    if (reached != LockUnknown && reached < programmed - '0') {
+        message(LevelError, "Locking to level %c failed, chip %s\n", programmed, lockLevelName(reached));
+        throw app_error(ExitChip);
+    }
     message(LevelInfo, "Device locked to level %c!\n", programmed);
 }
 
