@@ -43,6 +43,7 @@ struct RunOptions {
     std::string signalAfter;     // send `signalNumber` once standard output holds this text
     int signalNumber = SIGINT;
     long fileSizeLimit = -1;     // RLIMIT_FSIZE of the program in bytes, -1 unlimited
+    std::string closeOutputAfter;  // stop reading standard output once it holds this text (`| head`)
 };
 
 // Run the program in `dir` with the arguments. A run that stays silent for five
@@ -102,6 +103,12 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
                 continue;
             }
             (i == 0 ? outcome.out : outcome.err).append(buffer, size_t(got));
+        }
+        if (fds[0].fd >= 0 && !options.closeOutputAfter.empty() &&
+            outcome.out.find(options.closeOutputAfter) != std::string::npos) {
+            close(fds[0].fd);
+            fds[0].fd = -1;
+            --open;
         }
         if (!signalled && !options.signalAfter.empty() && outcome.out.find(options.signalAfter) != std::string::npos) {
             kill(pid, options.signalNumber);

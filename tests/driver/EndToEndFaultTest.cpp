@@ -55,7 +55,12 @@ TEST_F(EndToEndFault, SavedEepromSurvivesEveryFailureAfterTheErase) {
         {"write never ends", {"+mega8", "-e-", "-wp", "-fCKSEL=F"}, 10, "ERROR:  Poll: can't write byte to DATA memory",
          {}, [](VirtualTarget& t) { t.faults.stuckWriteAt = 100; }},
         {"signal during the restore", {"+mega8", "-e-"}, 80, "ERROR:  Terminated by user (SIGINT)\n",
-         RunOptions{"", "Restoring EEPROM\n", SIGINT, -1}, [](VirtualTarget&) {}},
+         RunOptions{"", "Restoring EEPROM\n", SIGINT, -1, ""}, [](VirtualTarget&) {}},
+        {"terminal closed during the restore", {"+mega8", "-e-"}, 80, "ERROR:  Terminated by user (SIGHUP)\n",
+         RunOptions{"", "Restoring EEPROM\n", SIGHUP, -1, ""}, [](VirtualTarget&) {}},
+        // Nobody reads the output after the erase (`| head`): the errors go to standard error.
+        {"reader gone, restore fails", {"+mega8", "-e-", "-w", "-fCKSEL=F"}, 10, "ERROR:  failed, 511 errors\n",
+         RunOptions{"", "", SIGINT, -1, "Device erased\n"}, [](VirtualTarget& t) { t.faults.stuckWriteAt = 3; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -66,23 +71,28 @@ TEST_F(EndToEndFault, SavedEepromSurvivesEveryFailureAfterTheErase) {
         c.fault(*target);
         store(*target);
         const Outcome outcome = run(c.args, c.options);
+        const std::string shown = c.options.closeOutputAfter.empty() ? outcome.out : outcome.err;
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
         EXPECT_EQ(outcome.signal, 0);
-        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
-        EXPECT_TRUE(contains(outcome.out, "ERROR:  EEPROM content saved to HEX-file \"(eeprom).sav\""))
-            << outcome.out;
+        EXPECT_TRUE(contains(shown, c.report)) << shown;
+        EXPECT_TRUE(contains(shown, "ERROR:  EEPROM content saved to HEX-file \"(eeprom).sav\"\n")) << shown;
         ASSERT_TRUE(fs::exists(dir / "(eeprom).sav"));
         EXPECT_EQ(savedEeprom(), eeprom);
     }
-    // A run that restores the EEPROM leaves no file.
-    fs::remove(dir / "(eeprom).sav");
-    auto target = chip("mega8");
-    std::copy(eeprom.begin(), eeprom.end(), target->eeprom.begin());
-    store(*target);
-    const Outcome outcome = run({"+mega8", "-e-", "-wp", "-fCKSEL=F"});
-    EXPECT_EQ(outcome.status, 0) << outcome.out;
-    EXPECT_FALSE(fs::exists(dir / "(eeprom).sav"));
-    EXPECT_EQ(stored()->eeprom, eeprom);
+    // A run that restores the EEPROM leaves no file, also when nobody reads its output.
+    for (const char* closeAfter : {"", "Device erased\n"}) {
+        SCOPED_TRACE(closeAfter);
+        fs::remove(dir / "(eeprom).sav");
+        auto target = chip("mega8");
+        std::copy(eeprom.begin(), eeprom.end(), target->eeprom.begin());
+        store(*target);
+        const Outcome outcome = run({"+mega8", "-e-", "-w", "-fCKSEL=4"}, RunOptions{"", "", SIGINT, -1, closeAfter});
+        EXPECT_EQ(outcome.status, 0) << outcome.out << outcome.err;
+        EXPECT_EQ(outcome.signal, 0);
+        EXPECT_FALSE(fs::exists(dir / "(eeprom).sav"));
+        EXPECT_EQ(stored()->eeprom, eeprom);
+        EXPECT_EQ(stored()->fuse(FuseByte::Low) & 0x0F, 4);
+    }
 }
 
 // A second failed -e- run reads an already erased EEPROM: its save file must
@@ -141,7 +151,7 @@ TEST_F(EndToEndFault, SignalDuringAWrite) {
     store(*target);
     hexFile("code.hex", {{0, pattern(8192)}});
     const Outcome outcome = run({"+mega8", std::string("-am:") + LedWiring, "-e", "-w", "code.hex"},
-                                RunOptions{"", "Programming 8192 bytes", SIGINT, -1});
+                                RunOptions{"", "Programming 8192 bytes", SIGINT, -1, ""});
     EXPECT_EQ(outcome.signal, 0);
     EXPECT_EQ(outcome.status, 80);
     EXPECT_TRUE(contains(outcome.out, "ERROR:  Terminated by user (SIGINT)\n\n"));
@@ -152,9 +162,9 @@ TEST_F(EndToEndFault, SignalDuringAWrite) {
 // Once the adapter may power the target, a signal ends the run through the
 // handler (target switched off, status 80), never by the signal's default action.
 TEST_F(EndToEndFault, SignalRightAfterTheAdapterIsEnabled) {
-    for (int number : {SIGINT, SIGTERM, SIGQUIT}) {
+    for (int number : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
         store(*chip("mega8"));
-        const Outcome outcome = run({"+mega8", "-id", "-r", "-cback.hex"}, RunOptions{"", "    Reset\n", number, -1});
+        const Outcome outcome = run({"+mega8", "-id", "-r", "-cback.hex"}, RunOptions{"", "    Reset\n", number, -1, ""});
         EXPECT_EQ(outcome.signal, 0) << number;
         EXPECT_EQ(outcome.status, 80) << number;
         EXPECT_TRUE(contains(outcome.out, "ERROR:  Terminated by user (")) << outcome.out;
@@ -164,7 +174,7 @@ TEST_F(EndToEndFault, SignalRightAfterTheAdapterIsEnabled) {
 TEST_F(EndToEndFault, ReadRunWithAnUnwritableFileFails) {
     store(*chip("mega8"));
     // Room for the small target file, not for a full HEX image of the flash.
-    const Outcome outcome = run({"+mega8", "-r+", "-cback.hex"}, RunOptions{"", "", SIGINT, 8192});
+    const Outcome outcome = run({"+mega8", "-r+", "-cback.hex"}, RunOptions{"", "", SIGINT, 8192, ""});
     EXPECT_EQ(outcome.status, 50) << outcome.out;
     EXPECT_TRUE(contains(outcome.out, "ERROR:  back.hex - write error\n")) << outcome.out;
     EXPECT_FALSE(contains(outcome.out, "All OK"));
