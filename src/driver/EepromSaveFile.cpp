@@ -1,6 +1,5 @@
 #include "driver/EepromSaveFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/ReplaceFile.h"
 #include "image/ImageWriter.h"
 
 namespace mervex {
@@ -18,17 +18,33 @@ const char* const EepromSaveFileName = "(eeprom).sav";
 
 namespace {
 
+// Give a file a new name without ever replacing a file of that name (another
+// run in this directory may have just saved one): a link, then the old name
+// goes. Where the file system has no links, a rename. False with errno set
+// (EEXIST when the name is taken).
+bool moveWithoutReplacing(const std::string& from, const char* to) {
+    if (::link(from.c_str(), to) == 0) {
+        (void)::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    return std::rename(from.c_str(), to) == 0;
+}
+
 // An earlier save file may hold the only copy of a chip's EEPROM: it is moved
 // to the first free "(eeprom).sav.N". False with errno set when it stays.
 bool moveEarlierAside() {
     struct stat info;
-    if (::lstat(EepromSaveFileName, &info) != 0) return errno == ENOENT;
     for (int n = 1; n < 1000; ++n) {
+        if (::lstat(EepromSaveFileName, &info) != 0) return errno == ENOENT;
         const std::string aside = std::string(EepromSaveFileName) + "." + std::to_string(n);
         if (::lstat(aside.c_str(), &info) == 0) continue;
-        if (errno != ENOENT || std::rename(EepromSaveFileName, aside.c_str()) != 0) return false;
-        message(LevelWarning, "Earlier \"%s\" kept as \"%s\"\n", EepromSaveFileName, aside.c_str());
-        return true;
+        if (moveWithoutReplacing(EepromSaveFileName, aside.c_str())) {
+            message(LevelWarning, "Earlier \"%s\" kept as \"%s\"\n", EepromSaveFileName, aside.c_str());
+            return true;
+        }
+        if (errno == ENOENT) return true;  // another run has just moved it
+        if (errno != EEXIST) return false;
     }
     errno = EEXIST;
     return false;
@@ -53,40 +69,27 @@ bool writeSynced(int fd, const MemoryImage& image, bool keepFF) {
     return ok;
 }
 
-// Give the synced temporary file its name. A link never replaces a file that
-// another run in this directory has just saved; where the file system has no
-// links, a rename does.
+// Move any earlier file aside and give the synced temporary file the name; a
+// few tries, as other runs in the directory may save at the same moment.
 bool placeFile(const std::string& temporary) {
-    if (::link(temporary.c_str(), EepromSaveFileName) == 0) {
-        (void)::unlink(temporary.c_str());
-        return true;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (!moveEarlierAside()) return false;
+        if (moveWithoutReplacing(temporary, EepromSaveFileName)) return true;
+        if (errno != EEXIST) return false;
     }
-    if (errno == EEXIST) return false;
-    return std::rename(temporary.c_str(), EepromSaveFileName) == 0;
-}
-
-// The new name must survive a power loss as well: sync the directory. A file
-// system that cannot sync a directory (EINVAL) gives no stronger promise.
-bool syncDirectory() {
-    const int fd = ::open(".", O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return ok;
+    return false;
 }
 
 }  // namespace
 
 void EepromSaveFile::keep(const MemoryImage& image, bool keepFF) {
     std::string temporary = std::string(EepromSaveFileName) + ".XXXXXX";
-    bool ok = moveEarlierAside();
-    int fd = ok ? ::mkstemp(&temporary[0]) : -1;
-    ok = fd >= 0 && writeSynced(fd, image, keepFF);
-    bool placed = ok && placeFile(temporary);
+    const int fd = ::mkstemp(&temporary[0]);
+    bool ok = fd >= 0 && writeSynced(fd, image, keepFF);
+    const bool placed = ok && placeFile(temporary);
+    // The new name must survive a power loss as well.
     struct stat info;
-    ok = placed && syncDirectory() && ::lstat(EepromSaveFileName, &info) == 0;
+    ok = placed && syncDirectoryOf(EepromSaveFileName) && ::lstat(EepromSaveFileName, &info) == 0;
     if (!ok) {
         const int error = errno;
         if (fd >= 0) ::unlink(temporary.c_str());

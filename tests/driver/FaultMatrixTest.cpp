@@ -305,7 +305,7 @@ TEST_F(FaultMatrix, ChipFaults) {
          Eeprom::Saved, false},
         // With fixed delays only reading the restored EEPROM back finds it.
         {"write never completes in the restore, timed", "-e- -w code.hex", "fault.stuck-write=3", {}, 10,
-         "Verifying DATA memory\nERROR:  failed, 511 errors\n", Eeprom::Saved, false},
+         "ERROR:  at 0x0008: expected 31, read FF\nERROR:  and 503 more (-id lists them all)\n", Eeprom::Saved, false},
         {"lock write never completes", "-l1", "fault.stuck-write=1", {}, 10,
          "Chip not locked\nERROR:  Locking to level 1 failed, chip not locked\n", Eeprom::Kept, true},
         {"fuse write never completes", "-wp -fCKSEL=4", "fault.stuck-write=1", {}, 10,
