@@ -22,9 +22,10 @@ for source in fuzz/*.cpp; do
   mkdir -p "$work" "$build/artifacts-$name"
   seeds=()
   [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
-  # Binary images are cut into 4096-byte blocks; longer inputs reach the cut.
+  # Binary images are cut into 4096-byte blocks, and so are ELF segments;
+  # longer inputs reach the cut.
   extra=()
-  [ "$name" = binary ] && extra=(-max_len=16384)
+  if [ "$name" = binary ] || [ "$name" = elf ]; then extra=(-max_len=16384); fi
   echo "== fuzz_$name for ${seconds}s"
   if ! "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 "${extra[@]}" \
       -artifact_prefix="$build/artifacts-$name/" "$work" "${seeds[@]}"; then

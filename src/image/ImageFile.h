@@ -9,11 +9,13 @@ namespace mervex {
 enum ImageFormat : uint8_t {
     FormatIntelHex = 0,
     FormatBinary = 1,
+    FormatElf = 2,  // read only
 };
 
 struct ImageFile {
-    uint8_t format = FormatIntelHex;  // FormatIntelHex or FormatBinary
-    std::string path;                 // the name after any ":ihex:" or ":bin:" prefix
+    uint8_t format = FormatIntelHex;  // an ImageFormat
+    std::string path;                 // the name after any ":ihex:", ":bin:" or ":elf:" prefix
+    bool formatNamed = false;         // a prefix gave the format; else an ELF file is known by its first bytes
 };
 
 }  // namespace mervex

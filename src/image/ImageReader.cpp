@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "console/Errors.h"
@@ -344,10 +345,43 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
     }
 }
 
-void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer) {
+namespace {
+
+void readElf(MemoryImage& image, const std::vector<uint8_t>& bytes, const std::string& name, FirmwareParts* parts) {
+    FirmwareParts dropped;
+    parseElf(bytes.data(), bytes.size(), name, image, parts != nullptr ? *parts : dropped);
+}
+
+// A file without prefix that begins with the ELF magic number is an ELF file.
+// Only a first byte of 0x7F, which no HEX file has, makes the whole file be read
+// to look; anything else goes on to the HEX reader as it came, so a pipe works.
+void readHexOrElf(MemoryImage& image, std::FILE* stream, const std::string& name, AnswerSource answer,
+                  FirmwareParts* parts) {
+    const int first = std::getc(stream);
+    if (first == 0x7F) {
+        std::ungetc(first, stream);
+        std::vector<uint8_t> bytes = readWholeStream(stream, name);
+        if (hasElfMagic(bytes.data(), bytes.size())) return readElf(image, bytes, name, parts);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(fmemopen(bytes.data(), bytes.size(), "r"), std::fclose);
+        if (!copy) throw std::bad_alloc();
+        return readHexStream(image, copy.get(), name, answer);
+    }
+    if (first != EOF) std::ungetc(first, stream);
+    readHexStream(image, stream, name, answer);
+}
+
+}  // namespace
+
+void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer, FirmwareParts* parts) {
     if (file.format == FormatBinary) {
         FilePtr stream = openFile(file.path.c_str(), "rb");
         readBinaryStream(image, stream.get(), file.path);
+    } else if (file.format == FormatElf) {
+        FilePtr stream = openFile(file.path.c_str(), "rb");
+        readElf(image, readWholeStream(stream.get(), file.path), file.path, parts);
+    } else if (!file.formatNamed) {
+        FilePtr stream = openFile(file.path.c_str(), "rt");
+        readHexOrElf(image, stream.get(), file.path, answer, parts);
     } else {
         FilePtr stream = openFile(file.path.c_str(), "rt");
         readHexStream(image, stream.get(), file.path, answer);
