@@ -120,6 +120,7 @@ _mervex() {
             -w*) _mervex_add "" "$cur" <<<$'-w\n-w+\n-wp\n-w+p\n-we\n-wpe\n-w+e\n-w+pe' ;;
             -r*) _mervex_add "" "$cur" <<<$'-r\n-r+' ;;
             -v*) _mervex_add "" "$cur" <<<$'-v\n-v+' ;;
+            -u*) _mervex_add "" "$cur" <<<$'-u\n-uf\n-ul' ;;
             -e*) _mervex_add "" "$cur" <<<$'-e\n-e-' ;;
             -b*) _mervex_add "" "$cur" <<<$'-b\n-bc\n-bd' ;;
             -l*) _mervex_add "" "$cur" <<<$'-l1\n-l2\n-l+1\n-l+2' ;;
@@ -142,7 +143,7 @@ _mervex() {
                 nospace=1
                 ;;
             -*)
-                _mervex_add "" "$cur" <<<$'-h\n-?\n-i\n-a\n-k\n-K\n-p\n-o\n-1\n-2\n-3\n-4\n-5\n-!\n-n\n-c\n-d\n-C*\n-C?\n-D*\n-e\n-b\n-r\n-w\n-v\n-l\n-f'
+                _mervex_add "" "$cur" <<<$'-h\n-?\n-i\n-a\n-k\n-K\n-p\n-o\n-1\n-2\n-3\n-4\n-5\n-!\n-n\n-c\n-d\n-C*\n-C?\n-D*\n-e\n-b\n-r\n-w\n-v\n-u\n-l\n-f'
                 nospace=1
                 ;;
             *)
@@ -173,7 +174,7 @@ _mervex() {
 }
 
 # File names (and, with more arguments, device names starting with them) after
-# the prefix $1, completing the partial name $2; a ":ihex:" or ":bin:" format
+# the prefix $1, completing the partial name $2; a ":ihex:", ":bin:" or ":elf:" format
 # prefix is kept.
 _mervex_files() {
     local prefix=$1 partial=$2 format= name
@@ -184,7 +185,7 @@ _mervex_files() {
             format=":${rest%%:*}:"
             partial=${rest#*:}
         else
-            _mervex_add "$prefix" "$partial" <<<$':ihex:\n:bin:'
+            _mervex_add "$prefix" "$partial" <<<$':ihex:\n:bin:\n:elf:'
             return
         fi
     fi

@@ -56,16 +56,16 @@ function __mervex_pinmap_names
 end
 
 # File names after the prefix $argv[1] for the partial name $argv[2]; a
-# ":ihex:" or ":bin:" format prefix is kept.
+# ":ihex:", ":bin:" or ":elf:" format prefix is kept.
 function __mervex_files
     set -l prefix $argv[1]
     set -l partial $argv[2]
     set -l format ''
-    if string match -rq '^:(ihex|bin):' -- $partial
+    if string match -rq '^:(ihex|bin|elf):' -- $partial
         set format (string match -r '^:[a-z]+:' -- $partial)
         set partial (string sub -s (math (string length -- $format) + 1) -- $partial)
     else if string match -q ':*' -- $partial
-        printf '%s\n' $prefix:ihex: $prefix:bin:
+        printf '%s\n' $prefix:ihex: $prefix:bin: $prefix:elf:
         return
     end
     for name in (__fish_complete_path $partial)
@@ -108,6 +108,8 @@ function __mervex_complete
         printf '%s\n' -r\tread -r+\t'read, keep FF blocks'
     else if string match -q -- '-v*' $cur
         printf '%s\n' -v\tverify -v+\t'verify unmentioned locations too'
+    else if string match -q -- '-u*' $cur
+        printf '%s\n' -u\t'ELF fuses and lock bits' -uf\t'ELF fuses' -ul\t'ELF lock bits'
     else if string match -q -- '-e*' $cur
         printf '%s\n' -e\terase -e-\t'erase, keep EEPROM'
     else if string match -q -- '-b*' $cur
@@ -153,7 +155,7 @@ function __mervex_complete
             -1\t'delays x1.5' -2\t'delays x2' -3\t'delays x3' -4\t'delays x4' -5\t'delays x5' \
             -!\t'force' -n\t'erase counter' -c\t'code file' -d\t'data file' \
             '-C*'\t'insert into code' '-C?'\t'insert into LDI operands' '-D*'\t'insert into data' \
-            -e\terase -b\t'blank check' -r\tread -w\twrite -v\tverify -l\tlock -f\tfuses
+            -e\terase -b\t'blank check' -r\tread -w\twrite -v\tverify -u\t'ELF fuses and lock' -l\tlock -f\tfuses
     else
         __mervex_files '' $cur
     end

@@ -18,9 +18,12 @@ build() {  # dir name mcu [ld flags...]
     avr-objcopy -O ihex -j .eeprom --change-section-lma .eeprom=0 "$dir/$name.elf" "$dir/$name.eep.hex"
     avr-objcopy -O binary -j .eeprom --change-section-lma .eeprom=0 "$dir/$name.elf" "$dir/$name.eep.bin"
   fi
-  rm -f "$dir/$name.elf"
 }
 
 build blink-mega8 blink atmega8
 build table-mega2560 table atmega2560 \
   -Wl,--section-start=.fartext=0x10000 -Wl,--section-start=.fartable=0x1F800
+# This one keeps its ELF file, which mervex takes as it is: flash, EEPROM,
+# fuses and lock bits (with -u), and the signature of the chip it is built for.
+build firmware-mega328p firmware atmega328p
+rm -f blink-mega8/blink.elf table-mega2560/table.elf

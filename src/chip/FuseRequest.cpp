@@ -132,16 +132,8 @@ void addField(FuseValues& fuses, const ChipDescriptor& chip, const FuseItem& ite
     fail();
 }
 
-}  // namespace
-
-void parseFuseRequest(FuseValues& fuses, const char* text) {
-    if (!text) return;
-    if (selectedChipIndex() < 0) {
-        // Without a chip there is no fuse set to parse against.
-        message(LevelError, "Chip name must be specified\n");
-        fail();
-    }
-    const ChipDescriptor& chip = selectedChip();
+// Nothing requested yet; the known bits of the chip's fuse bytes.
+void startRequest(FuseValues& fuses, const ChipDescriptor& chip) {
     if (!chip.fuseSet) {
         message(LevelError, "%s has no ISP-writable fuses\n", chip.names);
         fail();
@@ -154,6 +146,19 @@ void parseFuseRequest(FuseValues& fuses, const char* text) {
         for (const FuseDescriptor* field = chip.fuseSet->lists[b]; field && field->info; ++field)
             fuses.knownMask[b] |= field->mask();
     }
+}
+
+}  // namespace
+
+void parseFuseRequest(FuseValues& fuses, const char* text) {
+    if (!text) return;
+    if (selectedChipIndex() < 0) {
+        // Without a chip there is no fuse set to parse against.
+        message(LevelError, "Chip name must be specified\n");
+        fail();
+    }
+    const ChipDescriptor& chip = selectedChip();
+    startRequest(fuses, chip);
     const char* itemStart = text;
     for (;;) {
         const char* itemEnd = std::strchr(itemStart, ',');
@@ -172,6 +177,21 @@ void parseFuseRequest(FuseValues& fuses, const char* text) {
         }
         if (!itemEnd) break;
         itemStart = itemEnd + 1;
+    }
+}
+
+void addFuseBytes(FuseValues& fuses, const uint8_t (&value)[FuseBytes], const uint8_t (&mask)[FuseBytes]) {
+    const ChipDescriptor& chip = selectedChip();
+    if (!fuses.listGiven) startRequest(fuses, chip);
+    for (int b = 0; b < FuseBytes; ++b) {
+        if (mask[b] == 0) continue;
+        if (!chip.fuseSet->lists[b]) {
+            message(LevelError, "Fuse byte '%s' not exist in %s\n", fuseByteName(b), chip.names);
+            fail();
+        }
+        const uint8_t taken = uint8_t(mask[b] & ~fuses.requestMask[b]);
+        fuses.requestValue[b] = uint8_t((fuses.requestValue[b] & ~taken) | (value[b] & taken));
+        fuses.requestMask[b] |= taken;
     }
 }
 

@@ -14,4 +14,10 @@ constexpr size_t FuseItemMaxLength = 64;
 // reported and fails with status 70.
 void parseFuseRequest(FuseValues& fuses, const char* text);
 
+// Whole fuse bytes, as from a firmware file: the bits of `mask` of each byte are
+// requested with the bits of `value`, except where the fuse list already names
+// them. Counts as a fuse list given. A byte the selected chip has no fuses in:
+// the message and status 70.
+void addFuseBytes(FuseValues& fuses, const uint8_t (&value)[FuseBytes], const uint8_t (&mask)[FuseBytes]);
+
 }  // namespace mervex

@@ -137,6 +137,7 @@ private:
                     ++p;
                 }
                 return consumed(p);
+            case 'u': case 'U': return firmwareSwitch(p);
             case 'v': case 'V':
                 request_.verify = true;
                 if (*p == '+') {
@@ -223,6 +224,22 @@ private:
                 break;
             }
         }
+        return consumed(p);
+    }
+
+    // -u[f][l]: the fuses and lock bits of an ELF file; without a letter, both
+    // as far as the file has them.
+    Outcome firmwareSwitch(const char* p) {
+        for (;; ++p) {
+            if (*p == 'f' || *p == 'F') {
+                request_.useFirmware |= UseFirmwareFuses;
+            } else if (*p == 'l' || *p == 'L') {
+                request_.useFirmware |= UseFirmwareLock;
+            } else {
+                break;
+            }
+        }
+        if (request_.useFirmware == 0) request_.useFirmware = UseFirmwareFuses | UseFirmwareLock | UseFirmwareAsFound;
         return consumed(p);
     }
 
@@ -334,6 +351,8 @@ void addImageFile(Request& request, ImageSlot slot, const char* text) {
             format = FormatIntelHex;
         } else if (prefixLength == 5 && strncasecmp(text, ":bin:", 5) == 0) {
             format = FormatBinary;
+        } else if (prefixLength == 5 && strncasecmp(text, ":elf:", 5) == 0) {
+            format = FormatElf;
         } else {
             message(LevelError, "Invalid file type %s\n", text);
             throw app_error(ExitUsage);
@@ -351,6 +370,7 @@ void addImageFile(Request& request, ImageSlot slot, const char* text) {
         throw app_error(ExitUsage);
     }
     file.format = format;
+    file.formatNamed = path != text;
     file.path = path;
 }
 

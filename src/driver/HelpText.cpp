@@ -90,6 +90,14 @@ const char* const helpBlock2[] = {
     "\tfor list of fuse names for chip 'name'\n",
 };
 
+// Switches added since the help above was fixed; they go after it.
+const char* const helpBlockAdded[] = {
+    " -c,-d\t:elf: prefix for avr-gcc's ELF files (known without it too):\n",
+    "\tflash and EEPROM contents, checked against the chip's signature\n",
+    " -u[f][l]\tUse fuses (f) and lock bits (l) of the ELF file (both by default)\n",
+    "\twritten with -w like -f and -l, which take precedence; verified with -v\n",
+};
+
 template <size_t N>
 void printLines(const char* const (&lines)[N]) {
     for (const char* line : lines) message(LevelInfo, "%s", line);
@@ -103,6 +111,7 @@ void printHelp() {
     message(LevelInfo, "%s\n", AboutText);
     printLines(helpBlock1);
     printLines(helpBlock2);
+    printLines(helpBlockAdded);
     printDeviceList();
     message(LevelInfo, "\n\n");
 }

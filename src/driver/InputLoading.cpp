@@ -5,7 +5,10 @@
 
 #include "adapter/AdapterSetup.h"
 #include "chip/DeviceTable.h"
+#include "console/Console.h"
+#include "console/Errors.h"
 #include "driver/EraseCounter.h"
+#include "driver/FirmwareSettings.h"
 #include "image/GccAddresses.h"
 #include "image/ImageReader.h"
 
@@ -54,15 +57,51 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
     return true;
 }
 
+namespace {
+
+// An ELF code file brings its EEPROM contents along, unless a data file is named too.
+void loadCodeFile(const Request& request, RunState& state) {
+    FirmwareParts& firmware = state.firmware;
+    readImageFile(state.codeImage, request.codeFile, readConsoleAnswer, &firmware);
+    if (!firmware.isElf) return;
+    state.firmwareFile = request.codeFile.path;
+    if (firmware.eeprom.empty()) return;
+    if (!request.dataFile.path.empty()) {
+        message(LevelError, "Can't use two files for %s\n'%s'\n'%s'\n", "DATA memory", request.codeFile.path.c_str(),
+                request.dataFile.path.c_str());
+        throw app_error(ExitUsage);
+    }
+    state.dataImage = std::move(firmware.eeprom);
+    state.dataFromCombinedFile = true;
+}
+
+// An ELF data file gives its EEPROM contents only.
+void loadDataFile(const Request& request, RunState& state) {
+    MemoryImage contents;
+    FirmwareParts parts;
+    readImageFile(contents, request.dataFile, readConsoleAnswer, &parts);
+    if (!parts.isElf) {
+        state.dataImage = std::move(contents);
+        moveGccEepromDown(state.dataImage);
+        return;
+    }
+    if (parts.eeprom.empty()) message(LevelWarning, "'%s' has no EEPROM contents\n", request.dataFile.path.c_str());
+    state.dataImage = std::move(parts.eeprom);
+    if (!state.firmware.isElf) {
+        state.firmware = std::move(parts);
+        state.firmwareFile = request.dataFile.path;
+    }
+}
+
+}  // namespace
+
 void loadInputFiles(const Request& request, RunState& state) {
     if (!(request.write & WriteRequested) && !request.verify) return;
-    if (!request.codeFile.path.empty()) readImageFile(state.codeImage, request.codeFile);
-    if (!request.dataFile.path.empty()) {
-        readImageFile(state.dataImage, request.dataFile);
-        moveGccEepromDown(state.dataImage);
-    }
-    // Without a chip there is no flash size to split at.
-    if (request.combinedFile && !state.codeImage.empty() && selectedChipIndex() != -1)
+    if (!request.codeFile.path.empty()) loadCodeFile(request, state);
+    if (!request.dataFile.path.empty()) loadDataFile(request, state);
+    checkFirmwareParts(request, state);
+    // Without a chip there is no flash size to split at; an ELF file has placed its EEPROM already.
+    if (request.combinedFile && !state.codeImage.empty() && selectedChipIndex() != -1 && !state.firmware.isElf)
         state.dataFromCombinedFile = splitCombinedImage(state.codeImage, state.dataImage, uint32_t(flashSize()));
 }
 

@@ -11,7 +11,9 @@ namespace mervex {
 // With -w or -v, read the code and data files into the images; a single code
 // file may carry data memory above the selected chip's flash, which moves into
 // the data image. Without a selected chip nothing is split. A data file that
-// holds its bytes at avr-gcc's EEPROM address has them moved to address 0.
+// holds its bytes at avr-gcc's EEPROM address has them moved to address 0. An
+// ELF file gives its flash contents as the code file, its EEPROM contents
+// (either way) to the data image, and its other parts to the run state.
 void loadInputFiles(const Request& request, RunState& state);
 
 // Move the bytes of `code` at flashSize and above into `data`, at data address

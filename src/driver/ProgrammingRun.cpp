@@ -11,6 +11,7 @@
 #include "console/Errors.h"
 #include "driver/EepromSaveFile.h"
 #include "driver/EraseCounter.h"
+#include "driver/FirmwareSettings.h"
 #include "driver/RunChecks.h"
 #include "driver/ValueInsertion.h"
 #include "image/ImageWriter.h"
@@ -109,8 +110,8 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
 }
 
 void writeFusesAndLocks(const Request& request, RunState& state) {
-    if (request.lockRequest != 0 && request.lockBeforeFuses) lockToLevel(state, request.lockRequest);
-    if (request.fuseList != nullptr) {
+    if (state.lockRequest != 0 && request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
+    if (state.session.fuses.listGiven) {
         if (writeRequested(request)) {
             programFuses(state.session);
             readFuses(state.session);
@@ -120,7 +121,7 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
         }
         if (request.verify && !verifyFuses(state.session)) failChip();
     }
-    if (request.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, request.lockRequest);
+    if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
 
 }  // namespace
@@ -131,6 +132,8 @@ void runProgramming(const Request& request, RunState& state) {
     readLockBits(session);
     printLockState(session);
     checkIdentity(request, false);
+    checkFirmwareSignature(request, state);
+    applyFirmwareSettings(request, state);
     // An image that cannot fit must not cost the chip its contents.
     checkImagesFit(request, state);
     if (selectedChip().calibrationCount != 0) readCalibration(session);

@@ -33,6 +33,13 @@ enum WriteBits : uint8_t {
     WriteEepromPages = 8, // "e": EEPROM by pages, pages the chip already holds left alone
 };
 
+// Bits of Request::useFirmware (-u): what an ELF file's settings are used for.
+enum UseFirmwareBits : uint8_t {
+    UseFirmwareFuses = 1,    // "f": its .fuse bytes, like a -f list
+    UseFirmwareLock = 2,     // "l": its .lock byte, like -l (with -w only)
+    UseFirmwareAsFound = 4,  // no letter: both, as far as the file has them
+};
+
 // Request::eraseCount when no counter value was given.
 constexpr uint16_t EraseCountNotGiven = 0xFFFF;
 
@@ -92,6 +99,7 @@ struct Request {
     char lockRequest = 0;  // '1', '2' or 0 for none
     bool lockBeforeFuses = false;
     const char* fuseList = nullptr;
+    uint8_t useFirmware = 0;  // UseFirmwareBits
     OsccalInsert osccalInsert;
     SerialInsert serialInsert;
     BytesInsert bytesInsert;

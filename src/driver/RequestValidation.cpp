@@ -39,6 +39,10 @@ void validateRequest(const Request& request, FuseValues& fuses) {
         refuse("The same file selected for both code and data\n");
     if (!write && !request.verify && nonEmpty(request.fuseList))
         refuse("Nothing to do with fuses, -w or -v must be specified\n");
+    if (!write && !request.verify && request.useFirmware != 0)
+        refuse("Nothing to do with -u, -w or -v must be specified\n");
+    if (request.read && (request.codeFile.format == FormatElf || request.dataFile.format == FormatElf))
+        refuse("Can't read into an ELF file, use :ihex: or :bin:\n");
 }
 
 }  // namespace mervex

@@ -60,7 +60,7 @@ void checkFuseWrite(const Request& request, RunState& state) {
         readFuses(state.session);
         printFuses(state.session, "Fuses");
     }
-    if ((request.write & WriteRequested) && request.fuseList != nullptr &&
+    if ((request.write & WriteRequested) && state.session.fuses.listGiven &&
         !canWriteFusesWithoutErase(state.session)) {
         message(LevelError, "Can't write all requested fuses, need to erase chip\n");
         throw app_error(ExitChip);

@@ -25,6 +25,9 @@ void RunState::start(const Request& request) {
     fileWriteFailed = false;
     eraseCounter = request.eraseCounter;
     eraseCount = request.eraseCount;
+    lockRequest = request.lockRequest;
+    firmware = FirmwareParts();
+    firmwareFile.clear();
     session.options.pollRequested = (request.write & WritePolling) != 0;
     session.options.eepromPages = (request.write & WriteEepromPages) != 0;
     session.options.preserveEeprom = request.saveEeprom;

@@ -4,11 +4,13 @@
 // the run itself may change.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "adapter/Programmer.h"
 #include "chip/ChipSession.h"
 #include "driver/Request.h"
 #include "driver/SerialNumberFile.h"
+#include "image/ElfReader.h"
 #include "image/MemoryImage.h"
 #include "image/MemoryOperations.h"
 
@@ -47,6 +49,11 @@ public:
     bool eraseCounter = false;
     // Counter value to write; EraseCountNotGiven when none.
     uint16_t eraseCount = EraseCountNotGiven;
+    // Lock level to program ('1', '2', 0 for none): -l, else an ELF file's lock bits.
+    char lockRequest = 0;
+    // What an ELF input file holds besides flash and EEPROM, and its name.
+    FirmwareParts firmware;
+    std::string firmwareFile;
     SerialNumberFile serialFile;
     // A file of a read run could not be written: the run must not end "All OK".
     bool fileWriteFailed = false;

@@ -157,6 +157,10 @@ TEST(CommandLine, RejectsWithMessageAndUsageStatus) {
         {{":ihexx:code.hex"}, error("Invalid file type :ihexx:code.hex\n")},
         {{"::code.hex"}, error("Invalid file type ::code.hex\n")},
         {{":bin:"}, error("File name required: ':bin:'\n")},
+        {{":elf"}, error("File name required: ':elf'\n")},
+        {{":elff:x"}, error("Invalid file type :elff:x\n")},
+        {{"-ux"}, switchGroup("-ux")},
+        {{"-ufl+"}, switchGroup("-ufl+")},
         {{":bin"}, error("File name required: ':bin'\n")},
         {{"a.hex", "-c", "b.hex"}, error("Can't use two files for CODE memory\n'a.hex'\n'b.hex'\n")},
         {{"-d:bin:x", "-d", ":ihex:y"}, error("Can't use two files for DATA memory\n'x'\n':ihex:y'\n")},
@@ -205,6 +209,21 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
         {{"+ATtiny13"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "tiny13"); }},
         {{"+atMEGA8"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "MEGA8"); }},
         {{"+m328p"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "m328p"); }},
+        {{"-u"},
+         [](const Request& r, const Parsed&) {
+             EXPECT_EQ(r.useFirmware, UseFirmwareFuses | UseFirmwareLock | UseFirmwareAsFound);
+         }},
+        {{"-uF"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.useFirmware, UseFirmwareFuses); }},
+        {{"-ul"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.useFirmware, UseFirmwareLock); }},
+        {{"-ulf"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.useFirmware, UseFirmwareFuses | UseFirmwareLock); }},
+        {{":ELF:fw.elf", "-d", "d.elf"},
+         [](const Request& r, const Parsed&) {
+             EXPECT_EQ(r.codeFile.format, FormatElf);
+             EXPECT_EQ(r.codeFile.path, "fw.elf");
+             EXPECT_TRUE(r.codeFile.formatNamed);
+             EXPECT_EQ(r.dataFile.format, FormatIntelHex);
+             EXPECT_FALSE(r.dataFile.formatNamed);
+         }},
         {{"+atT85"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.chipName, "T85"); }},
         {{"-e", "-w", "-v"},
          [](const Request& r, const Parsed&) {
@@ -474,7 +493,12 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
                        " -o#[Hz|kHz|MHz] define MCU oscillator frequency\n"),
               std::string::npos);
     EXPECT_NE(out.find("\t<list> syntax:\n\t    fusename=val,bytename=val,...\n"), std::string::npos);
+    // Switches added later come after the fixed text, before the devices.
     EXPECT_NE(out.find("\ttype 'mervex +name -h'\n\tfor list of fuse names for chip 'name'\n"
+                       " -c,-d\t:elf: prefix for avr-gcc's ELF files (known without it too):\n"
+                       "\tflash and EEPROM contents, checked against the chip's signature\n"
+                       " -u[f][l]\tUse fuses (f) and lock bits (l) of the ELF file (both by default)\n"
+                       "\twritten with -w like -f and -l, which take precedence; verified with -v\n"
                        "\nSupported devices:\n 86RF401"),
               std::string::npos);
     ASSERT_GE(out.size(), 2u);

@@ -113,7 +113,8 @@ const Case cases[] = {
     {"mervex +mega8 -w -c co", {"code.bin", "code.hex"}, {}},
     {"mervex +mega8 -w -ccode.h", {"-ccode.hex"}, {}},
     {"mervex +mega8 -w :bin:code.b", {"code.bin"}, {":bin:code.bin"}},
-    {"mervex +mega8 -w :", {"ihex:", "bin:"}, {":bin:", ":ihex:"}},
+    {"mervex +mega8 -w :", {"ihex:", "bin:", "elf:"}, {":bin:", ":elf:", ":ihex:"}},
+    {"mervex -u", {"-u", "-uf", "-ul"}, {}},
     {"mervex +mega8 -p./bo", {"-p./board.vchip"}, {}},
     {"mervex +mega8 -w s", {"sub/"}, {}},
 };

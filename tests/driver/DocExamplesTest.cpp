@@ -241,6 +241,7 @@ protected:
         fs::copy_file(blink / "blink.hex", dir / "code.hex");
         fs::copy_file(blink / "blink.bin", dir / "code.bin");
         fs::copy_file(blink / "blink.eep.hex", dir / "eeprom.hex");
+        fs::copy_file(SourceDir / "examples/firmware-mega328p/firmware.elf", dir / "firmware.elf");
         std::ofstream(dir / "serial.txt") << "1000\n";
     }
 

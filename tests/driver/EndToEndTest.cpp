@@ -393,6 +393,86 @@ TEST_F(EndToEndRun, PollingAgainstFixedDelays) {
 }
 
 // The README's first command: the demo script against this build.
+// The example ELF file programs a virtual mega328P in one command, as
+// examples/demo.sh shows it: flash and EEPROM as avr-objcopy extracts them, and
+// the fuses and lock bits of its source.
+TEST_F(EndToEndRun, ElfFirmwareProgramsTheChipInOneCommand) {
+    store(*chip("mega328P"));
+    const fs::path example = fs::path(MERVEX_SOURCE_DIR) / "examples/firmware-mega328p";
+    const Outcome outcome = run({"+atmega328p", "-e", "-w", "-v", "-u", (example / "firmware.elf").string()});
+    ASSERT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(body(outcome), "Programming 194 bytes to CODE memory\n"
+                                        "Verifying CODE memory\n passed\n"
+                                        "Programming 9 bytes to DATA memory\n"
+                                        "Verifying DATA memory\n passed\n"
+                                        "Programming fuses\n"))
+        << outcome.out;
+    EXPECT_TRUE(contains(body(outcome), "Verifying fuses\npassed\nDevice locked to level 2!\nTotal time T\nAll OK\n"));
+    const auto target = stored();
+    const std::vector<uint8_t> flash = fileBytes(example / "firmware.bin");
+    const std::vector<uint8_t> eeprom = fileBytes(example / "firmware.eep.bin");
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), target->flash.begin()));
+    EXPECT_TRUE(std::all_of(target->flash.begin() + long(flash.size()), target->flash.end(),
+                            [](uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), target->eeprom.begin()));
+    EXPECT_EQ(target->fuse(FuseByte::Low), 0xE2);
+    EXPECT_EQ(target->fuse(FuseByte::High), 0xD1);
+    EXPECT_EQ(target->fuse(FuseByte::Ext), 0xFD);
+    EXPECT_EQ(target->fuse(FuseByte::Lock), 0xFC);
+}
+
+// avr-gcc's files as they come, and what is refused before the chip is touched.
+TEST_F(EndToEndRun, AvrGccFilesAsTheyCome) {
+    const fs::path example = fs::path(MERVEX_SOURCE_DIR) / "examples/firmware-mega328p";
+    fs::copy_file(example / "firmware.elf", dir / "fw.elf");
+    const std::vector<uint8_t> code = pattern(100);
+    const std::vector<uint8_t> eeprom = pattern(16, 5);
+    hexFile("combined.hex", {{0, code}, {0x810000, eeprom}});
+    hexFile("code.hex", {{0, code}});
+    hexFile("eep.hex", {{0x810000, eeprom}});
+    struct Case {
+        const char* chip;
+        std::vector<std::string> args;
+        int status;
+        const char* report;
+        bool eepromWritten;
+    };
+    const Case cases[] = {
+        {"mega8", {"+mega8", "-e", "-w", "fw.elf"}, 30,
+         "ERROR:  'fw.elf' is built for <mega328P> (signature 1E950F), chip is <mega8|mega8A>\n"
+         "ERROR:  Can't continue\n",
+         false},
+        {"mega8", {"+mega8", "-!", "-e", "-w", "fw.elf"}, 0,
+         "Warning: 'fw.elf' is built for <mega328P> (signature 1E950F), chip is <mega8|mega8A>\n", false},
+        {"mega328P", {"+m328p", "-e", "-w", "-v", "combined.hex"}, 0, "Programming 16 bytes to DATA memory\n", true},
+        {"mega328P", {"+m328p", "-e", "-w", "-v", "code.hex", "eep.hex"}, 0, "Verifying DATA memory\n passed\n", true},
+        {"mega328P", {"+m328p", "-e", "-w", "-uf", "code.hex"}, 70,
+         "ERROR:  -u takes fuses and lock bits from an ELF file; 'code.hex' is not one\n", false},
+        {"mega328P", {"+m328p", "-e", "-w", "fw.elf", "eep.hex"}, 70,
+         "ERROR:  Can't use two files for DATA memory\n'fw.elf'\n'eep.hex'\n", false},
+        {"mega328P", {"+m328p", "-e", "-w", "-v", "-ul", "-l1", "fw.elf"}, 0, "Device locked to level 1!\n", false},
+        {"mega328P", {"+m328p", "-e", "-w", "-v", "-uf", "-fCKSEL=4", "fw.elf"}, 0, "    CKSEL       = 4\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        store(*chip(c.chip));
+        const Outcome outcome = run(c.args);
+        EXPECT_EQ(outcome.status, c.status) << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
+        const auto target = stored();
+        if (c.status != 0) {
+            EXPECT_EQ(target->eraseCount, 0u);
+        }
+        if (c.eepromWritten) {
+            EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), target->eeprom.begin()));
+        }
+    }
+    // The last run: CKSEL of -f, the rest of the file's bytes, and no lock bits.
+    EXPECT_EQ(stored()->fuse(FuseByte::Low), 0xE4);
+    EXPECT_EQ(stored()->fuse(FuseByte::High), 0xD1);
+    EXPECT_EQ(stored()->fuse(FuseByte::Lock), 0xFF);
+}
+
 TEST_F(EndToEndRun, DemoScript) {
     const fs::path script = fs::path(MERVEX_SOURCE_DIR) / "examples" / "demo.sh";
     const fs::path build = fs::path(MERVEX_BINARY).parent_path();

@@ -63,6 +63,13 @@ TEST(RequestValidation, RulesInOrder) {
         {{"-p?"}, "ok"},
         {{"-p?", "-w", "-fCKSEL=1"}, "ERROR:  Chip name must be specified\n"},
         {{"-p?", "-f"}, "ERROR:  Chip name must be specified\n"},
+        // The ELF file switches.
+        {{"+mega8", "-u", "-e"}, "ERROR:  Nothing to do with -u, -w or -v must be specified\n"},
+        {{"+mega8", "-ul", "-r", "c.hex"}, "ERROR:  Nothing to do with -u, -w or -v must be specified\n"},
+        {{"+mega8", "-uf", "-v", "c.elf"}, "ok"},
+        {{"+mega8", "-r", ":elf:c.elf"}, "ERROR:  Can't read into an ELF file, use :ihex: or :bin:\n"},
+        {{"+mega8", "-r", "c.hex", "-d:elf:d.elf"}, "ERROR:  Can't read into an ELF file, use :ihex: or :bin:\n"},
+        {{"+mega8", "-w", ":elf:c.elf"}, "ok"},
     };
     for (const Case& c : cases) {
         int status = 0;
