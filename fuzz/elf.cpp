@@ -42,6 +42,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(parts.fuses.size() <= ElfMaxFuseBytes);
     check(parts.lock >= -1 && parts.lock <= 0xFF);
     check(parts.signature >= -1 && parts.signature <= 0xFFFFFF);
-    check(code.totalLength() + parts.eeprom.totalLength() + parts.fuses.size() <= size);
     return 0;
 }
