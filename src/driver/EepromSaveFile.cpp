@@ -1,5 +1,7 @@
 #include "driver/EepromSaveFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,8 +20,8 @@ const char* const EepromSaveFileName = "(eeprom).sav";
 
 namespace {
 
-// Give a file a new name without ever replacing a file of that name (another
-// run in this directory may have just saved one): a link, then the old name
+// Give a file a new name without ever replacing a file of that name (one that
+// a program not taking turns has just written): a link, then the old name
 // goes. Where the file system has no links, a rename. False with errno set
 // (EEXIST when the name is taken).
 bool moveWithoutReplacing(const std::string& from, const char* to) {
@@ -31,30 +33,52 @@ bool moveWithoutReplacing(const std::string& from, const char* to) {
     return std::rename(from.c_str(), to) == 0;
 }
 
+// Runs saving in the same directory take turns at its save files: moving one
+// aside, placing one and removing one each look at a name and then change it.
+// Where the directory cannot be locked, the run goes on without.
+class DirectoryLock {
+public:
+    DirectoryLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~DirectoryLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+    }
+    DirectoryLock(const DirectoryLock&) = delete;
+    DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+private:
+    int fd_;
+};
+
+std::string asideName(int n) { return std::string(EepromSaveFileName) + "." + std::to_string(n); }
+
 // An earlier save file may hold the only copy of a chip's EEPROM: it is moved
 // to the first free "(eeprom).sav.N". False with errno set when it stays.
 bool moveEarlierAside() {
     struct stat info;
     for (int n = 1; n < 1000; ++n) {
         if (::lstat(EepromSaveFileName, &info) != 0) return errno == ENOENT;
-        const std::string aside = std::string(EepromSaveFileName) + "." + std::to_string(n);
+        const std::string aside = asideName(n);
         if (::lstat(aside.c_str(), &info) == 0) continue;
         if (moveWithoutReplacing(EepromSaveFileName, aside.c_str())) {
             message(LevelWarning, "Earlier \"%s\" kept as \"%s\"\n", EepromSaveFileName, aside.c_str());
             return true;
         }
-        if (errno == ENOENT) return true;  // another run has just moved it
+        if (errno == ENOENT) return true;  // gone meanwhile: nothing to keep
         if (errno != EEXIST) return false;
     }
     errno = EEXIST;
     return false;
 }
 
-// Write the HEX text to the open temporary file and push it to the disk.
-bool writeSynced(int fd, const MemoryImage& image, bool keepFF) {
+// Write the HEX text to the open temporary file and push it to the disk; `info`
+// tells the file by its inode, as another run may move it aside at any time.
+bool writeSynced(int fd, const MemoryImage& image, bool keepFF, struct stat& info) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    std::FILE* stream = ::fchmod(fd, 0666 & ~mask) == 0 ? ::fdopen(fd, "w") : nullptr;
+    std::FILE* stream = ::fchmod(fd, 0666 & ~mask) == 0 && ::fstat(fd, &info) == 0 ? ::fdopen(fd, "w") : nullptr;
     if (stream == nullptr) {
         const int error = errno;
         ::close(fd);
@@ -69,47 +93,56 @@ bool writeSynced(int fd, const MemoryImage& image, bool keepFF) {
     return ok;
 }
 
-// Move any earlier file aside and give the synced temporary file the name; a
-// few tries, as other runs in the directory may save at the same moment.
-bool placeFile(const std::string& temporary) {
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (!moveEarlierAside()) return false;
-        if (moveWithoutReplacing(temporary, EepromSaveFileName)) return true;
-        if (errno != EEXIST) return false;
-    }
-    return false;
-}
-
 }  // namespace
 
 void EepromSaveFile::keep(const MemoryImage& image, bool keepFF) {
+    const DirectoryLock lock;
     std::string temporary = std::string(EepromSaveFileName) + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
-    bool ok = fd >= 0 && writeSynced(fd, image, keepFF);
-    const bool placed = ok && placeFile(temporary);
-    // The new name must survive a power loss as well.
     struct stat info;
-    ok = placed && syncDirectoryOf(EepromSaveFileName) && ::lstat(EepromSaveFileName, &info) == 0;
-    if (!ok) {
-        const int error = errno;
-        if (fd >= 0) ::unlink(temporary.c_str());
-        if (placed) ::unlink(EepromSaveFileName);
-        errno = error;
-        message(LevelError, "Can't save EEPROM to HEX-file \"%s\", chip not erased\n", EepromSaveFileName);
-        throw rtl_error(ExitFile);
+    if (fd >= 0 && writeSynced(fd, image, keepFF, info)) {
+        device_ = info.st_dev;
+        inode_ = info.st_ino;
+        kept_ = moveEarlierAside() && moveWithoutReplacing(temporary, EepromSaveFileName);
+        // The new name must survive a power loss as well.
+        if (kept_ && syncDirectoryOf(EepromSaveFileName)) return;
     }
-    kept_ = true;
-    device_ = info.st_dev;
-    inode_ = info.st_ino;
+    const int error = errno;
+    if (fd >= 0) ::unlink(temporary.c_str());
+    std::string where;
+    if (locate(where)) ::unlink(where.c_str());
+    kept_ = false;
+    errno = error;
+    message(LevelError, "Can't save EEPROM to HEX-file \"%s\", chip not erased\n", EepromSaveFileName);
+    throw rtl_error(ExitFile);
 }
 
 void EepromSaveFile::discard() {
-    if (!kept_) return;
+    const DirectoryLock lock;
+    std::string where;
+    if (!locate(where)) return;
     kept_ = false;
-    struct stat info;
-    if (::lstat(EepromSaveFileName, &info) != 0 || info.st_dev != device_ || info.st_ino != inode_) return;
-    if (::unlink(EepromSaveFileName) != 0)
-        message(LevelWarning, "Can't remove \"%s\", the chip holds its contents again\n", EepromSaveFileName);
+    if (::unlink(where.c_str()) != 0)
+        message(LevelWarning, "Can't remove \"%s\", the chip holds its contents again\n", where.c_str());
+}
+
+std::string EepromSaveFile::path() const {
+    const DirectoryLock lock;
+    std::string where;
+    return locate(where) ? where : EepromSaveFileName;
+}
+
+bool EepromSaveFile::locate(std::string& where) const {
+    if (!kept_) return false;
+    const auto ours = [this](const std::string& name) {
+        struct stat info;
+        return ::lstat(name.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+    };
+    for (int n = 0; n < 1000; ++n) {
+        where = n == 0 ? std::string(EepromSaveFileName) : asideName(n);
+        if (ours(where)) return true;
+    }
+    return false;
 }
 
 }  // namespace mervex

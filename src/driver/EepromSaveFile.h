@@ -3,6 +3,8 @@
 // before it erases the chip, and takes away once the chip holds it again.
 #include <sys/types.h>
 
+#include <string>
+
 #include "image/MemoryImage.h"
 
 namespace mervex {
@@ -23,11 +25,18 @@ public:
     // chip must not be erased then.
     void keep(const MemoryImage& image, bool keepFF);
 
-    // The chip holds the contents again: the file goes, unless it is no longer
-    // the one this run wrote (another run in the directory moved it aside).
+    // The chip holds the contents again: the file goes, also when another run
+    // in the directory has moved it aside meanwhile.
     void discard();
 
+    // Where the copy is now: "(eeprom).sav", or the "(eeprom).sav.N" another
+    // run saving in the same directory has moved it to.
+    std::string path() const;
+
 private:
+    // The name that holds this run's copy now; false when none does.
+    bool locate(std::string& where) const;
+
     bool kept_ = false;
     dev_t device_ = 0;
     ino_t inode_ = 0;

@@ -71,7 +71,7 @@ void eraseStep(const Request& request, RunState& state) {
             if (!verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved)) failChip();
         }
     } catch (...) {
-        if (request.saveEeprom) message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", EepromSaveFileName);
+        if (request.saveEeprom) message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", saveFile.path().c_str());
         throw;
     }
     saveFile.discard();

@@ -1,7 +1,9 @@
 // Whole runs that fail: nothing the user owns may be lost, the target is left
 // switched off, and the exit status tells what went wrong.
 #include <algorithm>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/EndToEnd.h"
@@ -17,11 +19,11 @@ const char* const LedWiring = "mosi=D5:sck=D6:reset=D4:miso=ACK:led_ok=D2:led_er
 
 class EndToEndFault : public EndToEnd {
 protected:
-    // The EEPROM contents kept in "(eeprom).sav", as bytes from address 0.
-    std::vector<uint8_t> savedEeprom() {
+    // The EEPROM contents kept in "(eeprom).sav" (or another name), as bytes from address 0.
+    std::vector<uint8_t> savedEeprom(const std::string& name = "(eeprom).sav") {
         MemoryImage image;
         ImageFile file;
-        file.path = (dir / "(eeprom).sav").string();
+        file.path = (dir / name).string();
         readImageFile(image, file);
         std::vector<uint8_t> bytes(512, 0xFF);
         image.forEach([&bytes](const MemoryBlock& b) {
@@ -113,6 +115,35 @@ TEST_F(EndToEndFault, EarlierSaveFileIsKeptAside) {
     EXPECT_TRUE(contains(second.out, "Warning: Earlier \"(eeprom).sav\" kept as \"(eeprom).sav.1\"\n")) << second.out;
     fs::rename(dir / "(eeprom).sav.1", dir / "(eeprom).sav");
     EXPECT_EQ(savedEeprom(), eeprom);
+}
+
+// Benches run one process per board, often from one directory: runs that save
+// at the same moment never replace each other's copy, and a run that restored
+// its EEPROM takes away its own copy, wherever another run has moved it.
+TEST_F(EndToEndFault, ParallelRunsInOneDirectoryKeepEveryCopy) {
+    constexpr int Runs = 4;
+    std::vector<Outcome> outcomes(Runs);
+    std::vector<std::thread> runs;
+    for (int i = 0; i < Runs; ++i) {
+        auto target = chip("mega8");
+        std::fill(target->eeprom.begin(), target->eeprom.end(), uint8_t(i + 1));
+        if (i % 2 == 1) target->faults.stuckWriteAt = 3;  // this restore does not take
+        const std::string path = (dir / ("board" + std::to_string(i) + ".vchip")).string();
+        saveVirtualTarget(*target, path);
+        runs.emplace_back([&outcomes, this, i, path] {
+            outcomes[i] = runProgram(dir, {"-ip-", "-p" + path, "+mega8", "-e-", "-w", "-fCKSEL=4"});
+        });
+    }
+    for (std::thread& run : runs) run.join();
+    std::multiset<uint8_t> kept;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("(eeprom).sav", 0) != 0) continue;
+        const std::vector<uint8_t> bytes = savedEeprom(name);
+        kept.insert(bytes == std::vector<uint8_t>(512, bytes.at(0)) ? bytes.at(0) : 0);
+    }
+    for (int i = 0; i < Runs; ++i) EXPECT_EQ(outcomes[i].status, i % 2 == 1 ? 10 : 0) << outcomes[i].out;
+    EXPECT_EQ(kept, (std::multiset<uint8_t>{2, 4}));
 }
 
 TEST_F(EndToEndFault, KeyWithoutAKeyLightsTheErrorLed) {
