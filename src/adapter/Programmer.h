@@ -52,6 +52,8 @@ public:
     virtual double sckFrequency() const = 0;
     // A short name of the adapter kind, for messages.
     virtual const char* typeName() const = 0;
+    // The cable as the user knows it (its wiring's name), for records of a run.
+    virtual const char* cableName() const { return typeName(); }
 };
 
 }  // namespace mervex

@@ -93,6 +93,7 @@ void connectChip(ChipSession& session) {
 
     uint32_t signature = readSignature(programmer);
     message(LevelDebug, "Read ID: 0x%06X\n", unsigned(signature));
+    session.signature = int32_t(signature);
     identifyChip(signature);
 }
 

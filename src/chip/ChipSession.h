@@ -81,6 +81,7 @@ constexpr int LockReading = 2;      // reading and programming disabled
 struct FuseValues {
     uint8_t readValue[FuseBytes] = {};
     uint8_t knownMask[FuseBytes] = {};
+    uint8_t readBytes = 0;  // bit b set: readValue[b] was read from the chip
     uint8_t requestValue[FuseBytes] = {};
     uint8_t requestMask[FuseBytes] = {};
     bool listGiven = false;  // a fuse list was given on the command line
@@ -99,6 +100,8 @@ struct ChipSession {
     PollState poll;
     AccessState access;
     FuseValues fuses;
+    // The three signature bytes read at connection; -1 before.
+    int32_t signature = -1;
 
     // The programmer, which must exist by the time the chip is touched.
     Programmer& isp() {

@@ -61,15 +61,19 @@ bool requestedFieldsMatch(const ChipSession& session) {
 
 void readFuses(ChipSession& session) {
     const ChipDescriptor& chip = selectedChip();
-    uint8_t* read = session.fuses.readValue;
+    FuseValues& fuses = session.fuses;
+    const auto read = [&](int b, const IspInstruction& command) {
+        fuses.readValue[b] = readFuseByte(session.isp(), command);
+        fuses.readBytes |= uint8_t(1u << b);
+    };
     switch (chip.fuseLayout) {
-    case FuseSingleRead58: read[Low] = readFuseByte(session.isp(), isp::readLockByte()); break;
-    case FuseSingleRead50: read[Low] = readFuseByte(session.isp(), isp::readLowFuse()); break;
+    case FuseSingleRead58: read(Low, isp::readLockByte()); break;
+    case FuseSingleRead50: read(Low, isp::readLowFuse()); break;
     case FuseSeparateBytes:
-        if (fuseList(chip, Low)) read[Low] = readFuseByte(session.isp(), isp::readLowFuse());
-        if (fuseList(chip, Lock)) read[Lock] = readFuseByte(session.isp(), isp::readLockByte());
-        if (fuseList(chip, High)) read[High] = readFuseByte(session.isp(), isp::readHighFuse());
-        if (fuseList(chip, Ext)) read[Ext] = readFuseByte(session.isp(), isp::readExtendedFuse());
+        if (fuseList(chip, Low)) read(Low, isp::readLowFuse());
+        if (fuseList(chip, Lock)) read(Lock, isp::readLockByte());
+        if (fuseList(chip, High)) read(High, isp::readHighFuse());
+        if (fuseList(chip, Ext)) read(Ext, isp::readExtendedFuse());
         break;
     default: break;
     }

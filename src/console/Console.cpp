@@ -82,6 +82,8 @@ void message(int level, const char* format, ...) {
         va_end(args);
         if (!whole.empty() && whole[size_t(full) - 1] == '\n' && len > 0) text[len - 1] = '\n';
     }
+    if (level == LevelError && con.errorCopy != nullptr && con.errorCopy->size() < MessageBufferSize)
+        con.errorCopy->append(text);
     if (copyToErr) {
         std::fputs(text, con.err);
         std::fputs(text, con.out);

@@ -3,6 +3,7 @@
 // and the state of the progress bar.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "console/Stopwatch.h"
 
@@ -45,6 +46,9 @@ public:
     int32_t progressStars = 0;
     char progressBar[51] = {};
     char progressLabel[11] = {};
+    // While a run keeps a record of its errors (the run log): where the texts
+    // of error messages are copied. Set and cleared by that record's owner.
+    std::string* errorCopy = nullptr;
 };
 
 // The process-wide console.

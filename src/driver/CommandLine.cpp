@@ -146,6 +146,13 @@ private:
                 }
                 return consumed(p);
             case 'w': case 'W': return writeSwitch(p);
+            case '-':
+                // --log=FILE: the run log to append this run's record to.
+                if (std::strncmp(p, "log=", 4) == 0 && p[4] != '\0') {
+                    request_.logPath = p + 4;
+                    return {p, false, Then::NextArgument};
+                }
+                break;
             default: break;
         }
         message(LevelError, "Invalid switch '%s'\n%s%s\n", arg, "", HelpHintText);

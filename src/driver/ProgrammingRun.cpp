@@ -13,6 +13,7 @@
 #include "driver/EraseCounter.h"
 #include "driver/FirmwareSettings.h"
 #include "driver/RunChecks.h"
+#include "driver/RunLog.h"
 #include "driver/ValueInsertion.h"
 #include "image/ImageWriter.h"
 #include "image/MemoryOperations.h"
@@ -126,11 +127,12 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
 
 }  // namespace
 
-void runProgramming(const Request& request, RunState& state) {
+void runProgramming(const Request& request, RunState& state, RunLog& log) {
     ChipSession& session = state.session;
     connectChip(session);
     readLockBits(session);
     printLockState(session);
+    log.noteLockBefore(session.fuses.lockLevel);
     checkIdentity(request, false);
     checkFirmwareSignature(request, state);
     applyFirmwareSettings(request, state);
@@ -153,6 +155,7 @@ void runProgramming(const Request& request, RunState& state) {
         readIntoFiles(request, state);
     } else {
         writeAndVerifyMemories(request, state);
+        log.noteFusesBefore(session.fuses);
         writeFusesAndLocks(request, state);
     }
     updateSerialFile(state);

@@ -7,8 +7,11 @@
 
 namespace mervex {
 
+class RunLog;
+
 // Carry out the request on the connected adapter; returns normally or throws
-// app_error with the run's status (message printed).
-void runProgramming(const Request& request, RunState& state);
+// app_error with the run's status (message printed). The chip as first found
+// goes into log.
+void runProgramming(const Request& request, RunState& state, RunLog& log);
 
 }  // namespace mervex

@@ -103,6 +103,7 @@ struct Request {
     OsccalInsert osccalInsert;
     SerialInsert serialInsert;
     BytesInsert bytesInsert;
+    const char* logPath = nullptr;  // --log=FILE: the run log to append to
 
     // True when a code or a data file is named.
     bool filesGiven() const { return !codeFile.path.empty() || !dataFile.path.empty(); }

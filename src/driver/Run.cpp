@@ -11,6 +11,7 @@
 #include "driver/KeyWait.h"
 #include "driver/ProgrammingRun.h"
 #include "driver/RequestValidation.h"
+#include "driver/RunLog.h"
 #include "driver/RunState.h"
 
 namespace mervex {
@@ -26,12 +27,13 @@ void prepareAdapter(const Request& request, RunState& state) {
 
 }  // namespace
 
-void runRequest(const Request& request, Stopwatch& totalTime) {
+void runRequest(const Request& request, Stopwatch& totalTime, RunLog& log) {
     RunState& state = runState();
     state.start(request);
     validateRequest(request, state.session.fuses);
     if (!request.waitKeyEarly) {
         loadInputFiles(request, state);
+        log.noteInputFiles(request);
         prepareAdapter(request, state);
         enableAdapter(state.session);
         if (request.waitKey) waitForKey(*state.programmer());
@@ -39,9 +41,10 @@ void runRequest(const Request& request, Stopwatch& totalTime) {
         prepareAdapter(request, state);
         waitForKey(*state.programmer());
         loadInputFiles(request, state);
+        log.noteInputFiles(request);
         enableAdapter(state.session);
     }
-    runProgramming(request, state);
+    runProgramming(request, state, log);
 
     totalTime.stop();
     state.programmer()->setLedOk(true);

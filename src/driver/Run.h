@@ -5,9 +5,12 @@
 
 namespace mervex {
 
+class RunLog;
+
 // Validate and carry out the request; returns after a successful run, throws
-// app_error (message already printed) on failure. totalTime runs since start-up.
-void runRequest(const Request& request, Stopwatch& totalTime);
+// app_error (message already printed) on failure. totalTime runs since start-up;
+// log gathers the run's record.
+void runRequest(const Request& request, Stopwatch& totalTime, RunLog& log);
 
 // The last step of every run, success or failure: mark a failed run on the
 // adapter, disable it and release it (port closed). May throw app_error, whose

@@ -82,6 +82,8 @@ void lockToLevel(RunState& state, char level) {
         return;
     }
     const char programmed = lockChip(state.session, level);
+    // The lock byte read before is no longer what the chip holds.
+    state.session.fuses.readBytes &= uint8_t(~(1u << int(FuseByte::Lock)));
     // A lock write that did not take must not be reported as done.
     readLockBits(state.session);
     const int reached = state.session.fuses.lockLevel;

@@ -11,6 +11,8 @@
 #include "driver/CommandLine.h"
 #include "driver/Request.h"
 #include "driver/Run.h"
+#include "driver/RunLog.h"
+#include "driver/RunState.h"
 
 namespace mervex {
 
@@ -31,6 +33,7 @@ int runMain(int argc, char** argv) {
     Stopwatch totalTime;
     totalTime.restart();
     int status = ExitOk;
+    RunLog log;
     try {
         // A fresh request and chip selection, so a second run in one process starts clean.
         Request& req = request();
@@ -38,7 +41,8 @@ int runMain(int argc, char** argv) {
         resetChipSelection();
         parseCommandLine(argc, argv, req);
         chipSelection().requestedName = req.chipName;
-        runRequest(req, totalTime);
+        if (req.logPath != nullptr) log.open(req.logPath);
+        runRequest(req, totalTime, log);
     } catch (const app_error& error) {
         status = reportedStatus(error);
     } catch (const std::bad_alloc&) {
@@ -48,11 +52,15 @@ int runMain(int argc, char** argv) {
         message(LevelError, "%s\n", error.what());
         status = ExitOther;
     }
+    // Noted while the adapter still exists: its cable is part of the record.
+    log.noteEnd(request(), runState());
     try {
         finishRun(status);
     } catch (const app_error& error) {
         status = reportedStatus(error);
     }
+    // A run whose record is lost does not end as a success.
+    if (!log.write(status) && status == ExitOk) status = ExitFile;
     return status;
 }
 

@@ -52,6 +52,7 @@ std::string numberText(uint32_t number) { return std::to_string(number) + "\n"; 
 void SerialNumberFile::open(const char* path, int32_t length) {
     path_ = path != nullptr ? path : "";
     taken_ = false;
+    hasNumber_ = false;
     if (!file_.open(path_)) {
         message(LevelError, "Can't open file '%s'\n", path_.c_str());
         throw rtl_error(ExitUsage);
@@ -72,6 +73,7 @@ void SerialNumberFile::open(const char* path, int32_t length) {
                 static_cast<unsigned long>(number_), path_.c_str(), int(length), length == 1 ? "" : "s");
         throw app_error(ExitFile);
     }
+    hasNumber_ = true;
 }
 
 void SerialNumberFile::take() {

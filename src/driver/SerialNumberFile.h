@@ -27,8 +27,9 @@ public:
     // why, status 50); a number that does not fit length bytes (status 50).
     void open(const char* path, int32_t length);
 
-    // The number read by open().
+    // The number read by open(), when hasNumber().
     uint32_t number() const { return number_; }
+    bool hasNumber() const { return hasNumber_; }
 
     // Take the number: the file advances to the next one and the lock is
     // released. Refused, the file unchanged: a number that leaves no next one
@@ -51,6 +52,7 @@ private:
     LockedFile file_;
     std::string path_;
     uint32_t number_ = 0;
+    bool hasNumber_ = false;
     bool taken_ = false;
 };
 

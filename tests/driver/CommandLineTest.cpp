@@ -88,6 +88,10 @@ TEST(CommandLine, RejectsWithMessageAndUsageStatus) {
         {{"-6"}, invalidSwitch("-6")},
         {{"-M"}, invalidSwitch("-M")},
         {{"-s"}, invalidSwitch("-s")},
+        {{"--"}, invalidSwitch("--")},
+        {{"--log="}, invalidSwitch("--log=")},
+        {{"--log"}, invalidSwitch("--log")},
+        {{"--logfile=x"}, invalidSwitch("--logfile=x")},
         // switch groups
         {{"-ewv"}, switchGroup("-ewv")},
         {{"-bx"}, switchGroup("-bx")},
@@ -247,6 +251,7 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
              EXPECT_EQ(r.write, WriteRequested | WriteFillEeprom | WritePolling | WriteEepromPages);
          }},
         {{"-WE"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.write, WriteRequested | WriteEepromPages); }},
+        {{"--log=bench.log"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.logPath, "bench.log"); }},
         {{"-b"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bcd"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bc"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, BlankCheckCode); }},
