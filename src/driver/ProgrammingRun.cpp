@@ -72,7 +72,8 @@ void eraseStep(const Request& request, RunState& state) {
             if (!verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved)) failChip();
         }
     } catch (...) {
-        if (request.saveEeprom) message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", saveFile.path().c_str());
+        if (request.saveEeprom)
+            message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", saveFile.path().c_str());
         throw;
     }
     saveFile.discard();

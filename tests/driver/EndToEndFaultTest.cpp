@@ -195,7 +195,8 @@ TEST_F(EndToEndFault, SignalDuringAWrite) {
 TEST_F(EndToEndFault, SignalRightAfterTheAdapterIsEnabled) {
     for (int number : {SIGINT, SIGTERM, SIGQUIT, SIGHUP}) {
         store(*chip("mega8"));
-        const Outcome outcome = run({"+mega8", "-id", "-r", "-cback.hex"}, RunOptions{"", "    Reset\n", number, -1, ""});
+        const Outcome outcome =
+            run({"+mega8", "-id", "-r", "-cback.hex"}, RunOptions{"", "    Reset\n", number, -1, ""});
         EXPECT_EQ(outcome.signal, 0) << number;
         EXPECT_EQ(outcome.status, 80) << number;
         EXPECT_TRUE(contains(outcome.out, "ERROR:  Terminated by user (")) << outcome.out;
