@@ -13,6 +13,8 @@ enum class Scope : uint8_t {
     PagedFlash,    // flash written through the page buffer
     LargeFlash,    // flash above 128 KiB: the extended address
     Eeprom,
+    EepromPages4,  // EEPROM written by pages of 4 bytes
+    EepromPages8,  // or of 8 bytes
     ReadyBusy,     // a memory that polls with ready/busy
     Calibration,   // OSCCAL bytes
     FuseBytes,     // separate low, high and extended fuse commands
@@ -58,6 +60,10 @@ const FormRow formTable[] = {
     {IspOperation::LoadExtendedAddress, Scope::LargeFlash, "0100 1101 0000 0000 cccc cccc 0000 0000", nullptr},
     {IspOperation::ReadEeprom, Scope::Eeprom, "1010 0000 xxxx aaaa bbbb bbbb oooo oooo", nullptr},
     {IspOperation::WriteEeprom, Scope::Eeprom, "1100 0000 xxxx aaaa bbbb bbbb iiii iiii", nullptr},
+    {IspOperation::LoadEepromPage, Scope::EepromPages4, "1100 0001 0000 0000 0000 00bb iiii iiii", nullptr},
+    {IspOperation::LoadEepromPage, Scope::EepromPages8, "1100 0001 0000 0000 0000 0bbb iiii iiii", nullptr},
+    {IspOperation::WriteEepromPage, Scope::EepromPages4, "1100 0010 00xx aaaa aaaa aa00 xxxx xxxx", nullptr},
+    {IspOperation::WriteEepromPage, Scope::EepromPages8, "1100 0010 00xx aaaa aaaa a000 xxxx xxxx", nullptr},
     {IspOperation::ReadyBusy, Scope::ReadyBusy, "1111 0000 0000 0000 xxxx xxxx xxxx xxxo", nullptr},
     {IspOperation::ReadCalibration, Scope::Calibration, "0011 1000 xxxx xxxx 0000 00bb oooo oooo", nullptr},
     {IspOperation::ReadLowFuse, Scope::FuseBytes, "0101 0000 0000 0000 xxxx xxxx oooo oooo", nullptr},
@@ -81,6 +87,8 @@ bool inScope(Scope scope, const ChipDescriptor& chip) {
     case Scope::PagedFlash: return chip.flash.pageSize != 0;
     case Scope::LargeFlash: return uint32_t(chip.flash.size) > 128 * 1024;
     case Scope::Eeprom: return chip.eeprom.size > 0;
+    case Scope::EepromPages4: return chip.eeprom.pageSize == 4;
+    case Scope::EepromPages8: return chip.eeprom.pageSize == 8;
     case Scope::ReadyBusy: return chip.flash.pollMethod == PollReadyBusy || chip.eeprom.pollMethod == PollReadyBusy;
     case Scope::Calibration: return chip.calibrationCount > 0;
     case Scope::FuseBytes: return chip.fuseLayout == FuseSeparateBytes;

@@ -24,6 +24,8 @@ enum class IspOperation : uint8_t {
     LoadExtendedAddress,
     ReadEeprom,
     WriteEeprom,
+    LoadEepromPage,    // into the EEPROM page buffer, by the byte's position in the page
+    WriteEepromPage,   // the EEPROM page buffer into the page
     ReadyBusy,
     ReadCalibration,
     ReadLowFuse,

@@ -302,6 +302,7 @@ const CounterField counterFields[] = {
     {"last.unknown-instructions", &TargetCounters::unknownInstructions},
     {"last.locked-writes", &TargetCounters::lockedWrites},
     {"last.writes", &TargetCounters::writes},
+    {"last.eeprom-pages", &TargetCounters::eepromPages},
 };
 
 struct LineField {

@@ -149,6 +149,7 @@ void showLastRun(const TargetCounters& c) {
     message(LevelInfo, "  writes           %" PRIu64 " started, %" PRIu64 " ignored while busy, %" PRIu64
                        " refused by the lock bits\n",
             c.writes, c.ignoredWrites, c.lockedWrites);
+    if (c.eepromPages != 0) message(LevelInfo, "  EEPROM pages     %" PRIu64 " written\n", c.eepromPages);
     message(LevelInfo, "  while busy       %" PRIu64 " instructions\n", c.busyInstructions);
     message(LevelInfo, "  ignored          %" PRIu64 " instructions unlike the chip's data sheet forms\n",
             c.unknownInstructions);

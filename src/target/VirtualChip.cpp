@@ -24,6 +24,7 @@ VirtualChip::VirtualChip(VirtualTarget& target, TargetCounters& counters)
         pageWords_ = uint32_t(chip_.flash.pageSize) / 2;
         pageBuffer_.assign(size_t(chip_.flash.pageSize), 0xFF);
     }
+    if (chip_.eeprom.pageSize > 0) eepromPageBuffer_.assign(size_t(chip_.eeprom.pageSize), 0xFF);
     applyStuckBit();
 }
 
@@ -85,6 +86,7 @@ void VirtualChip::enterReset() {
     xtalAtFall_ = xtalRises_;
     extendedAddress_ = 0;
     std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
+    std::fill(eepromPageBuffer_.begin(), eepromPageBuffer_.end(), uint8_t(0xFF));
     flashWrittenSinceReset_ = false;
 }
 
@@ -267,6 +269,8 @@ void VirtualChip::execute() {
     case IspOperation::WriteShortFuse:
         writeFuse(FuseByte::Low, uint8_t((target_.fuse(FuseByte::Low) & 0xE0) | (command_[1] & 0x1F)));
         break;
+    case IspOperation::LoadEepromPage: loadEepromPageByte(); break;
+    case IspOperation::WriteEepromPage: writeEepromPage(); break;
     // Lock bits can only be programmed; bits 7..6 of the lock byte do not exist.
     case IspOperation::WriteLockByte: writeLock(uint8_t((lock & command_[3]) | 0xC0)); break;
     case IspOperation::WriteShortLock: writeLock(uint8_t(lock & (0xFC | ((command_[1] >> 1) & 3)))); break;
@@ -339,6 +343,26 @@ void VirtualChip::writeEepromByte() {
     // EEPROM cells are erased and written in one go.
     if (beginWrite(target_.busy.eepromUs, BusyArea::Eeprom, address, address + 1))
         target_.eeprom[address] = command_[3];
+}
+
+void VirtualChip::loadEepromPageByte() {
+    if (busy(nowUs_)) {
+        ++counters_.ignoredWrites;
+        return;
+    }
+    eepromPageBuffer_[command_[2] % eepromPageBuffer_.size()] = command_[3];
+}
+
+void VirtualChip::writeEepromPage() {
+    if (!writeAllowed(true)) return;
+    const uint32_t size = uint32_t(eepromPageBuffer_.size());
+    const uint32_t address = ((uint32_t(command_[1]) << 8 | command_[2]) & ~(size - 1)) % uint32_t(chip_.eeprom.size);
+    // The page is erased and written as a whole: a byte not loaded comes out 0xFF.
+    if (beginWrite(target_.busy.eepromUs, BusyArea::Eeprom, address, address + size)) {
+        std::copy(eepromPageBuffer_.begin(), eepromPageBuffer_.end(), target_.eeprom.begin() + address);
+        ++counters_.eepromPages;
+    }
+    std::fill(eepromPageBuffer_.begin(), eepromPageBuffer_.end(), uint8_t(0xFF));
 }
 
 void VirtualChip::writeFuse(FuseByte byte, uint8_t value) {

@@ -3,7 +3,7 @@
 // silicon (programming mode while RESET is held low, MOSI taken on the rising
 // SCK edge, MISO changed on the falling one, 32-bit instruction frames that a
 // RESET pulse restarts), the instruction set of the chip's device table row
-// (memories, page buffer, extended address, fuse and lock formats,
+// (memories, flash and EEPROM page buffers, extended address, fuse and lock formats,
 // calibration, chip erase), busy times with data polling and ready/busy, the
 // chip's clock limits on SCK, and the faults of the target's settings.
 #include <cstdint>
@@ -64,6 +64,8 @@ private:
     void writeEepromByte();
     void writeFuse(FuseByte byte, uint8_t value);
     void writeLock(uint8_t newLock);
+    void loadEepromPageByte();
+    void writeEepromPage();
     void chipErase();
     bool eepromSaved() const;
     void applyStuckBit();
@@ -99,6 +101,7 @@ private:
     // Instruction state.
     uint8_t extendedAddress_ = 0;
     std::vector<uint8_t> pageBuffer_;
+    std::vector<uint8_t> eepromPageBuffer_;  // empty: the chip has no EEPROM pages
     bool flashWrittenSinceReset_ = false;
 
     // The write in progress.

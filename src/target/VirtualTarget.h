@@ -15,7 +15,7 @@ namespace mervex {
 // How long the chip stays busy after each non-volatile write, in microseconds.
 struct TargetBusyTimes {
     double flashUs = 0;   // one byte of byte-wise flash, or one page
-    double eepromUs = 0;  // one EEPROM byte
+    double eepromUs = 0;  // one EEPROM byte, or one EEPROM page
     double eraseUs = 0;   // chip erase
     double fuseUs = 0;    // one fuse or lock write
 };
@@ -68,6 +68,7 @@ struct TargetCounters {
     uint64_t unknownInstructions = 0;  // frames in programming mode that match no instruction form of the chip
     uint64_t lockedWrites = 0;      // writes dropped because of the lock bits
     uint64_t writes = 0;            // non-volatile writes started
+    uint64_t eepromPages = 0;       // EEPROM pages written
     double modelledUs = 0;          // port accesses x access time + the real waits
     TargetLineRecord power;
     TargetLineRecord enable;

@@ -139,6 +139,16 @@ TEST(VirtualChip, InstructionsDecodeByTheFixedBitsOfTheDataSheetForms) {
         {"90S2313", {0xAC, 0xFD, 0x00, 0x00}, IspOperation::WriteShortLock},
         {"90S2313", {0xAC, 0xE0, 0x00, 0xFE}, IspOperation::None},
         {"90S2333", {0x50, 0x00, 0x00, 0x00}, IspOperation::ReadLowFuse},
+        // EEPROM pages: the byte's position in a page of 4 or 8, the page's address with its low bits 0.
+        {"mega328P", {0xC1, 0x00, 0x03, 0x12}, IspOperation::LoadEepromPage},
+        {"mega328P", {0xC1, 0x00, 0x04, 0x12}, IspOperation::None},
+        {"mega2560", {0xC1, 0x00, 0x07, 0x12}, IspOperation::LoadEepromPage},
+        {"mega328P", {0xC2, 0x03, 0xFC, 0x00}, IspOperation::WriteEepromPage},
+        {"mega328P", {0xC2, 0x03, 0xFE, 0x00}, IspOperation::None},
+        {"mega2560", {0xC2, 0x0F, 0xF8, 0x00}, IspOperation::WriteEepromPage},
+        {"mega2560", {0xC2, 0x0F, 0xFC, 0x00}, IspOperation::None},
+        {"90S8515", {0xC1, 0x00, 0x00, 0x12}, IspOperation::None},
+        {"90S8515", {0xC2, 0x00, 0x00, 0x00}, IspOperation::None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.frame[0]) + " " + std::to_string(c.frame[1]));
