@@ -392,6 +392,69 @@ TEST_F(EndToEndRun, PollingAgainstFixedDelays) {
     EXPECT_TRUE(contains(outcome.out, "ERROR:  Poll: can't write page at 0x40\n")) << outcome.out;
 }
 
+// EEPROM by pages (-we): whole pages loaded with what the file leaves out taken
+// from the chip, pages the chip already holds left alone, byte writes with a
+// warning where the chip has no EEPROM pages.
+TEST_F(EndToEndRun, EepromByPages) {
+    const std::vector<uint8_t> old = pattern(0x80, 3);
+    std::vector<uint8_t> data = pattern(0x20, 4);  // 0x10..0x2F
+    std::copy(old.begin() + 0x18, old.begin() + 0x1C, data.begin() + 8);  // the page at 0x18 is there already
+    hexFile("data.hex", {{0x10, data}, {0x41, {0xA1, 0xA2}}, {0x4B, {0xA3}}});
+    struct Case {
+        const char* chip;
+        std::vector<std::string> args;
+        uint64_t pages;     // EEPROM pages written
+        uint64_t reads;     // EEPROM reads, -v included
+        const char* report;  // a line of the output
+        bool again;          // a second run of the same image writes nothing
+    };
+    // With -v the file's 35 bytes are read back once more.
+    const Case cases[] = {
+        // 4-byte pages, ready/busy: 8 pages of the block less the one there, the
+        // partial pages at 0x40 and 0x48, each read whole before it is written.
+        {"mega328P", {"-wpe", "-v"}, 7 + 2, 10 * 4 + 35, " passed\n", true},
+        // Read-back polling of the last byte of each page.
+        {"mega8", {"-wpe", "-v"}, 7 + 2, 10 * 4 + 35 + 9, " passed\n", true},
+        // 8-byte pages, fixed delays: the page at 0x18 now holds changed bytes too.
+        {"mega2560", {"-we", "-v"}, 6, 6 * 8 + 35, " passed\n", true},
+        // An erase with EESAVE not programmed leaves nothing to read, nor to keep.
+        {"mega328P", {"-e", "-wpe", "-v"}, 8 + 2, 35, "Device erased\n", false},
+        // The saved EEPROM goes back by pages too, into a known blank EEPROM, and
+        // is read back; the file's pages then find it written.
+        {"mega328P", {"-e-", "-wpe", "-v"}, 0x80 / 4 + 9, 0x400 + 0x400 + 10 * 4 + 35, "Restoring EEPROM\n", false},
+        {"90S8515", {"-we", "-v"}, 0, 35, "Warning: Can't use page writes for DATA memory of 90S8515\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " " + c.args[0]);
+        auto target = chip(c.chip);
+        std::copy(old.begin(), old.end(), target->eeprom.begin());
+        store(*target);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), std::string("+") + c.chip);
+        args.insert(args.end(), {"-d", "data.hex"});
+        const Outcome outcome = run(args);
+        ASSERT_EQ(outcome.status, 0) << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
+        const auto after = stored();
+        EXPECT_EQ(after->lastRun.eepromPages, c.pages);
+        EXPECT_EQ(after->lastRun.isp[0xC2], c.pages);
+        EXPECT_EQ(after->lastRun.isp[0xA0], c.reads);
+        std::vector<uint8_t> expected(after->eeprom.size(), 0xFF);
+        if (c.args[0] != std::string("-e")) std::copy(old.begin(), old.end(), expected.begin());
+        std::copy(data.begin(), data.end(), expected.begin() + 0x10);
+        expected[0x41] = 0xA1;
+        expected[0x42] = 0xA2;
+        expected[0x4B] = 0xA3;
+        EXPECT_EQ(after->eeprom, expected);
+
+        // The same image again costs only the reads.
+        if (!c.again) continue;
+        ASSERT_EQ(run(args).status, 0);
+        EXPECT_EQ(stored()->lastRun.eepromPages, 0u);
+        EXPECT_EQ(stored()->lastRun.writes, 0u);
+    }
+}
+
 // The README's first command: the demo script against this build.
 // The example ELF file programs a virtual mega328P in one command, as
 // examples/demo.sh shows it: flash and EEPROM as avr-objcopy extracts them, and
