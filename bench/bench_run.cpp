@@ -1,5 +1,6 @@
 // Whole programming runs on the virtual target: full flash and EEPROM of a few
-// chips written and verified, with fixed delays and with polling. Prints what a
+// chips written and verified, with fixed delays and with polling; and the full
+// EEPROM alone, byte by byte and by pages, fresh and written again. Prints what a
 // run costs in port accesses and host CPU time, its modelled hardware time at
 // 1 us per port access, and the chip's own lower bound for the same work.
 #include <time.h>
@@ -57,6 +58,23 @@ void writeHex(const fs::path& path, const std::vector<uint8_t>& bytes) {
     if (!writeImageFile(image, file, true)) std::exit(1);
 }
 
+// One SPI bit at the fastest SCK the chip's clock allows.
+double bitSeconds(const VirtualTarget& target) {
+    const SckCycles cycles = sckTimingCycles(target.clockHz, 1);
+    return double(cycles.low + cycles.high) / target.clockHz;
+}
+
+// The chip alone writing its whole EEPROM and reading it back: one write time
+// per page (none when it holds the image already) and the SPI bits of loading
+// every byte, committing every page and reading every byte back.
+double eepromLowerBoundSeconds(const VirtualTarget& target, bool unchanged) {
+    const ChipDescriptor& chip = target.chip();
+    const double bytes = chip.eeprom.size;
+    const double pages = unchanged ? 0 : bytes / std::max(1, chip.eeprom.pageSize);
+    const double instructions = (unchanged ? 0 : bytes + pages) + bytes;
+    return pages * target.busy.eepromUs * 1e-6 + instructions * 32 * bitSeconds(target);
+}
+
 // The chip alone: its erase and write times plus the SPI bits of writing and
 // reading back every byte at the fastest SCK its clock allows.
 double lowerBoundSeconds(const VirtualTarget& target) {
@@ -66,9 +84,7 @@ double lowerBoundSeconds(const VirtualTarget& target) {
     const double pages = chip.flash.pageSize > 0 ? flash / chip.flash.pageSize : flash;
     const double busyUs = target.busy.eraseUs + pages * target.busy.flashUs + eeprom * target.busy.eepromUs;
     const double instructions = 1 + (chip.flash.pageSize > 0 ? pages : 0) + 2 * (flash + eeprom);
-    const SckCycles cycles = sckTimingCycles(target.clockHz, 1);
-    const double bitSeconds = double(cycles.low + cycles.high) / target.clockHz;
-    return busyUs * 1e-6 + instructions * 32 * bitSeconds;
+    return busyUs * 1e-6 + instructions * 32 * bitSeconds(target);
 }
 
 int runMervex(std::vector<std::string> args) {
@@ -112,6 +128,36 @@ void benchmark(const fs::path& dir, const char* chipName, bool polling) {
     std::fflush(stdout);
 }
 
+// The whole EEPROM written and verified without an erase, on a fresh chip and
+// then once more with the same image on the chip that run left.
+void eepromBenchmark(const fs::path& dir, const char* chipName, const char* write) {
+    std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
+    target->clockHz = ChipClockHz;
+    const fs::path targetPath = dir / "bench.vchip";
+    saveVirtualTarget(*target, targetPath.string());
+    const fs::path data = dir / "data.hex";
+    writeHex(data, contents(size_t(target->chip().eeprom.size), 3));
+    for (const char* pass : {"fresh", "again"}) {
+        int status;
+        {
+            ManualClockGuard clock;
+            status = runMervex({"+" + std::string(chipName), "-p" + targetPath.string(), "-ie", "-o8MHz", write, "-v",
+                                "-d" + data.string()});
+        }
+        std::unique_ptr<VirtualTarget> after = loadVirtualTarget(targetPath.string());
+        const TargetCounters& c = after->lastRun;
+        resetChipSelection();
+        chipSelection().requestedName = chipName;
+        const double modelled = c.modelledUs * 1e-6;
+        const double lower = eepromLowerBoundSeconds(*after, pass[0] == 'a');
+        std::printf("%-9s %-5s %-6s %6d %7llu %7llu %7llu %10.3f %10.3f %7.2f%s\n", chipName, write, pass,
+                    after->chip().eeprom.size, static_cast<unsigned long long>(c.writes),
+                    static_cast<unsigned long long>(c.isp[0xA0]), static_cast<unsigned long long>(c.instructions()),
+                    modelled, lower, modelled / lower, status == 0 ? "" : "  (run failed)");
+        std::fflush(stdout);
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -129,6 +175,11 @@ int main() {
                 "ns/access", "modelled s", "chip min s", "ratio");
     for (const char* chip : {"mega8", "mega128", "mega2560"})
         for (bool polling : {false, true}) benchmark(dir, chip, polling);
+    std::printf("\nFull EEPROM, write + verify without an erase: fresh, then again with the same image\n");
+    std::printf("%-9s %-5s %-6s %6s %7s %7s %7s %10s %10s %7s\n", "chip", "write", "run", "bytes", "writes", "reads",
+                "instr", "modelled s", "chip min s", "ratio");
+    for (const char* chip : {"mega328P", "mega2560", "tiny85"})
+        for (const char* write : {"-wp", "-wpe"}) eepromBenchmark(dir, chip, write);
     fs::remove_all(dir);
     console().redirect(stdout, stderr, false, false);
     std::fclose(quiet);
