@@ -23,8 +23,7 @@ struct WriteTiming {
     double eraseDelay = 50.0;
     double flashByteDelay = 0.0;
     double flashPageDelay = 0.0;
-    double eepromByteDelay = 0.0;
-    double eepromPageDelay = 0.0;
+    double eepromByteDelay = 0.0;  // also one EEPROM page, while EEPROM goes by pages
     bool pageMode = false;     // flash is written by pages
     uint32_t pageMask = 0;     // flash page size - 1
     uint32_t eepromPageMask = 0;  // EEPROM page size - 1 while EEPROM goes by pages

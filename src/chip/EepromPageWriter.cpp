@@ -72,7 +72,7 @@ void commitEepromPage(ChipSession& session) {
     exchangeChecked(programmer, isp::writeEepromPage(base));
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
-    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromPageDelay)) {
+    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {
         message(LevelError, "Poll: can't write page at 0x%lX\n", (unsigned long)base);
         throw app_error(ExitChip);
     }

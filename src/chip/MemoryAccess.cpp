@@ -29,7 +29,6 @@ bool flashNeedsExtendedAddress() {
     return uint32_t(selectedChip().flash.size) > isp::ExtendedAddressBlock;
 }
 
-
 void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {
     queue.insert(queue.end(), instruction.bytes, instruction.bytes + 4);
 }
@@ -134,7 +133,6 @@ void setWriteTiming(ChipSession& session, double scale) {
         eepromPages ? WriteRoutine::EepromPageLoader : WriteRoutine::ByteWriter;
     timing.eepromPageMask = eepromPages ? uint32_t(chip.eeprom.pageSize - 1) : 0;
     timing.eepromByteDelay = chip.eeprom.writeDelayMs * scale;
-    timing.eepromPageDelay = timing.eepromByteDelay;
     timing.flashByteDelay *= scale;
     timing.flashPageDelay *= scale;
     timing.eraseDelay = chip.eraseDelayMs * scale;
