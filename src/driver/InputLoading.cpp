@@ -1,5 +1,6 @@
 #include "driver/InputLoading.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -18,6 +19,47 @@ namespace {
 
 bool inGccEepromWindow(const MemoryBlock& block) {
     return block.address >= GccEepromAddress && block.endAddress() <= uint64_t(GccEepromAddress) + GccWindowSize;
+}
+
+struct MemorySizes {
+    uint64_t flash = 0;
+    uint64_t eeprom = 0;
+};
+
+// The named chip's memories; before a chip is known, the largest of the table.
+MemorySizes memorySizes() {
+    if (selectedChipIndex() != -1) return {uint64_t(flashSize()), uint64_t(eepromSize())};
+    MemorySizes largest;
+    for (int i = 0; i < ChipTableRows; ++i) {
+        largest.flash = std::max(largest.flash, uint64_t(chipTable[i].flash.size));
+        largest.eeprom = std::max(largest.eeprom, uint64_t(chipTable[i].eeprom.size));
+    }
+    return largest;
+}
+
+// How far a file's data may reach, named as the fit check of the run names it.
+// EEPROM contents may also lie at avr-gcc's address for them; a combined file
+// carries them above the flash.
+ImageBounds eepromBounds(const MemorySizes& sizes) {
+    ImageBounds bounds;
+    bounds.end = sizes.eeprom;
+    bounds.windowStart = GccEepromAddress;
+    bounds.windowEnd = GccEepromAddress + sizes.eeprom;
+    bounds.memory = "DATA memory";
+    return bounds;
+}
+
+ImageBounds codeBounds(const Request& request, const MemorySizes& sizes) {
+    if (request.combinedFile) {
+        ImageBounds bounds = eepromBounds(sizes);
+        bounds.end = sizes.flash + sizes.eeprom;
+        bounds.what = "data part of input file";
+        return bounds;
+    }
+    ImageBounds bounds;
+    bounds.end = sizes.flash;
+    bounds.memory = "CODE memory";
+    return bounds;
 }
 
 }  // namespace
@@ -60,9 +102,9 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
 namespace {
 
 // An ELF code file brings its EEPROM contents along, unless a data file is named too.
-void loadCodeFile(const Request& request, RunState& state) {
+void loadCodeFile(const Request& request, RunState& state, const ImageBounds& bounds) {
     FirmwareParts& firmware = state.firmware;
-    readImageFile(state.codeImage, request.codeFile, readConsoleAnswer, &firmware);
+    readImageFile(state.codeImage, request.codeFile, readConsoleAnswer, &firmware, bounds);
     if (!firmware.isElf) return;
     state.firmwareFile = request.codeFile.path;
     if (firmware.eeprom.empty()) return;
@@ -76,10 +118,10 @@ void loadCodeFile(const Request& request, RunState& state) {
 }
 
 // An ELF data file gives its EEPROM contents only.
-void loadDataFile(const Request& request, RunState& state) {
+void loadDataFile(const Request& request, RunState& state, const ImageBounds& bounds) {
     MemoryImage contents;
     FirmwareParts parts;
-    readImageFile(contents, request.dataFile, readConsoleAnswer, &parts);
+    readImageFile(contents, request.dataFile, readConsoleAnswer, &parts, bounds);
     if (!parts.isElf) {
         state.dataImage = std::move(contents);
         moveGccEepromDown(state.dataImage);
@@ -97,8 +139,9 @@ void loadDataFile(const Request& request, RunState& state) {
 
 void loadInputFiles(const Request& request, RunState& state) {
     if (!(request.write & WriteRequested) && !request.verify) return;
-    if (!request.codeFile.path.empty()) loadCodeFile(request, state);
-    if (!request.dataFile.path.empty()) loadDataFile(request, state);
+    const MemorySizes sizes = memorySizes();
+    if (!request.codeFile.path.empty()) loadCodeFile(request, state, codeBounds(request, sizes));
+    if (!request.dataFile.path.empty()) loadDataFile(request, state, eepromBounds(sizes));
     checkFirmwareParts(request, state);
     // Without a chip there is no flash size to split at; an ELF file has placed its EEPROM already.
     if (request.combinedFile && !state.codeImage.empty() && selectedChipIndex() != -1 && !state.firmware.isElf)

@@ -71,16 +71,37 @@ bool isTextByte(unsigned char c) {
 // How many bytes at the start of a file decide whether it is text.
 constexpr unsigned long TextProbeLength = 128;
 
+// A HEX file of the whole memory in records of one byte each, with blanks
+// between the fields, takes some 20 characters per byte; a file longer than
+// this many per byte, or than the minimum (room for long comments on a small
+// chip), cannot be one.
+constexpr uint64_t MaxTextPerByte = 32;
+constexpr uint64_t MinTextLimit = uint64_t(4) << 20;
+
+// Overlaps reported one by one; the rest are counted.
+constexpr size_t MaxOverlapReports = 10;
+
+[[noreturn]] void cannotFit(const ImageBounds& bounds, const std::string& name) {
+    message(LevelError, "Can't fit %s in %s\n", (bounds.what.empty() ? name : bounds.what).c_str(),
+            bounds.memory.c_str());
+    throw app_error(ExitFile);
+}
+
 class HexReader {
 public:
-    HexReader(MemoryImage& image, const std::string& name, AnswerSource answer)
-        : image_(image), name_(name), answer_(answer) {}
+    HexReader(MemoryImage& image, const std::string& name, AnswerSource answer, const ImageBounds& bounds)
+        : image_(image),
+          name_(name),
+          answer_(answer),
+          bounds_(bounds),
+          textLimit_(std::max(MinTextLimit, MaxTextPerByte * bounds.end)) {}
 
     void read(std::FILE* stream);
 
 private:
     // Reads one line, or a piece of a line too long for the buffer, as fgets
-    // would, but also counts lines and notes bytes that text does not hold.
+    // would, but also counts lines and characters and notes bytes that text
+    // does not hold.
     bool readPiece(std::FILE* stream, char* line);
     void noteByte(int c);
     // True when the file's first bytes are not text; reads up to the end of the
@@ -102,6 +123,10 @@ private:
     MemoryImage& image_;
     const std::string& name_;
     AnswerSource answer_;
+    const ImageBounds& bounds_;
+    const uint64_t textLimit_;
+    uint64_t textRead_ = 0;
+    bool pieceHasNul_ = false;
     bool ignoreChecksum_ = false;
     uint8_t buffer_[BlockBufferSize] = {};
     size_t bufferFill_ = 0;
@@ -117,15 +142,22 @@ private:
 
 bool HexReader::readPiece(std::FILE* stream, char* line) {
     size_t n = 0;
+    pieceHasNul_ = false;
     while (n + 1 < LineBufferSize) {
         const int c = std::getc(stream);
         if (c == EOF) break;
         noteByte(c);
+        if (c == '\0') pieceHasNul_ = true;
         line[n++] = char(c);
         if (c == '\n') break;
     }
     line[n] = '\0';
     if (n == 0) return false;
+    textRead_ += n;
+    if (textRead_ > textLimit_) {
+        message(LevelError, "HEX file '%s' is too long\n", name_.c_str());
+        throw app_error(ExitFile);
+    }
     if (pieceEndedLine_) ++lineNumber_;
     pieceEndedLine_ = line[n - 1] == '\n';
     return true;
@@ -176,7 +208,9 @@ void HexReader::read(std::FILE* stream) {
             throw app_error(ExitFile);
         }
         size_t length = compactLine(line);
-        if (length == 0 || line[0] == '#') continue;
+        // A NUL ends the text of a line, but a line cut short so is no blank
+        // line: endless NULs would be read for ever.
+        if ((length == 0 || line[0] == '#') && !pieceHasNul_) continue;
         if (handleRecord(line, length)) break;
     }
     closeBlock();
@@ -251,6 +285,7 @@ void HexReader::addData(uint32_t address, const uint8_t* bytes, size_t count) {
         addData(0, bytes + room, count - size_t(room));
         return;
     }
+    if (!bounds_.hold(address, count)) cannotFit(bounds_, name_);
     if (bufferFill_ + count > BlockBufferSize || address != nextExpected_) {
         closeBlock();
         bufferStart_ = address;
@@ -284,55 +319,75 @@ void HexReader::sortBlocks() {
     std::vector<std::unique_ptr<MemoryBlock>> blocks;
     blocks.reserve(image_.count());
     while (!image_.empty()) blocks.push_back(image_.unlink(image_.first()));
-
-    // Shell sort, gap halved from half the count down to 1.
-    const size_t n = blocks.size();
-    for (size_t gap = n / 2; gap > 0; gap /= 2) {
-        for (size_t i = gap; i < n; ++i) {
-            for (size_t j = i; j >= gap && blockBefore(*blocks[j], *blocks[j - gap]); j -= gap)
-                std::swap(blocks[j], blocks[j - gap]);
-        }
-    }
+    std::stable_sort(blocks.begin(), blocks.end(),
+                     [](const auto& a, const auto& b) { return blockBefore(*a, *b); });
     for (auto& block : blocks) image_.append(std::move(block));
 }
 
-void HexReader::checkOverlaps() {
-    for (const MemoryBlock* s = image_.first(); s != nullptr; s = image_.next(s)) {
-        for (const MemoryBlock* r = image_.next(s); r != nullptr && r->address <= s->lastAddress();
-             r = image_.next(r)) {
-            const uint32_t from = r->address;
-            const uint32_t to = std::min(s->lastAddress(), r->lastAddress());
-            bool equal = true;
-            for (uint64_t a = from; a <= to && equal; ++a) equal = s->byteAt(uint32_t(a)) == r->byteAt(uint32_t(a));
-            if (!equal) {
-                message(LevelError, "HEX file records overlapped in addresses 0x%X-0x%X with NON-equal data\n",
-                        unsigned(from), unsigned(to));
-                throw app_error(ExitFile);
-            }
-            message(LevelWarning, "HEX file records overlapped in addresses 0x%X-0x%X with equal data\n",
-                    unsigned(from), unsigned(to));
-        }
+// The common range of s and a block r that starts within it, after it in
+// address order. Data that differ there fail the file.
+void checkOverlap(const MemoryBlock& s, const MemoryBlock& r, bool report) {
+    const uint32_t from = r.address;
+    const uint32_t to = std::min(s.lastAddress(), r.lastAddress());
+    if (std::memcmp(&s.data[from - s.address], &r.data[0], size_t(to - from) + 1) != 0) {
+        message(LevelError, "HEX file records overlapped in addresses 0x%X-0x%X with NON-equal data\n",
+                unsigned(from), unsigned(to));
+        throw app_error(ExitFile);
     }
+    if (report)
+        message(LevelWarning, "HEX file records overlapped in addresses 0x%X-0x%X with equal data\n",
+                unsigned(from), unsigned(to));
+}
+
+// Each pair of overlapping blocks is checked. The first few pairs in address
+// order are reported one by one; should there be more, one pass checks them
+// all and they are counted. Going through the blocks in address order, the
+// block that reaches furthest so far holds every address that any earlier
+// block holds from the current block's start on, so comparing each block with
+// it alone finds any difference.
+void HexReader::checkOverlaps() {
+    std::vector<const MemoryBlock*> blocks;
+    for (const MemoryBlock* b = image_.first(); b != nullptr; b = image_.next(b)) blocks.push_back(b);
+    const size_t n = blocks.size();
+    size_t reported = 0;
+    for (size_t s = 0; s < n && reported < MaxOverlapReports; ++s) {
+        for (size_t r = s + 1; r < n && blocks[r]->address <= blocks[s]->lastAddress() && reported < MaxOverlapReports;
+             ++r, ++reported)
+            checkOverlap(*blocks[s], *blocks[r], true);
+    }
+    uint64_t pairs = 0;
+    for (size_t s = 0; s < n; ++s) {
+        const auto after = blocks.begin() + long(s) + 1;
+        const auto beyond = std::upper_bound(after, blocks.end(), blocks[s]->lastAddress(),
+                                             [](uint32_t last, const MemoryBlock* b) { return last < b->address; });
+        pairs += uint64_t(beyond - after);
+    }
+    if (pairs == reported) return;
+    const MemoryBlock* reach = blocks[0];
+    for (size_t r = 1; r < n; ++r) {
+        if (blocks[r]->address <= reach->lastAddress()) checkOverlap(*reach, *blocks[r], false);
+        if (blocks[r]->lastAddress() > reach->lastAddress()) reach = blocks[r];
+    }
+    message(LevelWarning, "HEX file records overlapped in %llu more places with equal data\n",
+            static_cast<unsigned long long>(pairs - reported));
 }
 
 }  // namespace
 
-void readHexStream(MemoryImage& image, std::FILE* stream, const std::string& name, AnswerSource answer) {
+void readHexStream(MemoryImage& image, std::FILE* stream, const std::string& name, AnswerSource answer,
+                   const ImageBounds& bounds) {
     // The block buffer is large; keep it off the stack.
-    auto reader = std::make_unique<HexReader>(image, name, answer);
+    auto reader = std::make_unique<HexReader>(image, name, answer, bounds);
     reader->read(stream);
 }
 
-void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& name) {
+void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& name, const ImageBounds& bounds) {
     auto chunk = std::make_unique<uint8_t[]>(BlockBufferSize);
     uint64_t address = 0;
     for (;;) {
         const size_t got = std::fread(chunk.get(), 1, BlockBufferSize, stream);
         if (got > 0) {
-            if (address + got > AddressSpaceEnd) {
-                message(LevelError, "'%s' is larger than the 4 GiB address space\n", name.c_str());
-                throw app_error(ExitFile);
-            }
+            if (!bounds.hold(address, got)) cannotFit(bounds, name);
             image.append(std::make_unique<MemoryBlock>(uint32_t(address), uint32_t(got), chunk.get()));
             address += got;
         }
@@ -356,7 +411,7 @@ void readElf(MemoryImage& image, const std::vector<uint8_t>& bytes, const std::s
 // Only a first byte of 0x7F, which no HEX file has, makes the whole file be read
 // to look; anything else goes on to the HEX reader as it came, so a pipe works.
 void readHexOrElf(MemoryImage& image, std::FILE* stream, const std::string& name, AnswerSource answer,
-                  FirmwareParts* parts) {
+                  FirmwareParts* parts, const ImageBounds& bounds) {
     const int first = std::getc(stream);
     if (first == 0x7F) {
         std::ungetc(first, stream);
@@ -364,27 +419,28 @@ void readHexOrElf(MemoryImage& image, std::FILE* stream, const std::string& name
         if (hasElfMagic(bytes.data(), bytes.size())) return readElf(image, bytes, name, parts);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(fmemopen(bytes.data(), bytes.size(), "r"), std::fclose);
         if (!copy) throw std::bad_alloc();
-        return readHexStream(image, copy.get(), name, answer);
+        return readHexStream(image, copy.get(), name, answer, bounds);
     }
     if (first != EOF) std::ungetc(first, stream);
-    readHexStream(image, stream, name, answer);
+    readHexStream(image, stream, name, answer, bounds);
 }
 
 }  // namespace
 
-void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer, FirmwareParts* parts) {
+void readImageFile(MemoryImage& image, const ImageFile& file, AnswerSource answer, FirmwareParts* parts,
+                   const ImageBounds& bounds) {
     if (file.format == FormatBinary) {
         FilePtr stream = openFile(file.path.c_str(), "rb");
-        readBinaryStream(image, stream.get(), file.path);
+        readBinaryStream(image, stream.get(), file.path, bounds);
     } else if (file.format == FormatElf) {
         FilePtr stream = openFile(file.path.c_str(), "rb");
         readElf(image, readWholeStream(stream.get(), file.path), file.path, parts);
     } else if (!file.formatNamed) {
         FilePtr stream = openFile(file.path.c_str(), "rt");
-        readHexOrElf(image, stream.get(), file.path, answer, parts);
+        readHexOrElf(image, stream.get(), file.path, answer, parts, bounds);
     } else {
         FilePtr stream = openFile(file.path.c_str(), "rt");
-        readHexStream(image, stream.get(), file.path, answer);
+        readHexStream(image, stream.get(), file.path, answer, bounds);
     }
 }
 

@@ -523,6 +523,13 @@ TEST_F(FaultMatrix, FileFaults) {
          "-e -wp :bin:adir", 50, "ERROR:  adir - read error\nERROR:  Is a directory\n", false},
         {"serial number file with garbage", write("sn.txt", "garbage\n"), "-e -wp -C*SERNO2=80,sn.txt code.hex", 50,
          "Chip not locked\nERROR:  Can't read sn.txt\nERROR:  no number in file\n", true},
+        // Endless inputs end at once, before the target is touched.
+        {"endless HEX input", [](const fs::path&) {}, "-e -wp -c/dev/zero", 50,
+         "ERROR:  '/dev/zero' is binary, not Intel HEX: give it as :bin:/dev/zero\n", false},
+        {"endless binary input", [](const fs::path&) {}, "-e -wp -c:bin:/dev/zero", 50,
+         "ERROR:  Can't fit /dev/zero in CODE memory\n", false},
+        {"endless binary EEPROM input", [](const fs::path&) {}, "-e -wp code.hex :bin:/dev/zero", 50,
+         "ERROR:  Can't fit /dev/zero in DATA memory\n", false},
         {"serial number that is not plain decimal", write("sn.txt", "1.5e3\n"),
          "-e -wp -C*SERNO2=80,sn.txt code.hex", 50,
          "Chip not locked\nERROR:  Can't read sn.txt\nERROR:  not a plain decimal number\n", true},

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,9 +34,7 @@ struct ReadResult {
     std::map<uint32_t, uint8_t> bytes;
 };
 
-ReadResult readText(const std::string& text, const std::string& reply = "", uint8_t format = FormatIntelHex) {
-    const std::string path = test::scratchPath("reader-input");
-    test::writeBytes(path, text);
+ReadResult readFile(const std::string& path, const std::string& reply, uint8_t format, const ImageBounds& bounds) {
     answers = reply;
     answersGiven = 0;
     ReadResult result;
@@ -43,7 +42,7 @@ ReadResult readText(const std::string& text, const std::string& reply = "", uint
     {
         test::CaptureConsole capture;
         try {
-            readImageFile(image, ImageFile{format, path}, scriptedAnswer);
+            readImageFile(image, ImageFile{format, path}, scriptedAnswer, nullptr, bounds);
         } catch (const app_error& e) {
             result.status = e.status();
         }
@@ -52,6 +51,13 @@ ReadResult readText(const std::string& text, const std::string& reply = "", uint
     result.blocks = blocksOf(image);
     result.bytes = test::bytesOf(image);
     return result;
+}
+
+ReadResult readText(const std::string& text, const std::string& reply = "", uint8_t format = FormatIntelHex,
+                    const ImageBounds& bounds = {}) {
+    const std::string path = test::scratchPath("reader-input");
+    test::writeBytes(path, text);
+    return readFile(path, reply, format, bounds);
 }
 
 const std::string End = ":00000001FF\n";
@@ -107,6 +113,10 @@ TEST(HexReader, AcceptedFiles) {
          lines({hexRecord(0, 0x10, {1, 2, 3}), hexRecord(0, 0, {9}), hexRecord(0, 0x10, {1})}) + End,
          {{0, 1}, {0x10, 1}, {0x10, 3}}, "0x10-0x10 with equal data"},
         {"gap starts a new block", lines({hexRecord(0, 0, {1}), hexRecord(0, 2, {2})}) + End, {{0, 1}, {2, 1}}, ""},
+        {"many overlaps: the first ten reported, the rest counted",
+         lines(std::vector<std::string>(12, hexRecord(0, 0x20, {5, 6}))) + End, BlockList(12, {0x20, 2}),
+         "Warning: HEX file records overlapped in addresses 0x20-0x21 with equal data\n"
+         "Warning: HEX file records overlapped in 56 more places with equal data\n"},
         {"overlap with equal data", lines({hexRecord(0, 0, counting(16)), hexRecord(0, 8, counting(8, 8))}) + End,
          {{0, 16}, {8, 8}}, "Warning: HEX file records overlapped in addresses 0x8-0xF with equal data\n"},
         {"zero-data record", ":00001000F0\n" + End, {}, "Warning: Zero-data HEX line ignored\n  ':00001000F0'\n"},
@@ -154,6 +164,8 @@ TEST(HexReader, RejectedFiles) {
     const std::string longLine = ":100000" + std::string(3000, 'A');
     auto at = [&path](int line) { return "ERROR:  File '" + path + "', line " + std::to_string(line) + "\n"; };
     const std::string binary = "ERROR:  '" + path + "' is binary, not Intel HEX: give it as :bin:" + path + "\n";
+    std::string tenEqual;
+    for (int i = 0; i < 10; ++i) tenEqual += "Warning: HEX file records overlapped in addresses 0x0-0xF with equal data\n";
     const RejectCase cases[] = {
         {"one pair too many", ":0300000001020304F2\n" + End,
          "ERROR:  Invalid length of HEX line:\n  ':0300000001020304F2'\n" + at(1)},
@@ -168,6 +180,9 @@ TEST(HexReader, RejectedFiles) {
         {"erased flash dump", std::string(600, '\xFF'), binary},
         {"zero bytes only", std::string(100, '\0'), binary},
         {"text, then binary in the first bytes", ":0400000001020304F2\n\x01\x02\n" + End, binary},
+        // Not taken for a blank line, so that endless NULs end too.
+        {"NULs after the first bytes", lines({"#" + std::string(200, '-'), std::string(3, '\0')}) + End,
+         "ERROR:  Invalid header in HEX line:\n  ''\n" + at(2)},
         {"error on a later line", lines({hexRecord(0, 0, {1}), "", "# remark", ":0100000001"}) + End,
          "ERROR:  Invalid length of HEX line:\n  ':0100000001'\n" + at(4)},
         {"line count goes by line ends, not pieces", longLine + "\n" + ":zz\n" + End,
@@ -181,6 +196,9 @@ TEST(HexReader, RejectedFiles) {
         {"empty file", "", "ERROR:  No ending record in HEX file '" + path + "'\n"},
         {"overlap with different data", lines({hexRecord(0, 0, counting(16)), hexRecord(0, 8, counting(8, 9))}) + End,
          "ERROR:  HEX file records overlapped in addresses 0x8-0xF with NON-equal data\n"},
+        {"NON-equal overlap after many equal ones",
+         lines(std::vector<std::string>(30, hexRecord(0, 0, counting(16)))) + hexRecord(0, 0xA, {0}) + "\n" + End,
+         tenEqual + "ERROR:  HEX file records overlapped in addresses 0xA-0xA with NON-equal data\n"},
         {"overlap above 2 GiB",
          lines({hexRecord(4, 0, {0x90, 0}), hexRecord(0, 0x10, {1, 2}), hexRecord(0, 0x11, {3})}) + End,
          "ERROR:  HEX file records overlapped in addresses 0x90000011-0x90000011 with NON-equal data\n"},
@@ -191,6 +209,75 @@ TEST(HexReader, RejectedFiles) {
         EXPECT_EQ(r.status, ExitFile);
         EXPECT_EQ(r.out, c.message);
     }
+}
+
+// Reading stops at the first byte past the memory, whatever follows, and a
+// HEX file cannot be much longer than one of the whole memory: any input, an
+// endless one too, ends soon.
+TEST(ImageReader, StopsAtTheEndOfTheMemory) {
+    const std::string path = test::scratchPath("reader-input");
+    ImageBounds code;
+    code.end = 0x100;
+    code.memory = "CODE memory";
+    ImageBounds combined = code;
+    combined.what = "data part of input file";
+    combined.memory = "DATA memory";
+    ImageBounds gcc = code;  // also as avr-gcc places an EEPROM of 0x100 bytes
+    gcc.windowStart = 0x810000;
+    gcc.windowEnd = 0x810100;
+    const std::string atGcc = hexRecord(4, 0, {0x00, 0x81}) + "\n";
+    const std::string fit = "ERROR:  Can't fit " + path + " in CODE memory\n";
+    struct Case {
+        const char* name;
+        uint8_t format;
+        std::string text;  // written to the file; "/dev/zero" reads that device instead
+        ImageBounds bounds;
+        std::string out;  // "" when the file is accepted
+    };
+    const Case cases[] = {
+        {"HEX up to the end", FormatIntelHex, hexRecord(0, 0xF0, counting(16)) + "\n" + End, code, ""},
+        {"HEX one byte past", FormatIntelHex, hexRecord(0, 0xF1, counting(16)) + "\n" + End, code, fit},
+        {"HEX past, without an end", FormatIntelHex, hexRecord(0, 0x100, {1}) + "\n", code, fit},
+        {"HEX far past", FormatIntelHex, hexRecord(4, 0, {0xFF, 0xFF}) + "\n" + hexRecord(0, 0xFFF8, counting(16)) + "\n" + End,
+         code, fit},
+        {"named as the fit check names it", FormatIntelHex, hexRecord(0, 0x1FF, {1}) + "\n" + End, combined,
+         "ERROR:  Can't fit data part of input file in DATA memory\n"},
+        {"in the second window", FormatIntelHex, atGcc + hexRecord(0, 0xF0, counting(16)) + "\n" + End, gcc, ""},
+        {"past the second window", FormatIntelHex, atGcc + hexRecord(0, 0xF1, counting(16)) + "\n" + End, gcc, fit},
+        {"binary up to the end", FormatBinary, std::string(0x100, 'x'), code, ""},
+        {"binary one byte past", FormatBinary, std::string(0x101, 'x'), code, fit},
+        {"endless binary", FormatBinary, "/dev/zero", code, "ERROR:  Can't fit /dev/zero in CODE memory\n"},
+        {"endless zeros as HEX", FormatIntelHex, "/dev/zero", code,
+         "ERROR:  '/dev/zero' is binary, not Intel HEX: give it as :bin:/dev/zero\n"},
+        {"HEX of nothing but comments", FormatIntelHex, lines(std::vector<std::string>(70000, "#" + std::string(62, '-'))),
+         code, "ERROR:  HEX file '" + path + "' is too long\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool device = c.text == "/dev/zero";
+        if (!device) test::writeBytes(path, c.text);
+        const ReadResult r = readFile(device ? c.text : path, "", c.format, c.bounds);
+        EXPECT_EQ(r.status, c.out.empty() ? 0 : ExitFile);
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+// Checked pair by pair, 10^5 equal records would take 5·10^9 comparisons.
+TEST(HexReader, ManyOverlapsAreCheckedFast) {
+    const std::string path = test::scratchPath("reader-input");
+    const std::string record = hexRecord(0, 0x40, counting(16)) + "\n";
+    std::string text;
+    for (int i = 0; i < 100000; ++i) text += record;
+    test::writeBytes(path, text + End);
+    MemoryImage image;
+    test::CaptureConsole capture;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NO_THROW(readImageFile(image, ImageFile{FormatIntelHex, path}));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 5.0);
+    EXPECT_EQ(image.count(), 100000u);
+    EXPECT_NE(capture.out().find("Warning: HEX file records overlapped in 4999949990 more places with equal data\n"),
+              std::string::npos);
 }
 
 TEST(HexReader, ChecksumPrompt) {
