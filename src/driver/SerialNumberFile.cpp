@@ -1,8 +1,6 @@
 #include "driver/SerialNumberFile.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -19,8 +17,10 @@ constexpr size_t MaxFileText = 256;
 enum class NumberRead { Ok, NoNumber, TooLarge, NotPlain };
 
 // One unsigned decimal number with optional blanks around it and nothing else,
-// as the file is written; "1.5e3" is not the number 1.
+// as the file is written; "1.5e3" is not the number 1. The text is the file's
+// first MaxFileText + 1 bytes.
 NumberRead parseNumber(const std::string& text, uint32_t& number) {
+    if (text.size() > MaxFileText) return NumberRead::NotPlain;
     size_t at = 0;
     const auto blanks = [&] {
         while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;

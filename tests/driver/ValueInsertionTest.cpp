@@ -194,6 +194,10 @@ TEST_F(ValueInsertionTest, RefusedSerialNumbersSayWhy) {
         {"  4294967295 junk", 4, false, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
         {"1.5e3\n", 4, true, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
         {"12\n13\n", 4, true, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
+        {"12                                                                                                    "
+         "                                                                                                    "
+         "                                                                                                    x",
+         4, true, 50, "Can't read {}\n", "not a plain decimal number", nullptr},
         {" +4660\r\n", 4, true, 0, "", "", "4661\n"},
         {"4294967294\n", 4, true, 0, "", "", "4294967295\n"},
         {"4294967295\n", 4, false, 0, "", "", nullptr},
