@@ -50,14 +50,18 @@ Console& console() {
 }
 
 void message(int level, const char* format, ...) {
+    // Callers print before they throw an rtl_error, which takes errno: printing,
+    // and the terminal tests of the console's first use, must not change it.
+    const int callerErrno = errno;
     Console& con = console();
     // An error or prompt must reach the user's terminal when stdout is redirected,
     // and standard error at all when nobody reads standard output any more.
     const bool copyToErr =
         level <= LevelError && ((con.stderrIsTerminal && !con.stdoutIsTerminal) || con.outLost);
-    if (level > con.level || format == nullptr) return;
-    // Callers print before they throw an rtl_error, which takes errno: printing must not change it.
-    const int callerErrno = errno;
+    if (level > con.level || format == nullptr) {
+        errno = callerErrno;
+        return;
+    }
     if (con.progressActive) {
         con.progressLabelPending = true;
         std::fputc('\n', con.out);

@@ -85,9 +85,15 @@ int commandNew(const std::vector<std::string>& args) {
     if (!target) usageError("Unknown chip '" + args[0] + "'");
     applySettings(*target, settings);
     struct stat st {};
-    if (!force && ::stat(args[1].c_str(), &st) == 0)
-        usageError("'" + args[1] + "' exists; remove it or add --force");
-    saveVirtualTarget(*target, args[1]);
+    const bool exists = ::stat(args[1].c_str(), &st) == 0;
+    if (exists && !force) usageError("'" + args[1] + "' exists; remove it or add --force");
+    if (exists) {
+        // Not under a run that uses it.
+        TargetLock held(args[1]);
+        saveVirtualTarget(*target, held);
+    } else {
+        saveVirtualTarget(*target, args[1]);
+    }
     message(LevelInfo, "Virtual %s written to '%s'\n", target->chip().names, args[1].c_str());
     return ExitOk;
 }
@@ -238,7 +244,8 @@ int commandDump(const std::vector<std::string>& args) {
 
 int commandLoad(const std::vector<std::string>& args) {
     if (args.size() < 3 || args.size() > 4) usageError("load needs FILE flash|eeprom IN [hex|bin]");
-    auto target = loadVirtualTarget(args[0]);
+    TargetLock held(args[0]);
+    auto target = loadVirtualTarget(held);
     std::vector<uint8_t>& memory = selectMemory(*target, args[1]);
     bool binary = binaryFormat(args[2], args.size() == 4 ? args[3] : "");
     std::FILE* file = std::fopen(args[2].c_str(), "rb");
@@ -283,15 +290,16 @@ int commandLoad(const std::vector<std::string>& args) {
         }
     }
     memory = image;
-    saveVirtualTarget(*target, args[0]);
+    saveVirtualTarget(*target, held);
     return ExitOk;
 }
 
 int commandSet(const std::vector<std::string>& args) {
     if (args.size() < 2) usageError("set needs a file name and SETTING=VALUE");
-    auto target = loadVirtualTarget(args[0]);
+    TargetLock held(args[0]);
+    auto target = loadVirtualTarget(held);
     applySettings(*target, std::vector<std::string>(args.begin() + 1, args.end()));
-    saveVirtualTarget(*target, args[0]);
+    saveVirtualTarget(*target, held);
     return ExitOk;
 }
 

@@ -9,8 +9,8 @@
 
 namespace mervex {
 
-VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path)
-    : target_(std::move(target)), path_(std::move(path)) {
+VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path, std::unique_ptr<TargetLock> file)
+    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
     std::string error;
     cable_ = VirtualCable::create(target_->cable, error);
     if (!cable_) {
@@ -40,7 +40,7 @@ VirtualPort::~VirtualPort() {
                 "Virtual target: %" PRIu64 " port accesses, %" PRIu64 " ISP instructions, %" PRIu64
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
-        if (!path_.empty()) saveVirtualTarget(*target_, path_);
+        if (file_ && !saveFailed_) saveVirtualTarget(*target_, *file_);
     } catch (const rtl_error& e) {
         // A destructor has nobody to tell but the user.
         message(LevelError, "%s\n", e.what());
@@ -54,9 +54,15 @@ void VirtualPort::finishRun() {
     target_->lastRun.modelledUs = modelledUs();
 }
 
-void VirtualPort::save() {
+void VirtualPort::flush() {
     finishRun();
-    if (!path_.empty()) saveVirtualTarget(*target_, path_);
+    if (!file_) return;
+    try {
+        saveVirtualTarget(*target_, *file_);
+    } catch (const app_error&) {
+        saveFailed_ = true;
+        throw;
+    }
 }
 
 void VirtualPort::sampleClock() {

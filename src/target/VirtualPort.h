@@ -10,6 +10,7 @@
 #include "adapter/ParallelPort.h"
 #include "console/Stopwatch.h"
 #include "target/VirtualCable.h"
+#include "target/TargetLock.h"
 #include "target/VirtualChip.h"
 #include "target/VirtualTarget.h"
 
@@ -17,11 +18,15 @@ namespace mervex {
 
 class VirtualPort final : public ParallelPort {
 public:
-    // Run the target behind the port. With a path, the state goes back to that
-    // file when the port is destroyed. The counters of target.lastRun restart.
-    // A cable description that does not parse is printed and thrown (app_error 70).
-    explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "");
-    // Records the run, prints it at debug level and saves the file; never throws.
+    // Run the target behind the port; path names it in messages. With a file
+    // (locked, the one at path), the port holds it for its whole life and the
+    // state goes back to it. The counters of target.lastRun restart. A cable
+    // description that does not parse is printed and thrown (app_error 70).
+    explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
+                         std::unique_ptr<TargetLock> file = nullptr);
+    // Records the run, prints it at debug level and saves the file, unless a
+    // save has failed (the run has failed for it and the file holds its state
+    // before the run); never throws.
     ~VirtualPort() override;
     VirtualPort(const VirtualPort&) = delete;
     VirtualPort& operator=(const VirtualPort&) = delete;
@@ -29,6 +34,8 @@ public:
     uint8_t readRegister(PortRegister reg) override;
     void writeRegister(PortRegister reg, uint8_t value) override;
     void writeDataSequence(const uint8_t* values, size_t count) override;
+    // finishRun() and save the file now (when the port has one); failures are printed and thrown.
+    void flush() override;
 
     // Modelled time since the port was opened, in microseconds.
     double modelledUs() const { return double(accesses_) * target_->accessTimeUs + waitedUs_; }
@@ -39,8 +46,6 @@ public:
     const VirtualCable& cable() const { return *cable_; }
     // Store the modelled time and the line levels into target().lastRun.
     void finishRun();
-    // finishRun() and write the file now (when the port has one); failures are printed and thrown.
-    void save();
 
 private:
     void sampleClock();
@@ -51,6 +56,8 @@ private:
 
     std::unique_ptr<VirtualTarget> target_;
     std::string path_;
+    std::unique_ptr<TargetLock> file_;
+    bool saveFailed_ = false;
     std::unique_ptr<VirtualCable> cable_;
     std::unique_ptr<VirtualChip> chip_;
     uint8_t data_ = 0x00;

@@ -1,6 +1,7 @@
 #include "target/VirtualTargetFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ const char* const VirtualTargetMagic = "mervex virtual target, format ";
 namespace {
 
 constexpr size_t MaxFileSize = 64u << 20;  // far above the largest chip's text
+// The last line of every file written, so that a file cut short is never taken for a whole one.
+constexpr const char* EndLine = "[end]";
 
 [[noreturn]] void fileError(const std::string& name, int line, const std::string& reason) {
     if (line > 0) message(LevelError, "Virtual target '%s', line %d: %s\n", name.c_str(), line, reason.c_str());
@@ -87,6 +90,9 @@ std::string formatVirtualTarget(const VirtualTarget& target) {
     for (const auto& [key, value] : formatCounters(target.lastRun)) text += key + " = " + value + "\n";
     appendHex(text, "flash", target.flash);
     appendHex(text, "eeprom", target.eeprom);
+    text += "\n";
+    text += EndLine;
+    text += "\n";
     return text;
 }
 
@@ -98,7 +104,11 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
         lines.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    if (lines.empty() || !hasVirtualTargetHeader(lines[0]))
+    if (lines.empty()) fileError(name, 0, "the file is empty");
+    const std::string magic = VirtualTargetMagic;
+    if (lines.size() == 1 && !hasVirtualTargetHeader(lines[0]) && magic.compare(0, lines[0].size(), lines[0]) == 0)
+        fileError(name, 1, "the file ends inside its first line");
+    if (!hasVirtualTargetHeader(lines[0]))
         fileError(name, 1, "not a virtual target (the first line must begin with \"" +
                                std::string(VirtualTargetMagic) + "\")");
     std::string version = trim(lines[0].substr(std::strlen(VirtualTargetMagic)));
@@ -142,15 +152,22 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
 
     // Then the memories, each a complete HEX file of its own.
     bool hadFlash = false, hadEeprom = false;
+    int endLine = 0;
     std::unique_ptr<HexDecoder> decoder;
     int sectionLine = 0;
     for (; at < lines.size(); ++at) {
         std::string line = trim(lines[at]);
         int number = int(at + 1);
         if (line.empty() || line[0] == '#') continue;
+        if (endLine > 0)
+            fileError(name, number, "text after the line " + std::string(EndLine) + " on line " + std::to_string(endLine));
         if (line[0] == '[') {
             if (decoder && !decoder->ended())
                 fileError(name, sectionLine, "the memory has no end record before line " + std::to_string(number));
+            if (line == EndLine) {
+                endLine = number;
+                continue;
+            }
             bool flash = line == "[flash]";
             if (!flash && line != "[eeprom]") fileError(name, number, "unknown section '" + line + "'");
             bool& had = flash ? hadFlash : hadEeprom;
@@ -164,62 +181,107 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
         if (!decoder->feed(line, error)) fileError(name, number, error);
     }
     if (decoder && !decoder->ended()) fileError(name, sectionLine, "the memory has no end record");
+    // Files of the first version have no end line but always both memories;
+    // anything less is a file cut short, not an erased chip.
+    if (endLine == 0 && !(hadFlash && hadEeprom))
+        fileError(name, 0, std::string("the file is cut short (it ends before its ") +
+                               (hadFlash ? "[eeprom]" : "[flash]") + " section, without the closing line " + EndLine + ")");
     return target;
 }
 
-std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
-        throw rtl_error(ExitUsage);
-    }
+namespace {
+
+// The text of the file open on fd, from its start whatever the descriptor's
+// offset; name is the path for messages.
+std::string readTargetText(int fd, const std::string& name) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) fileError(name, 0, "not a regular file");
     std::string text;
     char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
-        if (text.size() > MaxFileSize) {
-            std::fclose(file);
-            fileError(path, 0, "the file is too large");
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, off_t(text.size()));
+        if (n == 0) return text;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            message(LevelError, "Can't read virtual target '%s'\n", name.c_str());
+            throw rtl_error(ExitUsage);
         }
+        text.append(buffer, size_t(n));
+        if (text.size() > MaxFileSize) fileError(name, 0, "the file is too large");
     }
-    bool failed = std::ferror(file) != 0;
-    int savedErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        message(LevelError, "Can't read virtual target '%s'\n", path.c_str());
-        errno = savedErrno;
-        throw rtl_error(ExitUsage);
-    }
-    return parseVirtualTarget(text, path);
 }
 
-void saveVirtualTarget(const VirtualTarget& target, const std::string& path) {
-    std::string text = formatVirtualTarget(target);
-    mode_t mode = newFileMode(path);
+// Make a rename in the directory of path durable. Where the file system cannot
+// sync a directory (EINVAL), the rename is as durable as it gets.
+bool syncDirectory(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    const int savedErrno = errno;
+    ::close(fd);
+    errno = savedErrno;
+    return ok;
+}
+
+// Replace the file at path by text: a temporary file in the same directory,
+// synced, renamed over it, and the directory synced. With a lock, the new file
+// is locked before it takes the path, and the lock moves onto it.
+void saveText(const std::string& text, const std::string& path, TargetLock* lock) {
+    const mode_t mode = newFileMode(path);
     std::string temporary = path + ".XXXXXX";
-    int fd = ::mkstemp(&temporary[0]);
+    const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
     bool ok = fd >= 0;
+    bool renamed = false;
     if (ok) {
-        ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-        int savedErrno = errno;
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            savedErrno = errno;
-        }
-        if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-            ok = false;
-            savedErrno = errno;
-        }
-        if (!ok) {
-            ::unlink(temporary.c_str());
-            errno = savedErrno;
-        }
+        ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0 &&
+             (lock == nullptr || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+        renamed = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+        ok = renamed && syncDirectory(path);
+        const int savedErrno = errno;
+        if (!renamed) ::unlink(temporary.c_str());
+        // Once renamed, the new file is the target: the lock stays with it even if the directory sync failed.
+        if (renamed && lock != nullptr) lock->adopt(fd);
+        else ::close(fd);
+        errno = savedErrno;
     }
     if (!ok) {
         message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
         throw rtl_error(ExitUsage);
     }
+}
+
+}  // namespace
+
+std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
+    // Non-blocking: the path may name a FIFO, whose open would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
+        throw rtl_error(ExitUsage);
+    }
+    std::string text;
+    try {
+        text = readTargetText(fd, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return parseVirtualTarget(text, path);
+}
+
+std::unique_ptr<VirtualTarget> loadVirtualTarget(const TargetLock& lock) {
+    return parseVirtualTarget(readTargetText(lock.fd(), lock.path()), lock.path());
+}
+
+void saveVirtualTarget(const VirtualTarget& target, const std::string& path) {
+    saveText(formatVirtualTarget(target), path, nullptr);
+}
+
+void saveVirtualTarget(const VirtualTarget& target, TargetLock& lock) {
+    saveText(formatVirtualTarget(target), lock.path(), &lock);
 }
 
 }  // namespace mervex

@@ -1,11 +1,15 @@
 #pragma once
 // The target file: a fixed first line with the format version, the settings
-// and the last run's counters as "key = value" lines, and the flash and EEPROM
-// in Intel HEX under [flash] and [eeprom]. Only "chip" is required; what is
-// left out takes the values of a new target, memories left out are erased.
+// and the last run's counters as "key = value" lines, the flash and EEPROM in
+// Intel HEX under [flash] and [eeprom], and a last line [end]. Only "chip" and
+// [end] are required; what is left out takes the values of a new target,
+// memories left out are erased. Files of the first version have no [end] line:
+// one of them is taken only with both memories, so a file cut short is refused,
+// never read as an erased chip.
 #include <memory>
 #include <string>
 
+#include "target/TargetLock.h"
 #include "target/VirtualTarget.h"
 
 namespace mervex {
@@ -28,10 +32,15 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
 // Read and parse the file at path; failures as for parseVirtualTarget, an
 // unreadable file as rtl_error (status 70).
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path);
+// The same for the file that the lock holds.
+std::unique_ptr<VirtualTarget> loadVirtualTarget(const TargetLock& lock);
 
 // Write the target to path atomically: a temporary file in the same directory,
-// synced, then renamed over the old one, so an interrupted write leaves the old
-// file whole. A failure is printed and thrown as rtl_error (status 70).
+// synced, renamed over the old one, and the directory synced, so an interrupted
+// write leaves the old file whole and a finished one survives a power loss. A
+// failure is printed and thrown as rtl_error (status 70).
 void saveVirtualTarget(const VirtualTarget& target, const std::string& path);
+// The same for the file that the lock holds; the lock moves onto the new file.
+void saveVirtualTarget(const VirtualTarget& target, TargetLock& lock);
 
 }  // namespace mervex

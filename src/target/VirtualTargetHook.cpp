@@ -21,7 +21,9 @@ bool isVirtualTargetFile(const std::string& path) {
     char line[64] = {};
     size_t n = std::fread(line, 1, sizeof line - 1, file);
     std::fclose(file);
-    return hasVirtualTargetHeader(std::string(line, n));
+    // A file cut inside the first line is a target too, to be refused as cut short.
+    const std::string magic = VirtualTargetMagic;
+    return hasVirtualTargetHeader(std::string(line, n)) || (n > 0 && n < magic.size() && magic.compare(0, n, line, n) == 0);
 }
 
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
@@ -36,7 +38,9 @@ std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
             throw rtl_error(ExitUsage);
         }
     }
-    return std::make_unique<VirtualPort>(loadVirtualTarget(path), path);
+    // Held from here to the end of the run: one run per target, as per port.
+    auto file = std::make_unique<TargetLock>(path);
+    return std::make_unique<VirtualPort>(loadVirtualTarget(*file), path, std::move(file));
 }
 
 }  // namespace mervex

@@ -8,7 +8,8 @@
 
 namespace mervex {
 
-// True if path names a regular file whose content begins with the virtual target header line.
+// True if path names a regular file whose content begins with the virtual
+// target header line, or is a beginning of it (a target file cut short).
 bool isVirtualTargetFile(const std::string& path);
 
 // Open the virtual target stored at path as a parallel port; a failure is printed and

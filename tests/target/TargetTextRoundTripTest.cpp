@@ -25,7 +25,7 @@ TEST(TargetTextRoundTrip, ExtremeNumbersReadBack) {
     for (const char* line : lines) {
         SCOPED_TRACE(line);
         test::CaptureConsole console;
-        const auto target = parseVirtualTarget(header + line + "\n", "extreme");
+        const auto target = parseVirtualTarget(header + line + "\n[end]\n", "extreme");
         const std::string written = formatVirtualTarget(*target);
         std::unique_ptr<VirtualTarget> back;
         ASSERT_NO_THROW(back = parseVirtualTarget(written, "written")) << console.out();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/CaptureConsole.h"
+#include "support/ShellRun.h"
 #include "target/VchipTool.h"
 #include "target/VirtualTargetFile.h"
 
@@ -33,13 +34,6 @@ ToolRun tool(std::vector<std::string> args) {
     for (const std::string& a : args) argv.push_back(a.c_str());
     int status = runVchipTool(int(argv.size()), argv.data());
     return {status, capture.out()};
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 TEST(VchipTool, NewShowAndSet) {
@@ -122,6 +116,38 @@ TEST(VchipTool, HelpAndUsageErrors) {
           {"set", dir() + "/missing.vchip", "clock"}}) {
         EXPECT_EQ(tool(args).status, 70) << (args.empty() ? "" : args[0]);
     }
+}
+
+// The built program, whose console starts with the failure, names the real
+// cause; a file cut short is refused by every command and left as it is.
+TEST(VchipTool, TheBuiltProgramReportsTheRealCause) {
+#ifdef MERVEX_VCHIP_BINARY
+    const std::string cut = dir() + "/cut.vchip";
+    ASSERT_EQ(tool({"new", "mega8", cut, "--force"}).status, 0);
+    const std::string whole = readFile(cut);
+    std::ofstream(cut, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.find("[flash]"));
+    const std::string cutText = readFile(cut);
+    const std::string missing = dir() + "/missing.vchip";
+    struct Case {
+        std::string args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"show " + missing, "ERROR:  Can't open virtual target '" + missing + "'\nERROR:  No such file or directory\n"},
+        {"set " + missing + " clock=1M", "ERROR:  No such file or directory\n"},
+        {"show " + cut, "the file is cut short (it ends before its [flash] section"},
+        {"set " + cut + " clock=8M", "the file is cut short"},
+        {"dump " + cut + " flash " + dir() + "/cut.hex", "the file is cut short"},
+    };
+    for (const Case& c : cases) {
+        const ShellResult result = runShell(shellQuote(MERVEX_VCHIP_BINARY) + " " + c.args);
+        EXPECT_EQ(result.status, 70) << c.args;
+        EXPECT_NE(result.output.find(c.says), std::string::npos) << result.output;
+    }
+    EXPECT_EQ(readFile(cut), cutText);
+#else
+    GTEST_SKIP() << "mervex-vchip is not built";
+#endif
 }
 
 TEST(VchipTool, TheBuiltProgramRunsTheReadmeExample) {

@@ -72,11 +72,14 @@ TEST(VirtualTargetFile, EverythingSurvivesTheRoundTrip) {
 }
 
 TEST(VirtualTargetFile, AMinimalFileIsANewChip) {
-    auto t = parseVirtualTarget(Header + "# hand made\n\nchip = TINY13A\n", "minimal");
+    auto t = parseVirtualTarget(Header + "# hand made\n\nchip = TINY13A\n[end]\n", "minimal");
     EXPECT_STREQ(t->chip().names, "tiny13|tiny13A");
     EXPECT_EQ(t->flash, std::vector<uint8_t>(1024, 0xFF));
     EXPECT_EQ(t->calibration.size(), 2u);
     EXPECT_EQ(t->cable, "vuder");
+    // Files of the first version end with the EEPROM, without [end]: whole ones still read.
+    const std::string old = Header + "chip = tiny13\n[flash]\n:0100000012ED\n:00000001FF\n[eeprom]\n:00000001FF\n";
+    EXPECT_EQ(parseVirtualTarget(old, "old")->flash[0], 0x12);
 }
 
 struct BadFile {
@@ -87,7 +90,12 @@ struct BadFile {
 TEST(VirtualTargetFile, BadFilesAreRefusedWithTheirLineAndStatus70) {
     const std::string chip = Header + "chip = mega8\n";
     const BadFile cases[] = {
-        {"", "line 1: not a virtual target"},
+        {"", "the file is empty"},
+        {"mervex virtual tar", "line 1: the file ends inside its first line"},
+        {chip + "clock = 1M\n", "the file is cut short (it ends before its [flash] section, without the closing line [end])"},
+        {chip + "[flash]\n:00000001FF\n", "the file is cut short (it ends before its [eeprom] section"},
+        {chip + "[end]\nclock = 1M\n", "line 4: text after the line [end] on line 3"},
+        {chip + "[end]\n[flash]\n:00000001FF\n", "line 4: text after the line [end]"},
         {"hello\nchip = mega8\n", "line 1: not a virtual target"},
         {"mervex virtual target, format 2\nchip = mega8\n", "line 1: format 2 is not supported (this program reads format 1)"},
         {chip + "foo = 1\n", "line 3: unknown setting 'foo'"},
