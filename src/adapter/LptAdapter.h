@@ -46,6 +46,7 @@ public:
     double sckFrequency() const override;
     const char* typeName() const override { return "LPT soft SPI"; }
     const char* cableName() const override { return pinMap_->name; }
+    void flush() override { port_->flush(); }
 
     // Drive the signal's pins to their active levels: one control read, then a
     // data write and a control write.

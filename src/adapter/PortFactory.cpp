@@ -1,5 +1,7 @@
 #include "adapter/PortFactory.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -34,6 +36,20 @@ const unsigned portBaseAddress[] = {0x378, 0x278, 0x3BC};
     refusePortSpec();
 }
 
+// A port is a character device; anything else that exists is refused before it
+// is opened (opening a FIFO could wait for ever). What does not exist is left
+// to the open, which reports it.
+void refuseIfNoDevice(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || S_ISCHR(st.st_mode)) return;
+    if (S_ISREG(st.st_mode))
+        refuseNonPort(path, st.st_size == 0 ? "an empty file" : "a file that is not a virtual target");
+    if (S_ISDIR(st.st_mode)) refuseNonPort(path, "a directory");
+    if (S_ISFIFO(st.st_mode)) refuseNonPort(path, "a FIFO");
+    if (S_ISSOCK(st.st_mode)) refuseNonPort(path, "a socket");
+    refuseNonPort(path, "not a character device");
+}
+
 }  // namespace
 
 std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io) {
@@ -56,6 +72,7 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
 
     if (text.find('/') != std::string::npos) {
         if (isVirtualTargetFile(text)) return openVirtualPort(text);
+        refuseIfNoDevice(text);
         return openDevicePort(text, io);
     }
 

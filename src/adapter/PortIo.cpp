@@ -46,7 +46,7 @@ void PortDescriptor::reset() {
 }
 
 PortDescriptor PortDescriptor::openDevice(PortIo& io, const std::string& path) {
-    int fd = io.open(path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = io.open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         int saved = errno;
         message(LevelError, "Can't open parport device `%s'\n", path.c_str());
@@ -54,6 +54,11 @@ PortDescriptor PortDescriptor::openDevice(PortIo& io, const std::string& path) {
         throw rtl_error(ExitUsage);
     }
     return PortDescriptor(io, fd);
+}
+
+void refuseNonPort(const std::string& path, const std::string& reason) {
+    message(LevelError, "`%s' is not a parallel port or virtual target (%s)\n", path.c_str(), reason.c_str());
+    throw app_error(ExitUsage);
 }
 
 }  // namespace mervex

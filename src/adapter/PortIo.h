@@ -31,8 +31,9 @@ public:
     PortDescriptor& operator=(const PortDescriptor&) = delete;
     ~PortDescriptor() { reset(); }
 
-    // Open path read-write. A failure prints "Can't open parport device" and
-    // throws rtl_error (status 70).
+    // Open path read-write, without waiting (a FIFO, a terminal, a port another
+    // process holds) and without becoming the controlling terminal. A failure
+    // prints "Can't open parport device" and throws rtl_error (status 70).
     static PortDescriptor openDevice(PortIo& io, const std::string& path);
 
     // The descriptor, -1 when none.
@@ -47,5 +48,9 @@ private:
     PortIo* io_ = nullptr;
     int fd_ = -1;
 };
+
+// Refuse a path that opens but is no port: "`%s' is not a parallel port or
+// virtual target (%s)\n" with the reason, and app_error (status 70).
+[[noreturn]] void refuseNonPort(const std::string& path, const std::string& reason);
 
 }  // namespace mervex

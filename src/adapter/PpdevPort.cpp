@@ -23,12 +23,19 @@ constexpr uint8_t DirectionBit = 0x20;
 }  // namespace
 
 bool claimPpdev(const PortDescriptor& descriptor, const std::string& path) {
+    // Exclusive, so that no other program or driver (the printer driver lp)
+    // can reach the port during the run, and a port that one of them holds is
+    // refused at once rather than waited for.
+    if (descriptor.request(PPEXCL, nullptr) != 0 && (errno == ENOTTY || errno == EINVAL)) return false;
     if (descriptor.request(PPCLAIM, nullptr) == 0) return true;
-    int error = errno;
+    const int error = errno;
     if (error == ENOTTY || error == EINVAL) return false;
     message(LevelError, "Can't claim parport device `%s'\n", path.c_str());
     std::string text = std::strerror(error);
-    if (error == EBUSY) text += " (another driver holds the port)";
+    // The exclusive claim fails with ENXIO when another driver or program has the port.
+    if (error == EBUSY || error == ENXIO)
+        text += " (the port is in use by another driver or program: 'rmmod lp' frees it from the printer driver, "
+                "'fuser -v " + path + "' names a program that holds it)";
     if (error == EACCES || error == EPERM) text += " (no permission to use the port)";
     throw rtl_error(ExitUsage, text);
 }

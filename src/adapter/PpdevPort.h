@@ -10,9 +10,10 @@
 
 namespace mervex {
 
-// Claim the port behind an open descriptor. False: the device is not a ppdev
-// device (the claim was refused as an unknown request). Any other refusal, such
-// as another driver holding the port, is printed and thrown (rtl_error, status 70).
+// Claim the port behind an open descriptor, for this process alone. False: the
+// device is not a ppdev device (the claim was refused as an unknown request).
+// Any other refusal, such as another driver or program holding the port, is
+// printed with what frees it and thrown (rtl_error, status 70).
 bool claimPpdev(const PortDescriptor& descriptor, const std::string& path);
 
 class PpdevPort final : public ParallelPort {

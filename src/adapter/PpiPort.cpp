@@ -37,6 +37,11 @@ PpiPort::PpiPort(PortDescriptor descriptor, const std::string& path) : descripto
 }
 
 void PpiPort::activate(const std::string& path) {
+    // A path that opens but is no port (/dev/null, a terminal) fails every
+    // request; say so now rather than after a whole connection attempt.
+    uint8_t status = 0;
+    if (descriptor_.request(PpiGetStatus, &status) != 0)
+        refuseNonPort(path, "the device answers no parallel port request");
     message(LevelDebug, "Parallel port `%s' found, ioctl interface activated\n", path.c_str());
     // ppi never switches the data direction: its control writes keep bits 0-3 only.
     canControlDirection_ = false;

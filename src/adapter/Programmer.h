@@ -54,6 +54,9 @@ public:
     virtual const char* typeName() const = 0;
     // The cable as the user knows it (its wiring's name), for records of a run.
     virtual const char* cableName() const { return typeName(); }
+    // Make what has been done to the target durable (ParallelPort::flush); a
+    // failure is printed and thrown (app_error).
+    virtual void flush() {}
 };
 
 }  // namespace mervex

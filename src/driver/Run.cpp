@@ -48,6 +48,8 @@ void runRequest(const Request& request, Stopwatch& totalTime, RunLog& log) {
 
     totalTime.stop();
     state.programmer()->setLedOk(true);
+    // The result is reported only once what the run did is durable.
+    state.programmer()->flush();
     message(LevelInfo, "Total time %s\nAll OK\n", formatTime(totalTime.elapsedMs(), UnitMs));
     disableAdapter(state.session);
 }

@@ -102,6 +102,25 @@ TEST(PpiPort, OpenFailureIsASystemError) {
     EXPECT_EQ(io.countOf(IoCall::Close), 0u);
 }
 
+// A device that refuses every request (/dev/null, a terminal) is refused right
+// after the open, before anything is written to it, and closed.
+TEST(PpiPort, DeviceThatAnswersNoRequestIsNoPort) {
+    test::CaptureConsole capture;
+    FakePortIo io;
+    io.notAPort = true;
+    try {
+        openDevicePort("/dev/null", io);
+        FAIL() << "opened";
+    } catch (const app_error& e) {
+        EXPECT_EQ(e.status(), ExitUsage);
+    }
+    EXPECT_EQ(capture.out(),
+              "ERROR:  `/dev/null' is not a parallel port or virtual target (the device answers no parallel port "
+              "request)\n");
+    EXPECT_TRUE(io.callsOf(PpiSetData).empty());
+    EXPECT_EQ(io.countOf(IoCall::Close), 1u);
+}
+
 #ifdef MERVEX_HAVE_PPDEV
 TEST(PpdevPort, ClaimsDrivesDirectionAndReleases) {
     ManualClockGuard time;
@@ -111,10 +130,12 @@ TEST(PpdevPort, ClaimsDrivesDirectionAndReleases) {
     io.claimErrno = 0;
     {
         std::unique_ptr<ParallelPort> port = openDevicePort("/dev/parport0", io);
-        ASSERT_EQ(io.calls.size() > 3, true);
-        EXPECT_EQ(io.calls[1].request, static_cast<unsigned long>(PPCLAIM));
-        EXPECT_EQ(io.calls[2].request, static_cast<unsigned long>(PPDATADIR));
-        EXPECT_EQ(io.calls[2].value, 0);
+        ASSERT_EQ(io.calls.size() > 4, true);
+        EXPECT_EQ(io.calls[0].value & O_NONBLOCK, O_NONBLOCK);  // a held port is refused, not waited for
+        EXPECT_EQ(io.calls[1].request, static_cast<unsigned long>(PPEXCL));  // for this process alone
+        EXPECT_EQ(io.calls[2].request, static_cast<unsigned long>(PPCLAIM));
+        EXPECT_EQ(io.calls[3].request, static_cast<unsigned long>(PPDATADIR));
+        EXPECT_EQ(io.calls[3].value, 0);
         EXPECT_TRUE(port->canControlDirection());
         EXPECT_NEAR(port->cycleTime(), 1.0, 1e-9);
         EXPECT_EQ(io.callsOf(PPWDATA).size(), 100u * 100 + 100u * 4);
@@ -148,7 +169,9 @@ TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
         int error;
         const char* hint;
     };
-    for (Case c : {Case{EBUSY, "another driver holds the port"}, Case{EACCES, "no permission"}}) {
+    for (Case c : {Case{EBUSY, "in use by another driver or program: 'rmmod lp' frees it"},
+                   Case{ENXIO, "'fuser -v /dev/parport0' names a program that holds it"},
+                   Case{EACCES, "no permission"}}) {
         test::CaptureConsole capture;
         FakePortIo io;
         io.claimErrno = c.error;

@@ -48,8 +48,11 @@ struct RunOptions {
 
 // Run the program in `dir` with the arguments. A run that stays silent for five
 // minutes is killed: its output may be buffered until it ends, and a sanitizer
-// build on a busy machine reads a large chip slowly.
-inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& args, const RunOptions& options = {}) {
+// build on a busy machine reads a large chip slowly. With whileStopped, the
+// program is stopped instead of signalled when its output holds
+// options.signalAfter; whileStopped runs, and the program goes on.
+inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& args, const RunOptions& options = {},
+                          const std::function<void()>& whileStopped = {}) {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
     const pid_t pid = fork();
@@ -111,7 +114,15 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
             --open;
         }
         if (!signalled && !options.signalAfter.empty() && outcome.out.find(options.signalAfter) != std::string::npos) {
-            kill(pid, options.signalNumber);
+            if (whileStopped) {
+                int stopped = 0;
+                kill(pid, SIGSTOP);
+                waitpid(pid, &stopped, WUNTRACED);
+                whileStopped();
+                kill(pid, SIGCONT);
+            } else {
+                kill(pid, options.signalNumber);
+            }
             signalled = true;
         }
     }
@@ -176,10 +187,11 @@ protected:
     std::string targetPath() const { return (dir / "board.vchip").string(); }
     std::string port() const { return "-p" + targetPath(); }
 
-    // Run mervex with the port of the target file and no progress bars.
-    Outcome run(std::vector<std::string> args, const RunOptions& options = {}) {
+    // Run mervex with the port of the target file and no progress bars (whileStopped: as for runProgram).
+    Outcome run(std::vector<std::string> args, const RunOptions& options = {},
+                const std::function<void()>& whileStopped = {}) {
         args.insert(args.begin(), {"-ip-", port()});
-        return runProgram(dir, args, options);
+        return runProgram(dir, args, options, whileStopped);
     }
 
     // Write an Intel HEX file of the given blocks (address, bytes) into the directory.

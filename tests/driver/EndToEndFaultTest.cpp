@@ -8,6 +8,8 @@
 
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
+#include "support/CaptureConsole.h"
+#include "target/VchipTool.h"
 
 namespace mervex::test {
 namespace {
@@ -144,6 +146,56 @@ TEST_F(EndToEndFault, ParallelRunsInOneDirectoryKeepEveryCopy) {
     }
     for (int i = 0; i < Runs; ++i) EXPECT_EQ(outcomes[i].status, i % 2 == 1 ? 10 : 0) << outcomes[i].out;
     EXPECT_EQ(kept, (std::multiset<uint8_t>{2, 4}));
+}
+
+// One run per target, as per port: while a run holds the target, another run
+// or a change by mervex-vchip is refused at once and changes nothing, and the
+// run that holds it completes.
+TEST_F(EndToEndFault, ASecondRunOnATargetInUseIsRefused) {
+    store(*chip("mega8"));
+    const std::vector<uint8_t> code = pattern(256);
+    hexFile("code.hex", {{0, code}});
+    const auto vchip = [](std::vector<std::string> args) {
+        CaptureConsole capture;
+        args.insert(args.begin(), "mervex-vchip");
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        const int status = runVchipTool(int(argv.size()), argv.data());
+        return Outcome{status, 0, capture.out(), ""};
+    };
+    struct Contender {
+        const char* name;
+        std::function<Outcome()> run;
+    };
+    const Contender contenders[] = {
+        {"mervex", [&] { return run({"+mega8", "-r", "-cback.hex"}); }},
+        {"mervex-vchip set", [&] { return vchip({"set", targetPath(), "clock=8M"}); }},
+        {"mervex-vchip load", [&] { return vchip({"load", targetPath(), "flash", (dir / "code.hex").string()}); }},
+        {"mervex-vchip new --force", [&] { return vchip({"new", "tiny13", targetPath(), "--force"}); }},
+    };
+    std::vector<Outcome> refused;
+    std::string before, during;
+    RunOptions options;
+    options.signalAfter = "Device erased\n";
+    const Outcome first = run({"+mega8", "-e", "-wp", "code.hex"}, options, [&] {
+        before = fileContents(targetPath());
+        for (const Contender& c : contenders) refused.push_back(c.run());
+        during = fileContents(targetPath());
+    });
+    EXPECT_EQ(first.status, 0) << first.out;
+    ASSERT_EQ(refused.size(), std::size(contenders));
+    for (size_t i = 0; i < refused.size(); ++i) {
+        SCOPED_TRACE(contenders[i].name);
+        EXPECT_EQ(refused[i].status, 70);
+        EXPECT_TRUE(contains(refused[i].out, "ERROR:  Virtual target '" + targetPath() + "' is in use by another process\n"))
+            << refused[i].out;
+    }
+    EXPECT_EQ(during, before);
+    EXPECT_FALSE(fs::exists(dir / "back.hex"));
+    const auto after = stored();
+    EXPECT_EQ(after->runCount, 1u);
+    EXPECT_EQ(after->clockHz, 1000000u);
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), after->flash.begin()));
 }
 
 TEST_F(EndToEndFault, KeyWithoutAKeyLightsTheErrorLed) {

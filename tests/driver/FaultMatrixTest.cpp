@@ -5,6 +5,7 @@
 // status, leave the target switched off with its buffers disabled, and lose
 // nothing: the chip's EEPROM is either still there or in "(eeprom).sav", and the
 // input files, the serial number file and the target file are whole.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -421,7 +422,7 @@ TEST_F(FaultMatrix, SignalsAtEveryCheckPoint) {
 
 // Files that fail: an output that cannot take the data, an input that is gone
 // or is no file, a serial number file that cannot serve, a target file that
-// is cut short or badly edited.
+// is cut short, badly edited or cannot be saved, a port that is no port.
 struct FileCase {
     const char* name;
     std::function<void(const fs::path&)> spoil;  // prepares the bad file in the run's directory
@@ -431,6 +432,7 @@ struct FileCase {
     bool targetUsed;  // the target file is sound: the run switches the target on and off
     bool unprivileged = false;  // run as an ordinary user, for whom permissions hold
     const char* workDir = ".";  // where the run starts, below the case's directory
+    long fileSizeLimit = -1;    // RLIMIT_FSIZE of the run: a full disk for every file it writes
 };
 
 // Run mervex as user nobody (root ignores file permissions). The directory is
@@ -509,6 +511,19 @@ TEST_F(FaultMatrix, FileFaults) {
             std::ofstream(place / "board.vchip", std::ios::binary | std::ios::trunc) << edit(text);
         };
     };
+    const std::string cutShort =
+        "ERROR:  Virtual target './board.vchip': the file is cut short (it ends before its [flash] section, without "
+        "the closing line [end])\n";
+    const auto notAPort = [](const char* reason) {
+        return "ERROR:  `./board.vchip' is not a parallel port or virtual target (" + std::string(reason) + ")\n";
+    };
+    // The port path names something else: the target file gives way to a link.
+    const auto portAt = [](const char* to) {
+        return [=](const fs::path& place) {
+            fs::remove(place / "board.vchip");
+            fs::create_symlink(to, place / "board.vchip");
+        };
+    };
     const bool fullDevice = ::access("/dev/full", W_OK) == 0;
     std::vector<FileCase> cases = {
         {"output in a missing directory", [](const fs::path&) {}, "-r -cmissing/back.hex", 70,
@@ -551,6 +566,35 @@ TEST_F(FaultMatrix, FileFaults) {
              return replaced(text, "\nlock = FF\n", "\nlock = FG\n");
          }),
          "-e -wp code.hex", 70, "invalid value 'FG' for lock (expected a hexadecimal byte)\n", false},
+        // Cut short at a line end, where every line read is sound: never an erased chip.
+        {"target file cut before [flash]",
+         editTarget([](const std::string& text) { return text.substr(0, text.find("[flash]")); }), "-e -wp code.hex",
+         70, cutShort, false},
+        {"target file cut inside its settings",
+         editTarget([](const std::string& text) { return text.substr(0, text.find("busy.flash")); }), "-e -wp code.hex",
+         70, cutShort, false},
+        {"target file cut inside its first line",
+         editTarget([](const std::string& text) { return text.substr(0, 10); }), "-e -wp code.hex", 70,
+         "ERROR:  Virtual target './board.vchip', line 1: the file ends inside its first line\n", false},
+        // The run's result is not saved: the run fails, the file keeps the state before it.
+        {"target file on a full disk", [](const fs::path&) {}, "-e -wp code.hex", 70,
+         "ERROR:  Can't write virtual target './board.vchip'\nERROR:  File too large\n", false, false, ".", 1024},
+        // Paths that open but are no port are refused at once, not after a whole connection attempt.
+        {"port that is an empty file", write("board.vchip", ""), "-e -wp code.hex", 70, notAPort("an empty file"),
+         false},
+        {"port that is some other file", write("board.vchip", "garbage\n"), "-e -wp code.hex", 70,
+         notAPort("a file that is not a virtual target"), false},
+        {"port that is /dev/null", portAt("/dev/null"), "-e -wp code.hex", 70,
+         notAPort("the device answers no parallel port request"), false},
+        {"port that is /dev/zero", portAt("/dev/zero"), "-e -wp code.hex", 70,
+         notAPort("the device answers no parallel port request"), false},
+        {"port that is a FIFO",
+         [=](const fs::path& place) {
+             fs::create_directory(place / "fifos");
+             ASSERT_EQ(::mkfifo((place / "fifos" / "fifo").c_str(), 0600), 0);
+             portAt("fifos/fifo")(place);
+         },
+         "-e -wp code.hex", 70, notAPort("a FIFO"), false},
     };
     // Through a link, so that a regression could only ever delete the link.
     if (fullDevice) {
@@ -596,7 +640,9 @@ TEST_F(FaultMatrix, FileFaults) {
         jobs.push_back([&, i] {
             const std::vector<std::string> args = command(Wiring, cases[i].args);
             const fs::path workDir = places[i] / cases[i].workDir;
-            outcomes[i] = cases[i].unprivileged ? runAsNobody(workDir, args) : runProgram(workDir, args);
+            RunOptions options;
+            options.fileSizeLimit = cases[i].fileSizeLimit;
+            outcomes[i] = cases[i].unprivileged ? runAsNobody(workDir, args) : runProgram(workDir, args, options);
         });
     }
     runAll(jobs);
@@ -612,6 +658,7 @@ TEST_F(FaultMatrix, FileFaults) {
         EXPECT_EQ(outcome.signal, 0);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
         EXPECT_TRUE(endsWith(outcome.out, c.ending)) << outcome.out;
+        EXPECT_EQ(contains(outcome.out, "All OK"), c.status == 0);
         // Every file as it was, no file left behind; only a sound target file records the run.
         std::map<std::string, std::string> after = snapshot(places[i]);
         std::map<std::string, std::string> expected = before[i];

@@ -1,7 +1,8 @@
 #pragma once
 // A PortIo test double: records open/ioctl/close, models the data and control
 // registers behind both the ppi and the ppdev requests, answers status reads
-// from a cable model, and can refuse the open or the ppdev claim.
+// from a cable model, can refuse the open or the ppdev claim, and can answer no
+// request at all, as a device that is no port.
 #include <cerrno>
 #include <cstdint>
 #include <functional>
@@ -46,12 +47,26 @@ public:
             return -1;
         }
         uint8_t* byte = static_cast<uint8_t*>(arg);
+        if (notAPort) {
+            calls.push_back({IoCall::Ioctl, request, -1});
+            errno = ENOTTY;
+            return -1;
+        }
         if (request == PpiGetData) return answer(request, byte, data);
         if (request == PpiGetStatus) return answer(request, byte, currentStatus());
         if (request == PpiGetControl) return answer(request, byte, control);
         if (request == PpiSetData) return writeData(request, *byte);
         if (request == PpiSetControl) return writeControl(request, *byte);
 #ifdef MERVEX_HAVE_PPDEV
+        if (request == PPEXCL) {
+            calls.push_back({IoCall::Ioctl, request, -1});
+            // A device that is no ppdev device refuses every ppdev request.
+            if (claimErrno == ENOTTY || claimErrno == EINVAL) {
+                errno = claimErrno;
+                return -1;
+            }
+            return 0;
+        }
         if (request == PPCLAIM) {
             calls.push_back({IoCall::Ioctl, request, -1});
             if (claimErrno != 0) {
@@ -100,6 +115,7 @@ public:
 
     int openErrno = 0;
     int claimErrno = ENOTTY;  // the default device is not a ppdev device
+    bool notAPort = false;    // every request fails, as on /dev/null
     uint8_t data = 0;
     uint8_t control = 0;
     uint8_t status = 0;
