@@ -19,14 +19,19 @@ bool namesSameFile(int fd, const std::string& path) {
 
 }  // namespace
 
-bool LockedFile::open(const std::string& path) {
+bool LockedFile::open(const std::string& path) { return open(path, true); }
+
+bool LockedFile::tryOpen(const std::string& path) { return open(path, false); }
+
+bool LockedFile::open(const std::string& path, bool wait) {
     close();
     for (;;) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        // Non-blocking: the path may name a FIFO.
+        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return false;
         int locked;
         do {
-            locked = ::flock(fd, LOCK_EX);
+            locked = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
         } while (locked != 0 && errno == EINTR);
         if (locked != 0) {
             const int saved = errno;
@@ -56,6 +61,11 @@ bool LockedFile::read(std::string& text, size_t limit) const {
     }
     if (text.size() > limit + 1) text.resize(limit + 1);
     return true;
+}
+
+void LockedFile::adopt(int fd) {
+    close();
+    fd_ = fd;
 }
 
 void LockedFile::close() {

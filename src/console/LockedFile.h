@@ -25,6 +25,16 @@ public:
     // Open the file and wait for its lock. False with errno set when it cannot
     // be opened or locked.
     bool open(const std::string& path);
+    // The same without waiting: false with errno EWOULDBLOCK while another
+    // process holds the file.
+    bool tryOpen(const std::string& path);
+
+    // The descriptor of the held file, open for reading and writing; -1 when none.
+    int fd() const { return fd_; }
+
+    // Hold the lock through fd, a locked descriptor of the file that now has
+    // the name (replaceFile with a holder); the old descriptor is closed.
+    void adopt(int fd);
 
     // Read the whole file, at most limit bytes; false with errno set on a read
     // error. A file longer than limit gives its first limit + 1 bytes.
@@ -34,6 +44,8 @@ public:
     void close();
 
 private:
+    bool open(const std::string& path, bool wait);
+
     int fd_ = -1;
 };
 

@@ -1,6 +1,7 @@
 #include "console/ReplaceFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,14 +52,16 @@ bool syncDirectoryOf(const std::string& path) {
     return ok;
 }
 
-bool replaceFile(const std::string& path, const std::string& text) {
+bool replaceFile(const std::string& path, const std::string& text, LockedFile* holder) {
     const std::string target = resolvedPath(path);
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) return false;
-    bool ok = ::fchmod(fd, modeFor(target)) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, modeFor(target)) == 0 && writeAll(fd, text) && ::fsync(fd) == 0 &&
+              (holder == nullptr || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
     int saved = errno;
-    if (::close(fd) != 0 && ok) {
+    // A holder keeps the new file open: its lock must stand when the file takes the name.
+    if (holder == nullptr && ::close(fd) != 0 && ok) {
         ok = false;
         saved = errno;
     }
@@ -67,10 +70,12 @@ bool replaceFile(const std::string& path, const std::string& text) {
         saved = errno;
     }
     if (!ok) {
+        if (holder != nullptr) ::close(fd);
         ::unlink(temporary.c_str());
         errno = saved;
         return false;
     }
+    if (holder != nullptr) holder->adopt(fd);
     // The rename is done; a directory that cannot be flushed still fails the
     // replacement, since the new contents may not survive a power loss.
     return syncDirectoryOf(target);

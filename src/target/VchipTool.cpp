@@ -89,8 +89,8 @@ int commandNew(const std::vector<std::string>& args) {
     if (exists && !force) usageError("'" + args[1] + "' exists; remove it or add --force");
     if (exists) {
         // Not under a run that uses it.
-        TargetLock held(args[1]);
-        saveVirtualTarget(*target, held);
+        LockedFile held = holdVirtualTarget(args[1]);
+        saveVirtualTarget(*target, args[1], &held);
     } else {
         saveVirtualTarget(*target, args[1]);
     }
@@ -244,8 +244,8 @@ int commandDump(const std::vector<std::string>& args) {
 
 int commandLoad(const std::vector<std::string>& args) {
     if (args.size() < 3 || args.size() > 4) usageError("load needs FILE flash|eeprom IN [hex|bin]");
-    TargetLock held(args[0]);
-    auto target = loadVirtualTarget(held);
+    LockedFile held = holdVirtualTarget(args[0]);
+    auto target = loadVirtualTarget(held, args[0]);
     std::vector<uint8_t>& memory = selectMemory(*target, args[1]);
     bool binary = binaryFormat(args[2], args.size() == 4 ? args[3] : "");
     std::FILE* file = std::fopen(args[2].c_str(), "rb");
@@ -290,16 +290,16 @@ int commandLoad(const std::vector<std::string>& args) {
         }
     }
     memory = image;
-    saveVirtualTarget(*target, held);
+    saveVirtualTarget(*target, args[0], &held);
     return ExitOk;
 }
 
 int commandSet(const std::vector<std::string>& args) {
     if (args.size() < 2) usageError("set needs a file name and SETTING=VALUE");
-    TargetLock held(args[0]);
-    auto target = loadVirtualTarget(held);
+    LockedFile held = holdVirtualTarget(args[0]);
+    auto target = loadVirtualTarget(held, args[0]);
     applySettings(*target, std::vector<std::string>(args.begin() + 1, args.end()));
-    saveVirtualTarget(*target, held);
+    saveVirtualTarget(*target, args[0], &held);
     return ExitOk;
 }
 

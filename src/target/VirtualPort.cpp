@@ -9,7 +9,7 @@
 
 namespace mervex {
 
-VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path, std::unique_ptr<TargetLock> file)
+VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path, LockedFile file)
     : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
     std::string error;
     cable_ = VirtualCable::create(target_->cable, error);
@@ -40,7 +40,7 @@ VirtualPort::~VirtualPort() {
                 "Virtual target: %" PRIu64 " port accesses, %" PRIu64 " ISP instructions, %" PRIu64
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
-        if (file_ && !saveFailed_) saveVirtualTarget(*target_, *file_);
+        if (file_.fd() >= 0 && !saveFailed_) saveVirtualTarget(*target_, path_, &file_);
     } catch (const rtl_error& e) {
         // A destructor has nobody to tell but the user.
         message(LevelError, "%s\n", e.what());
@@ -56,9 +56,9 @@ void VirtualPort::finishRun() {
 
 void VirtualPort::flush() {
     finishRun();
-    if (!file_) return;
+    if (file_.fd() < 0) return;
     try {
-        saveVirtualTarget(*target_, *file_);
+        saveVirtualTarget(*target_, path_, &file_);
     } catch (const app_error&) {
         saveFailed_ = true;
         throw;

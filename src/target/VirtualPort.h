@@ -10,7 +10,7 @@
 #include "adapter/ParallelPort.h"
 #include "console/Stopwatch.h"
 #include "target/VirtualCable.h"
-#include "target/TargetLock.h"
+#include "console/LockedFile.h"
 #include "target/VirtualChip.h"
 #include "target/VirtualTarget.h"
 
@@ -18,12 +18,12 @@ namespace mervex {
 
 class VirtualPort final : public ParallelPort {
 public:
-    // Run the target behind the port; path names it in messages. With a file
-    // (locked, the one at path), the port holds it for its whole life and the
-    // state goes back to it. The counters of target.lastRun restart. A cable
+    // Run the target behind the port; path names it in messages. With the
+    // held file at path (holdVirtualTarget), the port holds it for its whole
+    // life and the state goes back to it. The counters of target.lastRun restart. A cable
     // description that does not parse is printed and thrown (app_error 70).
     explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
-                         std::unique_ptr<TargetLock> file = nullptr);
+                         LockedFile file = LockedFile());
     // Records the run, prints it at debug level and saves the file, unless a
     // save has failed (the run has failed for it and the file holds its state
     // before the run); never throws.
@@ -56,7 +56,7 @@ private:
 
     std::unique_ptr<VirtualTarget> target_;
     std::string path_;
-    std::unique_ptr<TargetLock> file_;
+    LockedFile file_;
     bool saveFailed_ = false;
     std::unique_ptr<VirtualCable> cable_;
     std::unique_ptr<VirtualChip> chip_;

@@ -1,7 +1,6 @@
 #include "target/VirtualTargetFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/ReplaceFile.h"
 #include "target/TargetHex.h"
 #include "target/TargetSettings.h"
 
@@ -50,30 +50,6 @@ void appendHex(std::string& text, const char* section, const std::vector<uint8_t
     text += section;
     text += "]\n";
     for (const std::string& record : encodeHex(memory, true)) text += record + "\n";
-}
-
-// Write all of text to fd; false with errno set on failure.
-bool writeAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= size_t(n);
-    }
-    return true;
-}
-
-mode_t newFileMode(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 }  // namespace
@@ -211,47 +187,6 @@ std::string readTargetText(int fd, const std::string& name) {
     }
 }
 
-// Make a rename in the directory of path durable. Where the file system cannot
-// sync a directory (EINVAL), the rename is as durable as it gets.
-bool syncDirectory(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
-    const int savedErrno = errno;
-    ::close(fd);
-    errno = savedErrno;
-    return ok;
-}
-
-// Replace the file at path by text: a temporary file in the same directory,
-// synced, renamed over it, and the directory synced. With a lock, the new file
-// is locked before it takes the path, and the lock moves onto it.
-void saveText(const std::string& text, const std::string& path, TargetLock* lock) {
-    const mode_t mode = newFileMode(path);
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(&temporary[0], O_CLOEXEC);
-    bool ok = fd >= 0;
-    bool renamed = false;
-    if (ok) {
-        ok = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0 &&
-             (lock == nullptr || ::flock(fd, LOCK_EX | LOCK_NB) == 0);
-        renamed = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-        ok = renamed && syncDirectory(path);
-        const int savedErrno = errno;
-        if (!renamed) ::unlink(temporary.c_str());
-        // Once renamed, the new file is the target: the lock stays with it even if the directory sync failed.
-        if (renamed && lock != nullptr) lock->adopt(fd);
-        else ::close(fd);
-        errno = savedErrno;
-    }
-    if (!ok) {
-        message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
-        throw rtl_error(ExitUsage);
-    }
-}
-
 }  // namespace
 
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
@@ -272,16 +207,26 @@ std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
     return parseVirtualTarget(text, path);
 }
 
-std::unique_ptr<VirtualTarget> loadVirtualTarget(const TargetLock& lock) {
-    return parseVirtualTarget(readTargetText(lock.fd(), lock.path()), lock.path());
+std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const std::string& path) {
+    return parseVirtualTarget(readTargetText(file.fd(), path), path);
 }
 
-void saveVirtualTarget(const VirtualTarget& target, const std::string& path) {
-    saveText(formatVirtualTarget(target), path, nullptr);
+LockedFile holdVirtualTarget(const std::string& path) {
+    LockedFile file;
+    if (file.tryOpen(path)) return file;
+    if (errno == EWOULDBLOCK) {
+        message(LevelError, "Virtual target '%s' is in use by another process\n", path.c_str());
+        throw app_error(ExitUsage);
+    }
+    message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
+    throw rtl_error(ExitUsage);
 }
 
-void saveVirtualTarget(const VirtualTarget& target, TargetLock& lock) {
-    saveText(formatVirtualTarget(target), lock.path(), &lock);
+void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder) {
+    if (!replaceFile(path, formatVirtualTarget(target), holder)) {
+        message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
+        throw rtl_error(ExitUsage);
+    }
 }
 
 }  // namespace mervex

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "target/TargetLock.h"
+#include "console/LockedFile.h"
 #include "target/VirtualTarget.h"
 
 namespace mervex {
@@ -29,18 +29,23 @@ std::string formatVirtualTarget(const VirtualTarget& target);
 // Every problem is printed with its line and thrown as app_error (status 70).
 std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const std::string& name);
 
+// Hold the target file at path for this process alone, as a port serves one
+// run at a time. A file that another process holds is refused at once:
+// "Virtual target '%s' is in use by another process\n" and app_error (status
+// 70); one that cannot be opened or locked is printed and thrown as rtl_error (70).
+LockedFile holdVirtualTarget(const std::string& path);
+
 // Read and parse the file at path; failures as for parseVirtualTarget, an
 // unreadable file as rtl_error (status 70).
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path);
-// The same for the file that the lock holds.
-std::unique_ptr<VirtualTarget> loadVirtualTarget(const TargetLock& lock);
+// The same for the held file at path.
+std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const std::string& path);
 
 // Write the target to path atomically: a temporary file in the same directory,
 // synced, renamed over the old one, and the directory synced, so an interrupted
-// write leaves the old file whole and a finished one survives a power loss. A
-// failure is printed and thrown as rtl_error (status 70).
-void saveVirtualTarget(const VirtualTarget& target, const std::string& path);
-// The same for the file that the lock holds; the lock moves onto the new file.
-void saveVirtualTarget(const VirtualTarget& target, TargetLock& lock);
+// write leaves the old file whole and a finished one survives a power loss.
+// With the holder of the file, the hold moves onto the new file. A failure is
+// printed and thrown as rtl_error (status 70).
+void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder = nullptr);
 
 }  // namespace mervex

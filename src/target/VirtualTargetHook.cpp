@@ -39,8 +39,9 @@ std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
         }
     }
     // Held from here to the end of the run: one run per target, as per port.
-    auto file = std::make_unique<TargetLock>(path);
-    return std::make_unique<VirtualPort>(loadVirtualTarget(*file), path, std::move(file));
+    LockedFile file = holdVirtualTarget(path);
+    auto target = loadVirtualTarget(file, path);
+    return std::make_unique<VirtualPort>(std::move(target), path, std::move(file));
 }
 
 }  // namespace mervex
