@@ -11,6 +11,14 @@ namespace {
 
 constexpr uint32_t ExtendedFlashLimit = 128 * 1024;  // above it the extended address instruction counts
 
+// The bits of a fuse byte that the chip's fuse list names: the ones serial
+// programming can change. The others, SPIEN on most chips, keep their level.
+uint8_t namedFuseBits(const ChipDescriptor& chip, FuseByte byte) {
+    uint8_t bits = 0;
+    const FuseDescriptor* field = chip.fuseSet ? chip.fuseSet->list(byte) : nullptr;
+    for (; field && field->info; ++field) bits |= field->mask();
+    return bits;
+}
 
 }  // namespace
 
@@ -88,6 +96,24 @@ void VirtualChip::enterReset() {
     std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
     std::fill(eepromPageBuffer_.begin(), eepromPageBuffer_.end(), uint8_t(0xFF));
     flashWrittenSinceReset_ = false;
+    // The fuses take effect at the reset: the run that wrote them goes on.
+    answers_ = !serialProgrammingOff();
+}
+
+// A programmed RSTDISBL or DWEN takes the RESET pin away from serial
+// programming; an unprogrammed SPIEN ends it where the fuse list lets
+// serial programming change that bit.
+bool VirtualChip::serialProgrammingOff() const {
+    auto field = [this](const char* name, bool& programmed) {
+        FuseByte byte = FuseByte::Lock;
+        const FuseDescriptor* fuse = findFuse(chip_, name, &byte);
+        programmed = fuse && (target_.fuse(byte) & fuse->mask()) == 0;
+        return fuse != nullptr;
+    };
+    bool programmed = false;
+    if (field("RSTDISBL", programmed) && programmed) return true;
+    if (field("DWEN", programmed) && programmed) return true;
+    return field("SPIEN", programmed) && !programmed;
 }
 
 void VirtualChip::sckRise(bool mosi) {
@@ -248,7 +274,7 @@ void VirtualChip::execute() {
     if (busy(nowUs_)) ++counters_.busyInstructions;
     const IspOperation operation = instructions_.decode(command_);
     if (operation == IspOperation::ProgramEnable) {
-        if (!target_.faults.noProgramEnable) programming_ = true;
+        if (!target_.faults.noProgramEnable && answers_) programming_ = true;
         return;
     }
     if (!programming_) return;
@@ -265,10 +291,7 @@ void VirtualChip::execute() {
     case IspOperation::WriteLowFuse: writeFuse(FuseByte::Low, command_[3]); break;
     case IspOperation::WriteHighFuse: writeFuse(FuseByte::High, command_[3]); break;
     case IspOperation::WriteExtendedFuse: writeFuse(FuseByte::Ext, command_[3]); break;
-    // The short form carries the fuse bits 4..0 in the instruction byte.
-    case IspOperation::WriteShortFuse:
-        writeFuse(FuseByte::Low, uint8_t((target_.fuse(FuseByte::Low) & 0xE0) | (command_[1] & 0x1F)));
-        break;
+    case IspOperation::WriteShortFuse: writeFuse(FuseByte::Low, uint8_t(0xE0 | (command_[1] & 0x1F))); break;
     case IspOperation::LoadEepromPage: loadEepromPageByte(); break;
     case IspOperation::WriteEepromPage: writeEepromPage(); break;
     // Lock bits can only be programmed; bits 7..6 of the lock byte do not exist.
@@ -372,7 +395,9 @@ void VirtualChip::writeFuse(FuseByte byte, uint8_t value) {
     } else if (locked) {
         ++counters_.lockedWrites;
     } else if (beginWrite(target_.busy.fuseUs, BusyArea::None, 0, 0)) {
-        target_.fuse(byte) = value;
+        const uint8_t writable = namedFuseBits(chip_, byte);
+        uint8_t& fuse = target_.fuse(byte);
+        fuse = uint8_t((fuse & ~writable) | (value & writable));
     }
 }
 

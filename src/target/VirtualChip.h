@@ -27,8 +27,9 @@ public:
     // never earlier than the previous call).
     void setPins(const ChipPins& pins, double nowUs);
 
-    // True while the chip drives MISO: powered and held in reset.
-    bool drivesMiso() const { return powered_ && !pins_.reset; }
+    // True while the chip drives MISO: powered, held in reset, and its fuses
+    // leave serial programming on.
+    bool drivesMiso() const { return powered_ && !pins_.reset && answers_; }
     // The MISO level, meaningful while drivesMiso().
     bool miso() const { return miso_; }
     // True once program enable has been accepted since the last reset.
@@ -51,6 +52,7 @@ private:
     void byteReceived(int index, uint8_t value);
     uint8_t readReply();
     void execute();
+    bool serialProgrammingOff() const;
 
     uint32_t flashWordAddress() const;
     uint8_t readFlash(uint32_t address) const;
@@ -81,6 +83,7 @@ private:
     ChipPins pins_;
     bool powered_ = false;
     bool programming_ = false;
+    bool answers_ = true;  // the fuses read at the last reset allow serial programming
 
     // Serial interface.
     uint32_t frameBit_ = 0;     // position within the 32-bit frame

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "target/FactoryFuses.h"
+
 namespace mervex {
 
 uint64_t TargetCounters::instructions() const {
@@ -49,6 +51,11 @@ std::unique_ptr<VirtualTarget> newVirtualTarget(const std::string& chipName) {
     target->eeprom.assign(size_t(chip.eeprom.size), 0xFF);
     for (int32_t i = 0; i < chip.calibrationCount; ++i) target->calibration.push_back(uint8_t(0xA5 - 2 * i));
     target->busy = defaultBusyTimes(chip);
+    const FactoryFuses factory = factoryFuses(chip);
+    target->fuse(FuseByte::Low) = factory.low;
+    target->fuse(FuseByte::High) = factory.high;
+    target->fuse(FuseByte::Ext) = factory.ext;
+    target->fuse(FuseByte::Lock) = factory.lock;
     return target;
 }
 

@@ -109,7 +109,7 @@ struct VirtualTarget {
 };
 
 // A new target of the named chip (device table name, case-insensitive), erased,
-// with unprogrammed fuses and lock bits, invented calibration bytes and busy
+// with the factory fuse and lock bytes, invented calibration bytes and busy
 // times taken from the chip's data sheet figures; nullptr for an unknown name.
 std::unique_ptr<VirtualTarget> newVirtualTarget(const std::string& chipName);
 

@@ -46,7 +46,7 @@ TEST(VchipTool, NewShowAndSet) {
     EXPECT_EQ(shown.status, 0);
     EXPECT_NE(shown.out.find("chip             mega8|mega8A, signature 1E9307"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("cable            stk200"), std::string::npos);
-    EXPECT_NE(shown.out.find("fuses            low FF, high D9"), std::string::npos);
+    EXPECT_NE(shown.out.find("fuses            low E1, high D9"), std::string::npos);  // factory low fuse
     EXPECT_NE(shown.out.find("lock             FE, locked - programming disabled"), std::string::npos);
 
     EXPECT_EQ(tool({"set", file, "fault.out-of-step=3", "clock=16M"}).status, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "IspDriver.h"
+#include "target/FactoryFuses.h"
 
 namespace mervex::test {
 namespace {
@@ -171,6 +172,57 @@ TEST(VirtualChip, AnInstructionUnlikeItsFormIsIgnoredAndCounted) {
     EXPECT_EQ(isp.target->flash[0x4000], 0xFF);
     EXPECT_EQ(isp.target->flash[0x4002], 0x34);
     EXPECT_EQ(isp.counters.unknownInstructions, 1u);
+}
+
+// Fuses that end serial programming take effect at the next reset; SPIEN only
+// where the fuse list lets serial programming change it.
+TEST(VirtualChip, FusesThatEndSerialProgrammingStopTheChipAfterTheNextReset) {
+    struct Case {
+        const char* chip;
+        uint8_t write[4];
+        bool answersAfterReset;
+    } cases[] = {
+        {"mega8", {0xAC, 0xA8, 0x00, 0x59}, false},    // RSTDISBL programmed
+        {"tiny13", {0xAC, 0xA8, 0x00, 0xF7}, false},   // DWEN programmed
+        {"tiny12", {0xAC, 0xA0, 0x00, 0xF2}, false},   // SPIEN unprogrammed
+        {"mega8", {0xAC, 0xA8, 0x00, 0xF9}, true},     // SPIEN is out of reach of serial programming
+        {"mega328P", {0xAC, 0xA8, 0x00, 0xD1}, true},  // EESAVE programmed: harmless
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.write[3]));
+        IspDriver isp(c.chip);
+        EXPECT_EQ(isp.connect()[2], 0x53);
+        isp.instruction(c.write[0], c.write[1], c.write[2], c.write[3]);
+        isp.wait(isp.target->busy.fuseUs);
+        EXPECT_EQ(isp.instruction(0x30, 0x00, 0x00, 0x00)[3], 0x1E);  // this run still goes on
+        isp.pulseReset();
+        EXPECT_EQ(isp.instruction(Ack, 0x53, 0, 0)[2] == 0x53, c.answersAfterReset);
+        EXPECT_EQ(isp.chip->drivesMiso(), c.answersAfterReset);
+    }
+}
+
+// A new target leaves the factory: the data sheet's fuse bytes, all bits
+// unprogrammed where the table has no figure, lock bits open.
+TEST(VirtualChip, NewTargetsStartWithTheFactoryFuses) {
+    struct Case {
+        const char* chip;
+        uint8_t low, high, ext;
+    } cases[] = {
+        {"mega328P", 0x62, 0xD9, 0xFF}, {"mega8A", 0xE1, 0xD9, 0xFF}, {"tiny85", 0x62, 0xDF, 0xFF},
+        {"mega2560", 0x62, 0x99, 0xFF}, {"90S2313", 0xFF, 0xFF, 0xFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        const auto target = newVirtualTarget(c.chip);
+        EXPECT_EQ(target->fuse(FuseByte::Low), c.low);
+        EXPECT_EQ(target->fuse(FuseByte::High), c.high);
+        EXPECT_EQ(target->fuse(FuseByte::Ext), c.ext);
+        EXPECT_EQ(target->fuse(FuseByte::Lock), 0xFF);
+    }
+    for (const std::string& name : chipsWithFactoryFigures()) {
+        const int32_t row = findChipByName(name.c_str());
+        EXPECT_TRUE(row >= 0 && primaryChipName(chipTable[row]) == name) << name;
+    }
 }
 
 TEST(VirtualChip, Mega2560ReachesFlashAbove128KThroughTheExtendedAddress) {
