@@ -1,4 +1,5 @@
 #include <cstring>
+#include <string>
 
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
@@ -9,6 +10,34 @@ namespace {
 
 constexpr int DeviceCellWidth = 12;
 constexpr int DeviceLineLimit = 78;
+
+// Notes at the end of a chip's description, for the chips named (alternatives joined by '|').
+struct ChipNote {
+    const char* chips;
+    const char* text;
+};
+
+const ChipNote chipNotes[] = {
+    {"90S2333", "Chip erase waits 30 ms, as on the 90S4433 and 90S2343\n"},
+    {"90S1200|90S2313|90S4414|90S8515|90S4434|90S8535|90S2333|90S4433|90S2323|90S2343|tiny12|tiny22L|tiny22",
+     "At a supply under 4 V use a delay switch (-2) or polling (-wp): writes take up to 9 ms there\n"},
+};
+
+bool noteNamesChip(const ChipNote& note, const ChipDescriptor& chip) {
+    const std::string list = std::string(note.chips) + "|";
+    for (size_t from = 0, bar; (bar = list.find('|', from)) != std::string::npos; from = bar + 1)
+        if (nameMatches(list.substr(from, bar - from).c_str(), chip.names)) return true;
+    return false;
+}
+
+void printChipNotes(const ChipDescriptor& chip) {
+    const char* separator = "\n";
+    for (const ChipNote& note : chipNotes) {
+        if (!noteNamesChip(note, chip)) continue;
+        message(LevelInfo, "%s%s", separator, note.text);
+        separator = "";
+    }
+}
 
 void printFuseList(FuseByte byte, const FuseDescriptor* list) {
     message(LevelInfo, "\n%s fuse byte:\n", fuseByteName(int(byte)));
@@ -56,6 +85,7 @@ void printChipInfo(const char* name) {
     }
     if (chip.fuseSet == nullptr) {
         message(LevelInfo, "  has no ISP-writable fuses\n");
+        printChipNotes(chip);
         return;
     }
     message(LevelInfo,
@@ -66,6 +96,7 @@ void printChipInfo(const char* name) {
         const FuseDescriptor* list = chip.fuseSet->list(byte);
         if (list != nullptr) printFuseList(byte, list);
     }
+    printChipNotes(chip);
 }
 
 }  // namespace mervex

@@ -26,7 +26,7 @@ const ChipDescriptor chipTable[ChipTableRows + 1] = {
     {"90S8515", 0x1E9301, 30, {8 * KB, 0, 6, PollExcept7F}, {512, 0, 6, PollExcept7F80}, 0, 0, 0, 0, nullptr},
     {"90S4434", 0x1E9202, 30, {4 * KB, 0, 6, PollExceptFF}, {256, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 1, 1, fuses(1)},
     {"90S8535", 0x1E9303, 30, {8 * KB, 0, 6, PollExceptFF}, {512, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 1, 1, fuses(1)},
-    {"90S2333", 0x1E9105, 3, {2 * KB, 0, 6, PollExceptFF}, {128, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 2, 2, fuses(2)},
+    {"90S2333", 0x1E9105, 30, {2 * KB, 0, 6, PollExceptFF}, {128, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 2, 2, fuses(2)},
     {"90S4433", 0x1E9203, 30, {4 * KB, 0, 6, PollExceptFF}, {256, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 2, 2, fuses(2)},
     {"90S2323", 0x1E9102, 30, {2 * KB, 0, 6, PollExceptFF}, {128, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 1, 1, fuses(1)},
     {"90S2343", 0x1E9103, 30, {2 * KB, 0, 6, PollExceptFF}, {128, 0, 6, PollExcept00FF}, 0, WritableWhenLocked, 1, 1, fuses(3)},
