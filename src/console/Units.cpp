@@ -16,7 +16,7 @@ const char* formatScaled(double value, int index, const char* const units[], cha
     long double v = value;
     int i = index < 0 ? 0 : (index > LargestIndex ? LargestIndex : index);
     while (v > 300 && i > 0) {
-        v *= 0.001L;
+        v *= 0.001;  // the double constant: a long double one rounds 3 MHz just below 3
         --i;
     }
     while (v <= 0.3 && i < LargestIndex) {
