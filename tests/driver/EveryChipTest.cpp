@@ -1,0 +1,117 @@
+// Every chip of the device table through whole runs of the program on a
+// virtual target that decodes instructions as the data sheets write them:
+// erase, write and verify of both memories up to their last byte, a fuse
+// change, locking, and a write that the lock refuses. The runs are in-process
+// (the real run code, with time-outs on a manual clock) to keep the test short.
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "chip/DeviceTable.h"
+#include "console/Errors.h"
+#include "console/Stopwatch.h"
+#include "driver/EndToEnd.h"
+#include "support/RunInProcess.h"
+
+namespace mervex::test {
+namespace {
+
+using Blocks = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;
+
+// Single bytes at both ends of a memory and on both sides of every power of
+// two, where each address bit is first used, none of them 0xFF (an erased chip
+// skips those). expected is the memory after writing them into an erased chip.
+Blocks probeImage(uint32_t size, uint8_t seed, std::vector<uint8_t>& expected) {
+    std::set<uint32_t> at = {0, 1, size - 2, size - 1};
+    for (uint32_t bit = 2; bit < size; bit <<= 1) {
+        at.insert(bit - 1);
+        at.insert(bit);
+    }
+    expected.assign(size, 0xFF);
+    Blocks blocks;
+    for (uint32_t a : at) {
+        expected[a] = uint8_t((a * 37u + seed) % 0xFF);
+        blocks.push_back({a, {expected[a]}});
+    }
+    return blocks;
+}
+
+// The last field of the low fuse byte (a clock or start-up setting: never one
+// that ends serial programming) flipped in its lowest bit; "" without fuses.
+struct FuseChange {
+    std::string request;
+    uint8_t mask = 0;
+    uint8_t value = 0;  // the field's new bits in place
+};
+
+FuseChange fuseChangeFor(const ChipDescriptor& chip, uint8_t lowFuse) {
+    FuseChange change;
+    if (chip.fuseSet == nullptr) return change;
+    const FuseDescriptor* field = chip.fuseSet->list(FuseByte::Low);
+    while ((field + 1)->info != nullptr) ++field;
+    const unsigned now = unsigned((lowFuse & field->mask()) >> field->shift);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s=%X", field->info->name, now ^ 1u);
+    change.request = text;
+    change.mask = field->mask();
+    change.value = uint8_t((now ^ 1u) << field->shift);
+    return change;
+}
+
+using EveryChip = EndToEnd;
+
+TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
+    for (int row = 0; row < ChipTableRows; ++row) {
+        const ChipDescriptor& chip = chipTable[row];
+        const std::string name = primaryChipName(chip);
+        SCOPED_TRACE(chip.names);
+        ManualClockGuard clock;
+        std::unique_ptr<VirtualTarget> target = newVirtualTarget(name);
+        store(*target);
+        std::vector<uint8_t> flash, eeprom, unused;
+        const std::string code = hexFile("code.hex", probeImage(uint32_t(chip.flash.size), 1, flash));
+        const std::string data = hexFile("data.hex", probeImage(uint32_t(chip.eeprom.size), 2, eeprom));
+        const FuseChange fuse = fuseChangeFor(chip, target->fuse(FuseByte::Low));
+
+        std::vector<std::string> args = {"+" + name, "-ie", port(), "-e", "-w", "-v", "-l1", code, data};
+        if (!fuse.request.empty()) args.push_back("-f" + fuse.request);
+        std::string out;
+        const int status = runInProcess(args, &out);
+        if (status != ExitOk) {
+            ADD_FAILURE() << "status " << status << "\n" << out;
+            continue;
+        }
+        std::unique_ptr<VirtualTarget> after = stored();
+        EXPECT_TRUE(after->flash == flash);
+        EXPECT_TRUE(after->eeprom == eeprom);
+        EXPECT_EQ(after->lastRun.unknownInstructions, 0u);
+        if (!fuse.request.empty()) {
+            EXPECT_EQ(after->fuse(FuseByte::Low) & fuse.mask, fuse.value) << fuse.request;
+        }
+        EXPECT_EQ(after->lockLevel(), 1);
+
+        // The locked chip keeps its flash: the run refuses the write, or (where
+        // the lock bits cannot be read) the chip ignores it and verifying fails.
+        const std::string other = hexFile("other.hex", probeImage(uint32_t(chip.flash.size), 3, unused));
+        EXPECT_EQ(runInProcess({"+" + name, "-ie", port(), "-w", "-v", other}, &out), ExitChip) << out;
+        EXPECT_TRUE(stored()->flash == flash);
+    }
+}
+
+// A production script that disables the RESET pin: the run that writes the
+// fuse ends well, the chip is gone for the next one.
+TEST_F(EveryChip, ProgrammedResetDisableEndsSerialProgrammingAfterTheRun) {
+    ManualClockGuard clock;
+    store(*newVirtualTarget("mega328P"));
+    std::string out;
+    EXPECT_EQ(runInProcess({"+mega328P", "-ie", port(), "-w", "-fRSTDISBL=ON"}, &out), ExitOk) << out;
+    EXPECT_EQ(stored()->fuse(FuseByte::High), 0x59);
+    EXPECT_EQ(runInProcess({"+mega328P", "-ie", port()}, &out), ExitSync);
+    EXPECT_NE(out.find("ERROR:  Can't resync\n"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace mervex::test
