@@ -309,11 +309,12 @@ TEST_F(FaultMatrix, ChipFaults) {
          "ERROR:  at 0x0008: expected 31, read FF\nERROR:  and 503 more (-id lists them all)\n", Eeprom::Saved, false},
         {"lock write never completes", "-l1", "fault.stuck-write=1", {}, 10,
          "Chip not locked\nERROR:  Locking to level 1 failed, chip not locked\n", Eeprom::Kept, true},
+        // The fuse keeps the mega8's factory CKSEL of 1.
         {"fuse write never completes", "-wp -fCKSEL=4", "fault.stuck-write=1", {}, 10,
-         "ERROR:  CKSEL   : expected 4, read F\nERROR:  Writing of fuses failed, the chip reads back other values\n",
+         "ERROR:  CKSEL   : expected 4, read 1\nERROR:  Writing of fuses failed, the chip reads back other values\n",
          Eeprom::Kept, true},
         {"fuse write never completes, verified", "-wp -v -fCKSEL=4", "fault.stuck-write=1", {}, 10,
-         "Verifying fuses\nERROR:  CKSEL   : expected 4, read F\nERROR:  Verifying of fuses failed\n", Eeprom::Kept,
+         "Verifying fuses\nERROR:  CKSEL   : expected 4, read 1\nERROR:  Verifying of fuses failed\n", Eeprom::Kept,
          true},
         // By pages the restore's second write is the page at 4.
         {"page write never completes in the restore", "-e- -wpe code.hex", "fault.stuck-write=3", {}, 10,
