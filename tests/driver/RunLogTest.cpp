@@ -142,8 +142,9 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
         EXPECT_EQ(serial["bytes"].text, bytes);
         EXPECT_EQ(record["bytes"].text, "4142");
         EXPECT_EQ(record["eraseCounter"].number, 1) << line;
-        EXPECT_EQ(record["fuses"]["before"]["low"].text, "FF") << line;
-        EXPECT_EQ(record["fuses"]["after"]["low"].text, "F4") << line;
+        // The mega8's factory low fuse, E1, with CKSEL set to 4.
+        EXPECT_EQ(record["fuses"]["before"]["low"].text, "E1") << line;
+        EXPECT_EQ(record["fuses"]["after"]["low"].text, "E4") << line;
         EXPECT_EQ(record["lock"]["before"].number, 0);
         EXPECT_EQ(record["lock"]["after"].number, 1);
     }
