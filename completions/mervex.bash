@@ -89,7 +89,7 @@ _mervex() {
         ((${#words[@]} > 1)) && prev=${words[${#words[@]} - 1]}
     fi
     COMPREPLY=()
-    local files= nospace=
+    local files= nospace= typed=$cur
 
     case $prev in
         -c | -C | -d | -D)
@@ -133,7 +133,7 @@ _mervex() {
                 nospace=1
                 ;;
             -p*)
-                _mervex_files -p "${cur#-p}" /dev/parport /dev/ppi
+                _mervex_ports "${cur#-p}"
                 ;;
             -[cd]*)
                 _mervex_files "${cur:0:2}" "${cur:2}"
@@ -162,10 +162,11 @@ _mervex() {
     [[ -n $nospace ]] && compopt -o nospace 2>/dev/null
 
     # bash splits the word at characters such as "=" and ":"; the replies must
-    # replace only the part after the last of them.
-    local cut=${cur%%[$COMP_WORDBREAKS]*}
-    if [[ -n $COMP_WORDBREAKS && $cut != "$cur" ]]; then
-        local head=${cur%"${cur##*[$COMP_WORDBREAKS]}"} i
+    # replace only the part after the last of them. The word is the one typed,
+    # also when it is the file name after "-c" or "-d".
+    local cut=${typed%%[$COMP_WORDBREAKS]*}
+    if [[ -n $COMP_WORDBREAKS && $cut != "$typed" ]]; then
+        local head=${typed%"${typed##*[$COMP_WORDBREAKS]}"} i
         for i in "${!COMPREPLY[@]}"; do
             COMPREPLY[i]=${COMPREPLY[i]#"$head"}
         done
@@ -201,6 +202,42 @@ _mervex_files() {
     done < <(compgen -f -- "$partial")
 }
 
+# What -p takes: port devices, virtual target files (*.vchip) and the
+# directories on the way to them; a name without "/" only when it exists.
+_mervex_ports() {
+    local partial=$1 name
+    for name in /dev/parport* /dev/ppi*; do
+        [[ -c $name && $name == "$partial"* ]] && COMPREPLY+=("-p$name")
+    done
+    while IFS= read -r name; do
+        if [[ -d $name ]]; then
+            COMPREPLY+=("-p$name/")
+        elif [[ $name == *.vchip && -f $name ]]; then
+            COMPREPLY+=("-p$name")
+        fi
+    done < <(compgen -f -- "$partial")
+}
+
+# The values a fuse takes, from the chip's help page: ON and OFF for one bit,
+# else every hexadecimal value up to its largest; nothing for a whole byte.
+_mervex_fuse_values() {
+    local line width= max= name=$3 i
+    while IFS= read -r line; do
+        if [[ $line =~ ^\ \ ([A-Za-z0-9_]+)\ +=\ 0\ (or|to)\ +([0-9A-F])\  ]]; then
+            max=${BASH_REMATCH[3]}
+            [[ ${BASH_REMATCH[1]^^} == "${name^^}" ]] && width=$max
+        elif [[ $line =~ ^\ \ \ \(([A-Za-z0-9_]+)\)$ ]]; then
+            [[ ${BASH_REMATCH[1]^^} == "${name^^}" ]] && width=$max
+        fi
+    done < <("$1" "+$2" -h 2>/dev/null)
+    [[ -z $width ]] && return
+    if [[ $width == 1 ]]; then
+        printf '%s\n' ON OFF
+    else
+        for ((i = 0; i <= 16#$width; i++)); do printf '%X\n' "$i"; done
+    fi
+}
+
 # Fuse names of the chip named earlier on the line, after "-f", for the last
 # item of the list; after "name=" the ON and OFF values.
 _mervex_fuses() {
@@ -216,7 +253,7 @@ _mervex_fuses() {
         item=$list
     fi
     if [[ $item == *=* ]]; then
-        _mervex_add "-f$done_items${item%%=*}=" "${item#*=}" <<<$'ON\nOFF'
+        _mervex_add "-f$done_items${item%%=*}=" "${item#*=}" < <(_mervex_fuse_values "$prog" "$chip" "${item%%=*}")
     else
         local name
         while IFS= read -r name; do

@@ -35,6 +35,32 @@ function __mervex_fuse_names
     end | sort -u
 end
 
+# The values a fuse takes, from the chip's help page: ON and OFF for one bit,
+# else every hexadecimal value up to its largest; nothing for a whole byte.
+function __mervex_fuse_values
+    set -l wanted (string upper -- $argv[3])
+    set -l max
+    set -l width
+    for line in ($argv[1] +$argv[2] -h 2>/dev/null)
+        set -l field (string match -rg '^  ([A-Za-z0-9_]+) += 0 (?:or|to) +([0-9A-F]) ' -- $line)
+        if test (count $field) -eq 2
+            set max $field[2]
+            test (string upper -- $field[1]) = "$wanted"; and set width $max
+        else
+            set -l alias (string match -rg '^   \(([A-Za-z0-9_]+)\)$' -- $line)
+            test -n "$alias"; and test (string upper -- $alias) = "$wanted"; and set width $max
+        end
+    end
+    test -n "$width"; or return
+    if test $width = 1
+        printf '%s\n' ON OFF
+    else
+        for i in (seq 0 (math 0x$width))
+            printf '%X\n' $i
+        end
+    end
+end
+
 # Pin-map files where the program looks for a bare name: the current
 # directory, MERVEX_CONFIG_PATH, the program's directory and the data directory.
 function __mervex_pinmap_names
@@ -133,17 +159,22 @@ function __mervex_complete
         end
         if string match -q '*=*' -- $item
             set -l name (string replace -r '=.*' '' -- $item)
-            printf '%s\n' -f$head$name=ON -f$head$name=OFF
+            for value in (__mervex_fuse_values $prog $chip $name)
+                echo -f$head$name=$value
+            end
         else
             for name in (__mervex_fuse_names $prog $chip)
                 echo -f$head$name=
             end
         end
     else if string match -q -- '-p*' $cur
+        # Port devices, virtual target files and the directories on the way.
         for dev in /dev/parport* /dev/ppi*
             echo -p$dev
         end
-        __mervex_files -p (string sub -s 3 -- $cur)
+        for name in (__mervex_files -p (string sub -s 3 -- $cur))
+            string match -q -- '*/' $name; or string match -q -- '*.vchip' $name; and echo $name
+        end
     else if string match -rq -- '^-[CD][*?]' $cur
         printf '%s\n' '-C*OSCCAL=' '-C?OSCCAL=' '-D*OSCCAL=' '-C*SERNO' '-C?SERNO' '-D*SERNO' \
             '-C*BYTES' '-C?BYTES' '-D*BYTES'

@@ -67,10 +67,11 @@ protected:
 
     // What bash offers for the line with the cursor at its end, as bash would
     // insert it (the part after the last "=" or ":").
-    std::vector<std::string> bash(const std::string& line) const {
-        const std::string script = "source " + shellQuote(SourceDir + "/completions/mervex.bash") +
-                                   " && COMP_LINE=" + shellQuote(line) +
-                                   " && COMP_POINT=${#COMP_LINE} && _mervex && printf '%s\\n' \"${COMPREPLY[@]}\"";
+    std::vector<std::string> bash(const std::string& line, const std::string& program = "mervex") const {
+        const std::string function = "_" + std::string(program == "mervex" ? "mervex" : "mervex_vchip");
+        const std::string script = "source " + shellQuote(SourceDir + "/completions/" + program + ".bash") +
+                                   " && COMP_LINE=" + shellQuote(line) + " && COMP_POINT=${#COMP_LINE} && " +
+                                   function + " && printf '%s\\n' \"${COMPREPLY[@]}\"";
         const test::ShellResult result = inShell("bash --norc --noprofile -c " + shellQuote(script));
         EXPECT_EQ(result.status, 0) << line << "\n" << result.output;
         return lines(result.output);
@@ -116,12 +117,43 @@ const Case cases[] = {
     {"mervex +mega8 -w :", {"ihex:", "bin:", "elf:"}, {":bin:", ":elf:", ":ihex:"}},
     {"mervex -u", {"-u", "-uf", "-ul"}, {}},
     {"mervex +mega8 -p./bo", {"-p./board.vchip"}, {}},
+    // -p offers what it takes: devices, virtual targets and directories.
+    {"mervex +mega8 -pbo", {"-pboard.vchip"}, {}},
+    {"mervex +mega8 -pco", {}, {}},
+    {"mervex +mega8 -ps", {"-psub/"}, {}},
+    // The format prefix after "-d" is kept once.
+    {"mervex +mega8 -w -d :ihex:co", {"code.bin", "code.hex"}, {":ihex:code.bin", ":ihex:code.hex"}},
+    // A fuse of more than one bit takes its values, not ON/OFF.
+    {"mervex +mega8 -fBOOTSZ=", {"0", "1", "2", "3"}, {"-fBOOTSZ=0", "-fBOOTSZ=1", "-fBOOTSZ=2", "-fBOOTSZ=3"}},
+    {"mervex +mega8 -fSUT=1,BSIZ=", {"0", "1", "2", "3"},
+     {"-fSUT=1,BSIZ=0", "-fSUT=1,BSIZ=1", "-fSUT=1,BSIZ=2", "-fSUT=1,BSIZ=3"}},
+    {"mervex +mega8 -f_LOW=", {}, {}},
     {"mervex +mega8 -w s", {"sub/"}, {}},
 };
 
 TEST_F(Completion, BashOffersSwitchesFuseNamesPinMapsAndFiles) {
     for (const Case& c : cases) {
         EXPECT_EQ(sorted(bash(c.line)), sorted(c.bash)) << c.line;
+    }
+}
+
+TEST_F(Completion, BashCompletesTheVirtualTargetTool) {
+    const struct {
+        const char* line;
+        std::vector<std::string> offered;
+    } vchipCases[] = {
+        {"mervex-vchip s", {"set", "show"}},
+        {"mervex-vchip new mega16H", {"mega16HVA", "mega16HVB"}},
+        {"mervex-vchip new mega8 x.vchip cable=stk", {"stk200", "stk300"}},
+        {"mervex-vchip new mega8 x.vchip --f", {"--force"}},
+        {"mervex-vchip show bo", {"board.vchip"}},
+        {"mervex-vchip show co", {}},
+        {"mervex-vchip dump board.vchip ", {"eeprom", "flash"}},
+        {"mervex-vchip load board.vchip flash code.hex ", {"bin", "hex"}},
+        {"mervex-vchip set board.vchip fault.sig", {"fault.signal=", "fault.signature="}},
+    };
+    for (const auto& c : vchipCases) {
+        EXPECT_EQ(sorted(bash(c.line, "mervex-vchip")), sorted(c.offered)) << c.line;
     }
 }
 
