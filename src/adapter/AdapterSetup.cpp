@@ -24,13 +24,29 @@ namespace {
     throw app_error(ExitUsage);
 }
 
-void cableNotFound(const char* cable, bool forced) {
+void hintOtherCable(const char* tried) {
+    message(LevelInfo,
+            "Hint: no %s answered: check the cable and its power, try -aa to find it, name another cable "
+            "(-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n",
+            tried);
+}
+
+void cableNotFound(const char* cable, const char* tried, bool forced) {
     if (forced) {
         message(LevelWarning, "%s not found, but forced by '-!'\n", cable);
         return;
     }
     message(LevelError, "%s not found\n", cable);
+    hintOtherCable(tried);
     throw app_error(ExitUsage);
+}
+
+const char* byteBlasterName(ByteBlasterVariant variant) {
+    switch (variant) {
+    case ByteBlasterVariant::ByteBlasterMV: return "ByteBlasterMV";
+    case ByteBlasterVariant::ByteBlasterII: return "ByteBlaster-II";
+    default: return "ByteBlaster";
+    }
 }
 
 void useStk(PinMap& map, uint32_t oscillatorHz) {
@@ -58,24 +74,30 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
         break;
     case AdapterType::ByteBlaster: {
         ByteBlasterVariant variant = detectByteBlaster(port);
-        if (variant == ByteBlasterVariant::None) cableNotFound("Altera ByteBlaster", settings.forceChip);
+        if (variant == ByteBlasterVariant::None)
+            cableNotFound("Altera ByteBlaster", "ByteBlaster cable", settings.forceChip);
         useByteBlaster(map, variant);
         break;
     }
     case AdapterType::Stk:
-        if (!detectStk(port)) cableNotFound("Atmel STK* adapter", settings.forceChip);
+        if (!detectStk(port)) cableNotFound("Atmel STK* adapter", "STK200/STK300 cable", settings.forceChip);
         useStk(map, settings.oscillatorHz);
         break;
     case AdapterType::AutoBuffered: {
         if (detectStk(port)) {
+            message(LevelInfo, "Cable found by -aa: %s\n", "Atmel STK200/STK300");
             useStk(map, settings.oscillatorHz);
             break;
         }
         ByteBlasterVariant variant = detectByteBlaster(port);
         if (variant == ByteBlasterVariant::None) {
             message(LevelError, "Known buffered adapter not found\n");
+            message(LevelInfo,
+                    "Hint: neither an STK200/STK300 nor a ByteBlaster cable answered: check the cable and its "
+                    "power, or name an unbuffered cable (-ax, no -a for VUDER)\n");
             throw app_error(ExitUsage);
         }
+        message(LevelInfo, "Cable found by -aa: %s\n", byteBlasterName(variant));
         useByteBlaster(map, variant);
         break;
     }

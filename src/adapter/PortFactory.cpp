@@ -18,9 +18,31 @@ namespace {
 constexpr unsigned DefaultPortNumber = 2;
 const unsigned portBaseAddress[] = {0x378, 0x278, 0x3BC};
 
+#ifdef MERVEX_HAVE_PPDEV
+const char* const ExampleDevice = "/dev/parport0";
+#else
+const char* const ExampleDevice = "/dev/ppi0";
+#endif
+
 [[noreturn]] void refusePortSpec() {
     message(LevelError, "Invalid value for switch -p\n");
+    message(LevelInfo,
+            "Hint: -p takes, in the same argument, a port device (-p%s) or a virtual target file "
+            "(-pboard.vchip; without a slash it must exist)\n",
+            ExampleDevice);
     throw app_error(ExitUsage);
+}
+
+bool isCharacterDevice(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// A name without a slash is a file only when there is one: otherwise it is a
+// port number or a base address.
+bool existingFile(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISCHR(info.st_mode));
 }
 
 // Numbers name ports the way DOS did; this build reaches ports only through a
@@ -52,6 +74,8 @@ void refuseIfNoDevice(const std::string& path) {
 
 }  // namespace
 
+bool namesPort(const std::string& text) { return isVirtualTargetFile(text) || isCharacterDevice(text); }
+
 std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io) {
     PortDescriptor descriptor = PortDescriptor::openDevice(io, path);
 #ifdef MERVEX_HAVE_PPDEV
@@ -70,7 +94,7 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
         message(LevelWarning, "Forced LPT cycle time will be ignored\n");
     }
 
-    if (text.find('/') != std::string::npos) {
+    if (text.find('/') != std::string::npos || existingFile(text)) {
         if (isVirtualTargetFile(text)) return openVirtualPort(text);
         refuseIfNoDevice(text);
         return openDevicePort(text, io);

@@ -89,6 +89,11 @@ int32_t findChipByName(const char* name) {
     return -1;
 }
 
+std::string primaryChipName(const ChipDescriptor& chip) {
+    const std::string names = chip.names != nullptr ? chip.names : "";
+    return names.substr(0, names.find('|'));
+}
+
 const char* chipNameAt(int32_t index) {
     if (index < 0) return "unknown";
     // Past the last chip the names are absent, as in the end row, so a walk stops there.

@@ -130,6 +130,9 @@ const char* withoutAtPrefix(const char* name);
 // Index of the first row whose names match, or -1.
 int32_t findChipByName(const char* name);
 
+// The chip's first name: "mega8" for "mega8|mega8A".
+std::string primaryChipName(const ChipDescriptor& chip);
+
 // "unknown" for a negative index, else the row's whole names text; nullptr from
 // the end row on, where a walk over the table stops.
 const char* chipNameAt(int32_t index);

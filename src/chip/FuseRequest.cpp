@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "chip/DeviceTable.h"
+#include "chip/FuseNameHint.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -129,6 +130,7 @@ void addField(FuseValues& fuses, const ChipDescriptor& chip, const FuseItem& ite
         }
     }
     message(LevelError, "Invalid fuse name '%s'\n", name);
+    hintFuseNames(chip, item.name);
     fail();
 }
 

@@ -91,8 +91,11 @@ bool eesaveProgrammed(ChipSession& session) {
 }
 
 void printFuses(const ChipSession& session, const char* title) {
+    printFuses(session, title, session.fuses.listGiven ? LevelInfo : LevelDebug);
+}
+
+void printFuses(const ChipSession& session, const char* title, int level) {
     const FuseValues& fuses = session.fuses;
-    const int level = fuses.listGiven ? LevelInfo : LevelDebug;
     if (console().level < level) return;
     const ChipDescriptor& chip = selectedChip();
     message(level, "%s:\n", title);

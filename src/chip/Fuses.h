@@ -15,6 +15,8 @@ bool eesaveProgrammed(ChipSession& session);
 // Print the calibration bytes and the fuse bytes and fields last read, under a
 // title; at info level when a fuse list was given, else at debug level.
 void printFuses(const ChipSession& session, const char* title);
+// The same at the given level.
+void printFuses(const ChipSession& session, const char* title, int level);
 
 // False when the request would raise a programmed lock-byte bit, which only an erase can.
 bool canWriteFusesWithoutErase(const ChipSession& session);

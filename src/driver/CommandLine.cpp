@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "adapter/PortFactory.h"
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -129,7 +130,7 @@ private:
             case 'l': case 'L': return lockSwitch(p);
             case 'n': case 'N': return eraseCounter(p);
             case 'o': case 'O': return {p, !parseClockSwitch(p, request_), Then::CheckValue};
-            case 'p': case 'P': request_.portSpec = p; return {p, false, Then::NextArgument};
+            case 'p': case 'P': return portSwitch(p);
             case 'r': case 'R':
                 request_.read = true;
                 if (*p == '+') {
@@ -268,6 +269,17 @@ private:
         return {p, false, Then::NextArgument};
     }
 
+    // Other programmers take the port as the next argument; here it would
+    // silently become a code file, so such a port is pointed out instead.
+    Outcome portSwitch(const char* p) {
+        request_.portSpec = p;
+        if (*p == '\0' && index_ + 1 < argc_ && namesPort(argv_[index_ + 1])) {
+            message(LevelError, "-p takes the port in the same argument: -p%s\n", argv_[index_ + 1]);
+            throw app_error(ExitUsage);
+        }
+        return {p, false, Then::NextArgument};
+    }
+
     Outcome fuseSwitch(const char* p) {
         if (request_.fuseList != nullptr) {
             message(LevelError, "Only one -f switch can be used, place all fuses in one switch\n");
@@ -332,6 +344,13 @@ private:
 
 void parseCommandLine(int argc, const char* const* argv, Request& request) {
     setProgramPath(argc > 0 ? argv[0] : nullptr);
+    // The version alone, so that scripts can read it.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            printVersion();
+            throw app_error(ExitOk);
+        }
+    }
     printBanner();
     if (argc <= 1) {
         message(LevelInfo, "%s%s", AboutText, HelpHintText);

@@ -96,6 +96,9 @@ const char* const helpBlockAdded[] = {
     "\tflash and EEPROM contents, checked against the chip's signature\n",
     " -u[f][l]\tUse fuses (f) and lock bits (l) of the ELF file (both by default)\n",
     "\twritten with -w like -f and -l, which take precedence; verified with -v\n",
+    " -r alone (no files)\tidentify the chip: signature, name, fuses, lock state;\n",
+    "\tnothing is changed, and +name may be left out\n",
+    " --version\tprint the version and the system it was built for\n",
 };
 
 template <size_t N>
@@ -106,6 +109,8 @@ void printLines(const char* const (&lines)[N]) {
 }  // namespace
 
 void printBanner() { message(LevelInfo, "%s", BannerText); }
+
+void printVersion() { message(LevelInfo, "mervex %s (built for %s)\n", MERVEX_VERSION, MERVEX_SYSTEM); }
 
 void printHelp() {
     message(LevelInfo, "%s\n", AboutText);

@@ -15,6 +15,9 @@ extern const char* const HelpHintText;
 // Print the banner at info level.
 void printBanner();
 
+// Print the version and the system the program was built for, at info level.
+void printVersion();
+
 // Print the about text, the switch summary and the supported devices at info level.
 void printHelp();
 

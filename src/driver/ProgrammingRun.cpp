@@ -11,6 +11,7 @@
 #include "console/Errors.h"
 #include "driver/EepromSaveFile.h"
 #include "driver/EraseCounter.h"
+#include "driver/FailureHints.h"
 #include "driver/FirmwareSettings.h"
 #include "driver/RunChecks.h"
 #include "driver/RunLog.h"
@@ -126,14 +127,41 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
     if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
 
+// A chip that does not answer at all is most often on another cable, without
+// power, or clocked slower than assumed.
+void connectOrHint(const Request& request, RunState& state) {
+    try {
+        connectChip(state.session);
+    } catch (const app_error& error) {
+        if (error.status() == ExitSync) hintNoAnswer(request, *state.programmer());
+        throw;
+    }
+}
+
+// -r alone: what the chip is and how its fuses stand; nothing is changed.
+void describeChip(const Request& request, RunState& state) {
+    checkIdentity(request, true);
+    const ChipDescriptor& chip = selectedChip();
+    message(LevelInfo, "Signature 0x%06X: %s\n", unsigned(chip.signature), chip.names);
+    if (chip.calibrationCount != 0) readCalibration(state.session);
+    if (chip.fuseSet != nullptr) {
+        readFuses(state.session);
+        printFuses(state.session, "Fuses", LevelInfo);
+    }
+}
+
 }  // namespace
 
 void runProgramming(const Request& request, RunState& state, RunLog& log) {
     ChipSession& session = state.session;
-    connectChip(session);
+    connectOrHint(request, state);
     readLockBits(session);
     printLockState(session);
     log.noteLockBefore(session.fuses.lockLevel);
+    if (request.identifyOnly()) {
+        describeChip(request, state);
+        return;
+    }
     checkIdentity(request, false);
     checkFirmwareSignature(request, state);
     applyFirmwareSettings(request, state);

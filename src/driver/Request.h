@@ -107,6 +107,12 @@ struct Request {
 
     // True when a code or a data file is named.
     bool filesGiven() const { return !codeFile.path.empty() || !dataFile.path.empty(); }
+
+    // -r with no file and no other operation: connect, tell what the chip is, change nothing.
+    bool identifyOnly() const {
+        return read && !filesGiven() && write == 0 && !verify && !erase && blankCheck == 0 && lockRequest == 0 &&
+               !eraseCounter && fuseList == nullptr;
+    }
 };
 
 // The process's one request.

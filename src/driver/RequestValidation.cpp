@@ -19,7 +19,9 @@ bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 void validateRequest(const Request& request, FuseValues& fuses) {
     const bool portQuery = request.portSpec != nullptr && request.portSpec[0] == '?';
-    if (request.chipName == nullptr && !portQuery) refuse("Chip name must be specified\n");
+    // Identifying the chip on the cable needs no chip name.
+    if (request.chipName == nullptr && !portQuery && !request.identifyOnly())
+        refuse("Chip name must be specified\n");
     // A fuse list names fuses of a chip; without one there is nothing to parse it against.
     if (request.chipName == nullptr && request.fuseList != nullptr) refuse("Chip name must be specified\n");
     parseFuseRequest(fuses, request.fuseList);
@@ -28,7 +30,7 @@ void validateRequest(const Request& request, FuseValues& fuses) {
     const bool files = request.filesGiven();
     if (request.read) {
         if (write || request.verify) refuse("Can't both read and write or verify\n");
-        if (!files) refuse("Can't read without target files\n");
+        if (!files && !request.identifyOnly()) refuse("Can't read without target files\n");
     } else if (write || request.verify) {
         if (!files && !nonEmpty(request.fuseList))
             refuse("Can't write/verify without source files or fuse list\n");

@@ -6,6 +6,7 @@
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "driver/EraseCounter.h"
+#include "driver/FailureHints.h"
 
 namespace mervex {
 
@@ -13,6 +14,7 @@ namespace {
 
 [[noreturn]] void refuseLocked(const char* text) {
     message(LevelError, "%s", text);
+    hintLocked();
     throw app_error(ExitChip);
 }
 
@@ -25,12 +27,14 @@ namespace {
 
 void checkIdentity(const Request& request, bool strict) {
     ChipSelection& selection = chipSelection();
+    const ChipDescriptor* otherChip = nullptr;
     if (selection.detectedIndex != -1) {
         const char* names = chipNameAt(selection.detectedIndex);
         // Nothing requested: whatever was found is the chip.
         if (request.chipName == nullptr || nameMatches(request.chipName, names)) return;
         message(request.forceChip ? LevelWarning : LevelError, "Requested <%s>, detected <%s>\n", request.chipName,
                 names);
+        otherChip = &chipTable[selection.detectedIndex];
     } else if (!strict) {
         return;
     }
@@ -40,6 +44,7 @@ void checkIdentity(const Request& request, bool strict) {
         return;
     }
     message(LevelError, "Can't continue\n");
+    if (otherChip != nullptr) hintOtherChip(request, *otherChip);
     throw app_error(ExitIdentity);
 }
 

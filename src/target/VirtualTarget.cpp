@@ -32,11 +32,6 @@ TargetBusyTimes defaultBusyTimes(const ChipDescriptor& chip) {
     return t;
 }
 
-std::string primaryChipName(const ChipDescriptor& chip) {
-    std::string names = chip.names ? chip.names : "";
-    return names.substr(0, names.find('|'));
-}
-
 bool chipListNames(const char* list, const ChipDescriptor& chip) {
     return ("|" + std::string(list) + "|").find("|" + primaryChipName(chip) + "|") != std::string::npos;
 }

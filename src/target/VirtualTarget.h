@@ -116,9 +116,6 @@ std::unique_ptr<VirtualTarget> newVirtualTarget(const std::string& chipName);
 // The busy times a new target of this chip gets.
 TargetBusyTimes defaultBusyTimes(const ChipDescriptor& chip);
 
-// The chip's first name: "mega8" for "mega8|mega8A".
-std::string primaryChipName(const ChipDescriptor& chip);
-
 // True if the list of first names, joined by '|', holds the chip's.
 bool chipListNames(const char* list, const ChipDescriptor& chip);
 

@@ -200,6 +200,13 @@ TEST(PortFactory, DeviceThatIsNotPpdevIsDrivenWithPpiRequests) {
 }
 
 TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
+#ifdef MERVEX_HAVE_PPDEV
+    const std::string device = "/dev/parport0";
+#else
+    const std::string device = "/dev/ppi0";
+#endif
+    const std::string PortHint = "Hint: -p takes, in the same argument, a port device (-p" + device +
+                                 ") or a virtual target file (-pboard.vchip; without a slash it must exist)\n";
     struct Case {
         std::optional<std::string> text;
         const char* reports;  // debug lines before the refusal
@@ -234,7 +241,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
             reports += "    " + std::string(c.reports).substr(at, end + 1 - at);
             at = end + 1;
         }
-        EXPECT_EQ(out, reports + "ERROR:  Invalid value for switch -p\n") << (c.text ? *c.text : "(none)");
+        EXPECT_EQ(out, reports + "ERROR:  Invalid value for switch -p\n" + PortHint) << (c.text ? *c.text : "(none)");
         EXPECT_TRUE(io.calls.empty());
     }
 }

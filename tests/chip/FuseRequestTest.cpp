@@ -68,7 +68,9 @@ TEST(FuseRequest, EveryExampleOfTheGrammar) {
         }
         if (c.error) {
             EXPECT_EQ(status, ExitUsage);
-            EXPECT_EQ(capture.out(), std::string("ERROR:  ") + c.error);
+            // The hints after an unknown name are checked with whole runs.
+            const std::string out = capture.out();
+            EXPECT_EQ(out.substr(0, out.find("Hint: ")), std::string("ERROR:  ") + c.error);
         } else {
             EXPECT_EQ(status, 0) << capture.out();
             EXPECT_TRUE(fuses.listGiven);

@@ -504,6 +504,9 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
                        "\tflash and EEPROM contents, checked against the chip's signature\n"
                        " -u[f][l]\tUse fuses (f) and lock bits (l) of the ELF file (both by default)\n"
                        "\twritten with -w like -f and -l, which take precedence; verified with -v\n"
+                       " -r alone (no files)\tidentify the chip: signature, name, fuses, lock state;\n"
+                       "\tnothing is changed, and +name may be left out\n"
+                       " --version\tprint the version and the system it was built for\n"
                        "\nSupported devices:\n 86RF401"),
               std::string::npos);
     ASSERT_GE(out.size(), 2u);

@@ -2,14 +2,17 @@
 // switched off, and the exit status tells what went wrong.
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "adapter/PpdevPort.h"
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
 #include "support/CaptureConsole.h"
 #include "target/VchipTool.h"
+#include "target/TargetSettings.h"
 
 namespace mervex::test {
 namespace {
@@ -315,6 +318,156 @@ TEST_F(EndToEndFault, NoChipNoChipWork) {
         EXPECT_EQ(outcome.status, 70) << c.args.back();
         EXPECT_TRUE(contains(outcome.out, c.report)) << outcome.out;
         EXPECT_EQ(outcome.signal, 0);
+    }
+}
+
+// A failure with a likely cause ends with its message and one or two hint
+// lines after it; at -ie the message stands alone, as it always did.
+TEST_F(EndToEndFault, LikelyCausesAreHinted) {
+    const std::string tryCable =
+        "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, give the chip's real clock "
+        "with -o, or slow down with -2\n";
+    const std::string noAnswer = "ERROR:  Can't resync\nHint: the chip gave no steady answer through the VUDER cable, "
+                                 "its clock taken as 0.80MHz\n" + tryCable;
+    const std::string otherCable = " answered: check the cable and its power, try -aa to find it, name another "
+                                   "cable (-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n";
+    const std::string mega328Fuses = "mega328P has the fuses ";
+    const std::string fuseBytes = "Hint: whole fuse bytes are named with a leading underscore";
+    struct Case {
+        const char* name;
+        const char* chip;
+        const char* settings;  // of the target, blank-separated
+        std::vector<std::string> args;
+        int status;
+        std::string ending;  // exactly how the output ends
+    };
+    const Case cases[] = {
+        {"STK200 cable taken for the default wiring", "mega328P", "cable=stk200", {"+mega328P", "-r"}, 40, noAnswer},
+        {"chip clocked slower than assumed", "mega8", "clock=32k", {"+mega8", "-r"}, 40, noAnswer},
+        {"no cable at all", "mega8", "cable=none", {"+mega8", "-r"}, 40, noAnswer},
+        {"SCK frequency given", "mega328P", "cable=stk200", {"+mega328P", "-os1MHz", "-r"}, 40,
+         "ERROR:  Can't resync\nHint: the chip gave no steady answer through the VUDER cable, SCK set to 1.00MHz\n" +
+             tryCable},
+        {"at -ie the message alone", "mega328P", "cable=stk200", {"+mega328P", "-ie", "-r"}, 40,
+         "v1.29z0 (Dec 11 2013 22:19:58)\nERROR:  Can't resync\n"},
+        {"STK cable not there", "mega8", "", {"+mega8", "-as", "-r"}, 70,
+         "ERROR:  Atmel STK* adapter not found\nHint: no STK200/STK300 cable" + otherCable},
+        {"ByteBlaster not there", "mega8", "", {"+mega8", "-ab", "-r"}, 70,
+         "ERROR:  Altera ByteBlaster not found\nHint: no ByteBlaster cable" + otherCable},
+        {"no buffered cable for -aa", "mega8", "", {"+mega8", "-aa", "-r"}, 70,
+         "ERROR:  Known buffered adapter not found\nHint: neither an STK200/STK300 nor a ByteBlaster cable "
+         "answered: check the cable and its power, or name an unbuffered cable (-ax, no -a for VUDER)\n"},
+        {"another chip on the cable", "mega328P", "", {"+mega8", "-r", "-cback.hex"}, 30,
+         "ERROR:  Requested <mega8>, detected <mega328P>\nERROR:  Can't continue\n"
+         "Hint: the chip on the cable is a mega328P: name it +mega328P, or go on as mega8 with -!\n"},
+        {"locked chip", "mega8", "lock=FC", {"+mega8", "-w", "code.hex"}, 10,
+         "ERROR:  Can't write to locked chip\n"
+         "Hint: only an erase (-e) unlocks the chip, and it clears the flash and the EEPROM\n"},
+        {"fuse name misspelt", "mega328P", "", {"+mega328P", "-w", "-fBODLEVL=4"}, 70,
+         "ERROR:  Invalid fuse name 'BODLEVL'\nHint: " + mega328Fuses +
+             "BODLEVEL, CKDIV, CKSEL, DWEN, BOOTSZ, BOOTRST, BLB1, BLB0, RSTDISBL, WDTON, EESAVE, CKOUT, SUT "
+             "(closest first; 'mervex +mega328P -h' describes them)\n" + fuseBytes + ": _LOW, _HIGH, _EXT, _LOCK\n"},
+        {"fuse byte named as other tools do", "mega8", "", {"+mega8", "-w", "-flfuse=E4"}, 70,
+         "ERROR:  Invalid fuse name 'lfuse'\nHint: mega8 has the fuses SUT, CKSEL, BODEN, WDTON, CKOPT, EESAVE, "
+         "BOOTSZ, BLB1, BLB0, BOOTRST, BODLEVEL, RSTDISBL (closest first; 'mervex +mega8 -h' describes them)\n" +
+             fuseBytes + " (_LOW, _HIGH, _LOCK): _LOW=HH sets this one\n"},
+    };
+    hexFile("code.hex", {{0, pattern(16)}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto target = chip(c.chip);
+        std::istringstream settings(c.settings);
+        for (std::string setting; settings >> setting;) {
+            std::string error;
+            const size_t equals = setting.find('=');
+            ASSERT_TRUE(applyTargetSetting(*target, setting.substr(0, equals), setting.substr(equals + 1), error))
+                << error;
+        }
+        store(*target);
+        const Outcome outcome = run(c.args);
+        EXPECT_EQ(outcome.status, c.status) << outcome.out;
+        EXPECT_TRUE(outcome.out.size() >= c.ending.size() &&
+                    outcome.out.compare(outcome.out.size() - c.ending.size(), c.ending.size(), c.ending) == 0)
+            << outcome.out;
+    }
+}
+
+// What -p takes: a port in the same argument; an existing file needs no slash.
+TEST_F(EndToEndFault, PortsAreExplained) {
+#ifdef MERVEX_HAVE_PPDEV
+    const std::string device = "-p/dev/parport0";
+#else
+    const std::string device = "-p/dev/ppi0";
+#endif
+    const std::string takes = "ERROR:  Invalid value for switch -p\nHint: -p takes, in the same argument, a port "
+                              "device (" + device + ") or a virtual target file (-pboard.vchip; without a slash it "
+                              "must exist)\n";
+    store(*chip("mega8"));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string ending;
+    };
+    const Case cases[] = {
+        {{"+mega8", "-pboard.vchip", "-r", "-cback.hex"}, 0, "All OK\n"},
+        {{"+mega8", "-pno-such.vchip", "-r", "-cback.hex"}, 70, takes},
+        {{"+mega8", "-r", "-cback.hex"}, 70, takes},
+        {{"+mega8", "-p", "board.vchip", "-r"}, 70, "ERROR:  -p takes the port in the same argument: -pboard.vchip\n"},
+        {{"+mega8", "-e", "-p", "/dev/null"}, 70, "ERROR:  -p takes the port in the same argument: -p/dev/null\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const Outcome outcome = runProgram(dir, c.args);
+        EXPECT_EQ(outcome.status, c.status) << outcome.out;
+        EXPECT_TRUE(outcome.out.size() >= c.ending.size() &&
+                    outcome.out.compare(outcome.out.size() - c.ending.size(), c.ending.size(), c.ending) == 0)
+            << outcome.out;
+        EXPECT_EQ(stored()->eraseCount, 0u);
+    }
+}
+
+// -r alone tells what the chip on the cable is and changes nothing.
+TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
+    struct Case {
+        const char* chip;
+        const char* cable;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> shown;  // lines the output holds, in this order
+    };
+    const Case cases[] = {
+        {"mega328P", "vuder", {"-r"}, 0,
+         {"Device connected, mega328P detected\n", "Chip not locked\n", "Signature 0x1E950F: mega328P\n",
+          "Fuses:\n  OSCCAL  = ", "  _LOW    = FF\n    CKDIV       = 1\n", "  _EXT    = FF\n    BODLEVEL    = 7\n",
+          "All OK\n"}},
+        {"mega8", "vuder", {"+mega8", "-r"}, 0, {"Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
+        {"mega8", "stk200", {"-aa", "-r"}, 0,
+         {"Cable found by -aa: Atmel STK200/STK300\n", "Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
+        {"mega328P", "vuder", {"+mega8", "-r"}, 30,
+         {"ERROR:  Requested <mega8>, detected <mega328P>\n", "Hint: the chip on the cable is a mega328P"}},
+        // Anything more than -r still needs its files.
+        {"mega8", "vuder", {"-e", "-r"}, 70, {"ERROR:  Chip name must be specified\n"}},
+        {"mega8", "vuder", {"+mega8", "-e", "-r"}, 70, {"ERROR:  Can't read without target files\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip + std::string(" ") + c.args[0]);
+        auto target = chip(c.chip);
+        target->cable = c.cable;
+        target->flash[0] = 0x12;
+        target->eeprom[0] = 0x34;
+        store(*target);
+        const Outcome outcome = run(c.args);
+        EXPECT_EQ(outcome.status, c.status) << outcome.out;
+        size_t at = 0;
+        for (const std::string& line : c.shown) {
+            at = outcome.out.find(line, at);
+            EXPECT_NE(at, std::string::npos) << line << "\n" << outcome.out;
+        }
+        const auto after = stored();
+        EXPECT_EQ(after->flash[0], 0x12);
+        EXPECT_EQ(after->eeprom[0], 0x34);
+        EXPECT_EQ(after->eraseCount, 0u);
+        EXPECT_TRUE(std::equal(std::begin(after->fuses), std::end(after->fuses), std::begin(target->fuses)));
     }
 }
 

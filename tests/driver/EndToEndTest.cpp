@@ -161,7 +161,8 @@ TEST_F(EndToEndRun, IdentityMismatchStopsBeforeTheErase) {
               "Device connected, mega16|mega16A detected\n"
               "Chip not locked\n"
               "ERROR:  Requested <mega8>, detected <mega16|mega16A>\n"
-              "ERROR:  Can't continue\n");
+              "ERROR:  Can't continue\n"
+              "Hint: the chip on the cable is a mega16: name it +mega16, or go on as mega8 with -!\n");
     EXPECT_EQ(stored()->flash[0], 0x11);
     EXPECT_EQ(stored()->eraseCount, 0u);
 

@@ -240,6 +240,12 @@ protected:
 
 std::string syncLost(const char* lastStep) { return std::string(lastStep) + SyncLost; }
 
+// After a failed connect: the cable, the clock assumed, and what to try.
+const std::string ConnectHint =
+    "Hint: the chip gave no steady answer through the pin-map cable, its clock taken as 0.80MHz\n"
+    "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, give the chip's real clock "
+    "with -o, or slow down with -2\n";
+
 // A wrong echo in each phase of the run, with and without saving the EEPROM.
 TEST_F(FaultMatrix, LostSynchronisationInEveryPhase) {
     const char* const connected = "Adapter ''\n";
@@ -253,7 +259,8 @@ TEST_F(FaultMatrix, LostSynchronisationInEveryPhase) {
     const char* const restore = "Programming 512 bytes to DATA memory\n";
     const char* const echo = "fault.wrong-echo={N}";
     check({
-        {"connect", "-e -wp -v -C*SERNO2=80,sn.txt code.hex", echo, {nullptr, 2}, 40, syncLost(connected),
+        {"connect", "-e -wp -v -C*SERNO2=80,sn.txt code.hex", echo, {nullptr, 2}, 40,
+         syncLost(connected) + ConnectHint,
          Eeprom::Kept, true},
         {"erase", "-e -wp code.hex", echo, {nullptr, ConnectInstructions + 1}, 40, syncLost(identified), Eeprom::Any,
          false},
@@ -267,7 +274,8 @@ TEST_F(FaultMatrix, LostSynchronisationInEveryPhase) {
         {"lock", "-l1", echo, {"", 1}, 40, syncLost(identified), Eeprom::Kept, true},
         {"erase counter", "-e -n", echo, {"-e -n", 0}, 40, syncLost(counter), Eeprom::Any, false},
 
-        {"-e-: connect", "-e- -wp code.hex", echo, {nullptr, 3}, 40, syncLost(connected), Eeprom::Kept, true},
+        {"-e-: connect", "-e- -wp code.hex", echo, {nullptr, 3}, 40, syncLost(connected) + ConnectHint, Eeprom::Kept,
+         true},
         {"-e-: EEPROM save", "-e- -wp code.hex", echo, {nullptr, ConnectInstructions + 100}, 40, syncLost(save),
          Eeprom::Kept, true},
         {"-e-: erase", "-e- -wp code.hex", echo, {nullptr, ConnectInstructions + EepromBytes + 1}, 40,
@@ -293,7 +301,7 @@ TEST_F(FaultMatrix, LostSynchronisationInEveryPhase) {
 TEST_F(FaultMatrix, ChipFaults) {
     check({
         {"never enters programming mode", "-e -wp code.hex", "fault.no-program-enable=yes", {}, 40,
-         "Adapter ''\nERROR:  Can't resync\n", Eeprom::Kept, true},
+         "Adapter ''\nERROR:  Can't resync\n" + ConnectHint, Eeprom::Kept, true},
         // The chip's frame repeats every 32 bits, so 31 is as far out of step as it gets.
         {"out of step by 31 bits, resynchronised", "-e -wp -v code.hex", "fault.out-of-step=31", {}, 0,
          "Total time T\nAll OK\n", Eeprom::Any, false},

@@ -88,6 +88,7 @@ TEST_F(Install, PutsEveryFileInItsPlace) {
     if (HaveVchip) {
         EXPECT_TRUE(isExecutable(prefix_ / "bin/mervex-vchip"));
         expected.push_back("share/man/man1/mervex-vchip.1.gz");
+        expected.push_back("share/bash-completion/completions/mervex-vchip");
     }
     const std::vector<std::string> pinMaps = shippedPinMaps();
     EXPECT_GE(pinMaps.size(), 1u);
@@ -160,9 +161,13 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     }
     ASSERT_FALSE(deb.empty()) << packed.output;
 
-    const test::ShellResult control = runShell("dpkg-deb -f " + shellQuote(deb.string()) + " Package Depends");
+    const test::ShellResult control =
+        runShell("dpkg-deb -f " + shellQuote(deb.string()) + " Package Version Depends");
     ASSERT_EQ(control.status, 0) << control.output;
     EXPECT_NE(control.output.find("Package: mervex"), std::string::npos) << control.output;
+    // One version number: the package's, the program's and the man pages'.
+    EXPECT_NE(control.output.find(std::string("Version: ") + MERVEX_VERSION + "\n"), std::string::npos)
+        << control.output;
     for (const char* library : {"libc6", "libstdc++6", "libgcc-s1"}) {
         EXPECT_NE(control.output.find(library), std::string::npos) << control.output;
     }
@@ -182,6 +187,7 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     if (HaveVchip) {
         expected.push_back("./usr/bin/mervex-vchip");
         expected.push_back("./usr/share/man/man1/mervex-vchip.1.gz");
+        expected.push_back("./usr/share/bash-completion/completions/mervex-vchip");
     }
     for (const std::string& name : shippedPinMaps()) expected.push_back("./usr/share/mervex/" + name);
     for (const std::string& file : expected) {
@@ -193,6 +199,13 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
         runShell("dpkg-deb -x " + shellQuote(deb.string()) + " " + shellQuote(unpacked.string()));
     ASSERT_EQ(extracted.status, 0) << extracted.output;
     const std::string program = shellQuote((unpacked / "usr/bin/mervex").string());
+    const test::ShellResult version = runShell(program + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, std::string("mervex ") + MERVEX_VERSION + " (built for " + MERVEX_SYSTEM + ")\n");
+    for (const char* man : {"mervex.1", "mervex-vchip.1"}) {
+        const std::string text = readFile(fs::path(MERVEX_SOURCE_DIR) / "docs" / man);
+        EXPECT_NE(text.find(std::string("\"mervex ") + MERVEX_VERSION + "\""), std::string::npos) << man;
+    }
     const test::ShellResult page = runShell(program + " +mega8 -h");
     EXPECT_EQ(page.status, 0) << page.output;
     EXPECT_NE(page.output.find("mega8|mega8A: signature 1E9307"), std::string::npos) << page.output;

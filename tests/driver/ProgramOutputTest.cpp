@@ -69,6 +69,16 @@ TEST(ProgramOutput, HelpStartsWithBannerAndSummary) {
     EXPECT_EQ(run.out.substr(run.out.size() - 2), "\n\n");
 }
 
+// The version alone, without the banner, whatever else is on the line.
+TEST(ProgramOutput, VersionIsOneLine) {
+    const std::string version = std::string("mervex ") + MERVEX_VERSION + " (built for " + MERVEX_SYSTEM + ")\n";
+    for (const char* arguments : {"--version", "+mega8 -e --version", "-ie --version"}) {
+        const RunResult run = runProgram(arguments);
+        EXPECT_EQ(run.status, 0) << arguments;
+        EXPECT_EQ(run.out, version) << arguments;
+    }
+}
+
 TEST(ProgramOutput, ChipPageForNamedChip) {
     const RunResult run = runProgram("+mega8 -h");
     EXPECT_EQ(run.status, 0);

@@ -56,10 +56,18 @@ TEST(RequestValidation, RulesInOrder) {
         {{"-r", "c.hex"}, "ERROR:  Chip name must be specified\n"},
         {{"+mega8", "-e", "-b"}, "ok"},
         {{"+mega8", "-r", "-w", "c.hex"}, "ERROR:  Can't both read and write or verify\n"},
-        {{"+mega8", "-r"}, "ERROR:  Can't read without target files\n"},
-        {{"+mega8", "-r", "c.hex", "-fFOO=1"}, "ERROR:  Invalid fuse name 'FOO'\n"},
+        // -r alone identifies the chip; anything more still needs files.
+        {{"+mega8", "-r"}, "ok"},
+        {{"-r"}, "ok"},
+        {{"+mega8", "-r", "-e"}, "ERROR:  Can't read without target files\n"},
+        {{"+mega8", "-r", "-l1"}, "ERROR:  Can't read without target files\n"},
+        {{"-r", "-b"}, "ERROR:  Chip name must be specified\n"},
+        {{"+mega8", "-r", "c.hex", "-fFOO=1"},
+         "ERROR:  Invalid fuse name 'FOO'\nHint: mega8 has the fuses SUT, BODEN, WDTON, CKOPT, BOOTSZ, BLB1, BLB0, "
+         "CKSEL, BOOTRST, EESAVE, BODLEVEL, RSTDISBL (closest first; 'mervex +mega8 -h' describes them)\n"
+         "Hint: whole fuse bytes are named with a leading underscore: _LOW, _HIGH, _LOCK\n"},
         {{"+mega8", "-e", "-f"}, "ok"},
-        // Only the port query goes without a chip, and then no fuse list is parsed.
+        // Only the port query and -r alone go without a chip, and then no fuse list is parsed.
         {{"-p?"}, "ok"},
         {{"-p?", "-w", "-fCKSEL=1"}, "ERROR:  Chip name must be specified\n"},
         {{"-p?", "-f"}, "ERROR:  Chip name must be specified\n"},

@@ -1,0 +1,12 @@
+#pragma once
+// What follows a fuse name that the chip does not know: the chip's own fuse
+// names, the closest to the one typed first, and how whole bytes are named.
+#include <string>
+
+#include "chip/DeviceTable.h"
+
+namespace mervex {
+
+void hintFuseNames(const ChipDescriptor& chip, const std::string& typed);
+
+}  // namespace mervex

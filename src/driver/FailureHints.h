@@ -1,0 +1,20 @@
+#pragma once
+// Lines that follow a failure's message with its likely cause and what to try.
+// They are printed at info level and begin with "Hint: ", so that -ie shows the
+// message alone and scripts can tell them from it.
+#include "adapter/Programmer.h"
+#include "chip/DeviceTable.h"
+#include "driver/Request.h"
+
+namespace mervex {
+
+// The chip gave no steady answer while being connected.
+void hintNoAnswer(const Request& request, const Programmer& programmer);
+
+// The chip on the cable is not the one named with "+".
+void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip);
+
+// The lock bits refuse the operation.
+void hintLocked();
+
+}  // namespace mervex
