@@ -127,8 +127,8 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
     if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
 
-// A chip that does not answer at all is most often on another cable, without
-// power, or clocked slower than assumed.
+// A chip that gives no steady answer while being connected is most often on
+// another cable, without power, or clocked slower than assumed.
 void connectOrHint(const Request& request, RunState& state) {
     try {
         connectChip(state.session);
