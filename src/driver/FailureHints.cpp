@@ -30,6 +30,12 @@ void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip) {
             detected.c_str(), detected.c_str(), request.chipName);
 }
 
+void hintUnknownChip() {
+    message(LevelInfo,
+            "Hint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF means no real answer "
+            "(check the cable and the target's power), else name the chip with + and add -! to go on as that chip\n");
+}
+
 void hintLocked() {
     message(LevelInfo, "Hint: only an erase (-e) unlocks the chip, and it clears the flash and the EEPROM\n");
 }

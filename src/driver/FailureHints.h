@@ -14,6 +14,9 @@ void hintNoAnswer(const Request& request, const Programmer& programmer);
 // The chip on the cable is not the one named with "+".
 void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip);
 
+// The chip answered with a signature that no row of the device table has.
+void hintUnknownChip();
+
 // The lock bits refuse the operation.
 void hintLocked();
 

@@ -44,7 +44,10 @@ void checkIdentity(const Request& request, bool strict) {
         return;
     }
     message(LevelError, "Can't continue\n");
-    if (otherChip != nullptr) hintOtherChip(request, *otherChip);
+    if (otherChip != nullptr)
+        hintOtherChip(request, *otherChip);
+    else
+        hintUnknownChip();
     throw app_error(ExitIdentity);
 }
 

@@ -360,6 +360,10 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
         {"another chip on the cable", "mega328P", "", {"+mega8", "-r", "-cback.hex"}, 30,
          "ERROR:  Requested <mega8>, detected <mega328P>\nERROR:  Can't continue\n"
          "Hint: the chip on the cable is a mega328P: name it +mega328P, or go on as mega8 with -!\n"},
+        {"chip not in the table", "mega8", "fault.signature=1E9999", {"+mega8", "-w", "code.hex"}, 30,
+         "ERROR:  Can't continue\nHint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF "
+         "means no real answer (check the cable and the target's power), else name the chip with + and add -! to "
+         "go on as that chip\n"},
         {"locked chip", "mega8", "lock=FC", {"+mega8", "-w", "code.hex"}, 10,
          "ERROR:  Can't write to locked chip\n"
          "Hint: only an erase (-e) unlocks the chip, and it clears the flash and the EEPROM\n"},
