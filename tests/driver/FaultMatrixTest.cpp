@@ -63,6 +63,9 @@ struct FaultCase {
 
 const char* const SyncLost = "ERROR:  \nSynchronisation lost\n";
 const char* const SavedNote = "ERROR:  EEPROM content saved to HEX-file \"(eeprom).sav\"\n";
+const std::string unknownChipHint =
+    "Hint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF means no real answer (check the "
+    "cable and the target's power), else name the chip with + and add -! to go on as that chip\n";
 
 std::vector<std::string> words(const std::string& text) {
     std::vector<std::string> list;
@@ -331,10 +334,10 @@ TEST_F(FaultMatrix, ChipFaults) {
          "Verifying CODE memory\nERROR:  failed, 1 error \nERROR:  at 0x0020: expected 00, read 01\n", Eeprom::Any,
          false},
         {"protected signature", "-wp -v code.hex", "fault.signature=000102", {}, 30,
-         "Chip not locked\nERROR:  Can't continue\n", Eeprom::Kept, true},
+         "Chip not locked\nERROR:  Can't continue\n" + unknownChipHint, Eeprom::Kept, true},
         // A protected chip is erased to unprotect it; this one stays unrecognised.
         {"protected signature, erased", "-e -wp code.hex", "fault.signature=000102", {}, 30,
-         "Device connected, but not recognised, ID: 0x000102 (looks as protected)\nERROR:  Can't continue\n",
+         "Device connected, but not recognised, ID: 0x000102 (looks as protected)\nERROR:  Can't continue\n" + unknownChipHint,
          Eeprom::Any, false},
     });
 }
