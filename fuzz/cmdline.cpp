@@ -44,7 +44,7 @@ void checkRequest(const Request& r) {
     check(r.lockRequest == 0 || r.lockRequest == '1' || r.lockRequest == '2');
     check(r.eraseCount == EraseCountNotGiven || (r.eraseCount >= 1 && r.eraseCount <= 65534));
     check(r.bytesInsert.bytes.size() == size_t(r.bytesInsert.count));
-    check(r.codeFile.format <= 1 && r.dataFile.format <= 1);
+    check(r.codeFile.format <= FormatElf && r.dataFile.format <= FormatElf);
     check(r.serialInsert.target == InsertNone || r.serialInsert.file != nullptr);
 }
 
