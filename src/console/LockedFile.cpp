@@ -19,6 +19,14 @@ bool namesSameFile(int fd, const std::string& path) {
 
 }  // namespace
 
+bool lockExclusive(int fd, bool wait) {
+    int locked;
+    do {
+        locked = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0;
+}
+
 bool LockedFile::open(const std::string& path) { return open(path, true); }
 
 bool LockedFile::tryOpen(const std::string& path) { return open(path, false); }
@@ -29,11 +37,7 @@ bool LockedFile::open(const std::string& path, bool wait) {
         // Non-blocking: the path may name a FIFO.
         const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) return false;
-        int locked;
-        do {
-            locked = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB);
-        } while (locked != 0 && errno == EINTR);
-        if (locked != 0) {
+        if (!lockExclusive(fd, wait)) {
             const int saved = errno;
             ::close(fd);
             errno = saved;

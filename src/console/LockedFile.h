@@ -10,6 +10,10 @@ namespace mervex {
 // process that waited while another replaced the file by rename (replaceFile)
 // finds its lock on the old file, and opens and locks the new one instead. So
 // the lock stays correct across replacements and needs no companion file.
+// Take flock's exclusive lock on fd, waiting for it or not; a signal does not
+// end the wait. False with errno set when the lock is not taken.
+bool lockExclusive(int fd, bool wait = true);
+
 class LockedFile {
 public:
     LockedFile() = default;

@@ -11,6 +11,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/LockedFile.h"
 #include "console/ReplaceFile.h"
 #include "image/ImageWriter.h"
 
@@ -39,8 +40,7 @@ bool moveWithoutReplacing(const std::string& from, const char* to) {
 class DirectoryLock {
 public:
     DirectoryLock() : fd_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        if (fd_ >= 0) (void)lockExclusive(fd_);  // without the lock the run goes on, as documented above
     }
     ~DirectoryLock() {
         if (fd_ >= 0) ::close(fd_);  // closing releases the lock

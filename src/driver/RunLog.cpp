@@ -14,6 +14,7 @@
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/LockedFile.h"
 #include "console/Sha256.h"
 
 namespace mervex {
@@ -262,12 +263,10 @@ bool RunLog::write(int status) {
 
     // One write under the lock: parallel runs append whole lines, one after
     // another. A line cut short (disk full) is taken back out.
-    int locked;
-    while ((locked = ::flock(fd_, LOCK_EX)) != 0 && errno == EINTR) {
-    }
+    const bool locked = lockExclusive(fd_);
     int error = errno;
     bool written = false;
-    if (locked == 0) {
+    if (locked) {
         const off_t end = ::lseek(fd_, 0, SEEK_END);
         ssize_t put;
         while ((put = ::write(fd_, line.data(), line.size())) < 0 && errno == EINTR) {
