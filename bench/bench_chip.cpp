@@ -21,8 +21,8 @@
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Stopwatch.h"
-#include "target/VirtualPort.h"
-#include "target/VirtualTarget.h"
+#include "sim/VirtualPort.h"
+#include "sim/VirtualTarget.h"
 
 namespace {
 

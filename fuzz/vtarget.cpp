@@ -6,7 +6,7 @@
 
 #include "FuzzSupport.h"
 #include "console/Errors.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualTargetFile.h"
 
 using namespace mervex;
 using namespace mervex::fuzz;

@@ -9,7 +9,7 @@
 #include "adapter/PpiPort.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "target/VirtualTargetHook.h"
+#include "sim/VirtualTargetHook.h"
 
 namespace mervex {
 

@@ -11,8 +11,8 @@
 #include "adapter/SckTiming.h"
 #include "chip/ChipSession.h"
 #include "chip/DeviceTable.h"
-#include "target/VirtualPort.h"
-#include "target/VirtualTarget.h"
+#include "sim/VirtualPort.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex::test {
 

@@ -23,8 +23,8 @@
 #include "image/ImageFile.h"
 #include "image/ImageWriter.h"
 #include "image/MemoryImage.h"
-#include "target/VirtualTarget.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualTarget.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex::test {
 

@@ -11,8 +11,8 @@
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
 #include "support/CaptureConsole.h"
-#include "target/TargetSettings.h"
-#include "target/VchipTool.h"
+#include "sim/TargetSettings.h"
+#include "vchip/VchipTool.h"
 
 namespace mervex::test {
 namespace {

@@ -20,7 +20,7 @@
 
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
-#include "target/TargetSettings.h"
+#include "sim/TargetSettings.h"
 
 namespace mervex::test {
 namespace {

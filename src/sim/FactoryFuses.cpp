@@ -1,9 +1,9 @@
-#include "target/FactoryFuses.h"
+#include "sim/FactoryFuses.h"
 
 #include <string>
 #include <vector>
 
-#include "target/VirtualTarget.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 

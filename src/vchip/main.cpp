@@ -1,4 +1,4 @@
 // mervex-vchip: the companion tool for virtual target files.
-#include "target/VchipTool.h"
+#include "vchip/VchipTool.h"
 
 int main(int argc, char* argv[]) { return mervex::runVchipTool(argc, argv); }

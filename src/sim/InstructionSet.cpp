@@ -1,6 +1,6 @@
-#include "target/InstructionSet.h"
+#include "sim/InstructionSet.h"
 
-#include "target/VirtualTarget.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 

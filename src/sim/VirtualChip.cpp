@@ -1,4 +1,4 @@
-#include "target/VirtualChip.h"
+#include "sim/VirtualChip.h"
 
 #include <algorithm>
 #include <csignal>

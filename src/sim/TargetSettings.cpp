@@ -1,4 +1,4 @@
-#include "target/TargetSettings.h"
+#include "sim/TargetSettings.h"
 
 #include <strings.h>
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "target/VirtualCable.h"
+#include "sim/VirtualCable.h"
 
 namespace mervex {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "target/VirtualTarget.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 

@@ -10,8 +10,8 @@
 
 #include "support/CaptureConsole.h"
 #include "support/ShellRun.h"
-#include "target/VchipTool.h"
-#include "target/VirtualTargetFile.h"
+#include "vchip/VchipTool.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex::test {
 namespace {

@@ -1,8 +1,8 @@
-#include "target/VirtualTarget.h"
+#include "sim/VirtualTarget.h"
 
 #include <algorithm>
 
-#include "target/FactoryFuses.h"
+#include "sim/FactoryFuses.h"
 
 namespace mervex {
 

@@ -1,4 +1,4 @@
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualTargetFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,8 +13,8 @@
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/ReplaceFile.h"
-#include "target/TargetHex.h"
-#include "target/TargetSettings.h"
+#include "sim/TargetHex.h"
+#include "sim/TargetSettings.h"
 
 namespace mervex {
 

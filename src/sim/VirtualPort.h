@@ -9,10 +9,10 @@
 
 #include "adapter/ParallelPort.h"
 #include "console/Stopwatch.h"
-#include "target/VirtualCable.h"
+#include "sim/VirtualCable.h"
 #include "console/LockedFile.h"
-#include "target/VirtualChip.h"
-#include "target/VirtualTarget.h"
+#include "sim/VirtualChip.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 

@@ -8,9 +8,9 @@
 
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
-#include "target/VirtualPort.h"
-#include "target/VirtualTargetFile.h"
-#include "target/VirtualTargetHook.h"
+#include "sim/VirtualPort.h"
+#include "sim/VirtualTargetFile.h"
+#include "sim/VirtualTargetHook.h"
 
 namespace mervex::test {
 namespace {

@@ -10,8 +10,8 @@
 #include "adapter/AdapterSetup.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
-#include "target/VirtualPort.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualPort.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "target/TargetHex.h"
+#include "sim/TargetHex.h"
 
 #include <cstdio>
 

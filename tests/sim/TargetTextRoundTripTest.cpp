@@ -5,7 +5,7 @@
 #include <string>
 
 #include "support/CaptureConsole.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "IspDriver.h"
-#include "target/FactoryFuses.h"
+#include "sim/FactoryFuses.h"
 
 namespace mervex::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "target/VirtualCable.h"
+#include "sim/VirtualCable.h"
 
 #include <strings.h>
 

@@ -13,9 +13,9 @@
 
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
-#include "target/VirtualTarget.h"
-#include "target/VirtualTargetFile.h"
-#include "target/VirtualTargetHook.h"
+#include "sim/VirtualTarget.h"
+#include "sim/VirtualTargetFile.h"
+#include "sim/VirtualTargetHook.h"
 
 namespace mervex {
 namespace {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "chip/DeviceTable.h"
-#include "target/InstructionSet.h"
-#include "target/VirtualCable.h"
-#include "target/VirtualTarget.h"
+#include "sim/InstructionSet.h"
+#include "sim/VirtualCable.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 

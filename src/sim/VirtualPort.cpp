@@ -1,11 +1,11 @@
-#include "target/VirtualPort.h"
+#include "sim/VirtualPort.h"
 
 #include <cinttypes>
 
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Units.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex {
 

@@ -1,4 +1,4 @@
-#include "target/VirtualTargetHook.h"
+#include "sim/VirtualTargetHook.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,8 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "target/VirtualPort.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/VirtualPort.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "target/VirtualChip.h"
-#include "target/VirtualTarget.h"
+#include "sim/VirtualChip.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex::test {
 

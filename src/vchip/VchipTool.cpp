@@ -1,4 +1,4 @@
-#include "target/VchipTool.h"
+#include "vchip/VchipTool.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,9 +13,9 @@
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Units.h"
-#include "target/TargetHex.h"
-#include "target/TargetSettings.h"
-#include "target/VirtualTargetFile.h"
+#include "sim/TargetHex.h"
+#include "sim/TargetSettings.h"
+#include "sim/VirtualTargetFile.h"
 
 namespace mervex {
 

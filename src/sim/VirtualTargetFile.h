@@ -10,7 +10,7 @@
 #include <string>
 
 #include "console/LockedFile.h"
-#include "target/VirtualTarget.h"
+#include "sim/VirtualTarget.h"
 
 namespace mervex {
 
