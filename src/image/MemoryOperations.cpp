@@ -31,11 +31,24 @@ void beginPass(ChipSession& session, MemoryKind kind) {
     session.access.currentMemory = kind;
 }
 
-void readChunk(ChipSession& session, uint8_t* buffer, uint32_t address, uint32_t count) {
-    if (session.access.currentMemory == MemoryKind::Code)
-        readFlashBlock(session, buffer, address, count);
-    else
-        readEepromBlock(session, buffer, address, count);
+// Read `length` bytes of the current memory from `first` on, chunk by chunk;
+// `visit(address, bytes, count)` sees each chunk and returns false to stop
+// there (false is then returned). A chunk visited to the end advances the bar.
+template <typename Visit>
+bool readChunks(ChipSession& session, uint64_t first, uint64_t length, Visit visit) {
+    const uint32_t chunk = chunkSize(session.access.currentMemory);
+    uint8_t buffer[CodeChunk];
+    for (uint64_t offset = 0; offset < length; offset += chunk) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, length - offset));
+        const uint32_t address = uint32_t(first + offset);
+        if (session.access.currentMemory == MemoryKind::Code)
+            readFlashBlock(session, buffer, address, count);
+        else
+            readEepromBlock(session, buffer, address, count);
+        if (!visit(address, static_cast<const uint8_t*>(buffer), count)) return false;
+        progressAdvance(int32_t(count));
+    }
+    return true;
 }
 
 bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
@@ -77,18 +90,13 @@ bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList
             static_cast<unsigned long>(last));
     session.access.pageQueue.clear();
     if (last < first) return true;
-    const uint32_t chunk = chunkSize(session.access.currentMemory);
-    uint8_t buffer[CodeChunk];
-    for (uint64_t address = first; address <= last; address += chunk) {
-        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, uint64_t(last) + 1 - address));
-        readChunk(session, buffer, uint32_t(address), count);
-        const size_t before = found.size();
-        for (uint32_t i = 0; i < count; ++i)
-            if (buffer[i] != 0xFF) found.push_back({uint32_t(address + i), 0xFF, buffer[i]});
-        if (found.size() != before) return false;
-        progressAdvance(int32_t(count));
-    }
-    return true;
+    return readChunks(session, first, uint64_t(last) - first + 1,
+                      [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
+                          const size_t before = found.size();
+                          for (uint32_t i = 0; i < count; ++i)
+                              if (buffer[i] != 0xFF) found.push_back({address + i, 0xFF, buffer[i]});
+                          return found.size() == before;
+                      });
 }
 
 // One memory of the blank check: true when blank.
@@ -118,21 +126,17 @@ void fillFree(ChipSession& session, uint64_t from, uint64_t to) {
 }
 
 // Compare one block with the chip; the bytes that differ go to `mismatches`.
-void compareBlock(ChipSession& session, const MemoryBlock& block, uint8_t* buffer, uint32_t chunk,
-                  MismatchList& mismatches) {
-    for (uint64_t offset = 0; offset < block.length; offset += chunk) {
-        const uint32_t count = uint32_t(std::min<uint64_t>(chunk, block.length - offset));
-        const uint32_t address = uint32_t(block.address + offset);
-        readChunk(session, buffer, address, count);
+void compareBlock(ChipSession& session, const MemoryBlock& block, MismatchList& mismatches) {
+    readChunks(session, block.address, block.length, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
+        const uint8_t* expected = block.data.get() + (address - block.address);
         for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t expected = block.data[offset + i];
-            if (buffer[i] == expected) continue;
-            mismatches.push_back({address + i, expected, buffer[i]});
+            if (buffer[i] == expected[i]) continue;
+            mismatches.push_back({address + i, expected[i], buffer[i]});
             message(LevelTrace, "%08lX: expected %02X, read %02X\n", static_cast<unsigned long>(address + i),
-                    unsigned(expected), unsigned(buffer[i]));
+                    unsigned(expected[i]), unsigned(buffer[i]));
         }
-        progressAdvance(int32_t(count));
-    }
+        return true;
+    });
 }
 
 }  // namespace
@@ -166,15 +170,10 @@ void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKi
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
     progressStart("Read", barTotal(size));
     beginPass(session, kind);
-    const uint32_t chunk = chunkSize(kind);
-    uint8_t buffer[CodeChunk];
-    for (uint32_t address = 0; address < size;) {
-        const uint32_t count = std::min(chunk, size - address);
-        readChunk(session, buffer, address, count);
+    readChunks(session, 0, size, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         image.append(std::make_unique<MemoryBlock>(address, count, buffer));
-        progressAdvance(int32_t(count));
-        address += count;
-    }
+        return true;
+    });
     progressEnd();
 }
 
@@ -210,8 +209,6 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
     progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
     beginPass(session, kind);
 
-    const uint32_t chunk = chunkSize(kind);
-    uint8_t buffer[CodeChunk];
     MismatchList mismatches;
     MismatchList notBlank;
     bool freeBlank = true;
@@ -223,7 +220,7 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
         message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
                 static_cast<unsigned long>(block.lastAddress()));
         nextAddress = block.endAddress();
-        compareBlock(session, block, buffer, chunk, mismatches);
+        compareBlock(session, block, mismatches);
     });
     if (testFree && nextAddress < size) {
         if (!scanBlank(session, uint32_t(nextAddress), size - 1, notBlank)) freeBlank = false;
