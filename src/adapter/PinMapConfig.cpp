@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "adapter/PinInfo.h"
+#include "base/TextUtil.h"
+#include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "driver/ConfigSearch.h"
-#include "driver/OpenFile.h"
-#include "driver/TextUtil.h"
+#include "console/OpenFile.h"
 
 namespace mervex {
 

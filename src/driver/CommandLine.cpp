@@ -9,9 +9,9 @@
 
 #include "adapter/PortFactory.h"
 #include "chip/DeviceTable.h"
+#include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "driver/ConfigSearch.h"
 #include "driver/HelpText.h"
 #include "driver/SwitchValues.h"
 

@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <string>
 
+#include "base/LockedFile.h"
+#include "base/ReplaceFile.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/LockedFile.h"
-#include "console/ReplaceFile.h"
 #include "image/ImageWriter.h"
 
 namespace mervex {

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/LockedFile.h"
+#include "base/Sha256.h"
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/LockedFile.h"
-#include "console/Sha256.h"
 
 namespace mervex {
 

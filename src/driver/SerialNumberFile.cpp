@@ -2,10 +2,10 @@
 
 #include <cctype>
 
+#include "base/LockedFile.h"
+#include "base/ReplaceFile.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/LockedFile.h"
-#include "console/ReplaceFile.h"
 
 namespace mervex {
 

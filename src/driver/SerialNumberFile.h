@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/LockedFile.h"
+#include "base/LockedFile.h"
 
 namespace mervex {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "console/Errors.h"
-#include "driver/OpenFile.h"
+#include "console/OpenFile.h"
 
 namespace mervex {
 

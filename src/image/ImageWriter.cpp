@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "console/Console.h"
-#include "driver/OpenFile.h"
+#include "console/OpenFile.h"
 
 namespace mervex {
 

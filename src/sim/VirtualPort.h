@@ -8,9 +8,9 @@
 #include <string>
 
 #include "adapter/ParallelPort.h"
+#include "base/LockedFile.h"
 #include "console/Stopwatch.h"
 #include "sim/VirtualCable.h"
-#include "console/LockedFile.h"
 #include "sim/VirtualChip.h"
 #include "sim/VirtualTarget.h"
 

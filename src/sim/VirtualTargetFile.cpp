@@ -10,9 +10,9 @@
 #include <cstring>
 #include <map>
 
+#include "base/ReplaceFile.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/ReplaceFile.h"
 #include "sim/TargetHex.h"
 #include "sim/TargetSettings.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "console/LockedFile.h"
+#include "base/LockedFile.h"
 #include "sim/VirtualTarget.h"
 
 namespace mervex {

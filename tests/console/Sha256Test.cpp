@@ -1,6 +1,6 @@
 // The file digests of the run log: SHA-256 against the standard's known answers,
 // whole and fed in pieces that cross the 64-byte blocks.
-#include "console/Sha256.h"
+#include "base/Sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/TextUtil.h"
+#include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "driver/ConfigSearch.h"
-#include "driver/OpenFile.h"
-#include "driver/TextUtil.h"
+#include "console/OpenFile.h"
 #include "support/CaptureConsole.h"
 
 namespace mervex {

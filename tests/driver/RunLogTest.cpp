@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Sha256.h"
 #include "console/Errors.h"
-#include "console/Sha256.h"
 #include "driver/EndToEnd.h"
 #include "support/Json.h"
 #include "support/ShellRun.h"

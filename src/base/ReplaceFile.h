@@ -3,7 +3,7 @@
 // written and a crash or power loss leaves the old contents or the new ones.
 #include <string>
 
-#include "console/LockedFile.h"
+#include "base/LockedFile.h"
 
 namespace mervex {
 

@@ -1,4 +1,4 @@
-#include "driver/ConfigSearch.h"
+#include "console/ConfigSearch.h"
 
 #include <sys/stat.h>
 

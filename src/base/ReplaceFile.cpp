@@ -1,4 +1,4 @@
-#include "console/ReplaceFile.h"
+#include "base/ReplaceFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "console/Sha256.h"
+#include "base/Sha256.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "driver/TextUtil.h"
+#include "base/TextUtil.h"
 
 #include <cctype>
 #include <cstring>

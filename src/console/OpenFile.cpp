@@ -1,4 +1,4 @@
-#include "driver/OpenFile.h"
+#include "console/OpenFile.h"
 
 #include <cerrno>
 

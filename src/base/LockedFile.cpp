@@ -1,4 +1,4 @@
-#include "console/LockedFile.h"
+#include "base/LockedFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
