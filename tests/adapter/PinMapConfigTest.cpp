@@ -1,15 +1,14 @@
 // Pin maps written inline and in files: the masks they produce and every error.
-#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -110,21 +109,17 @@ TEST(PinMapConfig, LongNamesAreCut) {
 }
 
 TEST(PinMapConfig, FileFormSkipsCommentsAndBlankLines) {
-    mkdir(MERVEX_TEST_TMP, 0755);
-    std::string path = std::string(MERVEX_TEST_TMP) + "/pinmap-test-" + std::to_string(::getpid()) + ".cfg";
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("# cable description\n"
-               "   # indented comment\n"
-               "\n"
-               "name = My cable ; v2\n"
-               "mosi = D5   # data out\n"
-               "miso=~BUSY\n"
-               "sck=D6\n"
-               "reset=D4\n"
-               "led_ok=D0,D1\n",
-               f);
-    std::fclose(f);
+    const std::string path = test::scratchPath("pinmap-test.cfg");
+    test::writeFile(path,
+                    "# cable description\n"
+                    "   # indented comment\n"
+                    "\n"
+                    "name = My cable ; v2\n"
+                    "mosi = D5   # data out\n"
+                    "miso=~BUSY\n"
+                    "sck=D6\n"
+                    "reset=D4\n"
+                    "led_ok=D0,D1\n");
 
     PinMap map;
     test::CaptureConsole capture(false, false, LevelTrace);

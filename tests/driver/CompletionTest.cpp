@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "chip/DeviceTable.h"
+#include "support/Files.h"
 #include "support/ShellRun.h"
 
 namespace mervex {
@@ -54,7 +54,7 @@ class Completion : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(dir_.path().empty());
-        for (const char* name : {"code.hex", "code.bin", "board.vchip"}) std::ofstream(dir_.path() / name) << "x";
+        for (const char* name : {"code.hex", "code.bin", "board.vchip"}) test::writeFile(dir_.path() / name, "x");
         fs::create_directory(dir_.path() / "sub");
     }
 

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "console/Errors.h"
 #include "console/OpenFile.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -71,7 +71,7 @@ protected:
         const size_t slash = relative.rfind('/');
         if (slash != std::string::npos) dir(relative.substr(0, slash));
         const std::string path = root_ + "/" + relative;
-        std::ofstream(path) << "x\n";
+        test::writeFile(path, "x\n");
         EXPECT_TRUE(isRegularFile(path.c_str())) << path;
         return path;
     }

@@ -14,13 +14,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
 #include "support/ShellRun.h"
 
 namespace mervex {
@@ -51,7 +51,7 @@ std::string trim(const std::string& text) {
 
 std::vector<Example> readmeExamples(const fs::path& path) {
     std::vector<Example> examples;
-    std::ifstream in(path);
+    std::istringstream in(test::readFile(path));
     std::string line;
     int number = 0;
     int block = 0;
@@ -113,7 +113,7 @@ std::string unescapeRoff(const std::string& line) {
 
 std::vector<Example> manExamples(const fs::path& path) {
     std::vector<Example> examples;
-    std::ifstream in(path);
+    std::istringstream in(test::readFile(path));
     std::string line;
     int number = 0;
     int block = 0;
@@ -159,7 +159,7 @@ bool startsWithNoCase(const std::string& text, const std::string& prefix) {
 
 // The pin-map entries of a file, as one ':'-separated text.
 std::string pinMapEntries(const fs::path& file) {
-    std::ifstream in(file);
+    std::istringstream in(test::readFile(file));
     std::string line;
     std::string entries;
     while (std::getline(in, line)) {
@@ -242,7 +242,7 @@ protected:
         fs::copy_file(blink / "blink.bin", dir / "code.bin");
         fs::copy_file(blink / "blink.eep.hex", dir / "eeprom.hex");
         fs::copy_file(SourceDir / "examples/firmware-mega328p/firmware.elf", dir / "firmware.elf");
-        std::ofstream(dir / "serial.txt") << "1000\n";
+        test::writeFile(dir / "serial.txt", "1000\n");
     }
 
     test::ShellResult inDir(const fs::path& dir, const std::string& command) const {
@@ -348,7 +348,7 @@ TEST_F(DocExamples, VchipManPageExamplesRun) {
 
 // The README's switch table names every switch and gives each row an example.
 TEST(DocTables, ReadmeSwitchTableCoversEverySwitch) {
-    std::ifstream in(SourceDir / "README.md");
+    std::istringstream in(test::readFile(SourceDir / "README.md"));
     std::string line;
     std::string firstColumns;
     bool inSection = false;

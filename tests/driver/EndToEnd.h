@@ -12,10 +12,8 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +23,7 @@
 #include "image/MemoryImage.h"
 #include "sim/VirtualTarget.h"
 #include "sim/VirtualTargetFile.h"
+#include "support/Files.h"
 
 namespace mervex::test {
 
@@ -145,18 +144,6 @@ inline std::string withoutTimes(std::string text) {
     return text;
 }
 
-inline std::string fileContents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline std::vector<uint8_t> fileBytes(const fs::path& path) {
-    const std::string text = fileContents(path);
-    return std::vector<uint8_t>(text.begin(), text.end());
-}
-
 // A fixture with a fresh directory, a target file in it and helpers to run mervex.
 class EndToEnd : public ::testing::Test {
 protected:
@@ -205,7 +192,7 @@ protected:
         return file.path;
     }
 
-    void textFile(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+    void textFile(const std::string& name, const std::string& text) { writeFile(dir / name, text); }
 
     static std::vector<uint8_t> pattern(size_t n, uint8_t seed = 1) {
         std::vector<uint8_t> bytes(n);

@@ -181,9 +181,9 @@ TEST_F(EndToEndFault, ASecondRunOnATargetInUseIsRefused) {
     RunOptions options;
     options.signalAfter = "Device erased\n";
     const Outcome first = run({"+mega8", "-e", "-wp", "code.hex"}, options, [&] {
-        before = fileContents(targetPath());
+        before = readFile(targetPath());
         for (const Contender& c : contenders) refused.push_back(c.run());
-        during = fileContents(targetPath());
+        during = readFile(targetPath());
     });
     EXPECT_EQ(first.status, 0) << first.out;
     ASSERT_EQ(refused.size(), std::size(contenders));

@@ -98,16 +98,16 @@ TEST_F(EndToEndRun, ExampleFirmwareRoundTrips) {
             if (covered.size() < b.endAddress()) covered.resize(size_t(b.endAddress()), false);
             std::fill(covered.begin() + b.address, covered.begin() + long(b.endAddress()), true);
         });
-        const std::vector<uint8_t> objcopy = fileBytes(examplesDir / e.bin);
+        const std::vector<uint8_t> objcopy = readFileBytes(examplesDir / e.bin);
         ASSERT_EQ(objcopy.size(), covered.size());
 
         ASSERT_EQ(run({std::string("+") + e.chip, "-r", "-c:bin:back.bin"}).status, 0);
-        const std::vector<uint8_t> back = fileBytes(dir / "back.bin");
+        const std::vector<uint8_t> back = readFileBytes(dir / "back.bin");
         ASSERT_EQ(back.size(), objcopy.size());
         for (size_t i = 0; i < back.size(); ++i)
             ASSERT_EQ(back[i], covered[i] ? objcopy[i] : 0xFF) << "at " << i;
         if (e.eepBin) {
-            const std::vector<uint8_t> eeprom = fileBytes(examplesDir / e.eepBin);
+            const std::vector<uint8_t> eeprom = readFileBytes(examplesDir / e.eepBin);
             const auto target = stored();
             EXPECT_TRUE(std::equal(eeprom.begin(), eeprom.end(), target->eeprom.begin()));
         }
@@ -139,7 +139,7 @@ TEST_F(EndToEndRun, ReadFileSizes) {
         args.insert(args.begin(), "+mega8");
         const Outcome outcome = run(args);
         ASSERT_EQ(outcome.status, 0) << outcome.out;
-        const std::string text = fileContents(dir / c.file);
+        const std::string text = readFile(dir / c.file);
         if (std::string(c.file).find(".hex") != std::string::npos) {
             EXPECT_EQ(size_t(std::count(text.begin(), text.end(), '\n')), c.size) << c.args[0];
             EXPECT_TRUE(contains(text, ":00000001FF\n"));
@@ -147,7 +147,7 @@ TEST_F(EndToEndRun, ReadFileSizes) {
             EXPECT_EQ(text.size(), c.size) << c.args[0] << " " << c.args[1];
         }
     }
-    EXPECT_TRUE(contains(fileContents(dir / "d.hex"), ":1000400012FFFF"));
+    EXPECT_TRUE(contains(readFile(dir / "d.hex"), ":1000400012FFFF"));
 }
 
 TEST_F(EndToEndRun, IdentityMismatchStopsBeforeTheErase) {
@@ -264,7 +264,7 @@ TEST_F(EndToEndRun, SerialNumberAdvancesOnlyAfterASuccessfulWrite) {
     EXPECT_TRUE(contains(outcome.out, "Chip serial number is 4660\n"));
     EXPECT_EQ(stored()->flash[0x100], 0x34);
     EXPECT_EQ(stored()->flash[0x101], 0x12);
-    EXPECT_EQ(fileContents(dir / "sn.txt"), "4661\n");
+    EXPECT_EQ(readFile(dir / "sn.txt"), "4661\n");
 
     // A chip that fails the verification gets no number from the file.
     auto target = stored();
@@ -275,7 +275,7 @@ TEST_F(EndToEndRun, SerialNumberAdvancesOnlyAfterASuccessfulWrite) {
     store(*target);
     outcome = run({"+mega8", "-e", "-wp", "-v", "-C*SERNO2=100,sn.txt", "code.hex"});
     EXPECT_EQ(outcome.status, 10);
-    EXPECT_EQ(fileContents(dir / "sn.txt"), "4661\n");
+    EXPECT_EQ(readFile(dir / "sn.txt"), "4661\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
 }
 
@@ -473,8 +473,8 @@ TEST_F(EndToEndRun, ElfFirmwareProgramsTheChipInOneCommand) {
         << outcome.out;
     EXPECT_TRUE(contains(body(outcome), "Verifying fuses\npassed\nDevice locked to level 2!\nTotal time T\nAll OK\n"));
     const auto target = stored();
-    const std::vector<uint8_t> flash = fileBytes(example / "firmware.bin");
-    const std::vector<uint8_t> eeprom = fileBytes(example / "firmware.eep.bin");
+    const std::vector<uint8_t> flash = readFileBytes(example / "firmware.bin");
+    const std::vector<uint8_t> eeprom = readFileBytes(example / "firmware.eep.bin");
     EXPECT_TRUE(std::equal(flash.begin(), flash.end(), target->flash.begin()));
     EXPECT_TRUE(std::all_of(target->flash.begin() + long(flash.size()), target->flash.end(),
                             [](uint8_t b) { return b == 0xFF; }));
@@ -542,8 +542,8 @@ TEST_F(EndToEndRun, DemoScript) {
     const fs::path build = fs::path(MERVEX_BINARY).parent_path();
     const std::string command =
         "cd '" + dir.string() + "' && bash '" + script.string() + "' '" + build.string() + "' > demo.log 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << fileContents(dir / "demo.log");
-    EXPECT_TRUE(contains(fileContents(dir / "demo.log"), "All OK\n"));
+    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(dir / "demo.log");
+    EXPECT_TRUE(contains(readFile(dir / "demo.log"), "All OK\n"));
 }
 
 }  // namespace

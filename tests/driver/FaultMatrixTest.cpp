@@ -99,7 +99,7 @@ protected:
         hexFile("data.hex", {{0x40, std::vector<uint8_t>(eeprom.begin() + 0x40, eeprom.begin() + 0x60)}});
         textFile("empty.hex", ":00000001FF\n");
         textFile("sn.txt", "1000\n");
-        for (const char* name : {"code.hex", "data.hex", "empty.hex", "sn.txt"}) inputs[name] = fileContents(dir / name);
+        for (const char* name : {"code.hex", "data.hex", "empty.hex", "sn.txt"}) inputs[name] = readFile(dir / name);
     }
 
     // The target every run starts from: old firmware, a full EEPROM, short busy times.
@@ -115,7 +115,7 @@ protected:
     fs::path prepare(const std::string& name, const VirtualTarget& target) {
         const fs::path place = dir / name;
         fs::create_directories(place);
-        for (const auto& [file, text] : inputs) std::ofstream(place / file, std::ios::binary) << text;
+        for (const auto& [file, text] : inputs) test::writeFile(place / file, text);
         saveVirtualTarget(target, (place / "board.vchip").string());
         return place;
     }
@@ -218,7 +218,7 @@ protected:
             EXPECT_EQ(after->flash, flash) << "flash changed";
         }
         for (const auto& [file, text] : inputs) {
-            EXPECT_EQ(fileContents(place / file), text) << file;
+            EXPECT_EQ(readFile(place / file), text) << file;
         }
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(place)) names.insert(entry.path().filename().string());
@@ -349,12 +349,12 @@ TEST_F(FaultMatrix, ChipFaults) {
 TEST_F(FaultMatrix, ParallelRunsShareOneSerialNumberFile) {
     constexpr int Runs = 8;
     const std::string serial = (dir / "serial.txt").string();
-    std::ofstream(serial) << "1000\n";
+    test::writeFile(serial, "1000\n");
     const std::string args = "-wp -D*SERNO2=40," + serial + " -ddata.hex";
     const std::string unused = "Warning: Serial number ";
     for (const int failing : {0, 3}) {
         SCOPED_TRACE(std::to_string(failing) + " failing");
-        const unsigned long first = std::stoul(fileContents(serial));
+        const unsigned long first = std::stoul(readFile(serial));
         std::vector<fs::path> places;
         for (int i = 0; i < Runs; ++i) {
             auto target = baseTarget(Wiring);
@@ -366,7 +366,7 @@ TEST_F(FaultMatrix, ParallelRunsShareOneSerialNumberFile) {
         for (int i = 0; i < Runs; ++i)
             runs.emplace_back([&, i] { outcomes[i] = runProgram(places[i], command(Wiring, args)); });
         for (std::thread& run : runs) run.join();
-        const unsigned long next = std::stoul(fileContents(serial));
+        const unsigned long next = std::stoul(readFile(serial));
 
         // Each number from first to next is on one chip or reported unused, once.
         std::multiset<unsigned long> numbers;
@@ -505,7 +505,7 @@ std::map<std::string, std::string> snapshot(const fs::path& place) {
         else if (entry.is_directory())
             entries[name] = "directory";
         else
-            entries[name] = fileContents(entry.path());
+            entries[name] = readFile(entry.path());
     }
     return entries;
 }
@@ -515,12 +515,12 @@ TEST_F(FaultMatrix, FileFaults) {
         return [=](const fs::path& place) { fs::create_symlink(to, place / name); };
     };
     const auto write = [](const char* name, const char* text) {
-        return [=](const fs::path& place) { std::ofstream(place / name, std::ios::binary) << text; };
+        return [=](const fs::path& place) { test::writeFile(place / name, text); };
     };
     const auto editTarget = [](std::function<std::string(const std::string&)> edit) {
         return [=](const fs::path& place) {
-            const std::string text = fileContents(place / "board.vchip");
-            std::ofstream(place / "board.vchip", std::ios::binary | std::ios::trunc) << edit(text);
+            const std::string text = readFile(place / "board.vchip");
+            test::writeFile(place / "board.vchip", edit(text));
         };
     };
     const std::string cutShort =

@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "support/Files.h"
 #include "support/ShellRun.h"
 
 namespace mervex {
@@ -222,7 +222,7 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     const fs::path target = root.path() / "target";
     const fs::path admin = target / "var/lib/dpkg";
     for (const char* dir : {"info", "updates", "triggers"}) fs::create_directories(admin / dir);
-    for (const char* file : {"status", "available"}) std::ofstream(admin / file).close();
+    for (const char* file : {"status", "available"}) test::writeFile(admin / file, "");
     const std::string dpkg = "dpkg --force-not-root --force-depends --force-script-chrootless --no-triggers --log=/dev/null"
                              " --admindir=" + shellQuote(admin.string()) + " --instdir=" + shellQuote(target.string());
     const test::ShellResult installed = runShell(dpkg + " -i " + shellQuote(deb.string()));

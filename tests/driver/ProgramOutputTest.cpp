@@ -5,11 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "driver/HelpText.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -20,13 +19,6 @@ struct RunResult {
     std::string err;
 };
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs the real program with its output in files (not terminals).
 RunResult runProgram(const std::string& arguments) {
     mkdir(MERVEX_TEST_TMP, 0755);
@@ -36,8 +28,8 @@ RunResult runProgram(const std::string& arguments) {
     RunResult result;
     const int raw = std::system(command.c_str());
     if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-    result.out = readAll(base + ".out");
-    result.err = readAll(base + ".err");
+    result.out = test::readFile(base + ".out");
+    result.err = test::readFile(base + ".err");
     std::remove((base + ".out").c_str());
     std::remove((base + ".err").c_str());
     return result;

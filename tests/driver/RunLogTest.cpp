@@ -51,7 +51,7 @@ class RunLogFile : public test::EndToEnd {
 protected:
     std::vector<std::string> logLines() {
         std::vector<std::string> lines;
-        std::istringstream in(test::fileContents(dir / "run.log"));
+        std::istringstream in(test::readFile(dir / "run.log"));
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
@@ -83,12 +83,12 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
     ASSERT_EQ(ran.status, 0) << ran.output;
 
     Sha256 hash;
-    const std::string codeBytes = test::fileContents(code);
+    const std::string codeBytes = test::readFile(code);
     hash.update(codeBytes.data(), codeBytes.size());
     const std::string codeDigest = hash.hexDigest();
 
     const std::vector<std::string> lines = logLines();
-    ASSERT_EQ(lines.size(), size_t(Runs)) << test::fileContents(dir / "run.log");
+    ASSERT_EQ(lines.size(), size_t(Runs)) << test::readFile(dir / "run.log");
     std::set<int> ports;
     std::set<double> serials;
     const std::regex isoTime("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z");
@@ -106,7 +106,7 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
         ASSERT_TRUE(i >= 0 && i < Runs && ports.insert(i).second) << line;
         const std::string number = std::to_string(i);
 
-        const int status = std::stoi(test::fileContents(dir / ("status" + number)));
+        const int status = std::stoi(test::readFile(dir / ("status" + number)));
         EXPECT_EQ(record["result"]["status"].number, status) << line;
         EXPECT_EQ(record["result"]["error"].text.empty(), status == 0) << line;
         const Json& chipRecord = record["chip"];
@@ -125,12 +125,12 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
         }
         EXPECT_EQ(chipRecord["requested"].text, "mega8");
         if (i == 7) {
-            EXPECT_EQ(status, ExitChip) << test::fileContents(dir / ("out" + number + ".txt"));
+            EXPECT_EQ(status, ExitChip) << test::readFile(dir / ("out" + number + ".txt"));
             EXPECT_EQ(record["operations"].items.size(), 1u);
             EXPECT_EQ(record["serial"].kind, Json::Null);
             continue;
         }
-        EXPECT_EQ(status, ExitOk) << test::fileContents(dir / ("out" + number + ".txt"));
+        EXPECT_EQ(status, ExitOk) << test::readFile(dir / ("out" + number + ".txt"));
         std::vector<std::string> operations;
         for (const Json& op : record["operations"].items) operations.push_back(op.text);
         EXPECT_EQ(operations, (std::vector<std::string>{"erase", "write", "verify", "fuses", "lock-1", "erase-counter"}));

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -15,12 +14,14 @@
 #include "console/Errors.h"
 #include "driver/ValueInsertion.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
 
 namespace fs = std::filesystem;
 using test::CaptureConsole;
+using test::readFile;
 
 class ValueInsertionTest : public ::testing::Test {
 protected:
@@ -59,15 +60,8 @@ protected:
             fs::create_directories(dir_);
         }
         const fs::path path = dir_ / name;
-        std::ofstream(path) << contents;
+        test::writeFile(path, contents);
         return path.string();
-    }
-
-    static std::string contents(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
 
     Request request;
@@ -159,9 +153,9 @@ TEST_F(ValueInsertionTest, SerialNumberIsTakenOnlyByAWriteRun) {
     EXPECT_EQ(state.codeImage.first()->byteAt(0x101), 0x12);
     EXPECT_EQ(state.codeImage.first()->byteAt(0x102), 0x00);
     // Taken at once, so a run sharing the file gets the next number.
-    EXPECT_EQ(contents(sn), "4661\n");
+    EXPECT_EQ(readFile(sn), "4661\n");
     updateSerialFile(state);
-    EXPECT_EQ(contents(sn), "4661\n");
+    EXPECT_EQ(readFile(sn), "4661\n");
 
     // Verify only: the number is used but not taken.
     request.write = 0;
@@ -169,7 +163,7 @@ TEST_F(ValueInsertionTest, SerialNumberIsTakenOnlyByAWriteRun) {
     attempt([&] { insertSerialNumber(request, state); });
     EXPECT_EQ(state.serialFile.number(), 4661u);
     state.serialFile.giveBack();
-    EXPECT_EQ(contents(sn), "4661\n");
+    EXPECT_EQ(readFile(sn), "4661\n");
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
@@ -222,7 +216,7 @@ TEST_F(ValueInsertionTest, RefusedSerialNumbersSayWhy) {
             error.replace(error.find("{}"), 2, sn);
             EXPECT_EQ(out, "ERROR:  " + error);
         }
-        EXPECT_EQ(contents(sn), c.next != nullptr ? c.next : c.contents);
+        EXPECT_EQ(readFile(sn), c.next != nullptr ? c.next : c.contents);
         updateSerialFile(state);
     }
     // A number with no place in the image is not taken.
@@ -233,7 +227,7 @@ TEST_F(ValueInsertionTest, RefusedSerialNumbersSayWhy) {
     EXPECT_EQ(gapStatus, 50);
     EXPECT_EQ(gapOut, "ERROR:  HEX record for SERNO not found\n");
     state.serialFile.giveBack();
-    EXPECT_EQ(contents(sn), "77\n");
+    EXPECT_EQ(readFile(sn), "77\n");
     // A file that cannot be opened is a usage error with the system's text.
     request.serialInsert.file = "/nonexistent/sn.txt";
     auto [out, status] = attempt([&] { insertSerialNumber(request, state); });
@@ -273,7 +267,7 @@ TEST_F(ValueInsertionTest, SerialFileThatCannotBeAdvanced) {
             std::_Exit(got > 0 && text == expected ? status : 1);
         },
         ::testing::ExitedWithCode(50), "");
-    EXPECT_EQ(contents(sn), "4660\n");
+    EXPECT_EQ(readFile(sn), "4660\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
@@ -316,7 +310,7 @@ TEST_F(ValueInsertionTest, FailedRunGivesItsNumberBackOnlyWhenNoneWasTakenSince)
             printed += out;
         }
         EXPECT_EQ(taken[0] + " " + taken[1], c.numbers);
-        EXPECT_EQ(contents(sn), c.after);
+        EXPECT_EQ(readFile(sn), c.after);
         std::string warning = c.warning;
         if (!warning.empty()) warning.replace(warning.find("{}"), 2, sn);
         EXPECT_EQ(printed, warning);

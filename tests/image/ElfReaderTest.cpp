@@ -10,6 +10,7 @@
 #include "image/ImageReader.h"
 #include "image/ImageTestFiles.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -184,7 +185,7 @@ TEST(ElfReader, RefusesWhatItCannotPlace) {
 TEST(ElfReader, KnownByItsMagicNumberWithoutPrefix) {
     const std::string path = test::scratchPath("firmware");
     const Bytes elf = elfFile(avrGccLayout);
-    test::writeBytes(path, std::string(elf.begin(), elf.end()));
+    test::writeFile(path, std::string(elf.begin(), elf.end()));
     struct Case {
         ImageFile file;
         int status;
@@ -213,13 +214,13 @@ TEST(ElfReader, KnownByItsMagicNumberWithoutPrefix) {
     }
 
     // A file that starts like one but is not: the HEX reader's verdict, and a HEX file as it was.
-    test::writeBytes(path, std::string("\x7F" "ELX\n:00000001FF\n"));
+    test::writeFile(path, std::string("\x7F" "ELX\n:00000001FF\n"));
     MemoryImage image;
     FirmwareParts parts;
     test::CaptureConsole capture;
     EXPECT_THROW(readImageFile(image, ImageFile{FormatIntelHex, path}, readConsoleAnswer, &parts), app_error);
     EXPECT_FALSE(parts.isElf);
-    test::writeBytes(path, ":0100000042BD\n:00000001FF\n");
+    test::writeFile(path, ":0100000042BD\n:00000001FF\n");
     readImageFile(image, ImageFile{FormatIntelHex, path}, readConsoleAnswer, &parts);
     EXPECT_EQ(blocksOf(image), (BlockList{{0, 1}}));
     EXPECT_EQ(std::remove(path.c_str()), 0);

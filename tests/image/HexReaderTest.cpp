@@ -11,6 +11,7 @@
 #include "image/ImageReader.h"
 #include "image/ImageTestFiles.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -56,7 +57,7 @@ ReadResult readFile(const std::string& path, const std::string& reply, uint8_t f
 ReadResult readText(const std::string& text, const std::string& reply = "", uint8_t format = FormatIntelHex,
                     const ImageBounds& bounds = {}) {
     const std::string path = test::scratchPath("reader-input");
-    test::writeBytes(path, text);
+    test::writeFile(path, text);
     return readFile(path, reply, format, bounds);
 }
 
@@ -255,7 +256,7 @@ TEST(ImageReader, StopsAtTheEndOfTheMemory) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const bool device = c.text == "/dev/zero";
-        if (!device) test::writeBytes(path, c.text);
+        if (!device) test::writeFile(path, c.text);
         const ReadResult r = readFile(device ? c.text : path, "", c.format, c.bounds);
         EXPECT_EQ(r.status, c.out.empty() ? 0 : ExitFile);
         EXPECT_EQ(r.out, c.out);
@@ -268,7 +269,7 @@ TEST(HexReader, ManyOverlapsAreCheckedFast) {
     const std::string record = hexRecord(0, 0x40, counting(16)) + "\n";
     std::string text;
     for (int i = 0; i < 100000; ++i) text += record;
-    test::writeBytes(path, text + End);
+    test::writeFile(path, text + End);
     MemoryImage image;
     test::CaptureConsole capture;
     const auto start = std::chrono::steady_clock::now();
@@ -310,8 +311,8 @@ TEST(HexReader, ChecksumPrompt) {
 TEST(HexReader, ConsolePromptTakesOneAnswerLinePerFile) {
     const std::string first = test::scratchPath("prompt-1.hex");
     const std::string second = test::scratchPath("prompt-2.hex");
-    test::writeBytes(first, ":0400000001020304F3\n" + End);
-    test::writeBytes(second, ":0400000001020304F4\n" + End);
+    test::writeFile(first, ":0400000001020304F3\n" + End);
+    test::writeFile(second, ":0400000001020304F4\n" + End);
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     ASSERT_EQ(::write(fds[1], "y\nyes\n", 6), 6);

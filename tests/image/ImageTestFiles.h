@@ -1,8 +1,5 @@
 #pragma once
-// Files, record texts and image shorthands for the image tests.
-#include <unistd.h>
-#include <sys/stat.h>
-
+// Record texts and image shorthands for the image tests.
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -13,35 +10,6 @@
 #include "image/MemoryImage.h"
 
 namespace mervex::test {
-
-// A path in the tests' scratch directory, which is created on first use.
-inline std::string scratchPath(const std::string& name) {
-    ::mkdir(MERVEX_TEST_TMP, 0755);
-    return std::string(MERVEX_TEST_TMP) + "/" + std::to_string(::getpid()) + "-" + name;
-}
-
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
-inline std::string readBytes(const std::string& path) {
-    std::string bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return bytes;
-    char chunk[65536];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, got);
-    std::fclose(f);
-    return bytes;
-}
-
-inline bool fileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
 
 // One Intel HEX record with its checksum, upper-case, without line end.
 inline std::string hexRecord(unsigned type, unsigned offset, const std::vector<uint8_t>& data) {

@@ -12,6 +12,7 @@
 #include "image/ImageTestFiles.h"
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -24,7 +25,7 @@ std::string writeToText(const MemoryImage& image, uint8_t format, bool keepFF) {
     test::CaptureConsole capture;
     EXPECT_TRUE(writeImageFile(image, ImageFile{format, path}, keepFF));
     EXPECT_EQ(capture.out(), "");
-    return test::readBytes(path);
+    return test::readFile(path);
 }
 
 // Image read from a chip: contiguous 512-byte blocks from 0, all 0xFF except `set`.
@@ -164,14 +165,14 @@ TEST(ImageWriter, WriteErrorIsReportedAndLeavesNoFile) {
             }
             limit = {RLIM_INFINITY, RLIM_INFINITY};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            test::writeBytes(log, out);
+            test::writeFile(log, out);
             std::_Exit(written ? 1 : 0);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0) << "the writer reported success";
-        EXPECT_EQ(test::readBytes(log), "ERROR:  " + path + " - write error\n");
+        EXPECT_EQ(test::readFile(log), "ERROR:  " + path + " - write error\n");
         EXPECT_FALSE(test::fileExists(path));
     }
 }

@@ -10,6 +10,7 @@
 #include "image/ImageTestFiles.h"
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -66,7 +67,7 @@ TEST(Firmware, HexMatchesObjcopyBinary) {
         EXPECT_GE(image.count(), f.minBlocks);
         EXPECT_EQ(image.first()->address, f.firstAddress);
         EXPECT_EQ(image.last()->endAddress(), f.endAddress);
-        EXPECT_EQ(flatten(image, f.firstAddress), test::readBytes(example(f.bin)));
+        EXPECT_EQ(flatten(image, f.firstAddress), test::readFile(example(f.bin)));
     }
 }
 
@@ -96,7 +97,7 @@ TEST(Firmware, RoundTripThroughOurWriter) {
     MemoryImage blink = readHex(example("blink-mega8/blink.hex"));
     const std::string bin = test::scratchPath("roundtrip.bin");
     ASSERT_TRUE(writeImageFile(blink, ImageFile{FormatBinary, bin}, true));
-    EXPECT_EQ(test::readBytes(bin), test::readBytes(example("blink-mega8/blink.bin")));
+    EXPECT_EQ(test::readFile(bin), test::readFile(example("blink-mega8/blink.bin")));
 }
 
 // An image with data on both sides of 64 KiB and 128 KiB, with records that
@@ -144,7 +145,7 @@ TEST(Interop, ToolsReadOurHexFiles) {
             if (keepFF) {
                 EXPECT_EQ(flatten(back, 0), flatten(image, 0));
             }
-            const std::string converted = test::readBytes(bin);
+            const std::string converted = test::readFile(bin);
             EXPECT_EQ(converted.size(), 0x30022u);
             EXPECT_TRUE(converted == flatten(back, 0)) << "tool output differs";
         }

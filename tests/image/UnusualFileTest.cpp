@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "image/ImageTestFiles.h"
 #include "console/Errors.h"
 #include "image/ImageReader.h"
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {

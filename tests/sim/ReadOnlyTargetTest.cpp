@@ -7,12 +7,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 #include "sim/VirtualTarget.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
@@ -35,16 +34,9 @@ bool unprivileged(const std::function<bool()>& check) {
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string contents(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The port refuses the target with its message and leaves the file as it was.
 bool refused(const fs::path& file) {
-    const std::string before = contents(file);
+    const std::string before = test::readFile(file);
     test::CaptureConsole console;
     try {
         (void)openVirtualPort(file.string());
@@ -52,7 +44,7 @@ bool refused(const fs::path& file) {
     } catch (const app_error& error) {
         return error.status() == ExitUsage &&
                console.out() == "ERROR:  Can't open virtual target '" + file.string() + "' for writing\n" &&
-               contents(file) == before;
+               test::readFile(file) == before;
     }
 }
 

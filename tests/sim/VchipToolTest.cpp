@@ -4,11 +4,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 #include "support/ShellRun.h"
 #include "vchip/VchipTool.h"
 #include "sim/VirtualTargetFile.h"
@@ -79,7 +78,7 @@ TEST(VchipTool, DumpAndLoadInBothFormats) {
     std::string file = dir() + "/dump.vchip";
     ASSERT_EQ(tool({"new", "tiny13", file, "--force"}).status, 0);
     std::string bin = dir() + "/code.bin";
-    std::ofstream(bin, std::ios::binary) << std::string("\x01\x02\x03", 3);
+    test::writeFile(bin, std::string("\x01\x02\x03", 3));
     ASSERT_EQ(tool({"load", file, "flash", bin}).status, 0);
     EXPECT_EQ(loadVirtualTarget(file)->flash[2], 0x03);
 
@@ -92,13 +91,13 @@ TEST(VchipTool, DumpAndLoadInBothFormats) {
     EXPECT_EQ(readFile(dir() + "/flash.raw").size(), 1024u);
 
     // Loading replaces the whole memory; bad input changes nothing.
-    std::ofstream(dir() + "/bad.hex") << ":0100000012EE\n:00000001FF\n";
+    test::writeFile(dir() + "/bad.hex", ":0100000012EE\n:00000001FF\n");
     ToolRun bad = tool({"load", file, "flash", dir() + "/bad.hex"});
     EXPECT_EQ(bad.status, 50);
     EXPECT_NE(bad.out.find("line 1: HEX record checksum error"), std::string::npos);
-    std::ofstream(dir() + "/big.bin", std::ios::binary) << std::string(65, '\0');
+    test::writeFile(dir() + "/big.bin", std::string(65, '\0'));
     EXPECT_EQ(tool({"load", file, "eeprom", dir() + "/big.bin"}).status, 50);
-    std::ofstream(dir() + "/one.hex") << ":0100050042B8\n:00000001FF\n";
+    test::writeFile(dir() + "/one.hex", ":0100050042B8\n:00000001FF\n");
     ASSERT_EQ(tool({"load", file, "flash", dir() + "/one.hex"}).status, 0);
     auto t = loadVirtualTarget(file);
     EXPECT_EQ(t->flash[5], 0x42);
@@ -125,7 +124,7 @@ TEST(VchipTool, TheBuiltProgramReportsTheRealCause) {
     const std::string cut = dir() + "/cut.vchip";
     ASSERT_EQ(tool({"new", "mega8", cut, "--force"}).status, 0);
     const std::string whole = readFile(cut);
-    std::ofstream(cut, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.find("[flash]"));
+    test::writeFile(cut, whole.substr(0, whole.find("[flash]")));
     const std::string cutText = readFile(cut);
     const std::string missing = dir() + "/missing.vchip";
     struct Case {

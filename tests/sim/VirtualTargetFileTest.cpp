@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 #include "sim/TargetSettings.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
@@ -22,8 +22,6 @@ std::string tempDir() {
     std::filesystem::create_directories(dir);
     return dir;
 }
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 TEST(VirtualTargetFile, EverythingSurvivesTheRoundTrip) {
     auto t = newVirtualTarget("mega2560");
@@ -166,9 +164,9 @@ TEST(VirtualTargetFile, FailuresToReadOrWriteAreStatus70) {
 TEST(VirtualTargetFile, OnlyRegularFilesWithTheHeaderLineAreVirtualTargets) {
     std::string dir = tempDir();
     saveVirtualTarget(*newVirtualTarget("mega8"), dir + "/yes.vchip");
-    writeText(dir + "/old.vchip", "mervex virtual target, format 9\n");
-    writeText(dir + "/code.hex", ":00000001FF\n");
-    writeText(dir + "/empty", "");
+    writeFile(dir + "/old.vchip", "mervex virtual target, format 9\n");
+    writeFile(dir + "/code.hex", ":00000001FF\n");
+    writeFile(dir + "/empty", "");
     EXPECT_TRUE(isVirtualTargetFile(dir + "/yes.vchip"));
     EXPECT_TRUE(isVirtualTargetFile(dir + "/old.vchip"));  // recognised, then refused with its version
     EXPECT_FALSE(isVirtualTargetFile(dir + "/code.hex"));

@@ -1,16 +1,11 @@
 #pragma once
-// Running shell command lines from tests, and private temporary directories.
+// Running shell command lines from tests.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <system_error>
 
 namespace mervex::test {
 
@@ -50,35 +45,5 @@ inline std::string shellQuote(const std::string& text) {
 inline bool haveProgram(const std::string& name) {
     return runShell("command -v " + shellQuote(name) + " >/dev/null").status == 0;
 }
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A fresh directory under the tests' temporary directory, removed with its contents.
-class TempDir {
-public:
-    explicit TempDir(const std::string& stem) {
-        mkdir(MERVEX_TEST_TMP, 0755);
-        std::string pattern = std::string(MERVEX_TEST_TMP) + "/" + stem + "XXXXXX";
-        if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    // Empty when the directory could not be made.
-    const std::filesystem::path& path() const { return path_; }
-    std::string str() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 }  // namespace mervex::test
