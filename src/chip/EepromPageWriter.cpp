@@ -45,16 +45,18 @@ void commitEepromPage(ChipSession& session) {
     const uint32_t base = uint32_t(page.base);
     const uint32_t size = session.timing.eepromPageMask + 1;
 
-    // The bytes the image leaves out keep what the chip holds.
-    uint8_t held[MaxEepromPage];
-    if (access.eepromBlankFrom != -1 && base >= access.eepromBlankFrom)
-        std::fill_n(held, size, uint8_t(0xFF));
-    else
-        readEepromBlock(session, held, base, size);
+    // The bytes the image leaves out keep what the chip holds. Of the image's
+    // bytes only as many are read as it takes to find one that differs: from
+    // there on the page is written anyway.
+    const bool blank = access.eepromBlankFrom != -1 && base >= access.eepromBlankFrom;
     bool changed = false;
     for (uint32_t i = 0; i < size; ++i) {
-        if ((page.given >> i & 1) == 0) page.bytes[i] = held[i];
-        else if (page.bytes[i] != held[i]) changed = true;
+        const bool given = (page.given >> i & 1) != 0;
+        if (given && changed) continue;
+        uint8_t held = 0xFF;
+        if (!blank) readEepromBlock(session, &held, base + i, 1);
+        if (!given) page.bytes[i] = held;
+        else if (page.bytes[i] != held) changed = true;
     }
     if (!changed) return;
 

@@ -163,7 +163,7 @@ TEST_F(MemoryAccess, EepromPagesPollTheLastPollableByte) {
     writeBytes(8, {0x01, 0x02, 0x03, 0xFF});
     commitOpenPage(session);
     const std::vector<std::string> text = sent();
-    ASSERT_EQ(text.size(), 4u + 5u + 1u);
+    ASSERT_EQ(text.size(), 1u + 5u + 1u);  // the first byte read already differs
     EXPECT_EQ(text.back(), "A0 00 0A 00");  // 0x0B holds 0xFF, which polling cannot show
     EXPECT_TRUE(chip->events.empty());
 }

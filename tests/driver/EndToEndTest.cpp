@@ -409,20 +409,27 @@ TEST_F(EndToEndRun, EepromByPages) {
         const char* report;  // a line of the output
         bool again;          // a second run of the same image writes nothing
     };
-    // With -v the file's 35 bytes are read back once more.
+    // A page is read up to its first byte that differs from the file, and its
+    // absent bytes all; with -v the file's 35 bytes are read back once more.
+    // 4-byte pages: the page at 0x18 whole, the other 7 of the block up to their
+    // first byte, at 0x40 bytes 0, 1 and 3, at 0x48 all 4.
+    const uint64_t preReads4 = 4 + 7 + 3 + 4;
     const Case cases[] = {
         // 4-byte pages, ready/busy: 8 pages of the block less the one there, the
-        // partial pages at 0x40 and 0x48, each read whole before it is written.
-        {"mega328P", {"-wpe", "-v"}, 7 + 2, 10 * 4 + 35, " passed\n", true},
+        // partial pages at 0x40 and 0x48.
+        {"mega328P", {"-wpe", "-v"}, 7 + 2, preReads4 + 35, " passed\n", true},
         // Read-back polling of the last byte of each page.
-        {"mega8", {"-wpe", "-v"}, 7 + 2, 10 * 4 + 35 + 9, " passed\n", true},
+        {"mega8", {"-wpe", "-v"}, 7 + 2, preReads4 + 35 + 9, " passed\n", true},
         // 8-byte pages, fixed delays: the page at 0x18 now holds changed bytes too.
-        {"mega2560", {"-we", "-v"}, 6, 6 * 8 + 35, " passed\n", true},
+        // Read: 1 byte at 0x10, 5 at 0x18 (the first new one is its byte 4), 1 at
+        // 0x20 and 0x28, all but byte 2 at 0x40, all at 0x48.
+        {"mega2560", {"-we", "-v"}, 6, 1 + 5 + 1 + 1 + 7 + 8 + 35, " passed\n", true},
         // An erase with EESAVE not programmed leaves nothing to read, nor to keep.
         {"mega328P", {"-e", "-wpe", "-v"}, 8 + 2, 35, "Device erased\n", false},
         // The saved EEPROM goes back by pages too, into a known blank EEPROM, and
         // is read back; the file's pages then find it written.
-        {"mega328P", {"-e-", "-wpe", "-v"}, 0x80 / 4 + 9, 0x400 + 0x400 + 10 * 4 + 35, "Restoring EEPROM\n", false},
+        {"mega328P", {"-e-", "-wpe", "-v"}, 0x80 / 4 + 9, 0x400 + 0x400 + preReads4 + 35, "Restoring EEPROM\n",
+         false},
         {"90S8515", {"-we", "-v"}, 0, 35, "Warning: Can't use page writes for DATA memory of 90S8515\n", false},
     };
     for (const Case& c : cases) {
