@@ -5,10 +5,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "console/Errors.h"
 #include "console/OpenFile.h"
+#include "image/IntelHexRecord.h"
 
 namespace mervex {
 
@@ -16,39 +18,11 @@ namespace {
 
 constexpr size_t BlockBufferSize = 4096;
 constexpr size_t LineBufferSize = 522;     // a 255-byte record (521 characters) and its zero
-constexpr size_t HeaderLength = 9;         // ":" length(2) offset(4) type(2)
 constexpr uint64_t AddressSpaceEnd = uint64_t(1) << 32;
 constexpr uint64_t NoAddress = UINT64_MAX;  // matches no record, so the first one opens a block
 
-enum RecordType : unsigned {
-    RecordData = 0,
-    RecordEnd = 1,
-    RecordSegmentBase = 2,
-    RecordSegmentStart = 3,
-    RecordLinearBase = 4,
-    RecordLinearStart = 5,
-};
-
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Parses `digits` hex digits at `text`; false when any of them is not a hex digit.
-bool parseHex(const char* text, size_t digits, unsigned& value) {
-    value = 0;
-    for (size_t i = 0; i < digits; ++i) {
-        int d = hexDigit(text[i]);
-        if (d < 0) return false;
-        value = value * 16 + unsigned(d);
-    }
-    return true;
 }
 
 // Deletes every white-space character in place; returns the new length. Stops at
@@ -113,7 +87,8 @@ private:
     void printLocation();
     // Handles one compacted record line; returns true at the end record.
     bool handleRecord(const char* line, size_t length);
-    void checkSum(const char* line, unsigned sum);
+    // A checksum error: asks once whether to ignore them all.
+    void checkSum(const char* line);
     void addData(uint32_t address, const uint8_t* bytes, size_t count);
     void closeBlock();
     void finishImage();
@@ -218,56 +193,42 @@ void HexReader::read(std::FILE* stream) {
 }
 
 bool HexReader::handleRecord(const char* line, size_t length) {
-    unsigned count = 0, offset = 0, type = 0;
-    if (length < HeaderLength || line[0] != ':' || !parseHex(line + 1, 2, count) ||
-        !parseHex(line + 3, 4, offset) || !parseHex(line + 7, 2, type))
-        failLine("Invalid header in HEX line", line);
+    HexRecord record;
+    const unsigned faults = parseHexRecord(std::string_view(line, length), record);
+    if (faults & (HexNoColon | HexBadHeader)) failLine("Invalid header in HEX line", line);
+    if (faults & ~unsigned(HexBadSum)) failLine("Invalid length of HEX line", line);
+    if (faults & HexBadSum) checkSum(line);
 
-    // Data bytes, then the checksum byte; the array covers the largest record.
-    uint8_t bytes[256] = {};
-    const char* rest = line + HeaderLength;
-    if (length - HeaderLength != 2 * (size_t(count) + 1)) failLine("Invalid length of HEX line", line);
-    unsigned sum = count + (offset >> 8) + (offset & 0xFF) + type;
-    for (size_t i = 0; i <= count; ++i) {
-        unsigned value = 0;
-        if (!parseHex(rest + 2 * i, 2, value)) failLine("Invalid length of HEX line", line);
-        bytes[i] = uint8_t(value);
-        sum += value;
-    }
-    checkSum(line, sum);
-
-    switch (type) {
-        case RecordData:
-            if (count == 0) {
+    switch (record.type) {
+        case HexData:
+            if (record.count == 0) {
                 message(LevelWarning, "Zero-data HEX line ignored\n  '%s'\n", line);
                 return false;
             }
-            addData(base_ + offset, bytes, count);
+            addData(base_ + record.offset, record.data, record.count);
             return false;
-        case RecordEnd:
+        case HexEnd:
             return true;
-        case RecordSegmentBase:
-        case RecordLinearBase: {
+        case HexSegmentBase:
+        case HexLinearBase: {
             // A record shorter than two data bytes counts its missing bytes as zero.
-            const unsigned high = count >= 1 ? bytes[0] : 0;
-            const unsigned low = count >= 2 ? bytes[1] : 0;
-            const uint32_t value = (high << 8) | low;
-            base_ = type == RecordSegmentBase ? value << 4 : value << 16;
+            const uint32_t value = uint32_t(record.data[0]) << 8 | record.data[1];
+            base_ = record.type == HexSegmentBase ? value << 4 : value << 16;
             return false;
         }
-        case RecordSegmentStart:
-        case RecordLinearStart:
+        case HexSegmentStart:
+        case HexLinearStart:
             message(LevelWarning, "Start address record in HEX file ignored\n");
             return false;
         default:
-            message(LevelError, "Unknown HEX record type 0x%2X\n", type);
+            message(LevelError, "Unknown HEX record type 0x%2X\n", unsigned(record.type));
             printLocation();
             throw app_error(ExitFile);
     }
 }
 
-void HexReader::checkSum(const char* line, unsigned sum) {
-    if ((sum & 0xFF) == 0 || ignoreChecksum_) return;
+void HexReader::checkSum(const char* line) {
+    if (ignoreChecksum_) return;
     message(LevelError, "CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
     const int reply = answer_();
     if (reply != 'y' && reply != 'Y') {

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "console/Console.h"
 #include "console/OpenFile.h"
+#include "image/IntelHexRecord.h"
 
 namespace mervex {
 
@@ -37,6 +39,10 @@ uint64_t binaryLength(const MemoryImage& image, bool keepFF) {
 }  // namespace
 
 void writeHexStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {
+    auto put = [stream](const std::string& record) {
+        std::fputs(record.c_str(), stream);
+        std::fputc('\n', stream);
+    };
     unsigned upper = 0;
     image.forEach([&](const MemoryBlock& block) {
         for (uint32_t offset = 0; offset < block.length; offset += RecordBytes) {
@@ -46,20 +52,13 @@ void writeHexStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {
             if (!keepFF && address != 0 && allErased(bytes, count)) continue;
             if ((address >> 16) != upper) {
                 upper = address >> 16;
-                const unsigned sum = 2 + 4 + (upper >> 8) + (upper & 0xFF);
-                std::fprintf(stream, ":02000004%04X%02X\n", upper, (0x100 - (sum & 0xFF)) & 0xFF);
+                const uint8_t base[2] = {uint8_t(upper >> 8), uint8_t(upper)};
+                put(formatHexRecord(HexLinearBase, 0, base, 2));
             }
-            const unsigned low = address & 0xFFFF;
-            unsigned sum = count + (low >> 8) + (low & 0xFF);
-            std::fprintf(stream, ":%02X%04X00", unsigned(count), low);
-            for (uint32_t i = 0; i < count; ++i) {
-                std::fprintf(stream, "%02X", unsigned(bytes[i]));
-                sum += bytes[i];
-            }
-            std::fprintf(stream, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+            put(formatHexRecord(HexData, uint16_t(address), bytes, count));
         }
     });
-    std::fputs(":00000001FF\n", stream);
+    put(formatHexRecord(HexEnd, 0, nullptr, 0));
 }
 
 void writeBinaryStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {

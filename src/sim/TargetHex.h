@@ -1,6 +1,6 @@
 #pragma once
-// A small, strict Intel HEX codec for the memories kept in a target file and
-// for the images the companion tool dumps and loads.
+// Whole memories as Intel HEX records, read strictly: the memories kept in a
+// target file and the images the companion tool dumps and loads.
 #include <cstdint>
 #include <string>
 #include <vector>

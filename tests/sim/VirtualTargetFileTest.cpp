@@ -112,6 +112,9 @@ TEST(VirtualTargetFile, BadFilesAreRefusedWithTheirLineAndStatus70) {
         {chip + "[flash]\n:0100000012EE\n:00000001FF\n", "line 4: HEX record checksum error"},
         {chip + "[flash]\n:0120000000DF\n:00000001FF\n", "line 4: data at 0x2000 lies beyond the memory size 0x2000"},
         {chip + "[flash]\n0100000012ED\n", "line 4: a HEX record must begin with ':'"},
+        {chip + "[flash]\n:1000000\n", "line 4: HEX record of wrong length"},
+        {chip + "[flash]\n:0x000000FF\n", "line 4: HEX record with a character that is not a hexadecimal digit"},
+        {chip + "[flash]\n:0300000001020304F2\n", "line 4: HEX record length does not match its byte count"},
         {chip + "[flash]\n:00000001FF\n:00000001FF\n", "line 5: record after the end record"},
         {chip + "[flash]\n:00000001FF\n[flash]\n:00000001FF\n", "line 5: section [flash] given twice"},
     };
