@@ -11,7 +11,7 @@
 
 #include "chip/DeviceTable.h"
 #include "support/Files.h"
-#include "support/ShellRun.h"
+#include "support/RunProgram.h"
 
 namespace mervex {
 namespace {
@@ -60,7 +60,7 @@ protected:
 
     // Run a shell in the directory with the built program first on PATH and the
     // shipped pin maps on the configuration path.
-    test::ShellResult inShell(const std::string& command) const {
+    test::Outcome inShell(const std::string& command) const {
         return runShell("cd " + shellQuote(dir_.str()) + " && env PATH=" + shellQuote(ProgramDir) + ":\"$PATH\"" +
                         " MERVEX_CONFIG_PATH=" + shellQuote(SourceDir + "/examples/pinmaps") + " " + command);
     }
@@ -72,18 +72,18 @@ protected:
         const std::string script = "source " + shellQuote(SourceDir + "/completions/" + program + ".bash") +
                                    " && COMP_LINE=" + shellQuote(line) + " && COMP_POINT=${#COMP_LINE} && " +
                                    function + " && printf '%s\\n' \"${COMPREPLY[@]}\"";
-        const test::ShellResult result = inShell("bash --norc --noprofile -c " + shellQuote(script));
-        EXPECT_EQ(result.status, 0) << line << "\n" << result.output;
-        return lines(result.output);
+        const test::Outcome result = inShell("bash --norc --noprofile -c " + shellQuote(script));
+        EXPECT_EQ(result.status, 0) << line << "\n" << result.out;
+        return lines(result.out);
     }
 
     // What fish offers for the line, descriptions cut off.
     std::vector<std::string> fish(const std::string& line) const {
         const std::string script = "source " + shellQuote(SourceDir + "/completions/mervex.fish") + "; complete -C" +
                                    shellQuote(line) + " | cut -f1";
-        const test::ShellResult result = inShell("fish --no-config -c " + shellQuote(script));
-        EXPECT_EQ(result.status, 0) << line << "\n" << result.output;
-        return lines(result.output);
+        const test::Outcome result = inShell("fish --no-config -c " + shellQuote(script));
+        EXPECT_EQ(result.status, 0) << line << "\n" << result.out;
+        return lines(result.out);
     }
 
     test::TempDir dir_{"complete"};
@@ -178,8 +178,8 @@ TEST_F(Completion, FishOffersTheSameWords) {
 
 TEST_F(Completion, ZshScriptParses) {
     if (!test::haveProgram("zsh")) GTEST_SKIP() << "zsh is not installed";
-    const test::ShellResult result = runShell("zsh -n " + shellQuote(SourceDir + "/completions/_mervex"));
-    EXPECT_EQ(result.status, 0) << result.output;
+    const test::Outcome result = runShell("zsh -n " + shellQuote(SourceDir + "/completions/_mervex"));
+    EXPECT_EQ(result.status, 0) << result.out;
 }
 
 }  // namespace

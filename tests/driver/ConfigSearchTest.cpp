@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,22 +48,12 @@ private:
 // A fresh directory tree per test under the test build's temporary directory.
 class ConfigSearch : public ::testing::Test {
 protected:
-    void SetUp() override {
-        mkdir(MERVEX_TEST_TMP, 0755);
-        std::string pattern = std::string(MERVEX_TEST_TMP) + "/cfgXXXXXX";
-        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-        root_ = pattern;
-    }
-    void TearDown() override {
-        setProgramPath(nullptr);
-        const std::string command = "rm -rf '" + root_ + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-    }
+    void SetUp() override { ASSERT_FALSE(root_.empty()); }
+    void TearDown() override { setProgramPath(nullptr); }
 
     std::string dir(const std::string& relative) {
         const std::string path = root_ + "/" + relative;
-        const std::string command = "mkdir -p '" + path + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        std::filesystem::create_directories(path);
         return path;
     }
     std::string file(const std::string& relative) {
@@ -76,7 +65,8 @@ protected:
         return path;
     }
 
-    std::string root_;
+    test::TempDir tree_{"cfg"};
+    const std::string root_ = tree_.str();
 };
 
 constexpr const char* Name = "mervex-test-lpt.cfg";

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "support/Files.h"
-#include "support/ShellRun.h"
+#include "support/RunProgram.h"
 
 namespace mervex {
 namespace {
@@ -245,7 +245,7 @@ protected:
         test::writeFile(dir / "serial.txt", "1000\n");
     }
 
-    test::ShellResult inDir(const fs::path& dir, const std::string& command) const {
+    test::Outcome inDir(const fs::path& dir, const std::string& command) const {
         return runShell("cd " + shellQuote(dir.string()) + " && PATH=" + programDirs_ + ":\"$PATH\" MERVEX_CONFIG_PATH=" +
                         shellQuote((SourceDir / "examples/pinmaps").string()) + " && export PATH MERVEX_CONFIG_PATH && " +
                         command);
@@ -260,8 +260,8 @@ protected:
         std::string make = "mervex-vchip new " + shellQuote(plan.chip) + " board.vchip";
         for (const std::string& s : plan.settings) make += " " + shellQuote(s);
         make += " && mervex-vchip load board.vchip flash code.hex && mervex-vchip load board.vchip eeprom eeprom.hex";
-        const test::ShellResult made = inDir(dir.path(), make);
-        if (made.status != 0) return example.where + ": " + make + "\n" + made.output;
+        const test::Outcome made = inDir(dir.path(), make);
+        if (made.status != 0) return example.where + ": " + make + "\n" + made.out;
 
         std::istringstream in(example.command);
         std::string word;
@@ -270,9 +270,9 @@ protected:
             if (word.rfind("-p", 0) == 0 || word.rfind("-P", 0) == 0) word = "-p./board.vchip";
             command += (command.empty() ? "" : " ") + word;
         }
-        const test::ShellResult run = inDir(dir.path(), command);
+        const test::Outcome run = inDir(dir.path(), command);
         if (run.status != 0) {
-            return example.where + ": " + example.command + "\nstatus " + std::to_string(run.status) + "\n" + run.output;
+            return example.where + ": " + example.command + "\nstatus " + std::to_string(run.status) + "\n" + run.out;
         }
         return "";
     }
@@ -282,10 +282,10 @@ protected:
         test::TempDir dir("example");
         prepare(dir.path());
         for (const Example& example : block) {
-            const test::ShellResult run = inDir(dir.path(), example.command);
+            const test::Outcome run = inDir(dir.path(), example.command);
             if (run.status != 0) {
                 return example.where + ": " + example.command + "\nstatus " + std::to_string(run.status) + "\n" +
-                       run.output;
+                       run.out;
             }
         }
         return "";

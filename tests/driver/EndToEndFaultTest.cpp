@@ -10,9 +10,7 @@
 #include "adapter/PpdevPort.h"
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
-#include "support/CaptureConsole.h"
 #include "sim/TargetSettings.h"
-#include "vchip/VchipTool.h"
 
 namespace mervex::test {
 namespace {
@@ -158,23 +156,16 @@ TEST_F(EndToEndFault, ASecondRunOnATargetInUseIsRefused) {
     store(*chip("mega8"));
     const std::vector<uint8_t> code = pattern(256);
     hexFile("code.hex", {{0, code}});
-    const auto vchip = [](std::vector<std::string> args) {
-        CaptureConsole capture;
-        args.insert(args.begin(), "mervex-vchip");
-        std::vector<const char*> argv;
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        const int status = runVchipTool(int(argv.size()), argv.data());
-        return Outcome{status, 0, capture.out(), ""};
-    };
     struct Contender {
         const char* name;
         std::function<Outcome()> run;
     };
     const Contender contenders[] = {
         {"mervex", [&] { return run({"+mega8", "-r", "-cback.hex"}); }},
-        {"mervex-vchip set", [&] { return vchip({"set", targetPath(), "clock=8M"}); }},
-        {"mervex-vchip load", [&] { return vchip({"load", targetPath(), "flash", (dir / "code.hex").string()}); }},
-        {"mervex-vchip new --force", [&] { return vchip({"new", "tiny13", targetPath(), "--force"}); }},
+        {"mervex-vchip set", [&] { return runVchipInProcess({"set", targetPath(), "clock=8M"}); }},
+        {"mervex-vchip load",
+         [&] { return runVchipInProcess({"load", targetPath(), "flash", (dir / "code.hex").string()}); }},
+        {"mervex-vchip new --force", [&] { return runVchipInProcess({"new", "tiny13", targetPath(), "--force"}); }},
     };
     std::vector<Outcome> refused;
     std::string before, during;

@@ -1,7 +1,6 @@
 // Whole runs of the mervex program against virtual targets: what a user sees,
 // the exit status, the files and the chip afterwards.
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -549,7 +548,7 @@ TEST_F(EndToEndRun, DemoScript) {
     const fs::path build = fs::path(MERVEX_BINARY).parent_path();
     const std::string command =
         "cd '" + dir.string() + "' && bash '" + script.string() + "' '" + build.string() + "' > demo.log 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << readFile(dir / "demo.log");
+    EXPECT_EQ(runShell(command).status, 0) << readFile(dir / "demo.log");
     EXPECT_TRUE(contains(readFile(dir / "demo.log"), "All OK\n"));
 }
 

@@ -14,7 +14,6 @@
 #include "console/Errors.h"
 #include "console/Stopwatch.h"
 #include "driver/EndToEnd.h"
-#include "support/RunInProcess.h"
 
 namespace mervex::test {
 namespace {
@@ -78,10 +77,9 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
 
         std::vector<std::string> args = {"+" + name, "-ie", port(), "-e", "-w", "-v", "-l1", code, data};
         if (!fuse.request.empty()) args.push_back("-f" + fuse.request);
-        std::string out;
-        const int status = runInProcess(args, &out);
-        if (status != ExitOk) {
-            ADD_FAILURE() << "status " << status << "\n" << out;
+        const Outcome written = runInProcess(args);
+        if (written.status != ExitOk) {
+            ADD_FAILURE() << "status " << written.status << "\n" << written.out;
             continue;
         }
         std::unique_ptr<VirtualTarget> after = stored();
@@ -96,7 +94,8 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         // The locked chip keeps its flash: the run refuses the write, or (where
         // the lock bits cannot be read) the chip ignores it and verifying fails.
         const std::string other = hexFile("other.hex", probeImage(uint32_t(chip.flash.size), 3, unused));
-        EXPECT_EQ(runInProcess({"+" + name, "-ie", port(), "-w", "-v", other}, &out), ExitChip) << out;
+        const Outcome refused = runInProcess({"+" + name, "-ie", port(), "-w", "-v", other});
+        EXPECT_EQ(refused.status, ExitChip) << refused.out;
         EXPECT_TRUE(stored()->flash == flash);
     }
 }
@@ -106,11 +105,12 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
 TEST_F(EveryChip, ProgrammedResetDisableEndsSerialProgrammingAfterTheRun) {
     ManualClockGuard clock;
     store(*newVirtualTarget("mega328P"));
-    std::string out;
-    EXPECT_EQ(runInProcess({"+mega328P", "-ie", port(), "-w", "-fRSTDISBL=ON"}, &out), ExitOk) << out;
+    const Outcome written = runInProcess({"+mega328P", "-ie", port(), "-w", "-fRSTDISBL=ON"});
+    EXPECT_EQ(written.status, ExitOk) << written.out;
     EXPECT_EQ(stored()->fuse(FuseByte::High), 0x59);
-    EXPECT_EQ(runInProcess({"+mega328P", "-ie", port()}, &out), ExitSync);
-    EXPECT_NE(out.find("ERROR:  Can't resync\n"), std::string::npos) << out;
+    const Outcome next = runInProcess({"+mega328P", "-ie", port()});
+    EXPECT_EQ(next.status, ExitSync);
+    EXPECT_NE(next.out.find("ERROR:  Can't resync\n"), std::string::npos) << next.out;
 }
 
 }  // namespace

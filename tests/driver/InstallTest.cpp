@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "support/Files.h"
-#include "support/ShellRun.h"
+#include "support/RunProgram.h"
 
 namespace mervex {
 namespace {
@@ -58,13 +58,13 @@ protected:
         prefix_ = root_.path() / "usr";
         work_ = root_.path() / "work";
         fs::create_directory(work_);
-        const test::ShellResult install = runShell(shellQuote(CmakeCommand) + " --install " + shellQuote(BuildDir) +
+        const test::Outcome install = runShell(shellQuote(CmakeCommand) + " --install " + shellQuote(BuildDir) +
                                                    " --prefix " + shellQuote(prefix_.string()));
-        ASSERT_EQ(install.status, 0) << install.output;
+        ASSERT_EQ(install.status, 0) << install.out;
     }
 
     // Run an installed program in the work directory, with no configuration path.
-    test::ShellResult run(const std::string& program, const std::string& arguments) const {
+    test::Outcome run(const std::string& program, const std::string& arguments) const {
         return runShell("cd " + shellQuote(work_.string()) + " && env -u MERVEX_CONFIG_PATH " +
                         shellQuote((prefix_ / "bin" / program).string()) + " " + arguments);
     }
@@ -102,44 +102,44 @@ TEST_F(Install, PutsEveryFileInItsPlace) {
 }
 
 TEST_F(Install, InstalledProgramPrintsTheChipPage) {
-    const test::ShellResult page = run("mervex", "+mega8 -h");
-    EXPECT_EQ(page.status, 0) << page.output;
-    EXPECT_NE(page.output.find("mega8|mega8A: signature 1E9307, Flash 8KB, EEPROM 512B"), std::string::npos)
-        << page.output;
+    const test::Outcome page = run("mervex", "+mega8 -h");
+    EXPECT_EQ(page.status, 0) << page.out;
+    EXPECT_NE(page.out.find("mega8|mega8A: signature 1E9307, Flash 8KB, EEPROM 512B"), std::string::npos)
+        << page.out;
 }
 
 // No copy of the pin map anywhere but the installed data directory: the run finds
 // it there, builds the adapter from it and only then fails at the missing port.
 TEST_F(Install, InstalledPinMapIsFoundByItsBareName) {
     const fs::path port = work_ / "no-such-dir/port";
-    const test::ShellResult result =
+    const test::Outcome result =
         run("mervex", "+mega8 -it -am=vuder-leds-key.cfg -p" + shellQuote(port.string()) + " -r out.hex");
-    EXPECT_EQ(result.status, 70) << result.output;
+    EXPECT_EQ(result.status, 70) << result.out;
     const fs::path expectedMap = prefix_ / "bin/../share/mervex/vuder-leds-key.cfg";
-    EXPECT_NE(result.output.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
-        << result.output;
-    EXPECT_NE(result.output.find("Adapter 'VUDER with LEDs and key'"), std::string::npos) << result.output;
-    EXPECT_NE(result.output.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
-        << result.output;
+    EXPECT_NE(result.out.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("Adapter 'VUDER with LEDs and key'"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
+        << result.out;
 
-    const test::ShellResult missing = run("mervex", "+mega8 -am=no-such-map.cfg -p/dev/null -r out.hex");
+    const test::Outcome missing = run("mervex", "+mega8 -am=no-such-map.cfg -p/dev/null -r out.hex");
     EXPECT_EQ(missing.status, 70);
-    EXPECT_NE(missing.output.find("File 'no-such-map.cfg' not found"), std::string::npos) << missing.output;
+    EXPECT_NE(missing.out.find("File 'no-such-map.cfg' not found"), std::string::npos) << missing.out;
 }
 
 TEST_F(Install, InstalledProgramWritesAVirtualTargetThroughAnInstalledPinMap) {
     if (!HaveVchip) GTEST_SKIP() << "mervex-vchip is not built";
     fs::copy_file(fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex", work_ / "code.hex");
-    const test::ShellResult made = run("mervex-vchip", "new mega8 board.vchip");
-    ASSERT_EQ(made.status, 0) << made.output;
+    const test::Outcome made = run("mervex-vchip", "new mega8 board.vchip");
+    ASSERT_EQ(made.status, 0) << made.out;
 
-    const test::ShellResult written = run("mervex", "+mega8 -am=vuder.cfg -p./board.vchip -e -w -v code.hex");
-    EXPECT_EQ(written.status, 0) << written.output;
-    EXPECT_NE(written.output.find("All OK"), std::string::npos) << written.output;
+    const test::Outcome written = run("mervex", "+mega8 -am=vuder.cfg -p./board.vchip -e -w -v code.hex");
+    EXPECT_EQ(written.status, 0) << written.out;
+    EXPECT_NE(written.out.find("All OK"), std::string::npos) << written.out;
 
     // The chip keeps the image: a separate run on the default wiring verifies it.
-    const test::ShellResult verified = run("mervex", "+mega8 -p./board.vchip -v code.hex");
-    EXPECT_EQ(verified.status, 0) << verified.output;
+    const test::Outcome verified = run("mervex", "+mega8 -p./board.vchip -v code.hex");
+    EXPECT_EQ(verified.status, 0) << verified.out;
 }
 
 // The package as users get it: its control data, its file list, and the
@@ -151,29 +151,29 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     if (!CanInstall || !test::haveProgram("dpkg-deb")) GTEST_SKIP() << "no dpkg-deb";
     TempDir root("deb");
     ASSERT_FALSE(root.path().empty());
-    const test::ShellResult packed =
+    const test::Outcome packed =
         runShell(shellQuote(MERVEX_CPACK_COMMAND) + " -G DEB --config " +
                  shellQuote(std::string(BuildDir) + "/CPackConfig.cmake") + " -B " + shellQuote(root.str()));
-    ASSERT_EQ(packed.status, 0) << packed.output;
+    ASSERT_EQ(packed.status, 0) << packed.out;
     fs::path deb;
     for (const auto& entry : fs::directory_iterator(root.path())) {
         if (entry.path().extension() == ".deb") deb = entry.path();
     }
-    ASSERT_FALSE(deb.empty()) << packed.output;
+    ASSERT_FALSE(deb.empty()) << packed.out;
 
-    const test::ShellResult control =
+    const test::Outcome control =
         runShell("dpkg-deb -f " + shellQuote(deb.string()) + " Package Version Depends");
-    ASSERT_EQ(control.status, 0) << control.output;
-    EXPECT_NE(control.output.find("Package: mervex"), std::string::npos) << control.output;
+    ASSERT_EQ(control.status, 0) << control.out;
+    EXPECT_NE(control.out.find("Package: mervex"), std::string::npos) << control.out;
     // One version number: the package's, the program's and the man pages'.
-    EXPECT_NE(control.output.find(std::string("Version: ") + MERVEX_VERSION + "\n"), std::string::npos)
-        << control.output;
+    EXPECT_NE(control.out.find(std::string("Version: ") + MERVEX_VERSION + "\n"), std::string::npos)
+        << control.out;
     for (const char* library : {"libc6", "libstdc++6", "libgcc-s1"}) {
-        EXPECT_NE(control.output.find(library), std::string::npos) << control.output;
+        EXPECT_NE(control.out.find(library), std::string::npos) << control.out;
     }
 
-    const test::ShellResult listing = runShell("dpkg-deb -c " + shellQuote(deb.string()));
-    ASSERT_EQ(listing.status, 0) << listing.output;
+    const test::Outcome listing = runShell("dpkg-deb -c " + shellQuote(deb.string()));
+    ASSERT_EQ(listing.status, 0) << listing.out;
     std::vector<std::string> expected = {
         "./usr/bin/mervex",
         "./usr/share/man/man1/mervex.1.gz",
@@ -191,29 +191,29 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     }
     for (const std::string& name : shippedPinMaps()) expected.push_back("./usr/share/mervex/" + name);
     for (const std::string& file : expected) {
-        EXPECT_NE(listing.output.find(" " + file + "\n"), std::string::npos) << file;
+        EXPECT_NE(listing.out.find(" " + file + "\n"), std::string::npos) << file;
     }
 
     const fs::path unpacked = root.path() / "root";
-    const test::ShellResult extracted =
+    const test::Outcome extracted =
         runShell("dpkg-deb -x " + shellQuote(deb.string()) + " " + shellQuote(unpacked.string()));
-    ASSERT_EQ(extracted.status, 0) << extracted.output;
+    ASSERT_EQ(extracted.status, 0) << extracted.out;
     const std::string program = shellQuote((unpacked / "usr/bin/mervex").string());
-    const test::ShellResult version = runShell(program + " --version");
+    const test::Outcome version = runShell(program + " --version");
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.output, std::string("mervex ") + MERVEX_VERSION + " (built for " + MERVEX_SYSTEM + ")\n");
+    EXPECT_EQ(version.out, std::string("mervex ") + MERVEX_VERSION + " (built for " + MERVEX_SYSTEM + ")\n");
     for (const char* man : {"mervex.1", "mervex-vchip.1"}) {
         const std::string text = readFile(fs::path(MERVEX_SOURCE_DIR) / "docs" / man);
         EXPECT_NE(text.find(std::string("\"mervex ") + MERVEX_VERSION + "\""), std::string::npos) << man;
     }
-    const test::ShellResult page = runShell(program + " +mega8 -h");
-    EXPECT_EQ(page.status, 0) << page.output;
-    EXPECT_NE(page.output.find("mega8|mega8A: signature 1E9307"), std::string::npos) << page.output;
-    const test::ShellResult map =
+    const test::Outcome page = runShell(program + " +mega8 -h");
+    EXPECT_EQ(page.status, 0) << page.out;
+    EXPECT_NE(page.out.find("mega8|mega8A: signature 1E9307"), std::string::npos) << page.out;
+    const test::Outcome map =
         runShell("cd " + shellQuote(root.str()) + " && env -u MERVEX_CONFIG_PATH " + program +
                  " +mega8 -it -am=stk200.cfg -p./no-such-dir/port -r out.hex");
-    EXPECT_EQ(map.status, 70) << map.output;
-    EXPECT_NE(map.output.find("Adapter 'STK200 (from file)'"), std::string::npos) << map.output;
+    EXPECT_EQ(map.status, 70) << map.out;
+    EXPECT_NE(map.out.find("Adapter 'STK200 (from file)'"), std::string::npos) << map.out;
 
     // Installed by dpkg into a root of its own (its own package database, so
     // the machine's is left alone), a virtual-target job runs from there, and
@@ -225,19 +225,19 @@ TEST(DebianPackage, HoldsTheProgramsAndRunsUnpacked) {
     for (const char* file : {"status", "available"}) test::writeFile(admin / file, "");
     const std::string dpkg = "dpkg --force-not-root --force-depends --force-script-chrootless --no-triggers --log=/dev/null"
                              " --admindir=" + shellQuote(admin.string()) + " --instdir=" + shellQuote(target.string());
-    const test::ShellResult installed = runShell(dpkg + " -i " + shellQuote(deb.string()));
-    ASSERT_EQ(installed.status, 0) << installed.output;
+    const test::Outcome installed = runShell(dpkg + " -i " + shellQuote(deb.string()));
+    ASSERT_EQ(installed.status, 0) << installed.out;
     const std::string bin = (target / "usr/bin").string();
     fs::copy_file(fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex", root.path() / "code.hex");
-    const test::ShellResult job =
+    const test::Outcome job =
         runShell("cd " + shellQuote(root.str()) + " && env -u MERVEX_CONFIG_PATH " + shellQuote(bin + "/mervex-vchip") +
                  " new mega8 board.vchip && " + shellQuote(bin + "/mervex") +
                  " +mega8 -am=vuder.cfg -p./board.vchip -e -w -v code.hex");
-    EXPECT_EQ(job.status, 0) << job.output;
-    EXPECT_NE(job.output.find("All OK"), std::string::npos) << job.output;
+    EXPECT_EQ(job.status, 0) << job.out;
+    EXPECT_NE(job.out.find("All OK"), std::string::npos) << job.out;
 
-    const test::ShellResult removed = runShell(dpkg + " --purge mervex");
-    ASSERT_EQ(removed.status, 0) << removed.output;
+    const test::Outcome removed = runShell(dpkg + " --purge mervex");
+    ASSERT_EQ(removed.status, 0) << removed.out;
     std::vector<std::string> left;
     for (const auto& entry : fs::recursive_directory_iterator(target)) {
         const fs::path relative = fs::relative(entry.path(), target);

@@ -14,7 +14,6 @@
 #include "console/Errors.h"
 #include "driver/EndToEnd.h"
 #include "support/Json.h"
-#include "support/ShellRun.h"
 
 namespace mervex {
 namespace {
@@ -79,8 +78,8 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
         script += test::shellQuote(MERVEX_BINARY) + " " + args + " >out" + std::to_string(i) +
                   ".txt 2>&1; echo $? >status" + std::to_string(i) + " &\n";
     }
-    const test::ShellResult ran = test::runShell("cd " + test::shellQuote(dir.string()) + " && {\n" + script + "wait; }");
-    ASSERT_EQ(ran.status, 0) << ran.output;
+    const test::Outcome ran = test::runShell("cd " + test::shellQuote(dir.string()) + " && {\n" + script + "wait; }");
+    ASSERT_EQ(ran.status, 0) << ran.out;
 
     Sha256 hash;
     const std::string codeBytes = test::readFile(code);

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "driver/HelpText.h"
-#include "support/RunInProcess.h"
+#include "support/RunProgram.h"
 
 namespace mervex {
 namespace {
@@ -12,15 +12,16 @@ namespace {
 using test::runInProcess;
 
 TEST(RunMain, HelpAndUsageErrorsBecomeExitStatuses) {
-    std::string out;
-    EXPECT_EQ(runInProcess({}, &out), 0);
-    EXPECT_EQ(out, std::string(BannerText) + AboutText + HelpHintText);
-    EXPECT_EQ(runInProcess({"+tiny13", "-h"}), 0);
-    EXPECT_EQ(runInProcess({"-x"}), 70);
+    const test::Outcome bare = runInProcess({});
+    EXPECT_EQ(bare.status, 0);
+    EXPECT_EQ(bare.out, std::string(BannerText) + AboutText + HelpHintText);
+    EXPECT_EQ(runInProcess({"+tiny13", "-h"}).status, 0);
+    EXPECT_EQ(runInProcess({"-x"}).status, 70);
     // Each run starts from a fresh request: a file of an earlier run is not "two files".
-    EXPECT_EQ(runInProcess({"a.hex", "-h"}), 0);
-    EXPECT_EQ(runInProcess({"b.hex", "-q"}, &out), 70);
-    EXPECT_EQ(out, std::string(BannerText) + "ERROR:  Invalid switch '-q'\n" + HelpHintText + "\n");
+    EXPECT_EQ(runInProcess({"a.hex", "-h"}).status, 0);
+    const test::Outcome invalid = runInProcess({"b.hex", "-q"});
+    EXPECT_EQ(invalid.status, 70);
+    EXPECT_EQ(invalid.out, std::string(BannerText) + "ERROR:  Invalid switch '-q'\n" + HelpHintText + "\n");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // output committed in examples/, our writer against objcopy and srec_cat.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
+#include "support/RunProgram.h"
 
 namespace mervex {
 namespace {
@@ -35,11 +35,6 @@ std::string flatten(const MemoryImage& image, uint32_t base) {
         flat.replace(at, b.length, reinterpret_cast<const char*>(b.data.get()), b.length);
     });
     return flat;
-}
-
-bool haveTool(const char* name) {
-    const std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
 }
 
 struct Firmware {
@@ -129,7 +124,7 @@ TEST(Interop, ToolsReadOurHexFiles) {
     };
     bool ranAny = false;
     for (const Tool& tool : tools) {
-        if (!haveTool(tool.name)) continue;
+        if (!test::haveProgram(tool.name)) continue;
         ranAny = true;
         for (bool keepFF : {true, false}) {
             SCOPED_TRACE(std::string(tool.name) + (keepFF ? " keep 0xFF" : ""));
@@ -138,7 +133,8 @@ TEST(Interop, ToolsReadOurHexFiles) {
             MemoryImage image = highImage();
             ASSERT_TRUE(writeImageFile(image, ImageFile{FormatIntelHex, hex}, keepFF));
             const std::string command = tool.before + hex + tool.between + bin + tool.after;
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            const test::Outcome ran = test::runShell(command);
+            ASSERT_EQ(ran.status, 0) << command << "\n" << ran.out;
             // The tool must see exactly what our reader sees in the file, and with
             // keepFF that is the whole image.
             MemoryImage back = readHex(hex);
