@@ -31,6 +31,7 @@ using namespace mervex;
 namespace fs = std::filesystem;
 
 constexpr uint32_t ChipClockHz = 8000000;
+constexpr double ResetWaitSeconds = 0.1;  // between RESET and programming enable, in every run
 
 double cpuSeconds() {
     struct timespec t;
@@ -97,8 +98,9 @@ double instructionSeconds(const VirtualTarget& target, int answeredBits) {
 // it differs; then every byte is loaded, every page written and every byte
 // read back. A page is left alone only once all its bytes are read and found
 // equal, so an unchanged image costs two reads of every byte and nothing else.
-// Connecting (the reset wait and the instructions that enable programming and
-// identify the chip) is left out, though every run pays it.
+// Every run also waits 100 ms after pulling RESET before it enables
+// programming, so that wait counts; the few instructions of connecting and
+// identifying the chip are left out.
 double eepromWorkBoundSeconds(const VirtualTarget& target, bool unchanged) {
     const ChipDescriptor& chip = target.chip();
     const double bytes = chip.eeprom.size;
@@ -106,7 +108,7 @@ double eepromWorkBoundSeconds(const VirtualTarget& target, bool unchanged) {
     const double reads = (unchanged ? bytes : pages) + bytes;
     const double writes = unchanged ? 0 : bytes + pages;
     const double busy = unchanged ? 0 : pages * target.busy.eepromUs * 1e-6;
-    return busy + writes * instructionSeconds(target, 0) + reads * instructionSeconds(target, 8);
+    return ResetWaitSeconds + busy + writes * instructionSeconds(target, 0) + reads * instructionSeconds(target, 8);
 }
 
 // The chip alone: its erase and write times plus the SPI bits of writing and
