@@ -24,6 +24,7 @@
 #include "image/MemoryImage.h"
 #include "sim/VirtualTarget.h"
 #include "sim/VirtualTargetFile.h"
+#include "sim/VirtualTargetHook.h"
 
 namespace {
 
@@ -128,7 +129,8 @@ int runMervex(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    return runMain(int(args.size()), argv.data());
+    const VirtualPortBackend virtualTargets;
+    return runMain(int(args.size()), argv.data(), {&virtualTargets});
 }
 
 void benchmark(const fs::path& dir, const char* chipName, bool polling) {

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Request& req = request();
     try {
-        parseCommandLine(int(args.size()), argv.data(), req);
+        parseCommandLine(int(args.size()), argv.data(), req, {});
         chipSelection().requestedName = req.chipName;
         FuseValues fuses;
         validateRequest(req, fuses);

@@ -11,6 +11,7 @@
 #include "FuzzSupport.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
+#include "driver/AdapterRequest.h"
 
 using namespace mervex;
 using namespace mervex::fuzz;
@@ -40,7 +41,7 @@ void checkMap(const PinMap& map) {
 void load(const std::string& switchText) {
     PinMap map;
     try {
-        loadPinMap(map, switchText);
+        loadPinMap(map, userPinMapOf(switchText));
         checkMap(map);
         validatePinMap(map);
         checkMap(map);

@@ -1,6 +1,5 @@
 #include "adapter/AdapterSetup.h"
 
-#include <cctype>
 #include <utility>
 
 #include "adapter/AdapterDetection.h"
@@ -8,21 +7,13 @@
 #include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortFactory.h"
-#include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Units.h"
-#include "driver/HelpText.h"
-#include "driver/Request.h"
 
 namespace mervex {
 
 namespace {
-
-[[noreturn]] void invalidAdapterValue(const std::string& offending) {
-    message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
-    throw app_error(ExitUsage);
-}
 
 void hintOtherCable(const char* tried) {
     message(LevelInfo,
@@ -129,36 +120,18 @@ std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std
 
 }  // namespace
 
-AdapterType adapterTypeOf(const std::optional<std::string>& adapterSpec) {
-    if (!adapterSpec) return AdapterType::Default;
-    const std::string& text = *adapterSpec;
-    if (text.empty()) invalidAdapterValue(text);
-    AdapterType type;
-    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
-    case 'a': type = AdapterType::AutoBuffered; break;
-    case 'b': type = AdapterType::ByteBlaster; break;
-    case 'm': return AdapterType::UserMap;
-    case 's': type = AdapterType::Stk; break;
-    case 'x': type = AdapterType::Xilinx; break;
-    default: invalidAdapterValue(text);
-    }
-    if (text.size() > 1) invalidAdapterValue(text.substr(1));
-    return type;
-}
-
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io) {
-    AdapterType type = adapterTypeOf(settings.adapterSpec);
     auto map = std::make_unique<PinMap>();
-    if (type == AdapterType::UserMap) {
-        loadPinMap(*map, *settings.adapterSpec);
+    if (settings.type == AdapterType::UserMap) {
+        loadPinMap(*map, settings.userPinMap);
         validatePinMap(*map);
         message(LevelInfo, "Adapter '%s'\n", map->name);
     }
 
-    std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, io);
+    std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, settings.portBackends, io);
     message(LevelDebug, "LPT write cycle %s\n", formatTime(port->cycleTime(), UnitUs));
 
-    fillPinMap(*map, type, *port, settings);
+    fillPinMap(*map, settings.type, *port, settings);
     message(LevelDebug, "%s adapter mode\n", map->name);
 
     map->driveResetAsHeld();
@@ -168,20 +141,6 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
         throw app_error(ExitUsage);
     }
     return buildAdapter(std::move(port), std::move(map), settings);
-}
-
-std::unique_ptr<Programmer> createAdapter(const Request& request) {
-    AdapterSettings settings;
-    if (request.adapterSpec != nullptr) settings.adapterSpec = request.adapterSpec;
-    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
-    settings.lazyBlaster = request.lazyBlaster;
-    settings.powerFromData = request.powerFromData;
-    settings.forceChip = request.forceChip;
-    settings.oscillatorHz = request.oscillatorHz;
-    settings.frequencyIsSck = request.frequencyIsSck;
-    SckCycles cycles = sckTimingCycles(request.oscillatorHz, request.sckDivider);
-    settings.sckPeriods = SckPeriods{int(cycles.low), int(cycles.high)};
-    return createAdapter(settings);
 }
 
 }  // namespace mervex

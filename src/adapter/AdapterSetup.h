@@ -1,24 +1,26 @@
 #pragma once
-// Adapter set-up: from the adapter and port switches to the run's Programmer.
+// Adapter set-up: from the adapter and port settings to the run's Programmer.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "adapter/PinMapConfig.h"
+#include "adapter/PortBackend.h"
 #include "adapter/PortIo.h"
 #include "adapter/Programmer.h"
 #include "adapter/SckTiming.h"
 
 namespace mervex {
 
-struct Request;
-
 enum class AdapterType { Default, AutoBuffered, ByteBlaster, UserMap, Stk, Xilinx };
 
-// What set-up needs from the request.
+// What set-up needs, as the driver read it from the request.
 struct AdapterSettings {
-    std::optional<std::string> adapterSpec;  // the -a group text (without "-a")
-    std::optional<std::string> portSpec;     // the -p text
+    AdapterType type = AdapterType::Default;
+    UserPinMap userPinMap;                // for AdapterType::UserMap
+    std::optional<std::string> portSpec;  // the -p text
+    PortBackends portBackends;            // the ports served other than by a device
     bool lazyBlaster = false;
     bool powerFromData = false;
     bool forceChip = false;
@@ -27,16 +29,9 @@ struct AdapterSettings {
     SckPeriods sckPeriods;  // the chip's SCK minimums, SCK divider applied
 };
 
-// The adapter type named by the group text's first letter; anything else, or
-// characters after a single-letter type, is printed and thrown (status 70).
-AdapterType adapterTypeOf(const std::optional<std::string>& adapterSpec);
-
 // Build the run's adapter: pin map (user map errors come before the port is
 // opened), port, detection of buffered cables, modifiers, timing. Failures are
 // printed and thrown; the port is closed again on any failure.
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io = systemPortIo());
-
-// The same from the run's request, with the selected chip's SCK minimums.
-std::unique_ptr<Programmer> createAdapter(const Request& request);
 
 }  // namespace mervex

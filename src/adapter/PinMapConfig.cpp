@@ -7,7 +7,6 @@
 
 #include "adapter/PinInfo.h"
 #include "base/TextUtil.h"
-#include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/OpenFile.h"
@@ -17,7 +16,6 @@ namespace mervex {
 namespace {
 
 constexpr size_t EntryLimit = 511;
-constexpr size_t FoundPathSize = 1024;
 
 [[noreturn]] void fail() { throw app_error(ExitUsage); }
 
@@ -77,14 +75,9 @@ void loadInline(PinMap& map, const std::string& list) {
     }
 }
 
-void loadFile(PinMap& map, const std::string& name) {
-    char path[FoundPathSize];
-    if (!findConfigFile(path, sizeof path, name.c_str())) {
-        message(LevelError, "File '%s' not found\n", name.c_str());
-        fail();
-    }
-    FilePtr file = openFile(path, "rt");
-    message(LevelTrace, "Loading config file '%s'\n", path);
+void loadFile(PinMap& map, const std::string& path) {
+    FilePtr file = openFile(path.c_str(), "rt");
+    message(LevelTrace, "Loading config file '%s'\n", path.c_str());
 
     // A line longer than the buffer continues as the next line.
     char line[EntryLimit + 1];
@@ -134,18 +127,11 @@ void parseEntry(PinMap& map, const std::string& entry) {
     }
 }
 
-void loadPinMap(PinMap& map, const std::string& text) {
-    size_t separator = text.find_first_of("=:");
-    if (separator == std::string::npos) return;
-    std::string rest = text.substr(separator + 1);
-    if (rest.empty()) {
-        message(LevelError, "Invalid adapter switch '%s'\n", text.c_str());
-        fail();
-    }
-    if (text[separator] == '=')
-        loadFile(map, rest);
+void loadPinMap(PinMap& map, const UserPinMap& source) {
+    if (!source.file.empty())
+        loadFile(map, source.file);
     else
-        loadInline(map, rest);
+        loadInline(map, source.entries);
 }
 
 void validatePinMap(const PinMap& map) {

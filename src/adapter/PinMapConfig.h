@@ -6,11 +6,18 @@
 
 namespace mervex {
 
-// Load the pin map given by the adapter group text, which starts at its letter
-// "m". The first "=" or ":" selects file or inline form; without either nothing
-// is loaded. Every error is printed and thrown as app_error (status 70), the
-// failed open of a found file as rtl_error.
-void loadPinMap(PinMap& map, const std::string& text);
+// A user pin map as the driver hands it over: the entries written in the
+// switch ("-am:entry:entry"), or the path of the file it found ("-am=file").
+// Both empty: nothing to load.
+struct UserPinMap {
+    std::string entries;
+    std::string file;
+};
+
+// Load the user pin map: the file's lines when there is a file, else the
+// ':'-separated entries. Every error is printed and thrown as app_error
+// (status 70), the failed open of the file as rtl_error.
+void loadPinMap(PinMap& map, const UserPinMap& source);
 
 // Apply one "key=value" entry: the name, or a signal with its comma-separated pins.
 void parseEntry(PinMap& map, const std::string& entry);

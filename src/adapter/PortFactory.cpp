@@ -9,7 +9,6 @@
 #include "adapter/PpiPort.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "sim/VirtualTargetHook.h"
 
 namespace mervex {
 
@@ -58,6 +57,12 @@ bool existingFile(const std::string& path) {
     refusePortSpec();
 }
 
+const PortBackend* backendServing(const std::string& path, const PortBackends& backends) {
+    for (const PortBackend* backend : backends)
+        if (backend->serves(path)) return backend;
+    return nullptr;
+}
+
 // A port is a character device; anything else that exists is refused before it
 // is opened (opening a FIFO could wait for ever). What does not exist is left
 // to the open, which reports it.
@@ -74,7 +79,9 @@ void refuseIfNoDevice(const std::string& path) {
 
 }  // namespace
 
-bool namesPort(const std::string& text) { return isVirtualTargetFile(text) || isCharacterDevice(text); }
+bool namesPort(const std::string& text, const PortBackends& backends) {
+    return backendServing(text, backends) != nullptr || isCharacterDevice(text);
+}
 
 std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io) {
     PortDescriptor descriptor = PortDescriptor::openDevice(io, path);
@@ -84,7 +91,8 @@ std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io
     return std::make_unique<PpiPort>(std::move(descriptor), path);
 }
 
-std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, PortIo& io) {
+std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
+                                       PortIo& io) {
     if (!portSpec) refusePortNumber(DefaultPortNumber);
 
     std::string text = *portSpec;
@@ -95,7 +103,7 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
     }
 
     if (text.find('/') != std::string::npos || existingFile(text)) {
-        if (isVirtualTargetFile(text)) return openVirtualPort(text);
+        if (const PortBackend* backend = backendServing(text, backends)) return backend->open(text);
         refuseIfNoDevice(text);
         return openDevicePort(text, io);
     }

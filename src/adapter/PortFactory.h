@@ -5,6 +5,7 @@
 #include <string>
 
 #include "adapter/ParallelPort.h"
+#include "adapter/PortBackend.h"
 #include "adapter/PortIo.h"
 
 namespace mervex {
@@ -12,12 +13,13 @@ namespace mervex {
 // Select and open the port named by the -p text; absent means port number 2.
 // Port numbers and base addresses are reported and refused (no direct register
 // access); a text containing "/", or naming an existing file, is a path: a
-// virtual target file or a device.
+// port one of the backends serves, or a device.
 // Refusals print and throw app_error (status 70); open failures rtl_error.
-std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, PortIo& io = systemPortIo());
+std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
+                                       PortIo& io = systemPortIo());
 
-// True when text names a virtual target file or a device: what -p takes.
-bool namesPort(const std::string& text);
+// True when text names a port one of the backends serves, or a device: what -p takes.
+bool namesPort(const std::string& text, const PortBackends& backends);
 
 // Open a device path: claimed through ppdev where the system has it and the
 // device answers, otherwise driven with the ppi requests.

@@ -39,8 +39,8 @@ constexpr long MaxEraseCount = 65534;
 
 class CommandLineParser {
 public:
-    CommandLineParser(int argc, const char* const* argv, Request& request)
-        : argc_(argc), argv_(argv), request_(request) {}
+    CommandLineParser(int argc, const char* const* argv, Request& request, const PortBackends& backends)
+        : argc_(argc), argv_(argv), request_(request), backends_(backends) {}
 
     void run() {
         for (index_ = 1; index_ < argc_; ++index_) {
@@ -273,7 +273,7 @@ private:
     // silently become a code file, so such a port is pointed out instead.
     Outcome portSwitch(const char* p) {
         request_.portSpec = p;
-        if (*p == '\0' && index_ + 1 < argc_ && namesPort(argv_[index_ + 1])) {
+        if (*p == '\0' && index_ + 1 < argc_ && namesPort(argv_[index_ + 1], backends_)) {
             message(LevelError, "-p takes the port in the same argument: -p%s\n", argv_[index_ + 1]);
             throw app_error(ExitUsage);
         }
@@ -337,12 +337,13 @@ private:
     int argc_;
     const char* const* argv_;
     Request& request_;
+    const PortBackends& backends_;
     int index_ = 1;
 };
 
 }  // namespace
 
-void parseCommandLine(int argc, const char* const* argv, Request& request) {
+void parseCommandLine(int argc, const char* const* argv, Request& request, const PortBackends& backends) {
     setProgramPath(argc > 0 ? argv[0] : nullptr);
     // The version alone, so that scripts can read it.
     for (int i = 1; i < argc; ++i) {
@@ -356,7 +357,7 @@ void parseCommandLine(int argc, const char* const* argv, Request& request) {
         message(LevelInfo, "%s%s", AboutText, HelpHintText);
         throw app_error(ExitOk);
     }
-    CommandLineParser(argc, argv, request).run();
+    CommandLineParser(argc, argv, request, backends).run();
 }
 
 void addImageFile(Request& request, ImageSlot slot, const char* text) {

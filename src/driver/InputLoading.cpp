@@ -8,6 +8,7 @@
 #include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "driver/AdapterRequest.h"
 #include "driver/EraseCounter.h"
 #include "driver/FirmwareSettings.h"
 #include "image/GccAddresses.h"
@@ -148,6 +149,8 @@ void loadInputFiles(const Request& request, RunState& state) {
         state.dataFromCombinedFile = splitCombinedImage(state.codeImage, state.dataImage, uint32_t(flashSize()));
 }
 
-void createProgrammer(const Request& request, RunState& state) { state.setProgrammer(createAdapter(request)); }
+void createProgrammer(const Request& request, const PortBackends& backends, RunState& state) {
+    state.setProgrammer(createAdapter(adapterSettingsOf(request, backends)));
+}
 
 }  // namespace mervex

@@ -2,6 +2,7 @@
 // Preparing a run: the input files into the images, and the run's adapter.
 #include <cstdint>
 
+#include "adapter/PortBackend.h"
 #include "driver/Request.h"
 #include "driver/RunState.h"
 #include "image/MemoryImage.h"
@@ -27,6 +28,6 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
 bool moveGccEepromDown(MemoryImage& data);
 
 // Build the adapter for the requested port and keep it in the run's slot.
-void createProgrammer(const Request& request, RunState& state);
+void createProgrammer(const Request& request, const PortBackends& backends, RunState& state);
 
 }  // namespace mervex

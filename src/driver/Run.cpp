@@ -20,25 +20,25 @@ namespace {
 
 // From here on a signal must end the run through the handler, which switches
 // the target off: the adapter is about to exist.
-void prepareAdapter(const Request& request, RunState& state) {
+void prepareAdapter(const Request& request, const PortBackends& backends, RunState& state) {
     installSignalMonitor();
-    createProgrammer(request, state);
+    createProgrammer(request, backends, state);
 }
 
 }  // namespace
 
-void runRequest(const Request& request, Stopwatch& totalTime, RunLog& log) {
+void runRequest(const Request& request, const PortBackends& backends, Stopwatch& totalTime, RunLog& log) {
     RunState& state = runState();
     state.start(request);
     validateRequest(request, state.session.fuses);
     if (!request.waitKeyEarly) {
         loadInputFiles(request, state);
         log.noteInputFiles(request);
-        prepareAdapter(request, state);
+        prepareAdapter(request, backends, state);
         enableAdapter(state.session);
         if (request.waitKey) waitForKey(*state.programmer());
     } else {
-        prepareAdapter(request, state);
+        prepareAdapter(request, backends, state);
         waitForKey(*state.programmer());
         loadInputFiles(request, state);
         log.noteInputFiles(request);

@@ -1,5 +1,6 @@
 #pragma once
 // The work of a parsed request and the clean-up that ends every run.
+#include "adapter/PortBackend.h"
 #include "console/Stopwatch.h"
 #include "driver/Request.h"
 
@@ -8,9 +9,9 @@ namespace mervex {
 class RunLog;
 
 // Validate and carry out the request; returns after a successful run, throws
-// app_error (message already printed) on failure. totalTime runs since start-up;
-// log gathers the run's record.
-void runRequest(const Request& request, Stopwatch& totalTime, RunLog& log);
+// app_error (message already printed) on failure. backends serve the ports
+// that are no device; totalTime runs since start-up; log gathers the run's record.
+void runRequest(const Request& request, const PortBackends& backends, Stopwatch& totalTime, RunLog& log);
 
 // The last step of every run, success or failure: mark a failed run on the
 // adapter, disable it and release it (port closed). May throw app_error, whose

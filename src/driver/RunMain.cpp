@@ -28,7 +28,7 @@ int reportedStatus(const app_error& error) {
 
 }  // namespace
 
-int runMain(int argc, char** argv) {
+int runMain(int argc, char** argv, const PortBackends& backends) {
     ignoreBrokenPipe();
     Stopwatch totalTime;
     totalTime.restart();
@@ -39,10 +39,10 @@ int runMain(int argc, char** argv) {
         Request& req = request();
         req = Request{};
         resetChipSelection();
-        parseCommandLine(argc, argv, req);
+        parseCommandLine(argc, argv, req, backends);
         chipSelection().requestedName = req.chipName;
         if (req.logPath != nullptr) log.open(req.logPath);
-        runRequest(req, totalTime, log);
+        runRequest(req, backends, totalTime, log);
     } catch (const app_error& error) {
         status = reportedStatus(error);
     } catch (const std::bad_alloc&) {

@@ -1,9 +1,11 @@
 #pragma once
+#include "adapter/PortBackend.h"
 
 namespace mervex {
 
 // The process entry's whole job: run the request given on the command line and
-// return the exit status. Every failure ends here as a status.
-int runMain(int argc, char** argv);
+// return the exit status. Every failure ends here as a status. backends are
+// the ports served other than by a device (the virtual target).
+int runMain(int argc, char** argv, const PortBackends& backends);
 
 }  // namespace mervex

@@ -1,3 +1,9 @@
 #include "driver/RunMain.h"
+#include "sim/VirtualTargetHook.h"
 
-int main(int argc, char** argv) { return mervex::runMain(argc, argv); }
+// The virtual target is handed to the port selection here, so that neither the
+// run nor the adapter layer depends on the simulator.
+int main(int argc, char** argv) {
+    const mervex::VirtualPortBackend virtualTargets;
+    return mervex::runMain(argc, argv, {&virtualTargets});
+}

@@ -1,10 +1,11 @@
 #pragma once
-// The two entry points through which the port selection reaches the virtual
-// target, so that the adapter code needs nothing else from it.
+// The virtual target as a port backend: the program's entry hands it to the
+// port selection, which then opens a target file as it opens a port device.
 #include <memory>
 #include <string>
 
 #include "adapter/ParallelPort.h"
+#include "adapter/PortBackend.h"
 
 namespace mervex {
 
@@ -15,5 +16,12 @@ bool isVirtualTargetFile(const std::string& path);
 // Open the virtual target stored at path as a parallel port; a failure is printed and
 // thrown (app_error or rtl_error, status 70). The port's register operations never throw.
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path);
+
+// The two above as the backend that serves virtual target files.
+class VirtualPortBackend : public PortBackend {
+public:
+    bool serves(const std::string& path) const override { return isVirtualTargetFile(path); }
+    std::unique_ptr<ParallelPort> open(const std::string& path) const override { return openVirtualPort(path); }
+};
 
 }  // namespace mervex

@@ -2,6 +2,7 @@
 // verdicts, and createAdapter's choices, modifiers and failures.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "adapter/AdapterSetup.h"
 #include "adapter/LptAdapter.h"
 #include "console/Errors.h"
+#include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
 #include "support/RecordingPort.h"
@@ -106,16 +108,30 @@ struct SetupRun {
     const LptAdapter& lpt() const { return dynamic_cast<const LptAdapter&>(*adapter); }
 };
 
-SetupRun runSetup(AdapterSettings settings, const CableModel& cable = nothingAttached, bool ppdev = false) {
+// The settings as the driver reads them from the -a group text (nullptr: none).
+AdapterSettings withAdapter(const char* text, uint32_t frequency = 800000) {
+    AdapterSettings settings;
+    settings.type = adapterTypeOf(text);
+    if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(text);
+    settings.oscillatorHz = frequency;
+    return settings;
+}
+
+// createAdapter with the settings of the -a group text, changed by adjust; a
+// refusal of the text counts as the set-up's.
+SetupRun runSetup(const char* text, const std::function<void(AdapterSettings&)>& adjust = nullptr,
+                  const CableModel& cable = nothingAttached, bool ppdev = false) {
     ManualClockGuard time;
     test::CaptureConsole capture(false, false, LevelDebug);
     test::FakePortIo io;
     io.clock = &time.clock;
     io.statusFor = cable;
     if (ppdev) io.claimErrno = 0;
-    if (!settings.portSpec) settings.portSpec = "/dev/fake";
     SetupRun run;
     try {
+        AdapterSettings settings = withAdapter(text);
+        if (adjust) adjust(settings);
+        settings.portSpec = "/dev/fake";
         run.adapter = createAdapter(settings, io);
         run.data = io.data;
         run.control = io.control;
@@ -127,13 +143,6 @@ SetupRun runSetup(AdapterSettings settings, const CableModel& cable = nothingAtt
     run.opens = io.countOf(test::IoCall::Open);
     EXPECT_EQ(io.countOf(test::IoCall::Close), run.opens) << "port left open";
     return run;
-}
-
-AdapterSettings withAdapter(const char* text, uint32_t frequency = 800000) {
-    AdapterSettings settings;
-    if (text != nullptr) settings.adapterSpec = text;
-    settings.oscillatorHz = frequency;
-    return settings;
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -151,7 +160,7 @@ TEST(AdapterSetup, InvalidTypeAndPinMapErrorsComeBeforeThePortIsOpened) {
         {"m:mosi=D9", "adapter: invalid pin name 'D9'\n"},
     };
     for (const Case& c : cases) {
-        SetupRun run = runSetup(withAdapter(c.text));
+        SetupRun run = runSetup(c.text);
         EXPECT_EQ(run.status, ExitUsage) << c.text;
         EXPECT_TRUE(contains(run.out, c.error)) << run.out;
         EXPECT_EQ(run.opens, 0u) << c.text;
@@ -159,7 +168,7 @@ TEST(AdapterSetup, InvalidTypeAndPinMapErrorsComeBeforeThePortIsOpened) {
 }
 
 TEST(AdapterSetup, DefaultWiringWithTimingReport) {
-    SetupRun run = runSetup(withAdapter(nullptr));
+    SetupRun run = runSetup(nullptr);
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(contains(run.out, "    LPT write cycle 1.00us\n")) << run.out;
     EXPECT_TRUE(contains(run.out, "    VUDER adapter mode\n"));
@@ -208,51 +217,48 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
 }
 
 TEST(AdapterSetup, DetectionVerdictsAndForce) {
-    SetupRun run = runSetup(withAdapter("s"));
+    SetupRun run = runSetup("s");
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(contains(run.out, "    Atmel adapter for STK not found\nERROR:  Atmel STK* adapter not found\n"))
         << run.out;
 
-    AdapterSettings forced = withAdapter("s");
-    forced.forceChip = true;
-    run = runSetup(forced);
+    const auto forced = [](AdapterSettings& settings) { settings.forceChip = true; };
+    run = runSetup("s", forced);
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(contains(run.out, "Warning: Atmel STK* adapter not found, but forced by '-!'\n"));
     EXPECT_TRUE(contains(run.out, "    STK adapter mode\n"));
 
-    run = runSetup(withAdapter("b"));
+    run = runSetup("b");
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(contains(run.out, "ERROR:  Altera ByteBlaster not found\n"));
 
-    run = runSetup(withAdapter("a"), byteBlasterMV);
+    run = runSetup("a", nullptr, byteBlasterMV);
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(contains(run.out, "    Atmel adapter for STK not found\n    ByteBlasterMV found\n")) << run.out;
     EXPECT_TRUE(contains(run.out, "    ByteBlaster adapter mode\n"));
 
-    AdapterSettings autoForced = withAdapter("a");
-    autoForced.forceChip = true;
-    run = runSetup(autoForced);
+    run = runSetup("a", forced);
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(contains(run.out, "ERROR:  Known buffered adapter not found\n"));
 }
 
 TEST(AdapterSetup, RefusalsAfterThePortIsOpenCloseIt) {
-    AdapterSettings lazy = withAdapter(nullptr);
-    lazy.lazyBlaster = true;
-    SetupRun run = runSetup(lazy);  // ppi: no direction control
+    // ppi: no direction control
+    SetupRun run = runSetup(nullptr, [](AdapterSettings& settings) { settings.lazyBlaster = true; });
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(contains(run.out, "ERROR:  Can't control LPT data direction bit (required for -AZ)\n"));
     EXPECT_EQ(run.opens, 1u);
 
-    run = runSetup(withAdapter("x", 0));
+    run = runSetup("x", [](AdapterSettings& settings) { settings.oscillatorHz = 0; });
     EXPECT_EQ(run.status, ExitUsage);
     EXPECT_TRUE(contains(run.out, "ERROR:  Can't generate XTAL, XILINX has no XTAL output\n"));
 }
 
 TEST(AdapterSetup, XtalModeReport) {
-    AdapterSettings settings = withAdapter(nullptr, 0);
-    settings.sckPeriods = SckPeriods{4, 4};
-    SetupRun run = runSetup(settings);
+    SetupRun run = runSetup(nullptr, [](AdapterSettings& settings) {
+        settings.oscillatorHz = 0;
+        settings.sckPeriods = SckPeriods{4, 4};
+    });
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(contains(run.out, "    0.50MHz XTAL will be generated\n    with SCK low 4 periods, high 4 periods\n"))
         << run.out;

@@ -7,6 +7,7 @@
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
+#include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
 
@@ -17,7 +18,7 @@ namespace {
 std::string load(const std::string& text, PinMap& map, bool validate = false) {
     test::CaptureConsole capture(false, false, LevelTrace);
     try {
-        loadPinMap(map, text);
+        loadPinMap(map, userPinMapOf(text));
         if (validate) validatePinMap(map);
     } catch (const app_error& e) {
         EXPECT_EQ(e.status(), ExitUsage);
@@ -123,7 +124,7 @@ TEST(PinMapConfig, FileFormSkipsCommentsAndBlankLines) {
 
     PinMap map;
     test::CaptureConsole capture(false, false, LevelTrace);
-    loadPinMap(map, "m=" + path);
+    loadPinMap(map, userPinMapOf("m=" + path));
     validatePinMap(map);
     EXPECT_STREQ(map.name, "My cable");
     EXPECT_EQ(map.entry(SignalId::Mosi).setMask, 0x20u);

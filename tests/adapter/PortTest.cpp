@@ -192,7 +192,7 @@ TEST(PortFactory, DeviceThatIsNotPpdevIsDrivenWithPpiRequests) {
     ManualClockGuard time;
     test::CaptureConsole capture;
     FakePortIo io;  // refuses the claim as an unknown request
-    std::unique_ptr<ParallelPort> port = openPort(std::string("./dev/ppi0,1.5"), io);
+    std::unique_ptr<ParallelPort> port = openPort(std::string("./dev/ppi0,1.5"), {}, io);
     EXPECT_EQ(io.openedPath, "./dev/ppi0");
     EXPECT_NE(capture.out().find("Warning: Forced LPT cycle time will be ignored\n"), std::string::npos);
     EXPECT_FALSE(io.callsOf(PpiSetData).empty());
@@ -227,7 +227,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
         test::CaptureConsole capture(false, false, LevelDebug);
         FakePortIo io;
         try {
-            openPort(c.text, io);
+            openPort(c.text, {}, io);
             FAIL() << "accepted";
         } catch (const app_error& e) {
             EXPECT_EQ(e.status(), ExitUsage);
@@ -249,7 +249,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
 TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
     test::CaptureConsole capture;
     try {
-        openPort(std::string("/dev/nonexistent"));
+        openPort(std::string("/dev/nonexistent"), {});
         FAIL() << "opened";
     } catch (const rtl_error& e) {
         EXPECT_EQ(e.status(), ExitUsage);

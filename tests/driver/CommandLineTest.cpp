@@ -34,7 +34,7 @@ Parsed parse(std::vector<const char*> args, Request& request, int startLevel = L
     args.insert(args.begin(), "mervex");
     Parsed result;
     try {
-        parseCommandLine(int(args.size()), args.data(), request);
+        parseCommandLine(int(args.size()), args.data(), request, {});
     } catch (const app_error& error) {
         result.status = error.status();
     }

@@ -26,7 +26,7 @@ std::string validate(std::vector<const char*> args, int* status = nullptr) {
     std::string afterParse;
     int result = 0;
     try {
-        parseCommandLine(int(args.size()), args.data(), request);
+        parseCommandLine(int(args.size()), args.data(), request, {});
         chipSelection().requestedName = request.chipName;
         afterParse = capture.out();
         validateRequest(request, fuses);

@@ -9,9 +9,11 @@
 #include "adapter/AdapterDetection.h"
 #include "adapter/AdapterSetup.h"
 #include "console/Errors.h"
+#include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
+#include "sim/VirtualTargetHook.h"
 
 namespace mervex::test {
 namespace {
@@ -144,8 +146,10 @@ TEST_P(AdapterOnCable, AdapterSetUpFindsTheCableAndTheChipAnswers) {
     CaptureConsole capture;
     ManualClockGuard clock;
     AdapterSettings settings;
-    if (*c.adapterSpec) settings.adapterSpec = c.adapterSpec;
+    if (*c.adapterSpec) settings.type = adapterTypeOf(c.adapterSpec);
     settings.portSpec = path;
+    const VirtualPortBackend virtualTargets;
+    settings.portBackends = {&virtualTargets};
     settings.lazyBlaster = c.lazy;
     settings.powerFromData = c.power;
     settings.oscillatorHz = c.oscillatorHz;
@@ -194,10 +198,12 @@ TEST(VirtualCable, AdapterSetUpReportsNothingAttached) {
     saveVirtualTarget(*target, path);
     CaptureConsole capture;
     ManualClockGuard clock;
+    const VirtualPortBackend virtualTargets;
     for (const char* text : {"a", "b", "s"}) {
         AdapterSettings settings;
-        settings.adapterSpec = text;
+        settings.type = adapterTypeOf(text);
         settings.portSpec = path;
+        settings.portBackends = {&virtualTargets};
         EXPECT_THROW(createAdapter(settings), app_error) << text;
     }
     EXPECT_NE(capture.out().find("Known buffered adapter not found"), std::string::npos);

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "driver/RunMain.h"
+#include "sim/VirtualTargetHook.h"
 #include "support/CaptureConsole.h"
 #include "vchip/VchipTool.h"
 
@@ -148,7 +149,10 @@ Outcome runEntry(const char* program, std::vector<std::string> args, Entry entry
 
 // mervex's run in this process.
 inline Outcome runInProcess(const std::vector<std::string>& args) {
-    return runEntry("mervex", args, [](int argc, char** argv) { return runMain(argc, argv); });
+    return runEntry("mervex", args, [](int argc, char** argv) {
+        const VirtualPortBackend virtualTargets;
+        return runMain(argc, argv, {&virtualTargets});
+    });
 }
 
 // mervex-vchip's run in this process.

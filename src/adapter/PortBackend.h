@@ -1,0 +1,27 @@
+#pragma once
+// A kind of port served by something other than a port device, such as the
+// virtual target. The program's entry hands its backends down to the port
+// factory, so the adapter layer knows nothing of what serves them.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adapter/ParallelPort.h"
+
+namespace mervex {
+
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+
+    // True when path names a port of this kind.
+    virtual bool serves(const std::string& path) const = 0;
+
+    // Open the port at path; a failure is printed and thrown (status 70).
+    virtual std::unique_ptr<ParallelPort> open(const std::string& path) const = 0;
+};
+
+// The backends a run may open, asked in order; none owned.
+using PortBackends = std::vector<const PortBackend*>;
+
+}  // namespace mervex

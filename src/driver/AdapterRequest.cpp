@@ -1,0 +1,79 @@
+#include "driver/AdapterRequest.h"
+
+#include <cctype>
+
+#include "chip/DeviceTable.h"
+#include "console/ConfigSearch.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/HelpText.h"
+
+namespace mervex {
+
+namespace {
+
+constexpr size_t FoundPathSize = 1024;
+
+[[noreturn]] void invalidAdapterValue(const std::string& offending) {
+    message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
+    throw app_error(ExitUsage);
+}
+
+}  // namespace
+
+AdapterType adapterTypeOf(const char* adapterSpec) {
+    if (adapterSpec == nullptr) return AdapterType::Default;
+    const std::string text = adapterSpec;
+    if (text.empty()) invalidAdapterValue(text);
+    AdapterType type;
+    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
+    case 'a': type = AdapterType::AutoBuffered; break;
+    case 'b': type = AdapterType::ByteBlaster; break;
+    case 'm': return AdapterType::UserMap;
+    case 's': type = AdapterType::Stk; break;
+    case 'x': type = AdapterType::Xilinx; break;
+    default: invalidAdapterValue(text);
+    }
+    if (text.size() > 1) invalidAdapterValue(text.substr(1));
+    return type;
+}
+
+UserPinMap userPinMapOf(const std::string& text) {
+    UserPinMap source;
+    const size_t separator = text.find_first_of("=:");
+    if (separator == std::string::npos) return source;
+    const std::string rest = text.substr(separator + 1);
+    if (rest.empty()) {
+        message(LevelError, "Invalid adapter switch '%s'\n", text.c_str());
+        throw app_error(ExitUsage);
+    }
+    if (text[separator] == ':') {
+        source.entries = rest;
+        return source;
+    }
+    char path[FoundPathSize];
+    if (!findConfigFile(path, sizeof path, rest.c_str())) {
+        message(LevelError, "File '%s' not found\n", rest.c_str());
+        throw app_error(ExitUsage);
+    }
+    source.file = path;
+    return source;
+}
+
+AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& backends) {
+    AdapterSettings settings;
+    settings.type = adapterTypeOf(request.adapterSpec);
+    if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec);
+    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
+    settings.portBackends = backends;
+    settings.lazyBlaster = request.lazyBlaster;
+    settings.powerFromData = request.powerFromData;
+    settings.forceChip = request.forceChip;
+    settings.oscillatorHz = request.oscillatorHz;
+    settings.frequencyIsSck = request.frequencyIsSck;
+    const SckCycles cycles = sckTimingCycles(request.oscillatorHz, request.sckDivider);
+    settings.sckPeriods = SckPeriods{int(cycles.low), int(cycles.high)};
+    return settings;
+}
+
+}  // namespace mervex

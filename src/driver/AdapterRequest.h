@@ -1,0 +1,27 @@
+#pragma once
+// The adapter's part of the request, read into the settings the adapter layer
+// is built from: cable type parsed, pin-map file found, SCK periods computed.
+#include <string>
+
+#include "adapter/AdapterSetup.h"
+#include "adapter/PortBackend.h"
+#include "driver/Request.h"
+
+namespace mervex {
+
+// The adapter type named by the -a group text's first letter (nullptr: the
+// default cable); anything else, or characters after a single-letter type, is
+// printed and thrown (status 70).
+AdapterType adapterTypeOf(const char* adapterSpec);
+
+// The user pin map named by the -a group text, which starts at its letter "m".
+// The first "=" or ":" selects file or inline form; without either there is
+// nothing to load. A file is searched like every configuration file; an empty
+// form or a file not found is printed and thrown (status 70).
+UserPinMap userPinMapOf(const std::string& text);
+
+// The settings for the run's adapter, with the selected chip's SCK minimums;
+// backends are the ports served other than by a device.
+AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& backends);
+
+}  // namespace mervex
