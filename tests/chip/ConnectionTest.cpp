@@ -9,20 +9,12 @@
 #include "chip/MemoryAccess.h"
 #include "console/Errors.h"
 #include "console/Signals.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
 
 class Connection : public ChipFixture {};
-
-int statusOf(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const app_error& e) {
-        return e.status();
-    }
-    return 0;
-}
 
 size_t countEvents(const FakeChip& chip, const std::string& name) {
     size_t n = 0;

@@ -6,6 +6,7 @@
 #include "ChipFixture.h"
 #include "chip/MemoryAccess.h"
 #include "console/Errors.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
@@ -23,15 +24,6 @@ protected:
     }
     std::vector<std::string> sent() const { return chip->sentText(); }
 };
-
-int statusOf(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const app_error& e) {
-        return e.status();
-    }
-    return 0;
-}
 
 TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBegins) {
     useChip("mega8");

@@ -17,18 +17,10 @@
 #include "console/Errors.h"
 #include "console/Stopwatch.h"
 #include "support/CaptureConsole.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
-
-int statusOf(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const app_error& e) {
-        return e.status();
-    }
-    return 0;
-}
 
 // A write pass as the memory operation drives it: ascending bytes, then the open page.
 void writeAll(ChipSession& session, MemoryKind kind, const std::vector<uint8_t>& image) {
