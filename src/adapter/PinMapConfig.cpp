@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <cstring>
-#include <vector>
 
 #include "adapter/PinInfo.h"
 #include "base/TextUtil.h"
@@ -19,11 +18,8 @@ constexpr size_t EntryLimit = 511;
 
 [[noreturn]] void fail() { throw app_error(ExitUsage); }
 
-std::string trimmed(const std::string& text) {
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    return trimBoth(buffer.data());
-}
+// Entries are C text: a NUL byte ends them.
+std::string trimmed(const std::string& text) { return trim(text.c_str()); }
 
 // True if any signal already uses a bit of mask; names the first such signal.
 const char* signalUsing(const PinMap& map, uint32_t mask) {
@@ -66,13 +62,7 @@ void addPin(PinMap& map, SignalId id, const std::string& key, const std::string&
 }
 
 void loadInline(PinMap& map, const std::string& list) {
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos) end = list.size();
-        if (end > start) parseEntry(map, list.substr(start, std::min(end - start, EntryLimit)));
-        start = end + 1;
-    }
+    for (const std::string& entry : splitList(list, ":")) parseEntry(map, entry.substr(0, EntryLimit));
 }
 
 void loadFile(PinMap& map, const std::string& path) {
@@ -84,8 +74,8 @@ void loadFile(PinMap& map, const std::string& path) {
     while (std::fgets(line, sizeof line, file.get()) != nullptr) {
         if (char* comment = std::strchr(line, '#')) *comment = '\0';
         if (char* comment = std::strchr(line, ';')) *comment = '\0';
-        trimRight(line);
-        if (line[0] != '\0') parseEntry(map, line);
+        const std::string entry = trimEnd(line);
+        if (!entry.empty()) parseEntry(map, entry);
     }
 }
 
@@ -118,13 +108,7 @@ void parseEntry(PinMap& map, const std::string& entry) {
         message(LevelError, "adapter: duplicate signal name '%s'\n", key.c_str());
         fail();
     }
-    size_t start = 0;
-    for (;;) {
-        size_t comma = value.find(',', start);
-        addPin(map, *id, key, value.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
+    for (const std::string& item : splitList(value, ",", true)) addPin(map, *id, key, item);
 }
 
 void loadPinMap(PinMap& map, const UserPinMap& source) {

@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <utility>
 
 #include "adapter/PpdevPort.h"
 #include "adapter/PpiPort.h"
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -108,9 +108,9 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
         return openDevicePort(text, io);
     }
 
-    unsigned value = 0;
-    if (std::sscanf(text.c_str(), "%X", &value) != 1) refusePortSpec();
-    refusePortNumber(value);
+    uint64_t value = 0;
+    if (!parseNumber(text, strtoulSyntax(16), value)) refusePortSpec();
+    refusePortNumber(unsigned(value));
 }
 
 }  // namespace mervex

@@ -1,12 +1,10 @@
 #include "chip/FuseRequest.h"
 
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <strings.h>
 
+#include "base/TextUtil.h"
 #include "chip/DeviceTable.h"
 #include "chip/FuseNameHint.h"
 #include "console/Console.h"
@@ -29,14 +27,12 @@ struct FuseItem {
 // A hexadecimal number the way "%x" reads it (blanks, "+", "0x" accepted, the
 // rest after the number ignored). A minus sign has no meaning for a fuse and
 // is refused; a number too large for 32 bits reads as 0xFFFFFFFF.
-bool readHex(const char* text, uint32_t& value) {
-    while (std::isspace(static_cast<unsigned char>(*text))) ++text;
-    if (*text == '-') return false;
-    if (*text == '+') ++text;
-    if (!std::isxdigit(static_cast<unsigned char>(*text))) return false;
-    errno = 0;
-    unsigned long long number = std::strtoull(text, nullptr, 16);
-    value = (errno == ERANGE || number > 0xFFFFFFFFull) ? 0xFFFFFFFFu : uint32_t(number);
+bool readHex(const std::string& text, uint32_t& value) {
+    NumberSyntax syntax = strtoulSyntax(16);
+    syntax.minus = false;
+    uint64_t number = 0;
+    if (!parseNumber(text, syntax, number)) return false;
+    value = uint32_t(std::min<uint64_t>(number, 0xFFFFFFFF));
     return true;
 }
 
@@ -54,7 +50,7 @@ FuseItem splitItem(const std::string& text) {
     } else if (strcasecmp(item.valueText.c_str(), "OFF") == 0) {
         item.value = 1;
         item.mnemonic = true;
-    } else if (!readHex(item.valueText.c_str(), item.value)) {
+    } else if (!readHex(item.valueText, item.value)) {
         message(LevelError, "Invalid value '%s' for fuse '%s'\n", item.valueText.c_str(), item.name.c_str());
         fail();
     }
@@ -161,24 +157,17 @@ void parseFuseRequest(FuseValues& fuses, const char* text) {
     }
     const ChipDescriptor& chip = selectedChip();
     startRequest(fuses, chip);
-    const char* itemStart = text;
-    for (;;) {
-        const char* itemEnd = std::strchr(itemStart, ',');
-        size_t length = itemEnd ? size_t(itemEnd - itemStart) : std::strlen(itemStart);
-        if (length > FuseItemMaxLength) {
+    for (const std::string& itemText : splitList(text, ",")) {
+        if (itemText.size() > FuseItemMaxLength) {
             message(LevelError, "Fuse command too long\n");
             fail();
         }
-        if (length > 0) {
-            FuseItem item = splitItem(std::string(itemStart, length));
-            int b = findFuseByte(item.name);
-            if (b >= 0)
-                addFuseByte(fuses, chip, b, item);
-            else
-                addField(fuses, chip, item);
-        }
-        if (!itemEnd) break;
-        itemStart = itemEnd + 1;
+        FuseItem item = splitItem(itemText);
+        int b = findFuseByte(item.name);
+        if (b >= 0)
+            addFuseByte(fuses, chip, b, item);
+        else
+            addField(fuses, chip, item);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "driver/SwitchValues.h"
@@ -19,10 +20,10 @@ constexpr unsigned long MaxSckDivider = 256;
 
 // The divider after the first ',': a whole number and nothing else.
 bool parseDivider(const char* text, uint32_t& divider) {
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 10);
-    if (end == text || *end != '\0' || errno == ERANGE) return false;
+    NumberSyntax syntax = strtoulSyntax(10);
+    syntax.rest = false;
+    uint64_t value = 0;
+    if (!parseNumber(text, syntax, value)) return false;
     if (value < 1 || value > MaxSckDivider) return false;
     divider = uint32_t(value);
     return true;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "driver/SwitchValues.h"
@@ -30,7 +31,7 @@ public:
         shownLength_ = size_t(nameEnd - command_);
 
         const char* cursor = nameEnd;
-        const int32_t number = parseNumber(cursor);
+        const int32_t number = readNameNumber(cursor);
         if (*cursor != '=') fail();
         const uint32_t address = parseAddress(cursor + 1);
         const char* comma = std::strchr(cursor + 1, ',');
@@ -71,20 +72,20 @@ private:
     }
 
     // The decimal number right after the name; 0 when there is none.
-    int32_t parseNumber(const char*& cursor) const {
-        int64_t value = 0;
-        for (; std::isdigit(static_cast<unsigned char>(*cursor)); ++cursor) {
-            value = value * 10 + (*cursor - '0');
-            if (value > INT32_MAX) fail();
-        }
+    int32_t readNameNumber(const char*& cursor) const {
+        NumberSyntax digits;
+        digits.rest = true;
+        uint64_t value = 0;
+        size_t used = 0;
+        if (!parseNumber(cursor, digits, value, &used)) return 0;
+        if (value > INT32_MAX) fail();
+        cursor += used;
         return int32_t(value);
     }
 
     uint32_t parseAddress(const char* text) const {
-        errno = 0;
-        char* end = nullptr;
-        const unsigned long value = std::strtoul(text, &end, 16);
-        if (end == text || errno == ERANGE || value >= NoInsertAddress) fail();
+        uint64_t value = 0;
+        if (!parseNumber(text, strtoulSyntax(16), value) || value >= NoInsertAddress) fail();
         return uint32_t(value);
     }
 
@@ -118,13 +119,12 @@ private:
     void setBytes(InsertTarget target, int32_t count, uint32_t address, const char* argument) const {
         if (argument == nullptr || std::strlen(argument) != 2 * size_t(count)) fail();
         std::vector<uint8_t> bytes(size_t(count), 0);
+        NumberSyntax hex;
+        hex.base = 16;
         for (size_t i = 0; i < bytes.size(); ++i) {
-            const char pair[3] = {argument[2 * i], argument[2 * i + 1], '\0'};
-            if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
-                !std::isxdigit(static_cast<unsigned char>(pair[1]))) {
-                fail();
-            }
-            bytes[i] = uint8_t(std::strtoul(pair, nullptr, 16));
+            uint64_t value = 0;
+            if (!parseNumber(std::string_view(argument + 2 * i, 2), hex, value)) fail();
+            bytes[i] = uint8_t(value);
         }
         BytesInsert& insert = request_.bytesInsert;
         insert.target = target;

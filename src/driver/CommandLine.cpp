@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "adapter/PortFactory.h"
+#include "base/TextUtil.h"
 #include "chip/DeviceTable.h"
 #include "console/ConfigSearch.h"
 #include "console/Console.h"
@@ -325,13 +326,13 @@ private:
 
     Outcome eraseCounter(const char* p) {
         request_.eraseCounter = true;
-        errno = 0;
-        char* end = nullptr;
-        const long value = std::strtol(p, &end, 10);
-        if (end == p) return consumed(p);  // no number: the counter comes from the chip
-        const bool invalid = errno == ERANGE || value < 1 || value > MaxEraseCount;
+        uint64_t value = 0;
+        size_t used = 0;
+        // No number: the counter comes from the chip.
+        if (!parseNumber(p, strtoulSyntax(10), value, &used)) return consumed(p);
+        const bool invalid = value < 1 || value > MaxEraseCount;
         if (!invalid) request_.eraseCount = uint16_t(value);
-        return {end, invalid, Then::CheckValue};
+        return {p + used, invalid, Then::CheckValue};
     }
 
     int argc_;

@@ -1,9 +1,8 @@
 #include "driver/SerialNumberFile.h"
 
-#include <cctype>
-
 #include "base/LockedFile.h"
 #include "base/ReplaceFile.h"
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -19,23 +18,17 @@ enum class NumberRead { Ok, NoNumber, TooLarge, NotPlain };
 // One unsigned decimal number with optional blanks around it and nothing else,
 // as the file is written; "1.5e3" is not the number 1. The text is the file's
 // first MaxFileText + 1 bytes.
-NumberRead parseNumber(const std::string& text, uint32_t& number) {
+NumberRead readFileNumber(const std::string& text, uint32_t& number) {
     if (text.size() > MaxFileText) return NumberRead::NotPlain;
-    size_t at = 0;
-    const auto blanks = [&] {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-    };
-    const auto digit = [&] { return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); };
-    blanks();
-    if (at < text.size() && text[at] == '+') ++at;
-    if (!digit()) return NumberRead::NoNumber;
+    NumberSyntax syntax;
+    syntax.leadingBlanks = true;
+    syntax.plus = true;
+    syntax.rest = true;
     uint64_t value = 0;
-    for (; digit(); ++at) {
-        value = value * 10 + uint64_t(text[at] - '0');
-        if (value > UINT32_MAX) return NumberRead::TooLarge;
-    }
-    blanks();
-    if (at != text.size()) return NumberRead::NotPlain;
+    size_t used = 0;
+    if (!parseNumber(text, syntax, value, &used)) return NumberRead::NoNumber;
+    if (value > UINT32_MAX) return NumberRead::TooLarge;
+    if (!trim(text.substr(used)).empty()) return NumberRead::NotPlain;
     number = uint32_t(value);
     return NumberRead::Ok;
 }
@@ -62,7 +55,7 @@ void SerialNumberFile::open(const char* path, int32_t length) {
         message(LevelError, "Can't read %s\n", path_.c_str());
         throw rtl_error(ExitFile);
     }
-    switch (parseNumber(text, number_)) {
+    switch (readFileNumber(text, number_)) {
         case NumberRead::Ok: break;
         case NumberRead::NoNumber: cannotRead(path_, "no number in file");
         case NumberRead::TooLarge: cannotRead(path_, "number too large");
@@ -99,7 +92,7 @@ void SerialNumberFile::giveBack() {
     const unsigned long number = number_;
     std::string text;
     uint32_t now = 0;
-    if (!file_.open(path_) || !file_.read(text, MaxFileText) || parseNumber(text, now) != NumberRead::Ok ||
+    if (!file_.open(path_) || !file_.read(text, MaxFileText) || readFileNumber(text, now) != NumberRead::Ok ||
         now != number_ + 1) {
         message(LevelWarning, "Serial number %lu stays unused: %s no longer holds %lu\n", number, path_.c_str(),
                 number + 1);

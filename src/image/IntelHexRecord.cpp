@@ -1,5 +1,7 @@
 #include "image/IntelHexRecord.h"
 
+#include "base/TextUtil.h"
+
 namespace mervex {
 
 namespace {
@@ -7,15 +9,8 @@ namespace {
 constexpr size_t HeaderDigits = 8;  // length(2) offset(4) type(2)
 constexpr size_t FrameBytes = 5;    // length, offset (2), type and checksum
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The byte of the two digits at `text`, which are known to be hexadecimal.
-uint8_t byteAt(const char* text) { return uint8_t(hexDigit(text[0]) * 16 + hexDigit(text[1])); }
+uint8_t byteAt(const char* text) { return uint8_t(digitValue(text[0], 16) * 16 + digitValue(text[1], 16)); }
 
 }  // namespace
 
@@ -26,7 +21,7 @@ unsigned parseHexRecord(std::string_view line, HexRecord& record) {
     unsigned faults = 0;
     if (digits.size() < 2 * FrameBytes || digits.size() % 2 != 0) faults |= HexBadLength;
     size_t firstOther = 0;
-    while (firstOther < digits.size() && hexDigit(digits[firstOther]) >= 0) ++firstOther;
+    while (firstOther < digits.size() && digitValue(digits[firstOther], 16) >= 0) ++firstOther;
     if (firstOther < digits.size()) faults |= HexNotDigit;
     if (firstOther < HeaderDigits) return faults | HexBadHeader;
 

@@ -1,8 +1,8 @@
 #include "sim/TargetHex.h"
 
 #include <cstdio>
-#include <string_view>
 
+#include "base/TextUtil.h"
 #include "image/IntelHexRecord.h"
 
 namespace mervex {
@@ -42,8 +42,7 @@ std::vector<std::string> encodeHex(const std::vector<uint8_t>& memory, bool skip
 }
 
 bool HexDecoder::feed(const std::string& rawLine, std::string& error) {
-    std::string_view line = rawLine;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+    const std::string line = trimEnd(rawLine, " \t\r");
     if (ended_) {
         error = "record after the end record";
         return false;

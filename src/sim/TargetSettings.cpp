@@ -9,11 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/TextUtil.h"
 #include "sim/VirtualCable.h"
 
 namespace mervex {
 
 namespace {
+
+// Items of a list setting stand between commas or blanks.
+constexpr const char* ListSeparators = ", \t";
 
 // Fifteen significant digits, never in exponent form: the reader takes digits
 // and a point only, so what is written must read back.
@@ -39,19 +43,20 @@ std::string formatHexByte(uint8_t value) {
     return text;
 }
 
+// Settings are digits only: up to 19 decimal ones, or up to 8 hexadecimal ones
+// after an optional "0x".
 bool parseUnsigned(const std::string& text, uint64_t limit, uint64_t& value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19) return false;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return value <= limit;
+    NumberSyntax decimal;
+    decimal.maxDigits = 19;
+    return parseNumber(text, decimal, value) && value <= limit;
 }
 
 bool parseHex(const std::string& text, uint64_t limit, uint64_t& value) {
-    std::string digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) digits = digits.substr(2);
-    if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return false;
-    value = std::strtoull(digits.c_str(), nullptr, 16);
-    return value <= limit;
+    NumberSyntax hex;
+    hex.base = 16;
+    hex.hexPrefix = true;
+    hex.maxDigits = 8;
+    return parseNumber(text, hex, value) && value <= limit;
 }
 
 bool parseDouble(const std::string& text, double& value) {
@@ -113,20 +118,6 @@ std::string formatSignal(const TargetFaults& f) {
     return "none";
 }
 
-std::vector<std::string> splitList(const std::string& text) {
-    std::vector<std::string> items;
-    std::string item;
-    for (char c : text + ",") {
-        if (c == ',' || c == ' ' || c == '\t') {
-            if (!item.empty()) items.push_back(item);
-            item.clear();
-        } else {
-            item += c;
-        }
-    }
-    return items;
-}
-
 bool parseKeyScript(const std::string& text, std::vector<KeyInterval>& script) {
     script.clear();
     if (strcasecmp(text.c_str(), "none") == 0) return true;
@@ -134,7 +125,7 @@ bool parseKeyScript(const std::string& text, std::vector<KeyInterval>& script) {
         script.push_back(KeyInterval{0, -1});
         return true;
     }
-    std::vector<std::string> items = splitList(text);
+    std::vector<std::string> items = splitList(text, ListSeparators);
     if (items.empty()) return false;
     for (const std::string& item : items) {
         size_t dash = item.find('-');
@@ -202,7 +193,7 @@ bool applySetting(VirtualTarget& t, const std::string& key, const std::string& v
         t.fuse(b) = uint8_t(n);
     } else if (key == "calibration") {
         std::vector<uint8_t> bytes;
-        for (const std::string& item : splitList(value)) {
+        for (const std::string& item : splitList(value, ListSeparators)) {
             if (!parseHex(item, 0xFF, n)) return fail("hexadecimal bytes");
             bytes.push_back(uint8_t(n));
         }

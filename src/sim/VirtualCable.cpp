@@ -4,6 +4,7 @@
 
 #include "adapter/PinInfo.h"
 #include "adapter/PinMapConfig.h"
+#include "base/TextUtil.h"
 #include "console/Errors.h"
 
 namespace mervex {
@@ -43,12 +44,8 @@ constexpr uint8_t HighImpedance = 0x20;     // control bit 5: the data lines are
 // does BUSY, whose register bit is inverted; the unused bits read 1.
 constexpr uint8_t IdleStatus = 0x7F;
 
-std::string trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(begin, end - begin + 1);
-}
+// The blanks around an entry and its parts.
+constexpr const char* Blanks = " \t";
 
 uint8_t statusBit(uint32_t mask) { return uint8_t((mask >> 8) & 0xFF); }
 
@@ -83,12 +80,8 @@ std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std:
 }
 
 bool VirtualCable::parse(const std::string& entries, std::string& error) {
-    size_t start = 0;
-    while (start <= entries.size()) {
-        size_t end = entries.find(':', start);
-        if (end == std::string::npos) end = entries.size();
-        std::string entry = trim(entries.substr(start, end - start));
-        start = end + 1;
+    for (const std::string& piece : splitList(entries, ":")) {
+        const std::string entry = trim(piece, Blanks);
         if (entry.empty()) continue;
         if (entry.find('<') != std::string::npos) {
             if (!parseLoopback(entry, error)) return false;
@@ -121,8 +114,8 @@ bool VirtualCable::parse(const std::string& entries, std::string& error) {
 
 bool VirtualCable::parseLoopback(const std::string& entry, std::string& error) {
     size_t at = entry.find('<');
-    std::string target = trim(entry.substr(0, at));
-    std::string source = trim(entry.substr(at + 1));
+    std::string target = trim(entry.substr(0, at), Blanks);
+    std::string source = trim(entry.substr(at + 1), Blanks);
     const PinInfo* status = findPin(target);
     if (!status || status->direction != DirectionInput) {
         error = "loop-back '" + entry + "' must lead to a status line (ERROR, ONLINE, PE, ACK, BUSY)";

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "base/ReplaceFile.h"
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "sim/TargetHex.h"
@@ -32,12 +33,8 @@ constexpr const char* EndLine = "[end]";
     throw app_error(ExitUsage);
 }
 
-std::string trim(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t\r");
-    return text.substr(begin, end - begin + 1);
-}
+// A line's blanks; other white space is part of its text.
+std::string trimLine(const std::string& text) { return trim(text, " \t\r"); }
 
 struct SettingLine {
     std::string key;
@@ -87,7 +84,7 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
     if (!hasVirtualTargetHeader(lines[0]))
         fileError(name, 1, "not a virtual target (the first line must begin with \"" +
                                std::string(VirtualTargetMagic) + "\")");
-    std::string version = trim(lines[0].substr(std::strlen(VirtualTargetMagic)));
+    std::string version = trimLine(lines[0].substr(std::strlen(VirtualTargetMagic)));
     if (version != std::to_string(VirtualTargetFormat))
         fileError(name, 1, "format " + version + " is not supported (this program reads format " +
                                std::to_string(VirtualTargetFormat) + ")");
@@ -97,13 +94,13 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
     std::map<std::string, int> seen;
     size_t at = 1;
     for (; at < lines.size(); ++at) {
-        std::string line = trim(lines[at]);
+        std::string line = trimLine(lines[at]);
         int number = int(at + 1);
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == '[') break;
         size_t equals = line.find('=');
         if (equals == std::string::npos) fileError(name, number, "expected KEY = VALUE, found '" + line + "'");
-        SettingLine s{trim(line.substr(0, equals)), trim(line.substr(equals + 1)), number};
+        SettingLine s{trimLine(line.substr(0, equals)), trimLine(line.substr(equals + 1)), number};
         if (s.key.empty()) fileError(name, number, "a setting without a key");
         if (seen.count(s.key))
             fileError(name, number, "'" + s.key + "' given twice (first on line " + std::to_string(seen[s.key]) + ")");
@@ -132,7 +129,7 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
     std::unique_ptr<HexDecoder> decoder;
     int sectionLine = 0;
     for (; at < lines.size(); ++at) {
-        std::string line = trim(lines[at]);
+        std::string line = trimLine(lines[at]);
         int number = int(at + 1);
         if (line.empty() || line[0] == '#') continue;
         if (endLine > 0)

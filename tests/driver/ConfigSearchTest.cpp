@@ -299,13 +299,68 @@ TEST(TextUtil, TrimsWhiteSpace) {
         {"", "", ""},
     };
     for (const Case& c : cases) {
-        std::string right = c.input;
-        std::string both = c.input;
-        EXPECT_STREQ(trimRight(&right[0]), c.right) << '"' << c.input << '"';
-        EXPECT_STREQ(trimBoth(&both[0]), c.both) << '"' << c.input << '"';
+        EXPECT_EQ(trimEnd(c.input), c.right) << '"' << c.input << '"';
+        EXPECT_EQ(trim(c.input), c.both) << '"' << c.input << '"';
     }
-    EXPECT_EQ(trimBoth(nullptr), nullptr);
-    EXPECT_EQ(trimRight(nullptr), nullptr);
+    // A caller may name its own blanks; the rest is text.
+    EXPECT_EQ(trim("\t a \v\r", " \t"), "a \v\r");
+}
+
+TEST(TextUtil, SplitsLists) {
+    struct Case {
+        const char* input;
+        const char* separators;
+        bool keepEmpty;
+        std::vector<std::string> pieces;
+    };
+    const Case cases[] = {
+        {"a,,b,", ",", false, {"a", "b"}},
+        {"a,,b,", ",", true, {"a", "", "b", ""}},
+        {"", ",", true, {""}},
+        {"", ",", false, {}},
+        {"1, 2\t3", ", \t", false, {"1", "2", "3"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(splitList(c.input, c.separators, c.keepEmpty), c.pieces) << '"' << c.input << '"';
+}
+
+TEST(TextUtil, ReadsNumbers) {
+    NumberSyntax strict;
+    strict.base = 16;
+    strict.hexPrefix = true;
+    strict.maxDigits = 8;
+    NumberSyntax plusOnly = strtoulSyntax(16);
+    plusOnly.minus = false;
+    struct Case {
+        std::string input;
+        NumberSyntax syntax;
+        bool read;
+        uint64_t value;
+        size_t used;
+    };
+    const Case cases[] = {
+        {" +0x1Fg,", strtoulSyntax(16), true, 0x1F, 6},
+        {"0xg", strtoulSyntax(16), true, 0, 1},  // a prefix needs a digit after it
+        {"-1", strtoulSyntax(10), true, UINT64_MAX, 2},
+        {"-0", strtoulSyntax(10), true, 0, 2},
+        {"-1", plusOnly, false, 0, 0},
+        {"+", strtoulSyntax(10), false, 0, 0},
+        {"99999999999999999999", strtoulSyntax(10), true, UINT64_MAX, 20},
+        {"-99999999999999999999", strtoulSyntax(10), true, UINT64_MAX, 21},  // saturated, not negated
+        {"0x12345678", strict, true, 0x12345678, 10},
+        {"0x123456789", strict, false, 0, 0},
+        {"000000001", strict, false, 0, 0},
+        {" 1", strict, false, 0, 0},
+        {"1 ", strict, false, 0, 0},
+        {std::string("1\0", 2), strict, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        uint64_t value = 0;
+        size_t used = 0;
+        EXPECT_EQ(parseNumber(c.input, c.syntax, value, &used), c.read) << '"' << c.input << '"';
+        EXPECT_EQ(value, c.value) << '"' << c.input << '"';
+        EXPECT_EQ(used, c.used) << '"' << c.input << '"';
+    }
 }
 
 }  // namespace
