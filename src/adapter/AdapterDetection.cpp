@@ -9,7 +9,7 @@ namespace mervex {
 
 namespace {
 
-// A detection is a table: stages of data values written to the cable, each
+// A detection is a table: stages of data values written to the adapter, each
 // followed by a status read, and the responses expected for each verdict.
 
 constexpr size_t MaxProbes = 2;
@@ -46,7 +46,7 @@ struct ProbeStage {
 };
 
 struct LoopbackDetection {
-    const char* cableName;  // verdict text before the suffix
+    const char* adapterName;  // verdict text before the suffix
     const char* suffixes[4];
     const ProbeStage* stages;
 };
@@ -63,7 +63,7 @@ const ProbeStage stkStages[] = {
 const LoopbackDetection stkDetection = {"Atmel adapter for STK", {" not", "300", "200", "*00"}, stkStages};
 
 // ByteBlaster-II answers on ACK while D4 is high and drops ACK and ERROR with it;
-// the older cables loop D5 and D7 back to PE and ACK, the MV variant ties ERROR high.
+// the older ones loop D5 and D7 back to PE and ACK, the MV variant ties ERROR high.
 const ResponseRow byteBlasterAckRows[] = {
     {{{0x40, 0x40}}, {1, 0}, {}, 0},
 };
@@ -114,7 +114,7 @@ int runDetection(ParallelPort& port, const LoopbackDetection& detection) {
         stageIndex = outcome.nextStage;
     } while (stageIndex != Decided);
 
-    message(LevelDebug, "%s%s found\n", detection.cableName, detection.suffixes[outcome.verdict]);
+    message(LevelDebug, "%s%s found\n", detection.adapterName, detection.suffixes[outcome.verdict]);
     return outcome.verdict;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Loop-back detection of the buffered cables, working directly on the port.
+// Loop-back detection of the buffered adapters, working directly on the port.
 #include "adapter/ParallelPort.h"
 
 namespace mervex {

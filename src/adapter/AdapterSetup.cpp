@@ -15,20 +15,20 @@ namespace mervex {
 
 namespace {
 
-void hintOtherCable(const char* tried) {
+void hintOtherAdapter(const char* tried) {
     message(LevelInfo,
             "Hint: no %s answered: check the cable and its power, try -aa to find it, name another cable "
             "(-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n",
             tried);
 }
 
-void cableNotFound(const char* cable, const char* tried, bool forced) {
+void adapterNotFound(const char* adapter, const char* tried, bool forced) {
     if (forced) {
-        message(LevelWarning, "%s not found, but forced by '-!'\n", cable);
+        message(LevelWarning, "%s not found, but forced by '-!'\n", adapter);
         return;
     }
-    message(LevelError, "%s not found\n", cable);
-    hintOtherCable(tried);
+    message(LevelError, "%s not found\n", adapter);
+    hintOtherAdapter(tried);
     throw app_error(ExitUsage);
 }
 
@@ -66,12 +66,12 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
     case AdapterType::ByteBlaster: {
         ByteBlasterVariant variant = detectByteBlaster(port);
         if (variant == ByteBlasterVariant::None)
-            cableNotFound("Altera ByteBlaster", "ByteBlaster cable", settings.forceChip);
+            adapterNotFound("Altera ByteBlaster", "ByteBlaster cable", settings.forceAdapter);
         useByteBlaster(map, variant);
         break;
     }
     case AdapterType::Stk:
-        if (!detectStk(port)) cableNotFound("Atmel STK* adapter", "STK200/STK300 cable", settings.forceChip);
+        if (!detectStk(port)) adapterNotFound("Atmel STK* adapter", "STK200/STK300 cable", settings.forceAdapter);
         useStk(map, settings.oscillatorHz);
         break;
     case AdapterType::AutoBuffered: {

@@ -23,14 +23,14 @@ struct AdapterSettings {
     PortBackends portBackends;            // the ports served other than by a device
     bool lazyBlaster = false;
     bool powerFromData = false;
-    bool forceChip = false;
+    bool forceAdapter = false;  // -!: go on with the named wiring when its detection fails
     uint32_t oscillatorHz = 800000;  // 0: the adapter generates the chip clock
     bool frequencyIsSck = false;
     SckPeriods sckPeriods;  // the chip's SCK minimums, SCK divider applied
 };
 
 // Build the run's adapter: pin map (user map errors come before the port is
-// opened), port, detection of buffered cables, modifiers, timing. Failures are
+// opened), port, detection of buffered adapters, modifiers, timing. Failures are
 // printed and thrown; the port is closed again on any failure.
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io = systemPortIo());
 

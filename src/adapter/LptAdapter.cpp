@@ -2,6 +2,10 @@
 
 #include <utility>
 
+#include "console/Console.h"
+#include "console/Stopwatch.h"
+#include "console/Units.h"
+
 namespace mervex {
 
 LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode)
@@ -13,6 +17,20 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
     dataShadow_ = port_->readRegister(PortRegister::Data);
     releaseOutputs();
     activateSignal(SignalId::Set);
+}
+
+LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing)
+    : LptAdapter(std::move(port), std::move(pinMap), false) {
+    double cycle = port_->cycleTime();
+    buildSequences(portWritesFor(timing.setupTime, cycle), portWritesFor(timing.holdTime, cycle));
+}
+
+LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckPeriods periods)
+    : LptAdapter(std::move(port), std::move(pinMap), true) {
+    // One XTAL period is two port writes.
+    buildSequences(2 * periods.low, 2 * periods.high);
+    weaveXtal();
+    message(LevelDebug, "%s XTAL will be generated\n", formatFrequency(500 / port_->cycleTime(), UnitKHz));
 }
 
 LptAdapter::~LptAdapter() {
@@ -73,6 +91,114 @@ void LptAdapter::setLedError(bool on) {
         activateSignal(SignalId::LedError);
     else
         deactivateSignal(SignalId::LedError);
+}
+
+// SPI: every bit is a precomputed series of data-register values written back
+// to back, so nothing is computed between port writes.
+
+void LptAdapter::buildSequences(int low, int high) {
+    if (low <= 0) low = 1;
+    if (high <= 0) high = 1;
+
+    // Buffers enabled, supply on, RESET active; MOSI and SCK inactive; every
+    // other data line as it rests now.
+    const SignalEntry& enable = pinMap_->entry(SignalId::Enable);
+    const SignalEntry& power = pinMap_->entry(SignalId::Power);
+    const SignalEntry& reset = pinMap_->entry(SignalId::Reset);
+    uint8_t raise = dataBits(enable.setMask | power.setMask | reset.setMask);
+    uint8_t lower = dataBits(enable.clearMask | power.clearMask | reset.clearMask);
+    uint8_t fill = uint8_t((dataShadow_ | raise) & ~lower);
+
+    uint8_t mosi = dataBits(pinMap_->entry(SignalId::Mosi).pins());
+    uint8_t sck = dataBits(pinMap_->entry(SignalId::Sck).pins());
+    uint8_t resetPins = dataBits(reset.pins());
+
+    size_t length = size_t(low) + size_t(high);
+    bitZeroSequence_.assign(length, fill);
+    bitOneSequence_.assign(length, uint8_t(fill ^ mosi));
+    for (size_t i = size_t(low); i < length; ++i) {
+        bitZeroSequence_[i] = uint8_t(fill ^ sck);
+        bitOneSequence_[i] = uint8_t(fill ^ mosi ^ sck);
+    }
+    // RESET released for all but the last write, which asserts it again.
+    resetPulseSequence_.assign(length, uint8_t(fill ^ resetPins));
+    resetPulseSequence_.back() = fill;
+}
+
+void LptAdapter::weaveXtal() {
+    // XTAL flips on every write; the even lengths keep its phase across sequences.
+    uint8_t xtal = dataBits(pinMap_->entry(SignalId::Xtal).pins());
+    for (size_t i = 1; i < bitZeroSequence_.size(); i += 2) {
+        bitZeroSequence_[i] ^= xtal;
+        bitOneSequence_[i] ^= xtal;
+    }
+    for (size_t i = 1; i < resetPulseSequence_.size(); i += 2) resetPulseSequence_[i] ^= xtal;
+}
+
+void LptAdapter::restoreData() { port_->writeRegister(PortRegister::Data, dataShadow_); }
+
+uint8_t LptAdapter::transferByte(uint8_t out) {
+    const uint8_t* zero = bitZeroSequence_.data();
+    const uint8_t* one = bitOneSequence_.data();
+    size_t length = bitZeroSequence_.size();
+    unsigned in = 0;
+    for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+        port_->writeDataSequence((out & bit) ? one : zero, length);
+        uint8_t status = port_->readRegister(PortRegister::Status);
+        in = (in << 1) | ((status & misoStatusBits_) ? 1u : 0u);
+    }
+    restoreData();
+    return uint8_t(misoInverted_ ? ~in : in);
+}
+
+void LptAdapter::sendByte(uint8_t out) {
+    const uint8_t* zero = bitZeroSequence_.data();
+    const uint8_t* one = bitOneSequence_.data();
+    size_t length = bitZeroSequence_.size();
+    for (unsigned bit = 0x80; bit != 0; bit >>= 1) port_->writeDataSequence((out & bit) ? one : zero, length);
+    restoreData();
+}
+
+uint8_t LptAdapter::receiveByte() {
+    const uint8_t* zero = bitZeroSequence_.data();
+    size_t length = bitZeroSequence_.size();
+    unsigned in = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        port_->writeDataSequence(zero, length);
+        uint8_t status = port_->readRegister(PortRegister::Status);
+        in = (in << 1) | ((status & misoStatusBits_) ? 1u : 0u);
+    }
+    restoreData();
+    return uint8_t(misoInverted_ ? ~in : in);
+}
+
+void LptAdapter::pulseSck() {
+    port_->writeDataSequence(bitZeroSequence_.data(), bitZeroSequence_.size());
+    restoreData();
+}
+
+void LptAdapter::pulseReset() {
+    port_->writeDataSequence(resetPulseSequence_.data(), resetPulseSequence_.size());
+    restoreData();
+}
+
+void LptAdapter::delay(double ms) {
+    Stopwatch watch;
+    watch.setTimeout(ms);
+    if (!xtalMode_) {
+        watch.sleepTimeout();
+        return;
+    }
+    // The chip runs on our XTAL line, so keep clocking it while waiting.
+    uint8_t resting = port_->readRegister(PortRegister::Data);
+    uint8_t toggled = uint8_t(resting ^ dataBits(pinMap_->entry(SignalId::Xtal).pins()));
+    const uint8_t burst[4] = {toggled, toggled, resting, resting};
+    while (!watch.timedOut()) port_->writeDataSequence(burst, 4);
+}
+
+double LptAdapter::sckFrequency() const {
+    // One extra cycle per bit for the status read.
+    return 1.0 / port_->cycleTime() / double(bitZeroSequence_.size() + 1);
 }
 
 }  // namespace mervex

@@ -45,7 +45,7 @@ public:
     bool isKeyPressed() override { return readSignal(SignalId::Key); }
     double sckFrequency() const override;
     const char* typeName() const override { return "LPT soft SPI"; }
-    const char* cableName() const override { return pinMap_->name; }
+    const char* adapterName() const override { return pinMap_->name; }
     void flush() override { port_->flush(); }
 
     // Drive the signal's pins to their active levels: one control read, then a

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "adapter/PortCalibration.h"
+#include "adapter/PortCycleTime.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -46,7 +46,7 @@ PpdevPort::PpdevPort(PortDescriptor claimed, const std::string& path) : descript
     descriptor_.request(PPDATADIR, &forward);
     message(LevelDebug, "Parallel port `%s' found, ioctl interface activated\n", path.c_str());
     canControlDirection_ = true;
-    cycleTime_ = calibrateCycleTime(*this);
+    cycleTime_ = measureCycleTime(*this);
 }
 
 PpdevPort::~PpdevPort() {

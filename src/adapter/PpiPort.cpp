@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "adapter/PortCalibration.h"
+#include "adapter/PortCycleTime.h"
 #include "console/Console.h"
 
 #if __has_include(<dev/ppbus/ppi.h>)
@@ -45,7 +45,7 @@ void PpiPort::activate(const std::string& path) {
     message(LevelDebug, "Parallel port `%s' found, ioctl interface activated\n", path.c_str());
     // ppi never switches the data direction: its control writes keep bits 0-3 only.
     canControlDirection_ = false;
-    cycleTime_ = calibrateCycleTime(*this);
+    cycleTime_ = measureCycleTime(*this);
 }
 
 // The requests' results are not checked: the adapter has no way to recover

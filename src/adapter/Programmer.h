@@ -52,8 +52,8 @@ public:
     virtual double sckFrequency() const = 0;
     // A short name of the adapter kind, for messages.
     virtual const char* typeName() const = 0;
-    // The cable as the user knows it (its wiring's name), for records of a run.
-    virtual const char* cableName() const { return typeName(); }
+    // The adapter as the user knows it (its wiring's name), for hints and the run record.
+    virtual const char* adapterName() const { return typeName(); }
     // Make what has been done to the target durable (ParallelPort::flush); a
     // failure is printed and thrown (app_error).
     virtual void flush() {}

@@ -68,7 +68,7 @@ AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& ba
     settings.portBackends = backends;
     settings.lazyBlaster = request.lazyBlaster;
     settings.powerFromData = request.powerFromData;
-    settings.forceChip = request.forceChip;
+    settings.forceAdapter = request.forceChip;
     settings.oscillatorHz = request.oscillatorHz;
     settings.frequencyIsSck = request.frequencyIsSck;
     const SckCycles cycles = sckTimingCycles(request.oscillatorHz, request.sckDivider);

@@ -1,6 +1,6 @@
 #pragma once
 // The adapter's part of the request, read into the settings the adapter layer
-// is built from: cable type parsed, pin-map file found, SCK periods computed.
+// is built from: adapter type parsed, pin-map file found, SCK periods computed.
 #include <string>
 
 #include "adapter/AdapterSetup.h"
@@ -10,8 +10,8 @@
 namespace mervex {
 
 // The adapter type named by the -a group text's first letter (nullptr: the
-// default cable); anything else, or characters after a single-letter type, is
-// printed and thrown (status 70).
+// default adapter, VUDER); anything else, or characters after a single-letter
+// type, is printed and thrown (status 70).
 AdapterType adapterTypeOf(const char* adapterSpec);
 
 // The user pin map named by the -a group text, which starts at its letter "m".

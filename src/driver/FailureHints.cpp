@@ -8,7 +8,7 @@
 namespace mervex {
 
 void hintNoAnswer(const Request& request, const Programmer& programmer) {
-    const std::string cable = programmer.cableName();
+    const std::string adapter = programmer.adapterName();
     char clock[UnitTextSize];
     std::string assumed;
     if (request.oscillatorHz == 0)
@@ -18,7 +18,7 @@ void hintNoAnswer(const Request& request, const Programmer& programmer) {
     else
         assumed = std::string("its clock taken as ") + formatFrequency(request.oscillatorHz, UnitHz, clock);
     message(LevelInfo, "Hint: the chip gave no steady answer through the %s cable, %s\n",
-            cable.empty() ? "pin-map" : cable.c_str(), assumed.c_str());
+            adapter.empty() ? "pin-map" : adapter.c_str(), assumed.c_str());
     message(LevelInfo,
             "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, "
             "give the chip's real clock with -o, or slow down with -2\n");

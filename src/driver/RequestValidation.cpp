@@ -19,7 +19,7 @@ bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 void validateRequest(const Request& request, FuseValues& fuses) {
     const bool portQuery = request.portSpec != nullptr && request.portSpec[0] == '?';
-    // Identifying the chip on the cable needs no chip name.
+    // Identifying the chip behind the adapter needs no chip name.
     if (request.chipName == nullptr && !portQuery && !request.identifyOnly())
         refuse("Chip name must be specified\n");
     // A fuse list names fuses of a chip; without one there is nothing to parse it against.

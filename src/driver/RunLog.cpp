@@ -222,7 +222,7 @@ void RunLog::noteEnd(const Request& request, const RunState& state) {
     std::string& b = body_;
     b = ",\"version\":" + jsonString(MERVEX_VERSION);
     b += ",\"port\":" + quotedOrNull(request.portSpec);
-    b += ",\"cable\":" + quotedOrNull(programmer != nullptr ? programmer->cableName() : nullptr);
+    b += ",\"cable\":" + quotedOrNull(programmer != nullptr ? programmer->adapterName() : nullptr);
     b += ",\"chip\":{\"requested\":" + quotedOrNull(request.chipName);
     b += ",\"detected\":" + quotedOrNull(detected >= 0 ? chipNameAt(detected) : nullptr);
     b += ",\"signature\":" + signature + "}";

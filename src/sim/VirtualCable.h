@@ -1,8 +1,8 @@
 #pragma once
-// The cable between the parallel port and the chip: which register bits reach
-// which chip pins, the buffer that can cut them off, the supply and LED lines,
-// the push-button, and the loop-backs and fixed levels by which the program
-// recognises a cable.
+// The simulated adapter hardware (the target file's "cable"), between the
+// parallel port and the chip: which register bits reach which chip pins, the
+// buffer that can cut them off, the supply and LED lines, the push-button, and
+// the loop-backs and fixed levels by which the program recognises an adapter.
 #include <memory>
 #include <string>
 #include <vector>

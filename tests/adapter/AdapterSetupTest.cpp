@@ -222,7 +222,7 @@ TEST(AdapterSetup, DetectionVerdictsAndForce) {
     EXPECT_TRUE(contains(run.out, "    Atmel adapter for STK not found\nERROR:  Atmel STK* adapter not found\n"))
         << run.out;
 
-    const auto forced = [](AdapterSettings& settings) { settings.forceChip = true; };
+    const auto forced = [](AdapterSettings& settings) { settings.forceAdapter = true; };
     run = runSetup("s", forced);
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(contains(run.out, "Warning: Atmel STK* adapter not found, but forced by '-!'\n"));

@@ -1,5 +1,5 @@
 // The port backends' request traffic through a fake system-call layer, the
-// write-cycle calibration, and the selection of the port from the -p text.
+// measurement of the write cycle time, and the selection of the port from the -p text.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -29,7 +29,7 @@ TEST(PpiPort, RequestCodesAreTheDeviceEncodings) {
     EXPECT_EQ(PpiSetControl, 0x80015012u);
 }
 
-TEST(PpiPort, OpensCalibratesAndDrivesTheRegisters) {
+TEST(PpiPort, OpensMeasuresTheCycleTimeAndDrivesTheRegisters) {
     ManualClockGuard time;
     test::CaptureConsole capture(false, false, LevelDebug);
     FakePortIo io;
@@ -45,7 +45,7 @@ TEST(PpiPort, OpensCalibratesAndDrivesTheRegisters) {
         EXPECT_NE(capture.out().find("Parallel port `/dev/ppi0' found, ioctl interface activated\n"),
                   std::string::npos);
 
-        // Calibration: interrupt enable cleared (and only bits 0-3 written), the
+        // Cycle time measurement: interrupt enable cleared (and only bits 0-3 written), the
         // data lines rewritten with their own value, 100 runs of 100 and of 4 writes.
         auto control = io.callsOf(PpiSetControl);
         ASSERT_EQ(control.size(), 1u);

@@ -9,6 +9,6 @@ double shortestSequenceMs(ParallelPort& port, const uint8_t* values, size_t coun
 
 // Clear the interrupt-enable bit, then measure the microseconds per data write
 // without changing the data lines. A result below 0.2 is reported and raised to 0.2.
-double calibrateCycleTime(ParallelPort& port);
+double measureCycleTime(ParallelPort& port);
 
 }  // namespace mervex

@@ -1,4 +1,4 @@
-#include "adapter/PortCalibration.h"
+#include "adapter/PortCycleTime.h"
 
 #include <algorithm>
 
@@ -30,7 +30,7 @@ double shortestSequenceMs(ParallelPort& port, const uint8_t* values, size_t coun
     return best;
 }
 
-double calibrateCycleTime(ParallelPort& port) {
+double measureCycleTime(ParallelPort& port) {
     uint8_t control = port.readRegister(PortRegister::Control);
     port.writeRegister(PortRegister::Control, uint8_t(control & 0xEF));
 
