@@ -2,34 +2,22 @@
 // sequences with and without XTAL, and the timing derivation.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <utility>
+#include <vector>
 
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/LptAdapter.h"
 #include "console/Units.h"
 #include "support/CaptureConsole.h"
+#include "support/RecordedAdapter.h"
 #include "support/RecordingPort.h"
 #include "support/RunningPinMap.h"
 
-namespace mervex {
+namespace mervex::test {
 namespace {
-
-using test::AccessKind;
-using test::PortAccess;
-using test::RecordingPort;
-using test::runningMap;
-
-template <typename Timing>
-std::unique_ptr<LptAdapter> makeAdapter(const PinMap& map, Timing timing, RecordingPort** port, double cycle = 1.0) {
-    auto owned = std::make_unique<RecordingPort>(cycle);
-    *port = owned.get();
-    return std::make_unique<LptAdapter>(std::move(owned), std::make_unique<PinMap>(map), timing);
-}
 
 TEST(BitBangSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     ASSERT_EQ(adapter->bitSequenceLength(), 2u);  // L = H = 1
     port->clearLog();
     // MISO (ACK) answers 1011 0010.
@@ -54,7 +42,7 @@ TEST(BitBangSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
 
 TEST(BitBangSpi, SendAndReceiveByte) {
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->sendByte(0x80);
     std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
@@ -71,20 +59,20 @@ TEST(BitBangSpi, SendAndReceiveByte) {
 
 TEST(BitBangSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::ByteBlaster), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::ByteBlaster), SckTiming{0.5, 0.5}, &port);
     port->statusScript = {0x80, 0x00, 0x80, 0x80, 0x00, 0x00, 0x80, 0x00};  // raw 1011 0010
     EXPECT_EQ(adapter->transferByte(0x00), uint8_t(~0xB2));
 }
 
 TEST(BitBangSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->pulseReset();
     std::vector<uint8_t> expected = {0x10, 0x00, adapter->dataShadow()};
     EXPECT_EQ(port->dataWrites(), expected);
 
-    auto longer = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{2.5, 1.5}, &port);
+    auto longer = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{2.5, 1.5}, &port);
     EXPECT_EQ(longer->resetPulseSequence(), (std::vector<uint8_t>{0x10, 0x10, 0x10, 0x10, 0x00}));
 
     port->clearLog();
@@ -99,7 +87,7 @@ TEST(BitBangSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
     applyPowerFromData(map);
     map.entry(SignalId::Enable) = SignalEntry{0, 0x000008};  // ~D3
     map.entry(SignalId::Xtal) = SignalEntry{};
-    auto adapter = makeAdapter(map, SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, &port);
     // Buffers disabled and supply off at rest; every bit drives them on, RESET active.
     EXPECT_EQ(adapter->dataShadow(), 0x18);
     EXPECT_EQ(adapter->bitZeroSequence(), (std::vector<uint8_t>{0x87, 0xC7}));
@@ -125,7 +113,7 @@ TEST(BitBangSpi, TimingExamplesAtOneMicrosecondPerWrite) {
         EXPECT_NEAR(timing.setupTime, c.setup, 1e-9);
         EXPECT_NEAR(timing.holdTime, c.hold, 1e-9);
         RecordingPort* port;
-        auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), timing, &port);
+        auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), timing, &port);
         ASSERT_EQ(adapter->bitSequenceLength(), c.low + c.high) << c.frequency;
         size_t highWrites = 0;
         for (uint8_t v : adapter->bitZeroSequence()) highWrites += (v & 0x40) ? 1 : 0;
@@ -141,7 +129,7 @@ TEST(BitBangSpi, TimingExamplesAtOneMicrosecondPerWrite) {
 TEST(BitBangSpi, XtalModeTogglesXtalOnEveryOddWrite) {
     test::CaptureConsole capture(false, false, LevelDebug);
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
     EXPECT_TRUE(adapter->xtalMode());
     ASSERT_EQ(adapter->bitSequenceLength(), 8u);
     const uint8_t fill = 0x00, mosi = 0x20, sck = 0x40, xtal = 0x08;
@@ -159,7 +147,7 @@ TEST(BitBangSpi, XtalModeTogglesXtalOnEveryOddWrite) {
 TEST(BitBangSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
     ManualClockGuard time;
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
     port->clock = &time.clock;
     uint8_t resting = port->data;
     port->clearLog();
@@ -178,7 +166,7 @@ TEST(BitBangSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
 TEST(BitBangSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
     ManualClockGuard time;
     RecordingPort* port;
-    auto adapter = makeAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->delay(5);
     EXPECT_EQ(time.clock.nowUs(), 5000);
@@ -186,4 +174,4 @@ TEST(BitBangSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
 }
 
 }  // namespace
-}  // namespace mervex
+}  // namespace mervex::test

@@ -3,30 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
 
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/LptAdapter.h"
+#include "support/RecordedAdapter.h"
 #include "support/RecordingPort.h"
 #include "support/RunningPinMap.h"
 
-namespace mervex {
+namespace mervex::test {
 namespace {
 
-using test::AccessKind;
-using test::PortAccess;
-using test::RecordingPort;
-using test::runningMap;
-
 struct Bench {
-    explicit Bench(const PinMap& map, uint8_t data = 0, uint8_t control = 0) {
-        auto owned = std::make_unique<RecordingPort>(1.0);
-        port = owned.get();
-        port->data = data;
-        port->control = control;
-        adapter = std::make_unique<LptAdapter>(std::move(owned), std::make_unique<PinMap>(map), SckTiming{0.5, 0.5});
-    }
-    RecordingPort* port;
+    explicit Bench(const PinMap& map, uint8_t data = 0, uint8_t control = 0)
+        : adapter(recordedAdapter(map, SckTiming{0.5, 0.5}, &port, data, control)) {}
+    RecordingPort* port = nullptr;
     std::unique_ptr<LptAdapter> adapter;
 };
 
@@ -156,4 +146,4 @@ TEST(LptAdapter, DestructionDisablesBuffersAndPowerBeforeClosing) {
 }
 
 }  // namespace
-}  // namespace mervex
+}  // namespace mervex::test
