@@ -65,7 +65,7 @@ void commitEepromPage(ChipSession& session) {
     std::vector<uint8_t> loads;
     loads.reserve(4 * size);
     for (uint32_t i = 0; i < size; ++i) {
-        rememberPollTarget(poll, base + i, page.bytes[i]);
+        rememberPollByte(poll, base + i, page.bytes[i]);
         const IspInstruction load = isp::loadEepromPageByte(uint8_t(i), page.bytes[i]);
         loads.insert(loads.end(), load.bytes, load.bytes + 4);
     }

@@ -35,7 +35,7 @@ void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instru
 
 // Queue one page-load byte; nothing is sent yet.
 void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
-    rememberPollTarget(session.poll, address, value);
+    rememberPollByte(session.poll, address, value);
     AccessState& access = session.access;
     if (access.pageQueue.capacity() < PageQueueReserve) access.pageQueue.reserve(PageQueueReserve);
     appendInstruction(access.pageQueue, isp::loadPageByte(address & session.timing.pageMask, value));
@@ -94,7 +94,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
         readEepromBlock(session, &current, address, 1);
         if (current == 0xFF) return;
     }
-    rememberPollTarget(session.poll, address, value);
+    rememberPollByte(session.poll, address, value);
     exchangeChecked(session.isp(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
     if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
@@ -106,7 +106,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
 
 }  // namespace
 
-void rememberPollTarget(PollState& poll, uint32_t address, uint8_t value) {
+void rememberPollByte(PollState& poll, uint32_t address, uint8_t value) {
     if (poll.method != PollKind::ReadBack || unpollable(poll, value)) return;
     poll.pollAddress = int32_t(address);
     poll.pollValue = value;

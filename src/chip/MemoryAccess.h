@@ -22,7 +22,7 @@ void selectPollMethod(ChipSession& session, MemoryKind kind);
 
 // With read-back polling, make the byte at address, unless it is a value the
 // chip's polling cannot show, the one that confirms the next write.
-void rememberPollTarget(PollState& poll, uint32_t address, uint8_t value);
+void rememberPollByte(PollState& poll, uint32_t address, uint8_t value);
 
 // Write one byte of the current memory; addresses ascend within a pass.
 void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value);

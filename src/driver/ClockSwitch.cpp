@@ -1,3 +1,5 @@
+#include "driver/ClockSwitch.h"
+
 #include <strings.h>
 
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "driver/SwitchValues.h"
 
 namespace mervex {
 

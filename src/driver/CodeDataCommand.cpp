@@ -1,3 +1,5 @@
+#include "driver/CodeDataCommand.h"
+
 #include <strings.h>
 
 #include <cctype>
@@ -11,7 +13,6 @@
 #include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "driver/SwitchValues.h"
 
 namespace mervex {
 

@@ -13,8 +13,9 @@
 #include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "driver/ClockSwitch.h"
+#include "driver/CodeDataCommand.h"
 #include "driver/HelpText.h"
-#include "driver/SwitchValues.h"
 
 namespace mervex {
 

@@ -114,9 +114,9 @@ bool VirtualCable::parse(const std::string& entries, std::string& error) {
 
 bool VirtualCable::parseLoopback(const std::string& entry, std::string& error) {
     size_t at = entry.find('<');
-    std::string target = trim(entry.substr(0, at), Blanks);
+    std::string destination = trim(entry.substr(0, at), Blanks);
     std::string source = trim(entry.substr(at + 1), Blanks);
-    const PinInfo* status = findPin(target);
+    const PinInfo* status = findPin(destination);
     if (!status || status->direction != DirectionInput) {
         error = "loop-back '" + entry + "' must lead to a status line (ERROR, ONLINE, PE, ACK, BUSY)";
         return false;
@@ -126,7 +126,7 @@ bool VirtualCable::parseLoopback(const std::string& entry, std::string& error) {
     loop.statusInverted = status->inverted;
     for (const Loopback& other : loopbacks_) {
         if (other.statusBit == loop.statusBit) {
-            error = "two loop-backs drive " + target;
+            error = "two loop-backs drive " + destination;
             return false;
         }
     }
