@@ -41,16 +41,15 @@ struct Rig {
 };
 
 std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
-    resetChipSelection();
-    chipSelection().requestedName = chipName;
     auto rig = std::make_unique<Rig>();
+    rig->session.selection.requestedName = chipName;
     std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
     target->clockHz = clockHz;
     auto port = std::make_unique<VirtualPort>(std::move(target));
     rig->port = port.get();
     PinMap map = builtinPinMap(BuiltinWiring::Vuder);
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
-    SckCycles cycles = sckTimingCycles(clockHz, 1);
+    SckCycles cycles = sckTimingCycles(rig->session.chip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
     rig->adapter = std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing);
     rig->session.programmer = rig->adapter.get();
@@ -89,7 +88,7 @@ void run(bool polling, uint32_t clockHz) {
     setWriteTiming(session, 1.0);
     eraseChip(session);
 
-    const size_t size = size_t(flashSize());
+    const size_t size = size_t(session.chip().flash.size);
     std::vector<uint8_t> image(size);
     std::mt19937 random(1);
     for (uint8_t& b : image) b = uint8_t(random() | 1);  // no 0xFF: every byte is programmed
@@ -128,6 +127,5 @@ int main() {
     run(false, 8000000);
     run(true, 8000000);
     run(false, 1000000);
-    resetChipSelection();
     return 0;
 }

@@ -64,7 +64,7 @@ void writeHex(const fs::path& path, const std::vector<uint8_t>& bytes) {
 
 // One SPI bit at the fastest SCK the chip's clock allows.
 double bitSeconds(const VirtualTarget& target) {
-    const SckCycles cycles = sckTimingCycles(target.clockHz, 1);
+    const SckCycles cycles = sckTimingCycles(target.chip(), target.clockHz, 1);
     return double(cycles.low + cycles.high) / target.clockHz;
 }
 
@@ -154,8 +154,6 @@ void benchmark(const fs::path& dir, const char* chipName, bool polling) {
     }
     std::unique_ptr<VirtualTarget> after = loadVirtualTarget(targetPath.string());
     const TargetCounters& c = after->lastRun;
-    resetChipSelection();
-    chipSelection().requestedName = chipName;
     const double bytes = double(after->chip().flash.size + after->chip().eeprom.size);
     const double modelled = c.modelledUs * 1e-6;
     const double lower = lowerBoundSeconds(*after);
@@ -184,8 +182,6 @@ void eepromBenchmark(const fs::path& dir, const char* chipName, const char* writ
         }
         std::unique_ptr<VirtualTarget> after = loadVirtualTarget(targetPath.string());
         const TargetCounters& c = after->lastRun;
-        resetChipSelection();
-        chipSelection().requestedName = chipName;
         const double modelled = c.modelledUs * 1e-6;
         const bool unchanged = pass[0] == 'a';
         const double lower = eepromLowerBoundSeconds(*after, unchanged);

@@ -1,15 +1,13 @@
 #pragma once
-// What every fuzz target shares: the console sent to /dev/null, the process
-// state put back the way a fresh run finds it, and a check that aborts (so the
-// fuzzer reports the input) when an invariant does not hold.
+// What every fuzz target shares: the console sent to /dev/null and put back
+// the way a fresh run finds it, and a check that aborts (so the fuzzer reports
+// the input) when an invariant does not hold.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "chip/DeviceTable.h"
 #include "console/Console.h"
-#include "driver/Request.h"
 
 namespace mervex::fuzz {
 
@@ -18,8 +16,8 @@ inline std::FILE* sink() {
     return devNull;
 }
 
-// The state a run starts from: console at its default level (each message is
-// still formatted, only into /dev/null), an empty request, no chip selected.
+// The console as a run starts with it: at its default level (each message is
+// still formatted, only into /dev/null).
 inline void resetProcessState(int level = LevelInfo) {
     Console& con = console();
     con.redirect(sink(), sink(), false, false);
@@ -27,8 +25,6 @@ inline void resetProcessState(int level = LevelInfo) {
     con.progressMode = 0;
     con.progressActive = false;
     con.progressLabelPending = false;
-    request() = Request{};
-    resetChipSelection();
 }
 
 inline void check(bool condition) {

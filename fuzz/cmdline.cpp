@@ -57,17 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
 
-    Request& req = request();
+    Request req;
     try {
         parseCommandLine(int(args.size()), argv.data(), req, {});
-        chipSelection().requestedName = req.chipName;
-        FuseValues fuses;
-        validateRequest(req, fuses);
+        ChipSession session;
+        session.selection.requestedName = req.chipName;
+        validateRequest(req, session);
         checkRequest(req);
     } catch (const app_error& error) {
         // Help and an empty line end with 0; everything else refused is a usage error.
         check(error.status() == ExitOk || error.status() == ExitUsage);
     }
-    resetProcessState();  // the request points into args
     return 0;
 }

@@ -27,9 +27,8 @@ const char* chipFor(const std::string& line) {
 
 // A parsed list only asks for bits that the chip's fuse byte has, with values
 // inside the masks (the lock byte's own two bits are never asked for).
-void checkFuses(const FuseValues& fuses) {
+void checkFuses(const FuseValues& fuses, const ChipDescriptor& chip) {
     check(fuses.listGiven);
-    const ChipDescriptor& chip = selectedChip();
     for (int b = 0; b < FuseBytes; ++b) {
         uint8_t known = 0;
         for (const FuseDescriptor* f = chip.fuseSet->lists[b]; f && f->info; ++f) known |= f->mask();
@@ -55,12 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The chip name: the table's spelling with its alternatives cut off.
     const char* names = chipFor(chipLine);
     std::string name = names != nullptr ? std::string(names).substr(0, std::string(names).find('|')) : "";
-    chipSelection().requestedName = names != nullptr ? name.c_str() : nullptr;
+    const ChipDescriptor& chip = ChipSelection{names != nullptr ? name.c_str() : nullptr}.chip();
 
     FuseValues fuses;
     try {
-        parseFuseRequest(fuses, list.c_str());
-        checkFuses(fuses);
+        parseFuseRequest(fuses, chip, list.c_str());
+        checkFuses(fuses, chip);
     } catch (const app_error& error) {
         check(error.status() == ExitUsage);
     }

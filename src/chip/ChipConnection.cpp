@@ -11,14 +11,13 @@ namespace mervex {
 namespace {
 
 // The row whose flags decide whether SCK pulses may be tried.
-int32_t resyncRow() {
-    const ChipSelection& selection = chipSelection();
+int32_t resyncRow(const ChipSelection& selection) {
     if (selection.requestedName) return findChipByName(selection.requestedName);
     return selection.detectedIndex;
 }
 
-bool sckResyncAllowed() {
-    int32_t row = resyncRow();
+bool sckResyncAllowed(const ChipSelection& selection) {
+    int32_t row = resyncRow(selection);
     return row >= 0 && !chipTable[row].hasFlag(NoSckResync);
 }
 
@@ -43,8 +42,7 @@ uint32_t readSignature(Programmer& programmer) {
     return signature;
 }
 
-void identifyChip(uint32_t signature) {
-    ChipSelection& selection = chipSelection();
+void identifyChip(ChipSelection& selection, uint32_t signature) {
     selection.detectedIndex = -1;
     const char* names = nullptr;
     for (int32_t row = 0; row < ChipTableRows; ++row) {
@@ -74,7 +72,7 @@ void connectChip(ChipSession& session) {
         message(LevelTrace, "Try to resync by reset pulse");
         inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
     }
-    if (!inStep && sckResyncAllowed()) {
+    if (!inStep && sckResyncAllowed(session.selection)) {
         checkTermination();
         for (int t = 1; !inStep; ++t) {
             if (t > SckResyncTries) {
@@ -94,7 +92,7 @@ void connectChip(ChipSession& session) {
     uint32_t signature = readSignature(programmer);
     message(LevelDebug, "Read ID: 0x%06X\n", unsigned(signature));
     session.signature = int32_t(signature);
-    identifyChip(signature);
+    identifyChip(session.selection, signature);
 }
 
 void chipErase(ChipSession& session) {

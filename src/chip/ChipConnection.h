@@ -20,8 +20,8 @@ uint8_t programEnable(Programmer& programmer);
 uint32_t readSignature(Programmer& programmer);
 
 // Find the row of a signature (the requested name decides between rows that
-// share it), store it as the detected row and report the result.
-void identifyChip(uint32_t signature);
+// share it), store it as the selection's detected row and report the result.
+void identifyChip(ChipSelection& selection, uint32_t signature);
 
 // Reset, enter programming mode (resynchronising if allowed), read the
 // signature and identify the chip.

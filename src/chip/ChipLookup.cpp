@@ -59,13 +59,6 @@ const char* withoutAtPrefix(const char* name) {
     return name != nullptr && strncasecmp(name, "AT", 2) == 0 ? name + 2 : name;
 }
 
-ChipSelection& chipSelection() {
-    static ChipSelection selection;
-    return selection;
-}
-
-void resetChipSelection() { chipSelection() = ChipSelection(); }
-
 bool nameMatches(const char* requested, const char* names) {
     if (requested == nullptr || names == nullptr) return false;
     const size_t requestedLength = std::strlen(requested);
@@ -100,25 +93,18 @@ const char* chipNameAt(int32_t index) {
     return index < ChipTableRows ? chipTable[index].names : nullptr;
 }
 
-int32_t selectedChipIndex() {
-    const ChipSelection& selection = chipSelection();
-    if (selection.detectedIndex >= 0 && selection.detectedIndex < ChipTableRows) {
-        return selection.detectedIndex;
-    }
-    return findChipByName(selection.requestedName);
+int32_t ChipSelection::index() const {
+    if (detectedIndex >= 0 && detectedIndex < ChipTableRows) return detectedIndex;
+    return findChipByName(requestedName);
 }
 
-const ChipDescriptor& selectedChip() {
-    const int32_t index = selectedChipIndex();
-    return chipTable[index < 0 ? ChipTableRows : index];
+const ChipDescriptor& ChipSelection::chip() const {
+    const int32_t row = index();
+    return chipTable[row < 0 ? ChipTableRows : row];
 }
 
-int32_t flashSize() { return selectedChip().flash.size; }
-
-int32_t eepromSize() { return selectedChip().eeprom.size; }
-
-int32_t usableFlashSize(bool eraseCounter) {
-    const int32_t size = flashSize();
+int32_t usableFlashSize(const ChipDescriptor& chip, bool eraseCounter) {
+    const int32_t size = chip.flash.size;
     return eraseCounter && size != 0 ? size - 2 : size;
 }
 
@@ -127,8 +113,7 @@ const char* fuseByteName(int index) {
     return static_cast<unsigned>(index) < unsigned(FuseByteCount) ? names[index] : "???";
 }
 
-SckCycles sckTimingCycles(uint32_t oscillatorHz, uint32_t sckDivider) {
-    const ChipDescriptor& chip = selectedChip();
+SckCycles sckTimingCycles(const ChipDescriptor& chip, uint32_t oscillatorHz, uint32_t sckDivider) {
     SckCycles cycles = {2, 2};
     if (chip.hasFlag(SlowSck)) {
         cycles = {2, 5};

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adapter/Programmer.h"
+#include "chip/DeviceTable.h"
 #include "chip/MemoryKind.h"
 
 namespace mervex {
@@ -91,6 +92,8 @@ struct FuseValues {
 struct ChipSession {
     // The run's programmer; the driver's slot owns it. Null until it exists.
     Programmer* programmer = nullptr;
+    // The requested chip and the row its signature found.
+    ChipSelection selection;
     ChipOptions options;
     bool adapterActive = false;
     bool chipErased = false;
@@ -101,6 +104,10 @@ struct ChipSession {
     FuseValues fuses;
     // The three signature bytes read at connection; -1 before.
     int32_t signature = -1;
+
+    // The chip in use: the detected row, else the requested one; the all-zero
+    // end row when there is neither.
+    const ChipDescriptor& chip() const { return selection.chip(); }
 
     // The programmer, which must exist by the time the chip is touched.
     Programmer& isp() {

@@ -1,6 +1,6 @@
 #pragma once
-// The built-in table of supported AVR chips and their fuse layouts, the chip
-// selection (requested name, detected row) and the lookups over both.
+// The built-in table of supported AVR chips and their fuse layouts, a run's
+// chip selection (requested name, detected row) and the lookups over both.
 #include <cstdint>
 #include <string>
 
@@ -102,18 +102,17 @@ struct ChipDescriptor {
 constexpr int ChipTableRows = 120;
 extern const ChipDescriptor chipTable[ChipTableRows + 1];
 
-// The state of the chip selection; one instance for the process.
+// The chip a run works with: the name it asked for and the row the chip's
+// signature found. Held by the run's ChipSession.
 struct ChipSelection {
     const char* requestedName = nullptr;  // from the command line, "AT" already stripped
     int32_t detectedIndex = -1;           // row found by signature, -1 when none
+
+    // The row in use: the detected row, else the row of the requested name, else -1.
+    int32_t index() const;
+    // The row in use; the all-zero end row when no chip is selected.
+    const ChipDescriptor& chip() const;
 };
-
-// The process's chip selection, read and written by the command line, the
-// connection and the identity check.
-ChipSelection& chipSelection();
-
-// Forget the requested name and the detected row.
-void resetChipSelection();
 
 // True when the requested text equals one of the '|' alternatives of names, or
 // its short form, ignoring case.
@@ -137,18 +136,8 @@ std::string primaryChipName(const ChipDescriptor& chip);
 // the end row on, where a walk over the table stops.
 const char* chipNameAt(int32_t index);
 
-// The row in use: the detected row, else the row of the requested name, else -1.
-int32_t selectedChipIndex();
-
-// The row in use; the all-zero end row when no chip is selected.
-const ChipDescriptor& selectedChip();
-
-// Flash and EEPROM size of the selected chip, in bytes.
-int32_t flashSize();
-int32_t eepromSize();
-
-// Flash size less the two top bytes that hold the erase counter while it is on.
-int32_t usableFlashSize(bool eraseCounter);
+// The chip's flash size less the two top bytes that hold the erase counter while it is on.
+int32_t usableFlashSize(const ChipDescriptor& chip, bool eraseCounter);
 
 // "_LOCK", "_LOW", "_HIGH", "_EXT" for 0..3, "???" otherwise.
 const char* fuseByteName(int index);
@@ -162,9 +151,9 @@ struct SckCycles {
     int32_t high;
 };
 
-// The selected chip's SCK minimums for the -o frequency (Hz, 0 = XTAL) and
-// SCK divider, the divider already applied.
-SckCycles sckTimingCycles(uint32_t oscillatorHz, uint32_t sckDivider);
+// The chip's SCK minimums for the -o frequency (Hz, 0 = XTAL) and SCK
+// divider, the divider already applied.
+SckCycles sckTimingCycles(const ChipDescriptor& chip, uint32_t oscillatorHz, uint32_t sckDivider);
 
 // Print the "Supported devices:" block of the help at info level.
 void printDeviceList();

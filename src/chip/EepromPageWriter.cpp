@@ -20,7 +20,7 @@ void prepareEepromPages(ChipSession& session) {
     if (!session.options.eepromPages) return;
     if (access.writeRoutine[int(MemoryKind::Data)] != WriteRoutine::EepromPageLoader) {
         message(LevelWarning, "Can't use page writes for %s of %s\n", memoryKindName(MemoryKind::Data),
-                chipNameAt(chipSelection().detectedIndex));
+                chipNameAt(session.selection.detectedIndex));
         return;
     }
     if (session.chipErased && !session.eepromWrittenSinceErase && !eesaveProgrammed(session))

@@ -9,7 +9,7 @@
 namespace mervex {
 
 void eraseChip(ChipSession& session) {
-    const ChipDescriptor& chip = selectedChip();
+    const ChipDescriptor& chip = session.chip();
     if (chip.hasFlag(EraseBug)) {
         // Chips with the erase defect get an erase and one written byte before the real erase.
         message(LevelDebug, "%s erase bug correction\n", chip.names);

@@ -148,14 +148,13 @@ void startRequest(FuseValues& fuses, const ChipDescriptor& chip) {
 
 }  // namespace
 
-void parseFuseRequest(FuseValues& fuses, const char* text) {
+void parseFuseRequest(FuseValues& fuses, const ChipDescriptor& chip, const char* text) {
     if (!text) return;
-    if (selectedChipIndex() < 0) {
+    if (chip.names == nullptr) {
         // Without a chip there is no fuse set to parse against.
         message(LevelError, "Chip name must be specified\n");
         fail();
     }
-    const ChipDescriptor& chip = selectedChip();
     startRequest(fuses, chip);
     for (const std::string& itemText : splitList(text, ",")) {
         if (itemText.size() > FuseItemMaxLength) {
@@ -171,8 +170,8 @@ void parseFuseRequest(FuseValues& fuses, const char* text) {
     }
 }
 
-void addFuseBytes(FuseValues& fuses, const uint8_t (&value)[FuseBytes], const uint8_t (&mask)[FuseBytes]) {
-    const ChipDescriptor& chip = selectedChip();
+void addFuseBytes(FuseValues& fuses, const ChipDescriptor& chip, const uint8_t (&value)[FuseBytes],
+                  const uint8_t (&mask)[FuseBytes]) {
     if (!fuses.listGiven) startRequest(fuses, chip);
     for (int b = 0; b < FuseBytes; ++b) {
         if (mask[b] == 0) continue;

@@ -30,7 +30,7 @@ const char* lockLevelName(int level) {
 }
 
 void readLockBits(ChipSession& session) {
-    const ChipDescriptor& chip = selectedChip();
+    const ChipDescriptor& chip = session.chip();
     FuseValues& fuses = session.fuses;
     if (chip.lockLayout == LockNotReadable) {
         fuses.lockLevel = LockUnknown;
@@ -57,7 +57,7 @@ void printLockState(const ChipSession& session) {
 
 char lockChip(ChipSession& session, char level) {
     const bool full = level >= '2';
-    const ChipDescriptor& chip = selectedChip();
+    const ChipDescriptor& chip = session.chip();
     Programmer& programmer = session.isp();
     IspInstruction command;
     if (chip.lockLayout != LockBits1And0) {

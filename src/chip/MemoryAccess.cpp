@@ -25,8 +25,8 @@ constexpr size_t PageQueueReserve = 256 * 4 + 4;
 // Polling gives up after this many times the write's fixed delay.
 constexpr double PollTimeoutFactor = 4.0;
 
-bool flashNeedsExtendedAddress() {
-    return uint32_t(selectedChip().flash.size) > isp::ExtendedAddressBlock;
+bool flashNeedsExtendedAddress(const ChipSession& session) {
+    return uint32_t(session.chip().flash.size) > isp::ExtendedAddressBlock;
 }
 
 void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {
@@ -89,7 +89,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
     if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) {
         // A programmed EESAVE fuse keeps the EEPROM through the erase: there 0xFF
         // is written only where the byte is not blank already.
-        if (!data || !eraseMayKeepEeprom()) return;
+        if (!data || !eraseMayKeepEeprom(session.chip())) return;
         uint8_t current = 0;
         readEepromBlock(session, &current, address, 1);
         if (current == 0xFF) return;
@@ -113,7 +113,7 @@ void rememberPollByte(PollState& poll, uint32_t address, uint8_t value) {
 }
 
 void setWriteTiming(ChipSession& session, double scale) {
-    const ChipDescriptor& chip = selectedChip();
+    const ChipDescriptor& chip = session.chip();
     WriteTiming& timing = session.timing;
     WriteRoutine& codeRoutine = session.access.writeRoutine[int(MemoryKind::Code)];
     if (chip.flash.pageSize != 0) {
@@ -149,7 +149,7 @@ void selectPollMethod(ChipSession& session, MemoryKind kind) {
     if (session.options.pollRequested) {
         PollState& poll = session.poll;
         poll.pollAddress = -1;
-        const ChipDescriptor& chip = selectedChip();
+        const ChipDescriptor& chip = session.chip();
         const MemoryDescriptor& memory = kind == MemoryKind::Code ? chip.flash : chip.eeprom;
         auto readBack = [&poll](uint8_t a, uint8_t b) {
             poll.method = PollKind::ReadBack;
@@ -165,7 +165,7 @@ void selectPollMethod(ChipSession& session, MemoryKind kind) {
         case PollNone:
         default:
             message(LevelWarning, "Can't use write polling for %s of %s\n", memoryKindName(kind),
-                    chipNameAt(chipSelection().detectedIndex));
+                    chipNameAt(session.selection.detectedIndex));
             poll.method = PollKind::FixedDelay;
             break;
         }
@@ -187,7 +187,7 @@ void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
     Programmer& programmer = session.isp();
     if ((lastLoaded & 1) == 0) fillPageByte(session, lastLoaded + 1);
     std::vector<uint8_t>& queue = session.access.pageQueue;
-    if (flashNeedsExtendedAddress())
+    if (flashNeedsExtendedAddress(session))
         appendInstruction(queue, isp::loadExtendedAddress(isp::extendedAddressByte(lastLoaded)));
     programmer.sendBlock(queue.data(), queue.size());
     queue.clear();
@@ -291,7 +291,7 @@ void readRun(Programmer& programmer, uint8_t* buffer, uint32_t address, size_t c
 
 void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
     Programmer& programmer = session.isp();
-    const bool extended = flashNeedsExtendedAddress();
+    const bool extended = flashNeedsExtendedAddress(session);
     while (count > 0) {
         // Parts never cross a 128 KB boundary: the extended address is fixed within one.
         uint64_t boundary = (uint64_t(address) / isp::ExtendedAddressBlock + 1) * isp::ExtendedAddressBlock;
@@ -318,6 +318,6 @@ void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, si
     readRun(session.isp(), buffer, address, count, nullptr, isp::readEeprom);
 }
 
-bool eraseMayKeepEeprom() { return findFuse(selectedChip(), "EESAVE") != nullptr; }
+bool eraseMayKeepEeprom(const ChipDescriptor& chip) { return findFuse(chip, "EESAVE") != nullptr; }
 
 }  // namespace mervex

@@ -8,7 +8,7 @@
 
 namespace mervex {
 
-// Fill the write timing and the write routines from the selected chip; every
+// Fill the write timing and the write routines from the session's chip; every
 // delay is multiplied by scale.
 void setWriteTiming(ChipSession& session, double scale);
 
@@ -49,7 +49,7 @@ void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, siz
 // Read count EEPROM bytes from address into buffer.
 void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count);
 
-// True when the selected chip has an EESAVE fuse, so an erase may have kept its EEPROM.
-bool eraseMayKeepEeprom();
+// True when the chip has an EESAVE fuse, so an erase may have kept its EEPROM.
+bool eraseMayKeepEeprom(const ChipDescriptor& chip);
 
 }  // namespace mervex

@@ -60,7 +60,7 @@ UserPinMap userPinMapOf(const std::string& text) {
     return source;
 }
 
-AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& backends) {
+AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends) {
     AdapterSettings settings;
     settings.type = adapterTypeOf(request.adapterSpec);
     if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec);
@@ -71,7 +71,7 @@ AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& ba
     settings.forceAdapter = request.forceChip;
     settings.oscillatorHz = request.oscillatorHz;
     settings.frequencyIsSck = request.frequencyIsSck;
-    const SckCycles cycles = sckTimingCycles(request.oscillatorHz, request.sckDivider);
+    const SckCycles cycles = sckTimingCycles(chip, request.oscillatorHz, request.sckDivider);
     settings.sckPeriods = SckPeriods{int(cycles.low), int(cycles.high)};
     return settings;
 }

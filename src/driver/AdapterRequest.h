@@ -5,6 +5,7 @@
 
 #include "adapter/AdapterSetup.h"
 #include "adapter/PortBackend.h"
+#include "chip/DeviceTable.h"
 #include "driver/Request.h"
 
 namespace mervex {
@@ -20,8 +21,8 @@ AdapterType adapterTypeOf(const char* adapterSpec);
 // form or a file not found is printed and thrown (status 70).
 UserPinMap userPinMapOf(const std::string& text);
 
-// The settings for the run's adapter, with the selected chip's SCK minimums;
-// backends are the ports served other than by a device.
-AdapterSettings adapterSettingsOf(const Request& request, const PortBackends& backends);
+// The settings for the run's adapter, with the chip's SCK minimums; backends
+// are the ports served other than by a device.
+AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends);
 
 }  // namespace mervex

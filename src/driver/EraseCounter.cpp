@@ -17,10 +17,11 @@ namespace {
 constexpr int32_t ExtendedFlash = 0x20000;
 
 uint16_t readStoredCount(ChipSession& session) {
-    const uint32_t address = uint32_t(flashSize() - 2);
+    const int32_t flashSize = session.chip().flash.size;
+    const uint32_t address = uint32_t(flashSize - 2);
     resetAccessState(session);
     session.access.currentMemory = MemoryKind::Code;
-    if (flashSize() > ExtendedFlash) loadExtendedAddress(session, uint8_t(address >> 17));
+    if (flashSize > ExtendedFlash) loadExtendedAddress(session, uint8_t(address >> 17));
     const uint8_t low = readProgramByte(session, address);
     const uint8_t high = readProgramByte(session, address + 1);
     return uint16_t(low | (high << 8));
@@ -35,7 +36,7 @@ uint32_t imageLastAddress(const MemoryImage& image) {
 }
 
 void determineEraseCount(const Request& request, RunState& state) {
-    if (chipSelection().detectedIndex == -1 && !request.forceChip) {
+    if (state.session.selection.detectedIndex == -1 && !request.forceChip) {
         message(LevelError, "Can't read number of erases from unknown or locked chip\n");
         if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
     } else {
@@ -59,11 +60,11 @@ void determineEraseCount(const Request& request, RunState& state) {
 }
 
 void writeEraseCounter(const Request& request, RunState& state) {
-    if (chipSelection().detectedIndex == -1) {
+    if (state.session.selection.detectedIndex == -1) {
         message(LevelError, "Can't write number of erases%s\n", " to unknown chip");
         throw app_error(ExitIdentity);
     }
-    const uint32_t address = uint32_t(usableFlashSize(state.eraseCounter));
+    const uint32_t address = uint32_t(usableFlashSize(state.session.chip(), state.eraseCounter));
     if (!state.codeImage.empty() && imageLastAddress(state.codeImage) >= address) {
         message(LevelError, "Can't write number of erases%s\n", ", locations used for code");
         state.eraseCounter = false;

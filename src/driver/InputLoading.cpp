@@ -28,8 +28,8 @@ struct MemorySizes {
 };
 
 // The named chip's memories; before a chip is known, the largest of the table.
-MemorySizes memorySizes() {
-    if (selectedChipIndex() != -1) return {uint64_t(flashSize()), uint64_t(eepromSize())};
+MemorySizes memorySizes(const ChipSelection& selection) {
+    if (selection.index() != -1) return {uint64_t(selection.chip().flash.size), uint64_t(selection.chip().eeprom.size)};
     MemorySizes largest;
     for (int i = 0; i < ChipTableRows; ++i) {
         largest.flash = std::max(largest.flash, uint64_t(chipTable[i].flash.size));
@@ -140,17 +140,19 @@ void loadDataFile(const Request& request, RunState& state, const ImageBounds& bo
 
 void loadInputFiles(const Request& request, RunState& state) {
     if (!(request.write & WriteRequested) && !request.verify) return;
-    const MemorySizes sizes = memorySizes();
+    const MemorySizes sizes = memorySizes(state.session.selection);
     if (!request.codeFile.path.empty()) loadCodeFile(request, state, codeBounds(request, sizes));
     if (!request.dataFile.path.empty()) loadDataFile(request, state, eepromBounds(sizes));
     checkFirmwareParts(request, state);
     // Without a chip there is no flash size to split at; an ELF file has placed its EEPROM already.
-    if (request.combinedFile && !state.codeImage.empty() && selectedChipIndex() != -1 && !state.firmware.isElf)
-        state.dataFromCombinedFile = splitCombinedImage(state.codeImage, state.dataImage, uint32_t(flashSize()));
+    const ChipSelection& selection = state.session.selection;
+    if (request.combinedFile && !state.codeImage.empty() && selection.index() != -1 && !state.firmware.isElf)
+        state.dataFromCombinedFile =
+            splitCombinedImage(state.codeImage, state.dataImage, uint32_t(selection.chip().flash.size));
 }
 
 void createProgrammer(const Request& request, const PortBackends& backends, RunState& state) {
-    state.setProgrammer(createAdapter(adapterSettingsOf(request, backends)));
+    state.setProgrammer(createAdapter(adapterSettingsOf(request, state.session.chip(), backends)));
 }
 
 }  // namespace mervex

@@ -34,7 +34,7 @@ void insertValues(const Request& request, RunState& state) {
 }
 
 void checkBeforeWork(const Request& request, RunState& state) {
-    checkIdentity(request, true);
+    checkIdentity(request, state.session.selection, true);
     checkLockState(request, state);
     checkFuseWrite(request, state);
 }
@@ -54,7 +54,7 @@ void eraseStep(const Request& request, RunState& state) {
     MemoryImage saved;
     EepromSaveFile saveFile;
     if (request.saveEeprom) {
-        if (chipSelection().detectedIndex == -1 && !request.forceChip) {
+        if (session.selection.detectedIndex == -1 && !request.forceChip) {
             message(LevelError, "Can't save EEPROM in unknown chip\n");
             throw app_error(ExitIdentity);
         }
@@ -100,7 +100,8 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
     if (!state.codeImage.empty()) {
         if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Code, state.codeImage);
         if (request.verify) {
-            if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= int64_t(flashSize()) - 2)
+            const int64_t counterAddress = int64_t(state.session.chip().flash.size) - 2;
+            if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= counterAddress)
                 message(LevelWarning, "Ignore -n switch, top two flash bytes used for code\n");
             if (!verifyMemory(state.session, options, MemoryKind::Code, state.codeImage)) failChip();
         }
@@ -140,8 +141,8 @@ void connectOrHint(const Request& request, RunState& state) {
 
 // -r alone: what the chip is and how its fuses stand; nothing is changed.
 void describeChip(const Request& request, RunState& state) {
-    checkIdentity(request, true);
-    const ChipDescriptor& chip = selectedChip();
+    checkIdentity(request, state.session.selection, true);
+    const ChipDescriptor& chip = state.session.chip();
     message(LevelInfo, "Signature 0x%06X: %s\n", unsigned(chip.signature), chip.names);
     if (chip.calibrationCount != 0) readCalibration(state.session);
     if (chip.fuseSet != nullptr) {
@@ -162,12 +163,12 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
         describeChip(request, state);
         return;
     }
-    checkIdentity(request, false);
+    checkIdentity(request, session.selection, false);
     checkFirmwareSignature(request, state);
     applyFirmwareSettings(request, state);
     // An image that cannot fit must not cost the chip its contents.
     checkImagesFit(request, state);
-    if (selectedChip().calibrationCount != 0) readCalibration(session);
+    if (session.chip().calibrationCount != 0) readCalibration(session);
     if (writeRequested(request) || request.verify) insertValues(request, state);
     if (state.eraseCounter) determineEraseCount(request, state);
 

@@ -17,14 +17,14 @@ bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 }  // namespace
 
-void validateRequest(const Request& request, FuseValues& fuses) {
+void validateRequest(const Request& request, ChipSession& session) {
     const bool portQuery = request.portSpec != nullptr && request.portSpec[0] == '?';
     // Identifying the chip behind the adapter needs no chip name.
     if (request.chipName == nullptr && !portQuery && !request.identifyOnly())
         refuse("Chip name must be specified\n");
     // A fuse list names fuses of a chip; without one there is nothing to parse it against.
     if (request.chipName == nullptr && request.fuseList != nullptr) refuse("Chip name must be specified\n");
-    parseFuseRequest(fuses, request.fuseList);
+    parseFuseRequest(session.fuses, session.chip(), request.fuseList);
 
     const bool write = (request.write & WriteRequested) != 0;
     const bool files = request.filesGiven();

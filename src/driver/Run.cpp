@@ -30,7 +30,7 @@ void prepareAdapter(const Request& request, const PortBackends& backends, RunSta
 void runRequest(const Request& request, const PortBackends& backends, Stopwatch& totalTime, RunLog& log) {
     RunState& state = runState();
     state.start(request);
-    validateRequest(request, state.session.fuses);
+    validateRequest(request, state.session);
     if (!request.waitKeyEarly) {
         loadInputFiles(request, state);
         log.noteInputFiles(request);

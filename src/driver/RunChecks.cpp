@@ -25,8 +25,7 @@ namespace {
 
 }  // namespace
 
-void checkIdentity(const Request& request, bool strict) {
-    ChipSelection& selection = chipSelection();
+void checkIdentity(const Request& request, ChipSelection& selection, bool strict) {
     const ChipDescriptor* otherChip = nullptr;
     if (selection.detectedIndex != -1) {
         const char* names = chipNameAt(selection.detectedIndex);
@@ -55,7 +54,7 @@ void checkLockState(const Request& request, const RunState& state) {
     const int lockLevel = state.session.fuses.lockLevel;
     const bool files = request.filesGiven();
     if (lockLevel >= LockProgramming && (request.write & WriteRequested)) {
-        if (files || !selectedChip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
+        if (files || !state.session.chip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
     }
     if (lockLevel >= LockReading) {
         if (request.blankCheck != 0 || (request.read && !request.forceChip) || (request.verify && files))
@@ -64,7 +63,7 @@ void checkLockState(const Request& request, const RunState& state) {
 }
 
 void checkFuseWrite(const Request& request, RunState& state) {
-    if (selectedChip().fuseSet != nullptr) {
+    if (state.session.chip().fuseSet != nullptr) {
         readFuses(state.session);
         printFuses(state.session, "Fuses");
     }
@@ -76,9 +75,10 @@ void checkFuseWrite(const Request& request, RunState& state) {
 }
 
 void checkImagesFit(const Request& request, const RunState& state) {
-    if (!state.codeImage.empty() && int64_t(imageLastAddress(state.codeImage)) >= int64_t(flashSize()))
+    const ChipDescriptor& chip = state.session.chip();
+    if (!state.codeImage.empty() && int64_t(imageLastAddress(state.codeImage)) >= int64_t(chip.flash.size))
         cannotFit(request.codeFile.path.c_str(), "CODE memory");
-    if (!state.dataImage.empty() && int64_t(imageLastAddress(state.dataImage)) >= int64_t(eepromSize()))
+    if (!state.dataImage.empty() && int64_t(imageLastAddress(state.dataImage)) >= int64_t(chip.eeprom.size))
         cannotFit(state.dataFromCombinedFile ? "data part of input file" : request.dataFile.path.c_str(),
                   "DATA memory");
 }

@@ -208,14 +208,13 @@ void RunLog::noteFusesBefore(const FuseValues& fuses) {
 void RunLog::noteEnd(const Request& request, const RunState& state) {
     if (!isOpen()) return;
     const Programmer* programmer = state.programmer();
-    const ChipSelection& selection = chipSelection();
     std::string signature = "null";
     if (state.session.signature >= 0) {
         char hex[12];
         std::snprintf(hex, sizeof hex, "%06X", unsigned(state.session.signature) & 0xFFFFFFu);
         signature = jsonString(hex);
     }
-    const int32_t detected = selection.detectedIndex;
+    const int32_t detected = state.session.selection.detectedIndex;
     std::string files = inputFiles_;
     if (request.read) addFiles(files, request, "output");
 

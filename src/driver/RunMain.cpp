@@ -3,7 +3,6 @@
 #include <exception>
 #include <new>
 
-#include "chip/DeviceTable.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Signals.h"
@@ -35,12 +34,10 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     int status = ExitOk;
     RunLog log;
     try {
-        // A fresh request and chip selection, so a second run in one process starts clean.
+        // A fresh request, so a second run in one process starts clean.
         Request& req = request();
         req = Request{};
-        resetChipSelection();
         parseCommandLine(argc, argv, req, backends);
-        chipSelection().requestedName = req.chipName;
         if (req.logPath != nullptr) log.open(req.logPath);
         runRequest(req, backends, totalTime, log);
     } catch (const app_error& error) {

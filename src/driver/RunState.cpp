@@ -18,6 +18,7 @@ void RunState::releaseProgrammer() {
 void RunState::start(const Request& request) {
     releaseProgrammer();
     session = ChipSession();
+    session.selection.requestedName = request.chipName;
     codeImage.clear();
     dataImage.clear();
     dataFromCombinedFile = false;

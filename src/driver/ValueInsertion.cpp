@@ -33,7 +33,8 @@ bool holds(const MemoryBlock* block, uint64_t address) {
 
 void checkDestination(const RunState& state, const char* name, InsertTarget target, uint32_t address,
                       int32_t length) {
-    const int64_t limit = target == DataByte ? eepromSize() : usableFlashSize(state.eraseCounter);
+    const ChipDescriptor& chip = state.session.chip();
+    const int64_t limit = target == DataByte ? chip.eeprom.size : usableFlashSize(chip, state.eraseCounter);
     const int64_t room = target == CodeLdi ? 2 * int64_t(length) : int64_t(length);
     if (int64_t(address) > limit - room) {
         message(LevelError, "%s destination address too large\n", name);
@@ -72,7 +73,7 @@ void insertIntoImage(RunState& state, const char* name, InsertTarget target, uin
 
 void insertOsccal(const Request& request, RunState& state) {
     const OsccalInsert& insert = request.osccalInsert;
-    if (insert.index < 0 || insert.index >= selectedChip().calibrationCount) {
+    if (insert.index < 0 || insert.index >= state.session.chip().calibrationCount) {
         message(LevelError, "OSCCAL%d not exist in selected chip\n", int(insert.index));
         throw app_error(ExitUsage);
     }

@@ -60,7 +60,7 @@ bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
 // programmed) the old contents may be there and must be filled.
 bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
     return kind == MemoryKind::Data && options.fillEeprom &&
-           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom());
+           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom(session.chip()));
 }
 
 struct ByteMismatch {
@@ -141,8 +141,8 @@ void compareBlock(ChipSession& session, const MemoryBlock& block, MismatchList& 
 
 }  // namespace
 
-uint32_t passMemorySize(MemoryKind kind, const MemoryPassOptions& options) {
-    const int32_t size = kind == MemoryKind::Code ? usableFlashSize(options.eraseCounter) : eepromSize();
+uint32_t passMemorySize(const ChipDescriptor& chip, MemoryKind kind, const MemoryPassOptions& options) {
+    const int32_t size = kind == MemoryKind::Code ? usableFlashSize(chip, options.eraseCounter) : chip.eeprom.size;
     return size > 0 ? uint32_t(size) : 0;
 }
 
@@ -155,10 +155,10 @@ uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8
     message(LevelInfo, "Blank check\n");
     uint8_t notBlank = 0;
     if (set & BlankCode) {
-        if (!blankCheckMemory(session, MemoryKind::Code, passMemorySize(MemoryKind::Code, options), "Code"))
-            notBlank |= BlankCode;
+        const uint32_t codeSize = passMemorySize(session.chip(), MemoryKind::Code, options);
+        if (!blankCheckMemory(session, MemoryKind::Code, codeSize, "Code")) notBlank |= BlankCode;
     }
-    const uint32_t dataSize = passMemorySize(MemoryKind::Data, options);
+    const uint32_t dataSize = passMemorySize(session.chip(), MemoryKind::Data, options);
     if ((set & BlankData) && dataSize != 0) {
         if (!blankCheckMemory(session, MemoryKind::Data, dataSize, "Data")) notBlank |= BlankData;
     }
@@ -166,7 +166,7 @@ uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8
 }
 
 void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image) {
-    const uint32_t size = passMemorySize(kind, options);
+    const uint32_t size = passMemorySize(session.chip(), kind, options);
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
     progressStart("Read", barTotal(size));
     beginPass(session, kind);
@@ -195,7 +195,7 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
         }
         nextAddress = block.endAddress();
     });
-    if (fill) fillFree(session, nextAddress, passMemorySize(kind, options));
+    if (fill) fillFree(session, nextAddress, passMemorySize(session.chip(), kind, options));
     commitOpenPage(session);
     progressEnd();
 }
@@ -205,7 +205,7 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
     session.access.currentMemory = kind;
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
     const bool testFree = freePositionTest(options, kind);
-    const uint32_t size = passMemorySize(kind, options);
+    const uint32_t size = passMemorySize(session.chip(), kind, options);
     progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
     beginPass(session, kind);
 

@@ -22,9 +22,9 @@ enum BlankSet : uint8_t {
     BlankData = 2,
 };
 
-// Size of a memory of the selected chip as the passes see it (code less the
-// erase counter bytes while the counter is on).
-uint32_t passMemorySize(MemoryKind kind, const MemoryPassOptions& options);
+// Size of a memory of the chip as the passes see it (code less the erase
+// counter bytes while the counter is on).
+uint32_t passMemorySize(const ChipDescriptor& chip, MemoryKind kind, const MemoryPassOptions& options);
 
 // Test the memories of `set` for 0xFF only; returns the set of memories that are
 // not blank (0 when all tested memories are blank). A chip without EEPROM is

@@ -15,17 +15,14 @@ namespace mervex::test {
 
 class ChipFixture : public ::testing::Test {
 protected:
-    ~ChipFixture() override { resetChipSelection(); }
-
     // Request the named chip and build a fake chip with its signature and sizes.
     FakeChip& useChip(const char* name) {
-        resetChipSelection();
-        chipSelection().requestedName = name;
-        const ChipDescriptor& row = selectedChip();
+        session = ChipSession();
+        session.selection.requestedName = name;
+        const ChipDescriptor& row = session.chip();
         chip = std::make_unique<FakeChip>(row.signature, size_t(row.flash.size), size_t(row.eeprom.size),
                                           uint32_t(row.flash.pageSize));
         chip->clock = &clockGuard.clock;
-        session = ChipSession();
         session.programmer = chip.get();
         return *chip;
     }

@@ -35,7 +35,7 @@ TEST_F(Connection, ChipInStepAtOnceTracesTheWholeConversation) {
               "    Read ID: 0x1E9307\n"
               "Device connected, mega8|mega8A detected\n");
     EXPECT_EQ(chip->events, (std::vector<std::string>{"reset on", "delay 100.000000"}));
-    EXPECT_EQ(chipSelection().detectedIndex, findChipByName("mega8"));
+    EXPECT_EQ(session.selection.detectedIndex, findChipByName("mega8"));
 }
 
 TEST_F(Connection, ResynchronisationByResetPulseAndSckPulses) {
@@ -73,7 +73,7 @@ TEST_F(Connection, ResynchronisationByResetPulseAndSckPulses) {
 
 TEST_F(Connection, NoSckPulsesWithoutAUsableRow) {
     useChip("mega8");
-    chipSelection().requestedName = nullptr;
+    session.selection.requestedName = nullptr;
     chip->sckPulsesToSync = 3;
     CaptureConsole capture;
     connectChip(session);
@@ -116,13 +116,13 @@ TEST_F(Connection, IdentificationByNameAmongSharedSignatures) {
         SCOPED_TRACE(c.requested);
         useChip(c.requested);
         CaptureConsole capture;
-        identifyChip(c.signature);
+        identifyChip(session.selection, c.signature);
         EXPECT_EQ(capture.out(), c.line);
     }
     useChip("mega8");
     CaptureConsole capture;
-    identifyChip(0x123456);
-    EXPECT_EQ(chipSelection().detectedIndex, -1);
+    identifyChip(session.selection, 0x123456);
+    EXPECT_EQ(session.selection.detectedIndex, -1);
 }
 
 TEST_F(Connection, ChipEraseWaitsPulsesResetAndChecksTheEchoFirst) {

@@ -15,12 +15,8 @@
 namespace mervex {
 namespace {
 
-// Every test starts and ends with nothing selected.
 class DeviceTableTest : public ::testing::Test {
 protected:
-    void SetUp() override { resetChipSelection(); }
-    void TearDown() override { resetChipSelection(); }
-
     static const ChipDescriptor& row(const char* name) {
         const int32_t index = findChipByName(name);
         EXPECT_GE(index, 0) << name;
@@ -484,25 +480,26 @@ TEST_F(DeviceTableTest, ChipNameAt) {
 }
 
 TEST_F(DeviceTableTest, SelectionPrefersTheDetectedRow) {
-    EXPECT_EQ(selectedChipIndex(), -1);
-    EXPECT_EQ(selectedChip().names, nullptr);
-    EXPECT_EQ(flashSize(), 0);
-    EXPECT_EQ(usableFlashSize(true), 0);
+    ChipSelection selection;
+    EXPECT_EQ(selection.index(), -1);
+    EXPECT_EQ(selection.chip().names, nullptr);
+    EXPECT_EQ(selection.chip().flash.size, 0);
+    EXPECT_EQ(usableFlashSize(selection.chip(), true), 0);
 
-    chipSelection().requestedName = "tiny13a";
-    EXPECT_STREQ(selectedChip().names, "tiny13|tiny13A");
-    EXPECT_EQ(flashSize(), 1024);
-    EXPECT_EQ(eepromSize(), 64);
+    selection.requestedName = "tiny13a";
+    EXPECT_STREQ(selection.chip().names, "tiny13|tiny13A");
+    EXPECT_EQ(selection.chip().flash.size, 1024);
+    EXPECT_EQ(selection.chip().eeprom.size, 64);
 
-    chipSelection().detectedIndex = findChipByName("mega2560");
-    EXPECT_STREQ(selectedChip().names, "mega2560");
-    EXPECT_EQ(flashSize(), 262144);
-    EXPECT_EQ(eepromSize(), 4096);
-    EXPECT_EQ(usableFlashSize(false), 262144);
-    EXPECT_EQ(usableFlashSize(true), 262142);
+    selection.detectedIndex = findChipByName("mega2560");
+    EXPECT_STREQ(selection.chip().names, "mega2560");
+    EXPECT_EQ(selection.chip().flash.size, 262144);
+    EXPECT_EQ(selection.chip().eeprom.size, 4096);
+    EXPECT_EQ(usableFlashSize(selection.chip(), false), 262144);
+    EXPECT_EQ(usableFlashSize(selection.chip(), true), 262142);
 
-    chipSelection().detectedIndex = -1;
-    EXPECT_STREQ(selectedChip().names, "tiny13|tiny13A");
+    selection.detectedIndex = -1;
+    EXPECT_STREQ(selection.chip().names, "tiny13|tiny13A");
 }
 
 TEST_F(DeviceTableTest, SckTimingCycles) {
@@ -520,8 +517,7 @@ TEST_F(DeviceTableTest, SckTimingCycles) {
         {"86RF401", 1000000, 2, 10, 34},
     };
     for (const Case& c : cases) {
-        chipSelection().requestedName = c.chip;
-        const SckCycles cycles = sckTimingCycles(c.hz, c.divider);
+        const SckCycles cycles = sckTimingCycles(row(c.chip), c.hz, c.divider);
         EXPECT_EQ(cycles.low, c.low) << c.chip << " " << c.hz << "/" << c.divider;
         EXPECT_EQ(cycles.high, c.high) << c.chip << " " << c.hz << "/" << c.divider;
     }

@@ -56,13 +56,11 @@ const Case cases[] = {
 TEST(FuseRequest, EveryExampleOfTheGrammar) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chip) + " \"" + c.list + "\"");
-        resetChipSelection();
-        chipSelection().requestedName = c.chip;
         FuseValues fuses;
         CaptureConsole capture;
         int status = 0;
         try {
-            parseFuseRequest(fuses, c.list);
+            parseFuseRequest(fuses, ChipSelection{c.chip}.chip(), c.list);
         } catch (const app_error& e) {
             status = e.status();
         }
@@ -78,29 +76,25 @@ TEST(FuseRequest, EveryExampleOfTheGrammar) {
             EXPECT_EQ(fuses.requestValue[c.byte] & c.mask, c.value);
         }
     }
-    resetChipSelection();
 }
 
 TEST(FuseRequest, KnownMasksCoverTheChipsFieldsAndAnAbsentListChangesNothing) {
-    resetChipSelection();
-    chipSelection().requestedName = "mega8";
+    const ChipDescriptor& mega8 = ChipSelection{"mega8"}.chip();
     FuseValues fuses;
-    parseFuseRequest(fuses, nullptr);
+    parseFuseRequest(fuses, mega8, nullptr);
     EXPECT_FALSE(fuses.listGiven);
     EXPECT_EQ(fuses.knownMask[Low], 0);
-    parseFuseRequest(fuses, "CKSEL=1");
+    parseFuseRequest(fuses, mega8, "CKSEL=1");
     EXPECT_EQ(fuses.knownMask[Lock], 0x3C);
     EXPECT_EQ(fuses.knownMask[Low], 0xFF);
     EXPECT_EQ(fuses.knownMask[High], 0xDF);
     EXPECT_EQ(fuses.knownMask[3], 0x00);
-    resetChipSelection();
 }
 
 TEST(FuseRequest, WithoutAChipTheListIsRefused) {
-    resetChipSelection();
     FuseValues fuses;
     CaptureConsole capture;
-    EXPECT_THROW(parseFuseRequest(fuses, "CKSEL=1"), app_error);
+    EXPECT_THROW(parseFuseRequest(fuses, ChipSelection().chip(), "CKSEL=1"), app_error);
     EXPECT_EQ(capture.out(), "ERROR:  Chip name must be specified\n");
 }
 

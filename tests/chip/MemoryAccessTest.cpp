@@ -318,7 +318,7 @@ TEST_F(MemoryAccess, ByteWriteThatPollingCannotConfirmFails) {
 
 TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
     useChip("mega103");  // flash cannot be polled
-    chipSelection().detectedIndex = findChipByName("mega103");
+    session.selection.detectedIndex = findChipByName("mega103");
     session.options.pollRequested = true;
     CaptureConsole capture(false, false, LevelWarning);
     startWrite(MemoryKind::Code);
@@ -328,7 +328,7 @@ TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
 
 TEST_F(MemoryAccess, EepromPagesOnAByteWiseChipWarnAndWriteBytes) {
     useChip("90S8515");
-    chipSelection().detectedIndex = findChipByName("90S8515");
+    session.selection.detectedIndex = findChipByName("90S8515");
     session.options.eepromPages = true;
     CaptureConsole capture(false, false, LevelWarning);
     startWrite(MemoryKind::Data);

@@ -21,8 +21,7 @@ public:
     // A fresh target of the named chip, clocked at clockHz; the name is also the requested chip.
     explicit VirtualRig(const char* chipName, uint32_t clockHz = 8000000,
                         void (*prepare)(VirtualTarget&) = nullptr) {
-        resetChipSelection();
-        chipSelection().requestedName = chipName;
+        session.selection.requestedName = chipName;
         std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
         EXPECT_TRUE(target) << chipName;
         target->clockHz = clockHz;
@@ -32,12 +31,11 @@ public:
         // The adapter holds RESET active while the chip is programmed.
         PinMap map = builtinPinMap(BuiltinWiring::Vuder);
         map.driveResetAsHeld();
-        SckCycles cycles = sckTimingCycles(clockHz, 1);
+        SckCycles cycles = sckTimingCycles(session.chip(), clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
         adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
         session.programmer = adapter.get();
     }
-    ~VirtualRig() { resetChipSelection(); }
 
     VirtualTarget& target() { return port->target(); }
 

@@ -69,9 +69,9 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
         VirtualRig rig(name);
         CaptureConsole capture;
         connect(rig);
-        EXPECT_EQ(chipSelection().detectedIndex, findChipByName(name));
+        EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName(name));
         readLockBits(rig.session);
-        EXPECT_EQ(rig.session.fuses.lockLevel, selectedChip().lockLayout == 0 ? -1 : 0);
+        EXPECT_EQ(rig.session.fuses.lockLevel, rig.session.chip().lockLayout == 0 ? -1 : 0);
         disableAdapter(rig.session);
     }
 }
@@ -82,7 +82,7 @@ TEST(VirtualTarget, ResynchronisesAfterSckPulses) {
     CaptureConsole capture(false, false, LevelDebug);
     connect(rig);
     EXPECT_NE(capture.out().find("    Synchronised after 4 try\n"), std::string::npos) << capture.out();
-    EXPECT_EQ(chipSelection().detectedIndex, findChipByName("mega8"));
+    EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName("mega8"));
 }
 
 TEST(VirtualTarget, ChipThatNeverAnswersCannotBeResynchronised) {
@@ -121,7 +121,7 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
         connect(rig);
         setWriteTiming(rig.session, 1.0);
         eraseChip(rig.session);
-        const size_t size = size_t(flashSize());
+        const size_t size = size_t(rig.session.chip().flash.size);
         const size_t from = c.from, to = c.to == 0 ? size : c.to;
         // An erased chip skips 0xFF bytes, so the blank rest costs nothing to write.
         std::vector<uint8_t> image = imageOf(size, 7);
@@ -147,7 +147,7 @@ TEST(VirtualTarget, EepromWriteAndReadBack) {
     CaptureConsole capture;
     connect(rig);
     setWriteTiming(rig.session, 1.0);
-    std::vector<uint8_t> image = imageOf(size_t(eepromSize()), 3);
+    std::vector<uint8_t> image = imageOf(size_t(rig.session.chip().eeprom.size), 3);
     writeAll(rig.session, MemoryKind::Data, image);
     EXPECT_TRUE(readAll(rig.session, MemoryKind::Data, image.size()) == image);
 }
@@ -173,7 +173,7 @@ TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
     CaptureConsole capture;
     connect(rig);
     setWriteTiming(rig.session, 1.0);
-    parseFuseRequest(rig.session.fuses, "CKSEL=4,BOOTRST=ON,BLB0=2");
+    parseFuseRequest(rig.session.fuses, rig.session.chip(), "CKSEL=4,BOOTRST=ON,BLB0=2");
     readFuses(rig.session);
     ASSERT_TRUE(canWriteFusesWithoutErase(rig.session));
     programFuses(rig.session);

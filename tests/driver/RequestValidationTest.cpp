@@ -20,20 +20,18 @@ using test::CaptureConsole;
 std::string validate(std::vector<const char*> args, int* status = nullptr) {
     args.insert(args.begin(), "mervex");
     Request request;
-    FuseValues fuses;
-    resetChipSelection();
+    ChipSession session;
     CaptureConsole capture;
     std::string afterParse;
     int result = 0;
     try {
         parseCommandLine(int(args.size()), args.data(), request, {});
-        chipSelection().requestedName = request.chipName;
+        session.selection.requestedName = request.chipName;
         afterParse = capture.out();
-        validateRequest(request, fuses);
+        validateRequest(request, session);
     } catch (const app_error& error) {
         result = error.status();
     }
-    resetChipSelection();
     if (status != nullptr) *status = result;
     if (result == 0) return "ok";
     return capture.out().substr(afterParse.size());

@@ -27,14 +27,10 @@ class ValueInsertionTest : public ::testing::Test {
 protected:
     void SetUp() override { useChip("mega8"); }
     void TearDown() override {
-        resetChipSelection();
         if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    void useChip(const char* name) {
-        resetChipSelection();
-        chipSelection().requestedName = name;
-    }
+    void useChip(const char* name) { state.session.selection = ChipSelection{name}; }
 
     void addBlock(MemoryImage& image, uint32_t address, std::vector<uint8_t> bytes) {
         image.append(std::make_unique<MemoryBlock>(address, uint32_t(bytes.size()), bytes.data()));
