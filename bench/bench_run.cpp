@@ -86,7 +86,7 @@ double eepromLowerBoundSeconds(const VirtualTarget& target, bool unchanged) {
 // allow (one each at 8 MHz and 1 us per access), and each bit the chip answers
 // with one more, to read MISO: a read needs only its data byte's 8.
 double instructionSeconds(const VirtualTarget& target, int answeredBits) {
-    const SckCycles cycles = sckTimingCycles(target.clockHz, 1);
+    const SckCycles cycles = sckTimingCycles(target.chip(), target.clockHz, 1);
     const double cycleUs = 1e6 / target.clockHz;
     const int accessesPerBit = portWritesFor(cycles.low * cycleUs, target.accessTimeUs) +
                                portWritesFor(cycles.high * cycleUs, target.accessTimeUs);
