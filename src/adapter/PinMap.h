@@ -2,8 +2,8 @@
 // One adapter wiring: a name and the register masks of every signal.
 #include <cstddef>
 
+#include "adapter/AdapterSignals.h"
 #include "adapter/SignalEntry.h"
-#include "adapter/SignalId.h"
 
 namespace mervex {
 

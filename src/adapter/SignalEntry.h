@@ -1,5 +1,5 @@
 #pragma once
-// How one signal sits on the port's registers.
+// How one adapter signal (a line of the wiring) sits on the port's registers.
 #include <cstdint>
 
 namespace mervex {

@@ -1,4 +1,4 @@
-#include "adapter/SignalId.h"
+#include "adapter/AdapterSignals.h"
 
 #include <strings.h>
 

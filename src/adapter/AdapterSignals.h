@@ -1,5 +1,6 @@
 #pragma once
-// The adapter's logical signals; their names are also the pin-map keywords.
+// The adapter's logical lines (MOSI, RESET, the LEDs ...), not operating-system
+// signals; their names are also the pin-map keywords.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
