@@ -17,7 +17,7 @@
 #include "chip/ChipConnection.h"
 #include "chip/ChipSession.h"
 #include "chip/DeviceTable.h"
-#include "chip/EraseChip.h"
+#include "chip/Erase.h"
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Stopwatch.h"

@@ -95,16 +95,4 @@ void connectChip(ChipSession& session) {
     identifyChip(session.selection, signature);
 }
 
-void chipErase(ChipSession& session) {
-    Programmer& programmer = session.isp();
-    IspInstruction command = isp::chipErase();
-    IspInstruction reply = exchangeInstruction(programmer, command);
-    traceReply("Erase reply", reply);
-    checkEcho(command, reply);
-    programmer.delay(session.timing.eraseDelay);
-    programmer.setReset(false);
-    programmer.delay(session.options.resetInactiveMs);
-    programmer.setReset(true);
-}
-
 }  // namespace mervex

@@ -1,6 +1,5 @@
 #pragma once
-// Bringing the chip into programming mode and finding out what it is; the
-// single chip-erase instruction.
+// Bringing the chip into programming mode and finding out what it is.
 #include <cstdint>
 
 #include "adapter/Programmer.h"
@@ -26,9 +25,5 @@ void identifyChip(ChipSelection& selection, uint32_t signature);
 // Reset, enter programming mode (resynchronising if allowed), read the
 // signature and identify the chip.
 void connectChip(ChipSession& session);
-
-// Erase the chip with one instruction, wait, and pulse RESET: the chip leaves
-// programming mode and the caller reconnects.
-void chipErase(ChipSession& session);
 
 }  // namespace mervex

@@ -3,7 +3,7 @@
 #include "chip/Calibration.h"
 #include "chip/ChipConnection.h"
 #include "chip/DeviceTable.h"
-#include "chip/EraseChip.h"
+#include "chip/Erase.h"
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"

@@ -6,6 +6,7 @@
 #include "ChipFixture.h"
 #include "chip/AdapterSwitch.h"
 #include "chip/ChipConnection.h"
+#include "chip/Erase.h"
 #include "chip/MemoryAccess.h"
 #include "console/Errors.h"
 #include "console/Signals.h"

@@ -3,7 +3,7 @@
 
 #include "ChipFixture.h"
 #include "chip/Calibration.h"
-#include "chip/EraseChip.h"
+#include "chip/Erase.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"
 

@@ -9,7 +9,7 @@
 #include "VirtualRig.h"
 #include "chip/AdapterSwitch.h"
 #include "chip/ChipConnection.h"
-#include "chip/EraseChip.h"
+#include "chip/Erase.h"
 #include "chip/FuseRequest.h"
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"

@@ -1,12 +1,25 @@
-#include "chip/EraseChip.h"
+#include "chip/Erase.h"
 
 #include "chip/ChipConnection.h"
 #include "chip/DeviceTable.h"
+#include "chip/IspTransport.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 
 namespace mervex {
+
+void chipErase(ChipSession& session) {
+    Programmer& programmer = session.isp();
+    IspInstruction command = isp::chipErase();
+    IspInstruction reply = exchangeInstruction(programmer, command);
+    traceReply("Erase reply", reply);
+    checkEcho(command, reply);
+    programmer.delay(session.timing.eraseDelay);
+    programmer.setReset(false);
+    programmer.delay(session.options.resetInactiveMs);
+    programmer.setReset(true);
+}
 
 void eraseChip(ChipSession& session) {
     const ChipDescriptor& chip = session.chip();
