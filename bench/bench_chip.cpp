@@ -94,14 +94,13 @@ void run(bool polling, uint32_t clockHz) {
     for (uint8_t& b : image) b = uint8_t(random() | 1);  // no 0xFF: every byte is programmed
 
     Phase write = measure(*rig, [&] {
-        session.access.currentMemory = MemoryKind::Code;
-        selectPollMethod(session, MemoryKind::Code);
+        beginWritePass(session, MemoryKind::Code);
         for (size_t a = 0; a < size; ++a) writeMemoryByte(session, uint32_t(a), image[a]);
         commitOpenPage(session);
     });
     std::vector<uint8_t> back(size);
     Phase read = measure(*rig, [&] {
-        resetAccessState(session);
+        beginMemoryPass(session, MemoryKind::Code);
         for (size_t a = 0; a < size; a += 512) readFlashBlock(session, back.data() + a, uint32_t(a), 512);
     });
     if (back != image) std::printf("read-back differs!\n");

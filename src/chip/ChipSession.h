@@ -98,6 +98,8 @@ struct ChipSession {
     bool adapterActive = false;
     bool chipErased = false;
     bool eepromWrittenSinceErase = false;  // an EEPROM byte or page written after the erase
+    // The chip layer's own caches: the layers above start passes with
+    // beginMemoryPass and beginWritePass (chip/MemoryAccess.h) and only read them.
     WriteTiming timing;
     PollState poll;
     AccessState access;

@@ -28,8 +28,7 @@ void eraseChip(ChipSession& session) {
         message(LevelDebug, "%s erase bug correction\n", chip.names);
         chipErase(session);
         connectChip(session);
-        session.access.currentMemory = MemoryKind::Code;
-        resetAccessState(session);
+        beginMemoryPass(session, MemoryKind::Code);
         writeMemoryByte(session, 0, 0xFF);
         commitOpenPage(session);
     }

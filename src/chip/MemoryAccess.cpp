@@ -138,13 +138,15 @@ void setWriteTiming(ChipSession& session, double scale) {
     timing.eraseDelay = chip.eraseDelayMs * scale;
 }
 
-void resetAccessState(ChipSession& session) {
+void beginMemoryPass(ChipSession& session, MemoryKind kind) {
     session.access.pageQueue.clear();
     session.access.lastAddress = -1;
     session.access.eepromPage = EepromPage();
+    session.access.currentMemory = kind;
 }
 
-void selectPollMethod(ChipSession& session, MemoryKind kind) {
+void beginWritePass(ChipSession& session, MemoryKind kind) {
+    session.access.currentMemory = kind;
     session.access.pageQueue.clear();
     if (session.options.pollRequested) {
         PollState& poll = session.poll;
@@ -257,6 +259,14 @@ uint8_t readProgramByte(ChipSession& session, uint32_t address) {
 
 void loadExtendedAddress(ChipSession& session, uint8_t high) {
     exchangeChecked(session.isp(), isp::loadExtendedAddress(high));
+}
+
+uint16_t readFlashWord(ChipSession& session, uint32_t address) {
+    beginMemoryPass(session, MemoryKind::Code);
+    if (flashNeedsExtendedAddress(session)) loadExtendedAddress(session, isp::extendedAddressByte(address));
+    const uint8_t low = readProgramByte(session, address);
+    const uint8_t high = readProgramByte(session, address + 1);
+    return uint16_t(low | (high << 8));
 }
 
 namespace {

@@ -12,13 +12,14 @@ namespace mervex {
 // delay is multiplied by scale.
 void setWriteTiming(ChipSession& session, double scale);
 
-// Forget the batched page loads and the open page or remembered extended address.
-void resetAccessState(ChipSession& session);
+// Begin a pass over one memory: forget the batched page loads and the open
+// page or remembered extended address, and make kind the current memory.
+void beginMemoryPass(ChipSession& session, MemoryKind kind);
 
-// Prepare writing one memory: reset the access state and choose how writes are
-// confirmed (polling only when the request asked for it). The memory pass
+// Begin a write pass over one memory: as beginMemoryPass, and choose how writes
+// are confirmed (polling only when the request asked for it). The memory pass
 // resets its own next-address counter.
-void selectPollMethod(ChipSession& session, MemoryKind kind);
+void beginWritePass(ChipSession& session, MemoryKind kind);
 
 // With read-back polling, make the byte at address, unless it is a value the
 // chip's polling cannot show, the one that confirms the next write.
@@ -42,6 +43,10 @@ uint8_t readProgramByte(ChipSession& session, uint32_t address);
 
 // Set the extended address (byte address bits 24..17) with its own instruction.
 void loadExtendedAddress(ChipSession& session, uint8_t high);
+
+// Begin a flash pass and read the word at address (even), low byte first, one
+// instruction per byte after the extended address where the flash needs it.
+uint16_t readFlashWord(ChipSession& session, uint32_t address);
 
 // Read count flash bytes from address into buffer.
 void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count);

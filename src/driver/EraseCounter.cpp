@@ -11,24 +11,6 @@
 
 namespace mervex {
 
-namespace {
-
-// Flash above 128 KB is reached through the extended address.
-constexpr int32_t ExtendedFlash = 0x20000;
-
-uint16_t readStoredCount(ChipSession& session) {
-    const int32_t flashSize = session.chip().flash.size;
-    const uint32_t address = uint32_t(flashSize - 2);
-    resetAccessState(session);
-    session.access.currentMemory = MemoryKind::Code;
-    if (flashSize > ExtendedFlash) loadExtendedAddress(session, uint8_t(address >> 17));
-    const uint8_t low = readProgramByte(session, address);
-    const uint8_t high = readProgramByte(session, address + 1);
-    return uint16_t(low | (high << 8));
-}
-
-}  // namespace
-
 uint32_t imageLastAddress(const MemoryImage& image) {
     uint32_t last = 0;
     image.forEach([&last](const MemoryBlock& block) { last = std::max(last, block.lastAddress()); });
@@ -40,7 +22,7 @@ void determineEraseCount(const Request& request, RunState& state) {
         message(LevelError, "Can't read number of erases from unknown or locked chip\n");
         if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
     } else {
-        const uint16_t stored = readStoredCount(state.session);
+        const uint16_t stored = readFlashWord(state.session, uint32_t(state.session.chip().flash.size - 2));
         if (stored == 0xFFFF) {
             message(LevelWarning, "Number of erases not initialized\n");
             if (state.eraseCount == EraseCountNotGiven) {

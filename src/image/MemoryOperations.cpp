@@ -25,12 +25,6 @@ int32_t barTotal(uint64_t bytes) {
     return int32_t(std::min<uint64_t>(bytes, uint64_t(std::numeric_limits<int32_t>::max())));
 }
 
-// Start a pass on one memory: the chip access forgets what it cached.
-void beginPass(ChipSession& session, MemoryKind kind) {
-    resetAccessState(session);
-    session.access.currentMemory = kind;
-}
-
 // Read `length` bytes of the current memory from `first` on, chunk by chunk;
 // `visit(address, bytes, count)` sees each chunk and returns false to stop
 // there (false is then returned). A chunk visited to the end advances the bar.
@@ -88,7 +82,6 @@ void reportMismatches(const MismatchList& mismatches) {
 bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList& found) {
     message(LevelTrace, "IsBlank from 0x%lX to 0x%lX\n", static_cast<unsigned long>(first),
             static_cast<unsigned long>(last));
-    session.access.pageQueue.clear();
     if (last < first) return true;
     return readChunks(session, first, uint64_t(last) - first + 1,
                       [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
@@ -101,7 +94,7 @@ bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList
 
 // One memory of the blank check: true when blank.
 bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label) {
-    beginPass(session, kind);
+    beginMemoryPass(session, kind);
     message(LevelInfo, "%s: ", label);
     progressStart(label, barTotal(size));
     MismatchList found;
@@ -169,7 +162,7 @@ void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKi
     const uint32_t size = passMemorySize(session.chip(), kind, options);
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
     progressStart("Read", barTotal(size));
-    beginPass(session, kind);
+    beginMemoryPass(session, kind);
     readChunks(session, 0, size, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         image.append(std::make_unique<MemoryBlock>(address, count, buffer));
         return true;
@@ -179,12 +172,10 @@ void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKi
 
 void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                  const MemoryImage& image) {
-    session.access.currentMemory = kind;
     const uint64_t total = image.totalLength();
     message(LevelInfo, "Programming %ld bytes to %s\n", static_cast<long>(total), memoryKindName(kind));
     progressStart("Write", barTotal(total));
-    selectPollMethod(session, kind);
-    session.access.currentMemory = kind;
+    beginWritePass(session, kind);
     const bool fill = freePositionFill(session, options, kind);
     uint64_t nextAddress = 0;
     image.forEach([&](const MemoryBlock& block) {
@@ -202,12 +193,11 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
 
 bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image) {
-    session.access.currentMemory = kind;
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
     const bool testFree = freePositionTest(options, kind);
     const uint32_t size = passMemorySize(session.chip(), kind, options);
     progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
-    beginPass(session, kind);
+    beginMemoryPass(session, kind);
 
     MismatchList mismatches;
     MismatchList notBlank;

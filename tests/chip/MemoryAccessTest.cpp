@@ -16,8 +16,7 @@ protected:
     // Start a write pass of one memory.
     void startWrite(MemoryKind kind, double scale = 1.0) {
         setWriteTiming(session, scale);
-        session.access.currentMemory = kind;
-        selectPollMethod(session, kind);
+        beginWritePass(session, kind);
     }
     void writeBytes(uint32_t first, const std::vector<uint8_t>& bytes) {
         for (size_t i = 0; i < bytes.size(); ++i) writeMemoryByte(session, first + uint32_t(i), bytes[i]);
@@ -206,7 +205,7 @@ TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
         useChip("mega2560");
         chip->blockTransfer = block;
         for (uint32_t a = 0x1FF00; a < 0x20100; ++a) chip->flash[a] = uint8_t(a * 7 + (a >> 17));
-        resetAccessState(session);
+        beginMemoryPass(session, MemoryKind::Code);
         std::vector<uint8_t> buffer(512);
         readFlashBlock(session, buffer.data(), 0x1FF00, buffer.size());
         for (uint32_t i = 0; i < 512; ++i) ASSERT_EQ(buffer[i], chip->flash[0x1FF00 + i]) << i;
@@ -229,7 +228,7 @@ TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
 TEST_F(MemoryAccess, SmallFlashNeverSendsTheExtendedAddress) {
     useChip("mega8");
     chip->flash[0x101] = 0x42;
-    resetAccessState(session);
+    beginMemoryPass(session, MemoryKind::Code);
     uint8_t buffer[2];
     readFlashBlock(session, buffer, 0x100, 2);
     EXPECT_EQ(sent(), (std::vector<std::string>{"20 00 80 00", "28 00 80 00"}));
@@ -242,7 +241,7 @@ TEST_F(MemoryAccess, WrongEchoInABlockReadLosesSynchronisation) {
         chip->blockTransfer = block;
         chip->wrongEchoAt = 5;
         uint8_t buffer[32];
-        session.access.currentMemory = MemoryKind::Data;
+        beginMemoryPass(session, MemoryKind::Data);
         CaptureConsole capture;
         EXPECT_EQ(statusOf([&] { readEepromBlock(session, buffer, 0, sizeof buffer); }), ExitSync);
         EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");

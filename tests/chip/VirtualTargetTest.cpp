@@ -24,16 +24,14 @@ namespace {
 
 // A write pass as the memory operation drives it: ascending bytes, then the open page.
 void writeAll(ChipSession& session, MemoryKind kind, const std::vector<uint8_t>& image) {
-    session.access.currentMemory = kind;
-    selectPollMethod(session, kind);
+    beginWritePass(session, kind);
     for (size_t a = 0; a < image.size(); ++a) writeMemoryByte(session, uint32_t(a), image[a]);
     if (kind == MemoryKind::Code) commitOpenPage(session);
 }
 
 // A read pass in the memory operation's chunks, of size bytes from address from.
 std::vector<uint8_t> readAll(ChipSession& session, MemoryKind kind, size_t size, size_t from = 0) {
-    session.access.currentMemory = kind;
-    resetAccessState(session);
+    beginMemoryPass(session, kind);
     std::vector<uint8_t> bytes(size);
     const size_t chunk = kind == MemoryKind::Code ? 512 : 32;
     for (size_t i = 0; i < size; i += chunk) {

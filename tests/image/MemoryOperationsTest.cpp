@@ -191,7 +191,7 @@ TEST_F(MemoryOperationsTest, WriteCommitsTheLastPage) {
 }
 
 TEST_F(MemoryOperationsTest, BlankRangeOfNothingIsBlank) {
-    session.access.currentMemory = MemoryKind::Code;
+    beginMemoryPass(session, MemoryKind::Code);
     chip->flash[0] = 0;
     EXPECT_TRUE(isBlankRange(session, 5, 4));
     EXPECT_FALSE(isBlankRange(session, 0, 0));
