@@ -3,7 +3,7 @@
 #include "chip/DeviceTable.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 
 namespace mervex {
 

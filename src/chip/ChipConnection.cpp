@@ -4,7 +4,7 @@
 #include "chip/IspTransport.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 
 namespace mervex {
 

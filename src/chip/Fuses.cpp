@@ -6,7 +6,7 @@
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
 #include "console/Console.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 
 namespace mervex {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "console/Console.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Units.h"
 
 namespace mervex {

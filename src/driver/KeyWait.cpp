@@ -2,7 +2,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 
 namespace mervex {

@@ -5,7 +5,7 @@
 #include "chip/AdapterSwitch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Units.h"
 #include "driver/InputLoading.h"
 #include "driver/KeyWait.h"

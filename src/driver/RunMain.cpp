@@ -5,7 +5,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 #include "driver/CommandLine.h"
 #include "driver/Request.h"

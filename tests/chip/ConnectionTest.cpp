@@ -9,7 +9,7 @@
 #include "chip/Erase.h"
 #include "chip/MemoryAccess.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "support/StatusOf.h"
 
 namespace mervex::test {

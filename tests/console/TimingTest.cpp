@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 #include "support/CaptureConsole.h"
 

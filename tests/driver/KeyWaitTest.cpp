@@ -5,7 +5,7 @@
 
 #include "chip/FakeChip.h"
 #include "console/Errors.h"
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 #include "driver/KeyWait.h"
 #include "support/CaptureConsole.h"

@@ -1,6 +1,8 @@
 #pragma once
-// SIGINT, SIGTERM, SIGQUIT and SIGHUP only set a flag; the run notices it at
-// check points. SIGPIPE is ignored: output nobody reads is dropped.
+// The signal monitor, for the operating system's signals (the adapter's lines
+// are in adapter/AdapterSignals). SIGINT, SIGTERM, SIGQUIT and SIGHUP only set
+// a flag; the run notices it at check points. SIGPIPE is ignored: output
+// nobody reads is dropped.
 namespace mervex {
 
 // Install the handlers now (idempotent); the run calls this before it powers the target.

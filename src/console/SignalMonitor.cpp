@@ -1,4 +1,4 @@
-#include "console/Signals.h"
+#include "console/SignalMonitor.h"
 
 #include <csignal>
 #include <cstdlib>
