@@ -1,5 +1,5 @@
-// Bit-banged SPI: exact port traffic of the transfers and pulses, the
-// sequences with and without XTAL, and the timing derivation.
+// The LPT adapter's bit-banged SPI: exact port traffic of the transfers and
+// pulses, the sequences with and without XTAL, and the timing derivation.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -15,7 +15,7 @@
 namespace mervex::test {
 namespace {
 
-TEST(BitBangSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
+TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     ASSERT_EQ(adapter->bitSequenceLength(), 2u);  // L = H = 1
@@ -40,7 +40,7 @@ TEST(BitBangSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
     EXPECT_EQ(port->log.back(), (PortAccess{AccessKind::Write, PortRegister::Data, adapter->dataShadow()}));
 }
 
-TEST(BitBangSpi, SendAndReceiveByte) {
+TEST(LptAdapterSpi, SendAndReceiveByte) {
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
@@ -57,14 +57,14 @@ TEST(BitBangSpi, SendAndReceiveByte) {
     EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 8u);
 }
 
-TEST(BitBangSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
+TEST(LptAdapterSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::ByteBlaster), SckTiming{0.5, 0.5}, &port);
     port->statusScript = {0x80, 0x00, 0x80, 0x80, 0x00, 0x00, 0x80, 0x00};  // raw 1011 0010
     EXPECT_EQ(adapter->transferByte(0x00), uint8_t(~0xB2));
 }
 
-TEST(BitBangSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
+TEST(LptAdapterSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
@@ -81,7 +81,7 @@ TEST(BitBangSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
     EXPECT_EQ(port->dataWrites(), expected);
 }
 
-TEST(BitBangSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
+TEST(LptAdapterSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
     RecordingPort* port;
     PinMap map = runningMap(BuiltinWiring::Vuder);
     applyPowerFromData(map);
@@ -94,7 +94,7 @@ TEST(BitBangSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
     EXPECT_EQ(adapter->bitOneSequence(), (std::vector<uint8_t>{0xA7, 0xE7}));
 }
 
-TEST(BitBangSpi, TimingExamplesAtOneMicrosecondPerWrite) {
+TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {
     struct Case {
         uint32_t frequency;
         bool isSck;
@@ -126,7 +126,7 @@ TEST(BitBangSpi, TimingExamplesAtOneMicrosecondPerWrite) {
     EXPECT_EQ(portWritesFor(0.61, 0.2), 4);
 }
 
-TEST(BitBangSpi, XtalModeTogglesXtalOnEveryOddWrite) {
+TEST(LptAdapterSpi, XtalModeTogglesXtalOnEveryOddWrite) {
     test::CaptureConsole capture(false, false, LevelDebug);
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
@@ -144,7 +144,7 @@ TEST(BitBangSpi, XtalModeTogglesXtalOnEveryOddWrite) {
     EXPECT_NE(capture.out().find("0.50MHz XTAL will be generated\n"), std::string::npos) << capture.out();
 }
 
-TEST(BitBangSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
+TEST(LptAdapterSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
     ManualClockGuard time;
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
@@ -163,7 +163,7 @@ TEST(BitBangSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
     EXPECT_TRUE(port->dataWrites().empty());
 }
 
-TEST(BitBangSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
+TEST(LptAdapterSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
     ManualClockGuard time;
     RecordingPort* port;
     auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
