@@ -115,7 +115,4 @@ struct Request {
     }
 };
 
-// The process's one request.
-Request& request();
-
 }  // namespace mervex

@@ -27,8 +27,8 @@ void prepareAdapter(const Request& request, const PortBackends& backends, RunSta
 
 }  // namespace
 
-void runRequest(const Request& request, const PortBackends& backends, Stopwatch& totalTime, RunLog& log) {
-    RunState& state = runState();
+void runRequest(const Request& request, const PortBackends& backends, RunState& state, Stopwatch& totalTime,
+                RunLog& log) {
     state.start(request);
     validateRequest(request, state.session);
     if (!request.waitKeyEarly) {
@@ -54,8 +54,7 @@ void runRequest(const Request& request, const PortBackends& backends, Stopwatch&
     disableAdapter(state.session);
 }
 
-void finishRun(int status) {
-    RunState& state = runState();
+void finishRun(RunState& state, int status) {
     std::exception_ptr failure;
     try {
         if (status != ExitOk && state.programmer() != nullptr) state.programmer()->setLedError(true);

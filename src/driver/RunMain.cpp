@@ -33,13 +33,13 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     totalTime.restart();
     int status = ExitOk;
     RunLog log;
+    // The run's own request (its texts point into argv) and state.
+    Request request;
+    RunState state;
     try {
-        // A fresh request, so a second run in one process starts clean.
-        Request& req = request();
-        req = Request{};
-        parseCommandLine(argc, argv, req, backends);
-        if (req.logPath != nullptr) log.open(req.logPath);
-        runRequest(req, backends, totalTime, log);
+        parseCommandLine(argc, argv, request, backends);
+        if (request.logPath != nullptr) log.open(request.logPath);
+        runRequest(request, backends, state, totalTime, log);
     } catch (const app_error& error) {
         status = reportedStatus(error);
     } catch (const std::bad_alloc&) {
@@ -50,9 +50,9 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
         status = ExitOther;
     }
     // Noted while the adapter still exists: its cable is part of the record.
-    log.noteEnd(request(), runState());
+    log.noteEnd(request, state);
     try {
-        finishRun(status);
+        finishRun(state, status);
     } catch (const app_error& error) {
         status = reportedStatus(error);
     }

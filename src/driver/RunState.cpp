@@ -43,9 +43,4 @@ MemoryPassOptions RunState::passOptions(const Request& request) const {
     return options;
 }
 
-RunState& runState() {
-    static RunState state;
-    return state;
-}
-
 }  // namespace mervex

@@ -62,7 +62,4 @@ private:
     std::unique_ptr<Programmer> programmer_;
 };
 
-// The process's run state, alive until process exit.
-RunState& runState();
-
 }  // namespace mervex
