@@ -21,7 +21,6 @@ constexpr uint16_t TypeExecutable = 2;
 constexpr uint16_t MachineAvr = 83;
 constexpr uint32_t SegmentLoad = 1;
 constexpr uint32_t BlockSize = 4096;
-constexpr uint64_t AddressSpaceEnd = uint64_t(1) << 32;
 constexpr uint32_t LockBytes = 1;
 constexpr uint32_t SignatureBytes = 3;
 
