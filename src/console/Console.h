@@ -46,13 +46,32 @@ public:
     int32_t progressStars = 0;
     char progressBar[51] = {};
     char progressLabel[11] = {};
-    // While a run keeps a record of its errors (the run log): where the texts
-    // of error messages are copied. Set and cleared by that record's owner.
-    std::string* errorCopy = nullptr;
+
+    // Append an error message's text to the string of the living ErrorCopy, if any.
+    void copyError(const char* text);
+
+private:
+    friend class ErrorCopy;
+    std::string* errorCopy_ = nullptr;
 };
 
-// The process-wide console.
+// Process-wide: the process has one terminal, whose streams, level and progress
+// bar every part of a run shares.
 Console& console();
+
+// While it lives, the texts of error messages are appended to `target` as well:
+// how a run keeps the record of its errors. Made and ended by the run that owns
+// the record; one made later takes over until it ends.
+class ErrorCopy {
+public:
+    explicit ErrorCopy(std::string& target);
+    ~ErrorCopy();
+    ErrorCopy(const ErrorCopy&) = delete;
+    ErrorCopy& operator=(const ErrorCopy&) = delete;
+
+private:
+    std::string* previous_;
+};
 
 // Print one message at the given level; the format carries its own line ends.
 // errno is as it was before the call.

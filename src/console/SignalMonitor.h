@@ -2,7 +2,8 @@
 // The signal monitor, for the operating system's signals (the adapter's lines
 // are in adapter/AdapterSignals). SIGINT, SIGTERM, SIGQUIT and SIGHUP only set
 // a flag; the run notices it at check points. SIGPIPE is ignored: output
-// nobody reads is dropped.
+// nobody reads is dropped. Process-wide: signal handlers belong to the
+// process, and the handler only sets a flag the run itself acts on.
 namespace mervex {
 
 // Install the handlers now (idempotent); the run calls this before it powers the target.

@@ -176,7 +176,6 @@ std::string jsonString(const std::string& text) {
 RunLog::RunLog() : startTime_(utcNow()) { clock_.restart(); }
 
 RunLog::~RunLog() {
-    if (console().errorCopy == &errorText_) console().errorCopy = nullptr;
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -187,7 +186,6 @@ void RunLog::open(const char* path) {
         message(LevelError, "Can't open file '%s'\n", path);
         throw rtl_error(ExitUsage);
     }
-    console().errorCopy = &errorText_;
 }
 
 void RunLog::noteInputFiles(const Request& request) {
@@ -251,7 +249,6 @@ void RunLog::noteEnd(const Request& request, const RunState& state) {
 
 bool RunLog::write(int status) {
     if (!isOpen()) return true;
-    if (console().errorCopy == &errorText_) console().errorCopy = nullptr;
     while (!errorText_.empty() && errorText_.back() == '\n') errorText_.pop_back();
     char duration[32];
     clock_.stop();

@@ -17,16 +17,19 @@ class RunLog {
 public:
     // Notes the run's start time.
     RunLog();
-    // Closes the file and stops copying error texts.
+    // Closes the file.
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
     // Open the log for appending, creating it, before the chip is touched: a
     // log that cannot be opened stops the run ("Can't open file", status 70).
-    // From here on the run's error messages are copied into the record.
     void open(const char* path);
     bool isOpen() const { return fd_ >= 0; }
+
+    // Where the run copies its error messages (see ErrorCopy) from the log's
+    // opening until just before it is written.
+    std::string& errorText() { return errorText_; }
 
     // Each code and data file of the request, with its size and SHA-256, as
     // read now (the run has just loaded them).

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -33,12 +34,16 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     totalTime.restart();
     int status = ExitOk;
     RunLog log;
+    std::optional<ErrorCopy> errorsToLog;
     // The run's own request (its texts point into argv) and state.
     Request request;
     RunState state;
     try {
         parseCommandLine(argc, argv, request, backends);
-        if (request.logPath != nullptr) log.open(request.logPath);
+        if (request.logPath != nullptr) {
+            log.open(request.logPath);
+            errorsToLog.emplace(log.errorText());
+        }
         runRequest(request, backends, state, totalTime, log);
     } catch (const app_error& error) {
         status = reportedStatus(error);
@@ -56,6 +61,8 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     } catch (const app_error& error) {
         status = reportedStatus(error);
     }
+    // The record is complete: a failure to write it is not part of it.
+    errorsToLog.reset();
     // A run whose record is lost does not end as a success.
     if (!log.write(status) && status == ExitOk) status = ExitFile;
     return status;
