@@ -49,7 +49,7 @@ std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
     rig->port = port.get();
     PinMap map = builtinPinMap(BuiltinWiring::Vuder);
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
-    SckCycles cycles = sckTimingCycles(rig->session.chip(), clockHz, 1);
+    SckCycles cycles = sckTimingCycles(rig->session.selectedChip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
     rig->adapter = std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing);
     rig->session.programmer = rig->adapter.get();
@@ -88,7 +88,7 @@ void run(bool polling, uint32_t clockHz) {
     setWriteTiming(session, 1.0);
     eraseChip(session);
 
-    const size_t size = size_t(session.chip().flash.size);
+    const size_t size = size_t(session.flashSize());
     std::vector<uint8_t> image(size);
     std::mt19937 random(1);
     for (uint8_t& b : image) b = uint8_t(random() | 1);  // no 0xFF: every byte is programmed

@@ -10,7 +10,7 @@ namespace mervex {
 void readCalibration(ChipSession& session) {
     FuseValues& fuses = session.fuses;
     const int available = int(sizeof fuses.calibration);
-    int count = session.chip().calibrationCount;
+    int count = session.selectedChip().calibrationCount;
     if (count > available) count = available;
     for (int i = 0; i < count; ++i) {
         IspInstruction command = isp::readCalibration(uint8_t(i));

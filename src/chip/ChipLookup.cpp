@@ -98,7 +98,7 @@ int32_t ChipSelection::index() const {
     return findChipByName(requestedName);
 }
 
-const ChipDescriptor& ChipSelection::chip() const {
+const ChipDescriptor& ChipSelection::selectedChip() const {
     const int32_t row = index();
     return chipTable[row < 0 ? ChipTableRows : row];
 }

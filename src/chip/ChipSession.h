@@ -109,7 +109,10 @@ struct ChipSession {
 
     // The chip in use: the detected row, else the requested one; the all-zero
     // end row when there is neither.
-    const ChipDescriptor& chip() const { return selection.chip(); }
+    const ChipDescriptor& selectedChip() const { return selection.selectedChip(); }
+    // Its flash and EEPROM size in bytes.
+    int32_t flashSize() const { return selectedChip().flash.size; }
+    int32_t eepromSize() const { return selectedChip().eeprom.size; }
 
     // The programmer, which must exist by the time the chip is touched.
     Programmer& isp() {

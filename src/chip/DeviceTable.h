@@ -111,7 +111,7 @@ struct ChipSelection {
     // The row in use: the detected row, else the row of the requested name, else -1.
     int32_t index() const;
     // The row in use; the all-zero end row when no chip is selected.
-    const ChipDescriptor& chip() const;
+    const ChipDescriptor& selectedChip() const;
 };
 
 // True when the requested text equals one of the '|' alternatives of names, or

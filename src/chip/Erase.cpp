@@ -22,7 +22,7 @@ void chipErase(ChipSession& session) {
 }
 
 void eraseChip(ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     if (chip.hasFlag(EraseBug)) {
         // Chips with the erase defect get an erase and one written byte before the real erase.
         message(LevelDebug, "%s erase bug correction\n", chip.names);

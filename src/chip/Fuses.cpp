@@ -40,7 +40,7 @@ void writeFuseByte(ChipSession& session, const IspInstruction& command) {
 // Compare every requested field of the bytes last read with the value
 // requested (merged, once written); each difference is reported.
 bool requestedFieldsMatch(const ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     const FuseValues& fuses = session.fuses;
     bool matched = true;
     for (int b = 0; b < FuseBytes; ++b) {
@@ -60,7 +60,7 @@ bool requestedFieldsMatch(const ChipSession& session) {
 }  // namespace
 
 void readFuses(ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     FuseValues& fuses = session.fuses;
     const auto read = [&](int b, const IspInstruction& command) {
         fuses.readValue[b] = readFuseByte(session.isp(), command);
@@ -80,7 +80,7 @@ void readFuses(ChipSession& session) {
 }
 
 bool eesaveProgrammed(ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     FuseByte byte = FuseByte::Lock;
     const FuseDescriptor* eesave = findFuse(chip, "EESAVE", &byte);
     if (eesave == nullptr) return false;
@@ -97,7 +97,7 @@ void printFuses(const ChipSession& session, const char* title) {
 void printFuses(const ChipSession& session, const char* title, int level) {
     const FuseValues& fuses = session.fuses;
     if (console().level < level) return;
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     message(level, "%s:\n", title);
     const int count = chip.calibrationCount < 0 ? 0 : chip.calibrationCount > 4 ? 4 : chip.calibrationCount;
     if (count != 0) {
@@ -117,7 +117,7 @@ void printFuses(const ChipSession& session, const char* title, int level) {
 }
 
 bool canWriteFusesWithoutErase(const ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     if (chip.fuseLayout != FuseSeparateBytes || !fuseList(chip, Lock)) return true;
     const FuseValues& fuses = session.fuses;
     return (fuses.requestValue[Lock] & fuses.requestMask[Lock] & ~fuses.readValue[Lock]) == 0;
@@ -131,7 +131,7 @@ void programFuses(ChipSession& session) {
         fuses.requestValue[b] = uint8_t((fuses.requestValue[b] & fuses.requestMask[b]) |
                                         ((fuses.readValue[b] | ~fuses.knownMask[b]) & ~fuses.requestMask[b]));
     }
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     const uint8_t* value = fuses.requestValue;
     auto requested = [&](int b) { return fuseList(chip, b) && fuses.requestMask[b] != 0; };
     switch (chip.fuseLayout) {

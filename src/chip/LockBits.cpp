@@ -30,7 +30,7 @@ const char* lockLevelName(int level) {
 }
 
 void readLockBits(ChipSession& session) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     FuseValues& fuses = session.fuses;
     if (chip.lockLayout == LockNotReadable) {
         fuses.lockLevel = LockUnknown;
@@ -57,7 +57,7 @@ void printLockState(const ChipSession& session) {
 
 char lockChip(ChipSession& session, char level) {
     const bool full = level >= '2';
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     Programmer& programmer = session.isp();
     IspInstruction command;
     if (chip.lockLayout != LockBits1And0) {

@@ -26,7 +26,7 @@ constexpr size_t PageQueueReserve = 256 * 4 + 4;
 constexpr double PollTimeoutFactor = 4.0;
 
 bool flashNeedsExtendedAddress(const ChipSession& session) {
-    return uint32_t(session.chip().flash.size) > isp::ExtendedAddressBlock;
+    return uint32_t(session.flashSize()) > isp::ExtendedAddressBlock;
 }
 
 void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {
@@ -89,7 +89,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
     if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) {
         // A programmed EESAVE fuse keeps the EEPROM through the erase: there 0xFF
         // is written only where the byte is not blank already.
-        if (!data || !eraseMayKeepEeprom(session.chip())) return;
+        if (!data || !eraseMayKeepEeprom(session.selectedChip())) return;
         uint8_t current = 0;
         readEepromBlock(session, &current, address, 1);
         if (current == 0xFF) return;
@@ -113,7 +113,7 @@ void rememberPollByte(PollState& poll, uint32_t address, uint8_t value) {
 }
 
 void setWriteTiming(ChipSession& session, double scale) {
-    const ChipDescriptor& chip = session.chip();
+    const ChipDescriptor& chip = session.selectedChip();
     WriteTiming& timing = session.timing;
     WriteRoutine& codeRoutine = session.access.writeRoutine[int(MemoryKind::Code)];
     if (chip.flash.pageSize != 0) {
@@ -151,7 +151,7 @@ void beginWritePass(ChipSession& session, MemoryKind kind) {
     if (session.options.pollRequested) {
         PollState& poll = session.poll;
         poll.pollAddress = -1;
-        const ChipDescriptor& chip = session.chip();
+        const ChipDescriptor& chip = session.selectedChip();
         const MemoryDescriptor& memory = kind == MemoryKind::Code ? chip.flash : chip.eeprom;
         auto readBack = [&poll](uint8_t a, uint8_t b) {
             poll.method = PollKind::ReadBack;

@@ -22,7 +22,7 @@ void determineEraseCount(const Request& request, RunState& state) {
         message(LevelError, "Can't read number of erases from unknown or locked chip\n");
         if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
     } else {
-        const uint16_t stored = readFlashWord(state.session, uint32_t(state.session.chip().flash.size - 2));
+        const uint16_t stored = readFlashWord(state.session, uint32_t(state.session.flashSize() - 2));
         if (stored == 0xFFFF) {
             message(LevelWarning, "Number of erases not initialized\n");
             if (state.eraseCount == EraseCountNotGiven) {
@@ -46,7 +46,7 @@ void writeEraseCounter(const Request& request, RunState& state) {
         message(LevelError, "Can't write number of erases%s\n", " to unknown chip");
         throw app_error(ExitIdentity);
     }
-    const uint32_t address = uint32_t(usableFlashSize(state.session.chip(), state.eraseCounter));
+    const uint32_t address = uint32_t(usableFlashSize(state.session.selectedChip(), state.eraseCounter));
     if (!state.codeImage.empty() && imageLastAddress(state.codeImage) >= address) {
         message(LevelError, "Can't write number of erases%s\n", ", locations used for code");
         state.eraseCounter = false;

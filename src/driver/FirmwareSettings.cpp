@@ -64,7 +64,7 @@ void checkFirmwareParts(const Request& request, const RunState& state) {
 
 void checkFirmwareSignature(const Request& request, const RunState& state) {
     const int64_t signature = state.firmware.signature;
-    const ChipDescriptor& chip = state.session.chip();
+    const ChipDescriptor& chip = state.session.selectedChip();
     if (signature < 0 || chip.signature == signature) return;
     message(request.forceChip ? LevelWarning : LevelError, "'%s' is built for <%s> (signature %06X), chip is <%s>\n",
             state.firmwareFile.c_str(), chipWithSignature(signature), unsigned(signature), chip.names);
@@ -97,7 +97,7 @@ void applyFirmwareSettings(const Request& request, RunState& state) {
     }
     for (int b = 0; b < FuseBytes; ++b) {
         if (mask[b] != 0) {
-            addFuseBytes(state.session.fuses, state.session.chip(), value, mask);
+            addFuseBytes(state.session.fuses, state.session.selectedChip(), value, mask);
             return;
         }
     }

@@ -29,7 +29,10 @@ struct MemorySizes {
 
 // The named chip's memories; before a chip is known, the largest of the table.
 MemorySizes memorySizes(const ChipSelection& selection) {
-    if (selection.index() != -1) return {uint64_t(selection.chip().flash.size), uint64_t(selection.chip().eeprom.size)};
+    if (selection.index() != -1) {
+        const ChipDescriptor& chip = selection.selectedChip();
+        return {uint64_t(chip.flash.size), uint64_t(chip.eeprom.size)};
+    }
     MemorySizes largest;
     for (int i = 0; i < ChipTableRows; ++i) {
         largest.flash = std::max(largest.flash, uint64_t(chipTable[i].flash.size));
@@ -148,11 +151,11 @@ void loadInputFiles(const Request& request, RunState& state) {
     const ChipSelection& selection = state.session.selection;
     if (request.combinedFile && !state.codeImage.empty() && selection.index() != -1 && !state.firmware.isElf)
         state.dataFromCombinedFile =
-            splitCombinedImage(state.codeImage, state.dataImage, uint32_t(selection.chip().flash.size));
+            splitCombinedImage(state.codeImage, state.dataImage, uint32_t(state.session.flashSize()));
 }
 
 void createProgrammer(const Request& request, const PortBackends& backends, RunState& state) {
-    state.setProgrammer(createAdapter(adapterSettingsOf(request, state.session.chip(), backends)));
+    state.setProgrammer(createAdapter(adapterSettingsOf(request, state.session.selectedChip(), backends)));
 }
 
 }  // namespace mervex

@@ -100,7 +100,7 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
     if (!state.codeImage.empty()) {
         if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Code, state.codeImage);
         if (request.verify) {
-            const int64_t counterAddress = int64_t(state.session.chip().flash.size) - 2;
+            const int64_t counterAddress = int64_t(state.session.flashSize()) - 2;
             if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= counterAddress)
                 message(LevelWarning, "Ignore -n switch, top two flash bytes used for code\n");
             if (!verifyMemory(state.session, options, MemoryKind::Code, state.codeImage)) failChip();
@@ -142,7 +142,7 @@ void connectOrHint(const Request& request, RunState& state) {
 // -r alone: what the chip is and how its fuses stand; nothing is changed.
 void describeChip(const Request& request, RunState& state) {
     checkIdentity(request, state.session.selection, true);
-    const ChipDescriptor& chip = state.session.chip();
+    const ChipDescriptor& chip = state.session.selectedChip();
     message(LevelInfo, "Signature 0x%06X: %s\n", unsigned(chip.signature), chip.names);
     if (chip.calibrationCount != 0) readCalibration(state.session);
     if (chip.fuseSet != nullptr) {
@@ -168,7 +168,7 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
     applyFirmwareSettings(request, state);
     // An image that cannot fit must not cost the chip its contents.
     checkImagesFit(request, state);
-    if (session.chip().calibrationCount != 0) readCalibration(session);
+    if (session.selectedChip().calibrationCount != 0) readCalibration(session);
     if (writeRequested(request) || request.verify) insertValues(request, state);
     if (state.eraseCounter) determineEraseCount(request, state);
 

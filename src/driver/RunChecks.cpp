@@ -54,7 +54,7 @@ void checkLockState(const Request& request, const RunState& state) {
     const int lockLevel = state.session.fuses.lockLevel;
     const bool files = request.filesGiven();
     if (lockLevel >= LockProgramming && (request.write & WriteRequested)) {
-        if (files || !state.session.chip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
+        if (files || !state.session.selectedChip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
     }
     if (lockLevel >= LockReading) {
         if (request.blankCheck != 0 || (request.read && !request.forceChip) || (request.verify && files))
@@ -63,7 +63,7 @@ void checkLockState(const Request& request, const RunState& state) {
 }
 
 void checkFuseWrite(const Request& request, RunState& state) {
-    if (state.session.chip().fuseSet != nullptr) {
+    if (state.session.selectedChip().fuseSet != nullptr) {
         readFuses(state.session);
         printFuses(state.session, "Fuses");
     }
@@ -75,7 +75,7 @@ void checkFuseWrite(const Request& request, RunState& state) {
 }
 
 void checkImagesFit(const Request& request, const RunState& state) {
-    const ChipDescriptor& chip = state.session.chip();
+    const ChipDescriptor& chip = state.session.selectedChip();
     if (!state.codeImage.empty() && int64_t(imageLastAddress(state.codeImage)) >= int64_t(chip.flash.size))
         cannotFit(request.codeFile.path.c_str(), "CODE memory");
     if (!state.dataImage.empty() && int64_t(imageLastAddress(state.dataImage)) >= int64_t(chip.eeprom.size))

@@ -33,7 +33,7 @@ bool holds(const MemoryBlock* block, uint64_t address) {
 
 void checkDestination(const RunState& state, const char* name, InsertTarget target, uint32_t address,
                       int32_t length) {
-    const ChipDescriptor& chip = state.session.chip();
+    const ChipDescriptor& chip = state.session.selectedChip();
     const int64_t limit = target == DataByte ? chip.eeprom.size : usableFlashSize(chip, state.eraseCounter);
     const int64_t room = target == CodeLdi ? 2 * int64_t(length) : int64_t(length);
     if (int64_t(address) > limit - room) {
@@ -73,7 +73,7 @@ void insertIntoImage(RunState& state, const char* name, InsertTarget target, uin
 
 void insertOsccal(const Request& request, RunState& state) {
     const OsccalInsert& insert = request.osccalInsert;
-    if (insert.index < 0 || insert.index >= state.session.chip().calibrationCount) {
+    if (insert.index < 0 || insert.index >= state.session.selectedChip().calibrationCount) {
         message(LevelError, "OSCCAL%d not exist in selected chip\n", int(insert.index));
         throw app_error(ExitUsage);
     }

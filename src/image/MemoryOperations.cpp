@@ -54,7 +54,7 @@ bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
 // programmed) the old contents may be there and must be filled.
 bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
     return kind == MemoryKind::Data && options.fillEeprom &&
-           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom(session.chip()));
+           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom(session.selectedChip()));
 }
 
 struct ByteMismatch {
@@ -148,10 +148,10 @@ uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8
     message(LevelInfo, "Blank check\n");
     uint8_t notBlank = 0;
     if (set & BlankCode) {
-        const uint32_t codeSize = passMemorySize(session.chip(), MemoryKind::Code, options);
+        const uint32_t codeSize = passMemorySize(session.selectedChip(), MemoryKind::Code, options);
         if (!blankCheckMemory(session, MemoryKind::Code, codeSize, "Code")) notBlank |= BlankCode;
     }
-    const uint32_t dataSize = passMemorySize(session.chip(), MemoryKind::Data, options);
+    const uint32_t dataSize = passMemorySize(session.selectedChip(), MemoryKind::Data, options);
     if ((set & BlankData) && dataSize != 0) {
         if (!blankCheckMemory(session, MemoryKind::Data, dataSize, "Data")) notBlank |= BlankData;
     }
@@ -159,7 +159,7 @@ uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8
 }
 
 void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image) {
-    const uint32_t size = passMemorySize(session.chip(), kind, options);
+    const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
     progressStart("Read", barTotal(size));
     beginMemoryPass(session, kind);
@@ -186,7 +186,7 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
         }
         nextAddress = block.endAddress();
     });
-    if (fill) fillFree(session, nextAddress, passMemorySize(session.chip(), kind, options));
+    if (fill) fillFree(session, nextAddress, passMemorySize(session.selectedChip(), kind, options));
     commitOpenPage(session);
     progressEnd();
 }
@@ -195,7 +195,7 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
                   const MemoryImage& image) {
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
     const bool testFree = freePositionTest(options, kind);
-    const uint32_t size = passMemorySize(session.chip(), kind, options);
+    const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
     progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
     beginMemoryPass(session, kind);
 

@@ -19,7 +19,7 @@ protected:
     FakeChip& useChip(const char* name) {
         session = ChipSession();
         session.selection.requestedName = name;
-        const ChipDescriptor& row = session.chip();
+        const ChipDescriptor& row = session.selectedChip();
         chip = std::make_unique<FakeChip>(row.signature, size_t(row.flash.size), size_t(row.eeprom.size),
                                           uint32_t(row.flash.pageSize));
         chip->clock = &clockGuard.clock;

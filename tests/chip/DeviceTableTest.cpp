@@ -482,24 +482,24 @@ TEST_F(DeviceTableTest, ChipNameAt) {
 TEST_F(DeviceTableTest, SelectionPrefersTheDetectedRow) {
     ChipSelection selection;
     EXPECT_EQ(selection.index(), -1);
-    EXPECT_EQ(selection.chip().names, nullptr);
-    EXPECT_EQ(selection.chip().flash.size, 0);
-    EXPECT_EQ(usableFlashSize(selection.chip(), true), 0);
+    EXPECT_EQ(selection.selectedChip().names, nullptr);
+    EXPECT_EQ(selection.selectedChip().flash.size, 0);
+    EXPECT_EQ(usableFlashSize(selection.selectedChip(), true), 0);
 
     selection.requestedName = "tiny13a";
-    EXPECT_STREQ(selection.chip().names, "tiny13|tiny13A");
-    EXPECT_EQ(selection.chip().flash.size, 1024);
-    EXPECT_EQ(selection.chip().eeprom.size, 64);
+    EXPECT_STREQ(selection.selectedChip().names, "tiny13|tiny13A");
+    EXPECT_EQ(selection.selectedChip().flash.size, 1024);
+    EXPECT_EQ(selection.selectedChip().eeprom.size, 64);
 
     selection.detectedIndex = findChipByName("mega2560");
-    EXPECT_STREQ(selection.chip().names, "mega2560");
-    EXPECT_EQ(selection.chip().flash.size, 262144);
-    EXPECT_EQ(selection.chip().eeprom.size, 4096);
-    EXPECT_EQ(usableFlashSize(selection.chip(), false), 262144);
-    EXPECT_EQ(usableFlashSize(selection.chip(), true), 262142);
+    EXPECT_STREQ(selection.selectedChip().names, "mega2560");
+    EXPECT_EQ(selection.selectedChip().flash.size, 262144);
+    EXPECT_EQ(selection.selectedChip().eeprom.size, 4096);
+    EXPECT_EQ(usableFlashSize(selection.selectedChip(), false), 262144);
+    EXPECT_EQ(usableFlashSize(selection.selectedChip(), true), 262142);
 
     selection.detectedIndex = -1;
-    EXPECT_STREQ(selection.chip().names, "tiny13|tiny13A");
+    EXPECT_STREQ(selection.selectedChip().names, "tiny13|tiny13A");
 }
 
 TEST_F(DeviceTableTest, SckTimingCycles) {

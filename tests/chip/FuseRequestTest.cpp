@@ -60,7 +60,7 @@ TEST(FuseRequest, EveryExampleOfTheGrammar) {
         CaptureConsole capture;
         int status = 0;
         try {
-            parseFuseRequest(fuses, ChipSelection{c.chip}.chip(), c.list);
+            parseFuseRequest(fuses, ChipSelection{c.chip}.selectedChip(), c.list);
         } catch (const app_error& e) {
             status = e.status();
         }
@@ -79,7 +79,7 @@ TEST(FuseRequest, EveryExampleOfTheGrammar) {
 }
 
 TEST(FuseRequest, KnownMasksCoverTheChipsFieldsAndAnAbsentListChangesNothing) {
-    const ChipDescriptor& mega8 = ChipSelection{"mega8"}.chip();
+    const ChipDescriptor& mega8 = ChipSelection{"mega8"}.selectedChip();
     FuseValues fuses;
     parseFuseRequest(fuses, mega8, nullptr);
     EXPECT_FALSE(fuses.listGiven);
@@ -94,7 +94,7 @@ TEST(FuseRequest, KnownMasksCoverTheChipsFieldsAndAnAbsentListChangesNothing) {
 TEST(FuseRequest, WithoutAChipTheListIsRefused) {
     FuseValues fuses;
     CaptureConsole capture;
-    EXPECT_THROW(parseFuseRequest(fuses, ChipSelection().chip(), "CKSEL=1"), app_error);
+    EXPECT_THROW(parseFuseRequest(fuses, ChipSelection().selectedChip(), "CKSEL=1"), app_error);
     EXPECT_EQ(capture.out(), "ERROR:  Chip name must be specified\n");
 }
 

@@ -27,7 +27,7 @@ TEST_F(Fuses, MergeKeepsKnownBitsAsReadAndSetsUndescribedBits) {
     };
     for (const Case& c : cases) {
         useChip("mega8");
-        parseFuseRequest(session.fuses, session.chip(), "CKSEL=4");
+        parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4");
         session.fuses.readValue[Low] = c.read;
         session.fuses.knownMask[Low] = c.known;
         CaptureConsole capture;
@@ -38,7 +38,7 @@ TEST_F(Fuses, MergeKeepsKnownBitsAsReadAndSetsUndescribedBits) {
 
 TEST_F(Fuses, SingleFuseByteOfOldChipsRidesInTheCommandByte) {
     useChip("90S4434");
-    parseFuseRequest(session.fuses, session.chip(), "FSTRT=ON");
+    parseFuseRequest(session.fuses, session.selectedChip(), "FSTRT=ON");
     CaptureConsole capture;
     readFuses(session);
     EXPECT_EQ(chip->sentText(), std::vector<std::string>{"58 00 00 00"});
@@ -50,7 +50,7 @@ TEST_F(Fuses, SingleFuseByteOfOldChipsRidesInTheCommandByte) {
 TEST_F(Fuses, BytesAreReadAndWrittenInTheirOrderWithTheirDelay) {
     useChip("mega8");
     setWriteTiming(session, 1.0);
-    parseFuseRequest(session.fuses, session.chip(), "_LOCK=C0,_HIGH=D9,CKSEL=4");
+    parseFuseRequest(session.fuses, session.selectedChip(), "_LOCK=C0,_HIGH=D9,CKSEL=4");
     CaptureConsole capture(false, false, LevelTrace);
     readFuses(session);
     EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"50 00 00 00", "58 00 00 00", "58 08 00 00"}));
@@ -68,7 +68,7 @@ TEST_F(Fuses, RaisingAProgrammedLockBitNeedsAnErase) {
     };
     for (const Case& c : {Case{0xF3, false}, Case{0xFF, true}}) {
         useChip("mega8");
-        parseFuseRequest(session.fuses, session.chip(), "BLB0=3");
+        parseFuseRequest(session.fuses, session.selectedChip(), "BLB0=3");
         session.fuses.readValue[Lock] = c.lockRead;
         EXPECT_EQ(canWriteFusesWithoutErase(session), c.possible);
     }
@@ -76,7 +76,7 @@ TEST_F(Fuses, RaisingAProgrammedLockBitNeedsAnErase) {
 
 TEST_F(Fuses, PrintShowsCalibrationBytesFuseBytesAndFields) {
     useChip("mega8");
-    parseFuseRequest(session.fuses, session.chip(), "CKSEL=4");
+    parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4");
     session.fuses.readValue[Lock] = 0xFF;
     session.fuses.readValue[Low] = 0xE1;
     session.fuses.readValue[2] = 0xD9;
@@ -119,7 +119,7 @@ TEST_F(Fuses, CalibrationLineAndLevelFollowTheChipAndTheRequest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chip);
         useChip(c.chip);
-        parseFuseRequest(session.fuses, session.chip(), c.list);
+        parseFuseRequest(session.fuses, session.selectedChip(), c.list);
         session.fuses.calibration[0] = 0x9A;
         session.fuses.calibration[1] = 0x9B;
         CaptureConsole capture(false, false, c.level);
@@ -130,7 +130,7 @@ TEST_F(Fuses, CalibrationLineAndLevelFollowTheChipAndTheRequest) {
 
 TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
     useChip("mega8");
-    parseFuseRequest(session.fuses, session.chip(), "CKSEL=4,SUT=2");
+    parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4,SUT=2");
     chip->fuse[Low] = 0x01;  // SUT 0, CKSEL 1; the other bits differ too but are not requested
     CaptureConsole capture;
     EXPECT_FALSE(verifyFuses(session));

@@ -56,7 +56,7 @@ TEST_F(LockErase, LockingKeepsBootLockBitsAndUsesTheChipsCommand) {
         chip->fuse[0] = c.lockByte;
         EXPECT_EQ(lockChip(session, c.request), c.programmed);
         EXPECT_EQ(chip->sentText(), c.sent);
-        EXPECT_EQ(chip->events.back(), "delay " + std::to_string(double(session.chip().eraseDelayMs)));
+        EXPECT_EQ(chip->events.back(), "delay " + std::to_string(double(session.selectedChip().eraseDelayMs)));
     }
 }
 

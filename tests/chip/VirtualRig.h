@@ -31,7 +31,7 @@ public:
         // The adapter holds RESET active while the chip is programmed.
         PinMap map = builtinPinMap(BuiltinWiring::Vuder);
         map.driveResetAsHeld();
-        SckCycles cycles = sckTimingCycles(session.chip(), clockHz, 1);
+        SckCycles cycles = sckTimingCycles(session.selectedChip(), clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
         adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
         session.programmer = adapter.get();

@@ -69,7 +69,7 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
         connect(rig);
         EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName(name));
         readLockBits(rig.session);
-        EXPECT_EQ(rig.session.fuses.lockLevel, rig.session.chip().lockLayout == 0 ? -1 : 0);
+        EXPECT_EQ(rig.session.fuses.lockLevel, rig.session.selectedChip().lockLayout == 0 ? -1 : 0);
         disableAdapter(rig.session);
     }
 }
@@ -119,7 +119,7 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
         connect(rig);
         setWriteTiming(rig.session, 1.0);
         eraseChip(rig.session);
-        const size_t size = size_t(rig.session.chip().flash.size);
+        const size_t size = size_t(rig.session.flashSize());
         const size_t from = c.from, to = c.to == 0 ? size : c.to;
         // An erased chip skips 0xFF bytes, so the blank rest costs nothing to write.
         std::vector<uint8_t> image = imageOf(size, 7);
@@ -145,7 +145,7 @@ TEST(VirtualTarget, EepromWriteAndReadBack) {
     CaptureConsole capture;
     connect(rig);
     setWriteTiming(rig.session, 1.0);
-    std::vector<uint8_t> image = imageOf(size_t(rig.session.chip().eeprom.size), 3);
+    std::vector<uint8_t> image = imageOf(size_t(rig.session.eepromSize()), 3);
     writeAll(rig.session, MemoryKind::Data, image);
     EXPECT_TRUE(readAll(rig.session, MemoryKind::Data, image.size()) == image);
 }
@@ -171,7 +171,7 @@ TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
     CaptureConsole capture;
     connect(rig);
     setWriteTiming(rig.session, 1.0);
-    parseFuseRequest(rig.session.fuses, rig.session.chip(), "CKSEL=4,BOOTRST=ON,BLB0=2");
+    parseFuseRequest(rig.session.fuses, rig.session.selectedChip(), "CKSEL=4,BOOTRST=ON,BLB0=2");
     readFuses(rig.session);
     ASSERT_TRUE(canWriteFusesWithoutErase(rig.session));
     programFuses(rig.session);
