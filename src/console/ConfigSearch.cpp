@@ -14,20 +14,6 @@ namespace {
 
 constexpr size_t ProgramPathSize = 1024;
 
-enum class CacheState { NotComputed, NotFound, Found };
-
-// The program's path and, once looked up, its directory.
-struct ProgramLocation {
-    const char* path = nullptr;
-    CacheState state = CacheState::NotComputed;
-    char directory[ProgramPathSize] = {};
-};
-
-ProgramLocation& programLocation() {
-    static ProgramLocation location;
-    return location;
-}
-
 // Copy text into buffer when it fits whole; a cut path would name another file.
 bool copyWhole(char* buffer, size_t size, const char* text) {
     const size_t length = std::strlen(text);
@@ -37,13 +23,6 @@ bool copyWhole(char* buffer, size_t size, const char* text) {
 }
 
 }  // namespace
-
-void setProgramPath(const char* path) {
-    ProgramLocation& location = programLocation();
-    location.path = path;
-    location.state = CacheState::NotComputed;
-    location.directory[0] = '\0';
-}
 
 bool isRegularFile(const char* path) {
     struct stat info;
@@ -89,34 +68,22 @@ bool findInDirectories(char* buffer, size_t size, const char* name, const std::v
     return false;
 }
 
-const char* programDirectory() {
-    ProgramLocation& location = programLocation();
-    if (location.state == CacheState::Found) return location.directory;
-    if (location.state == CacheState::NotFound || location.path == nullptr) return nullptr;
-
+std::string programDirectory(const char* programPath) {
+    if (programPath == nullptr) return {};
+    char directory[ProgramPathSize];
     bool found;
-    if (std::strchr(location.path, '/') == nullptr) {
+    if (std::strchr(programPath, '/') == nullptr) {
         std::vector<const char*> lists;
         if (const char* pathVariable = std::getenv("PATH")) lists.push_back(pathVariable);
-        found = findInDirectories(location.directory, sizeof location.directory, location.path, lists);
+        found = findInDirectories(directory, sizeof directory, programPath, lists);
     } else {
-        found = copyWhole(location.directory, sizeof location.directory, location.path);
+        found = copyWhole(directory, sizeof directory, programPath);
     }
-    if (!found) {
-        location.state = CacheState::NotFound;
-        return nullptr;
-    }
-    char* slash = std::strrchr(location.directory, '/');
-    if (slash == nullptr) {
-        // Found in the current directory under its bare name.
-        std::strcpy(location.directory, ".");
-    } else if (slash == location.directory) {
-        slash[1] = '\0';  // the root directory
-    } else {
-        *slash = '\0';
-    }
-    location.state = CacheState::Found;
-    return location.directory;
+    if (!found) return {};
+    char* slash = std::strrchr(directory, '/');
+    if (slash == nullptr) return ".";  // found in the current directory under its bare name
+    if (slash == directory) return "/";
+    return std::string(directory, slash);
 }
 
 const char* installedDataDirectory() {
@@ -135,11 +102,12 @@ const char* relativeDataDirectory() {
 #endif
 }
 
-bool findConfigFile(char* buffer, size_t size, const char* name) {
-    return findConfigFile(buffer, size, name, installedDataDirectory());
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* programPath) {
+    return findConfigFile(buffer, size, name, programPath, installedDataDirectory());
 }
 
-bool findConfigFile(char* buffer, size_t size, const char* name, const char* dataDirectory) {
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* programPath,
+                    const char* dataDirectory) {
     if (buffer == nullptr || name == nullptr || size < 1) return false;
     std::vector<const char*> lists;
     const char* configPath = std::getenv("MERVEX_CONFIG_PATH");
@@ -147,14 +115,15 @@ bool findConfigFile(char* buffer, size_t size, const char* name, const char* dat
     message(LevelTrace, "Config path %s\n", defined ? configPath : "not defined");
     if (defined) lists.push_back(configPath);
     std::string movedDataDirectory;
-    if (const char* directory = programDirectory()) {
-        message(LevelTrace, "Program path %s\n", directory);
-        lists.push_back(directory);
+    const std::string directory = programDirectory(programPath);
+    if (!directory.empty()) {
+        message(LevelTrace, "Program path %s\n", directory.c_str());
+        lists.push_back(directory.c_str());
         // An installed tree that was moved (DESTDIR, an unpacked package) keeps
         // its data beside the program's directory, not at the built-in place.
         const char* relative = relativeDataDirectory();
         if (relative != nullptr && *relative != '\0') {
-            movedDataDirectory = std::string(directory) + "/" + relative;
+            movedDataDirectory = directory + "/" + relative;
         }
     }
     // The data directories come last, so that a user's own file of the same name always wins.

@@ -3,20 +3,20 @@
 // MERVEX_CONFIG_PATH, the directory that holds the program, then the installed
 // data directory.
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace mervex {
 
-// Remember the program's own path (the first argument) and forget any program
-// directory found for an earlier one.
-void setProgramPath(const char* path);
-
 // Find a configuration file; on success the buffer holds the path to open.
-bool findConfigFile(char* buffer, size_t size, const char* name);
+// programPath is how the program was started (its first argument; nullptr:
+// the program's directory is not searched).
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* programPath);
 
 // The same search with the given data directory (nullptr: none) in place of the
 // built-in one, searched after every other place.
-bool findConfigFile(char* buffer, size_t size, const char* name, const char* dataDirectory);
+bool findConfigFile(char* buffer, size_t size, const char* name, const char* programPath,
+                    const char* dataDirectory);
 
 // Where the installed pin maps live, or nullptr when the build names no such place.
 const char* installedDataDirectory();
@@ -30,9 +30,9 @@ const char* relativeDataDirectory();
 // A name with a directory part is only searched in the lists when it starts with '.'.
 bool findInDirectories(char* buffer, size_t size, const char* name, const std::vector<const char*>& lists);
 
-// The directory that holds the program, or nullptr when it cannot be found.
-// Computed once per program path.
-const char* programDirectory();
+// The directory that holds the program started as programPath (looked up
+// through PATH when it has no directory part); empty when it cannot be found.
+std::string programDirectory(const char* programPath);
 
 // True for an existing regular file (not a directory or device).
 bool isRegularFile(const char* path);

@@ -38,7 +38,7 @@ AdapterType adapterTypeOf(const char* adapterSpec) {
     return type;
 }
 
-UserPinMap userPinMapOf(const std::string& text) {
+UserPinMap userPinMapOf(const std::string& text, const char* programPath) {
     UserPinMap source;
     const size_t separator = text.find_first_of("=:");
     if (separator == std::string::npos) return source;
@@ -52,7 +52,7 @@ UserPinMap userPinMapOf(const std::string& text) {
         return source;
     }
     char path[FoundPathSize];
-    if (!findConfigFile(path, sizeof path, rest.c_str())) {
+    if (!findConfigFile(path, sizeof path, rest.c_str(), programPath)) {
         message(LevelError, "File '%s' not found\n", rest.c_str());
         throw app_error(ExitUsage);
     }
@@ -63,7 +63,7 @@ UserPinMap userPinMapOf(const std::string& text) {
 AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends) {
     AdapterSettings settings;
     settings.type = adapterTypeOf(request.adapterSpec);
-    if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec);
+    if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec, request.programPath);
     if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
     settings.portBackends = backends;
     settings.lazyBlaster = request.lazyBlaster;

@@ -346,7 +346,7 @@ private:
 }  // namespace
 
 void parseCommandLine(int argc, const char* const* argv, Request& request, const PortBackends& backends) {
-    setProgramPath(argc > 0 ? argv[0] : nullptr);
+    request.programPath = argc > 0 ? argv[0] : nullptr;
     // The version alone, so that scripts can read it.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {

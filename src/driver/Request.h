@@ -103,6 +103,7 @@ struct Request {
     OsccalInsert osccalInsert;
     SerialInsert serialInsert;
     BytesInsert bytesInsert;
+    const char* programPath = nullptr;  // the first argument: configuration files are also searched beside the program
     const char* logPath = nullptr;  // --log=FILE: the run log to append to
 
     // True when a code or a data file is named.

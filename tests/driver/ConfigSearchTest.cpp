@@ -49,7 +49,6 @@ private:
 class ConfigSearch : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_FALSE(root_.empty()); }
-    void TearDown() override { setProgramPath(nullptr); }
 
     std::string dir(const std::string& relative) {
         const std::string path = root_ + "/" + relative;
@@ -156,20 +155,14 @@ TEST_F(ConfigSearch, ProgramDirectoryFromPathOrArgument) {
     const std::string path = bin1 + ":" + bin2;
     EnvGuard pathGuard("PATH", path.c_str());
 
-    setProgramPath("mervex-fake");
-    ASSERT_NE(programDirectory(), nullptr);
-    EXPECT_STREQ(programDirectory(), bin2.c_str());
-
-    setProgramPath("./mervex");
-    EXPECT_STREQ(programDirectory(), ".");
-    setProgramPath("/mervex");
-    EXPECT_STREQ(programDirectory(), "/");
-    setProgramPath("mervex-not-anywhere");
-    EXPECT_EQ(programDirectory(), nullptr);
+    EXPECT_EQ(programDirectory("mervex-fake"), bin2);
+    EXPECT_EQ(programDirectory("./mervex"), ".");
+    EXPECT_EQ(programDirectory("/mervex"), "/");
+    EXPECT_EQ(programDirectory("mervex-not-anywhere"), "");
+    EXPECT_EQ(programDirectory(nullptr), "");
     {
         EnvGuard noPath("PATH", nullptr);
-        setProgramPath("mervex-fake");
-        EXPECT_EQ(programDirectory(), nullptr);
+        EXPECT_EQ(programDirectory("mervex-fake"), "");
     }
 }
 
@@ -180,9 +173,7 @@ TEST_F(ConfigSearch, ProgramFoundInCurrentDirectoryLivesInDot) {
     ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
     ASSERT_EQ(chdir(here.c_str()), 0);
     EnvGuard pathGuard("PATH", "/nonexistent");
-    setProgramPath("mervex-fake");
-    const char* found = programDirectory();
-    const std::string result = found != nullptr ? found : "(none)";
+    const std::string result = programDirectory("mervex-fake");
     ASSERT_EQ(chdir(saved), 0);
     EXPECT_EQ(result, ".");
 }
@@ -192,12 +183,11 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
     const std::string prog = dir("prog");
     file("prog/" + std::string(Name));
     const std::string program = prog + "/mervex";
-    setProgramPath(program.c_str());
     char buffer[1024];
     {
         EnvGuard unset("MERVEX_CONFIG_PATH", nullptr);
         CaptureConsole capture(false, false, LevelTrace);
-        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
+        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name, program.c_str()));
         EXPECT_EQ(std::string(buffer), prog + "/" + Name);
         std::string expected = "        Config path not defined\n        Program path " + prog + "\n";
         if (relativeDataDirectory() != nullptr) {
@@ -212,16 +202,16 @@ TEST_F(ConfigSearch, ConfigPathThenProgramDirectory) {
     {
         EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
         CaptureConsole capture(false, false, LevelTrace);
-        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name));
+        ASSERT_TRUE(findConfigFile(buffer, sizeof buffer, Name, program.c_str()));
         EXPECT_EQ(std::string(buffer), cfg + "/" + Name);
         EXPECT_EQ(capture.out().rfind("        Config path " + cfg + "\n", 0), 0u);
     }
     {
         EnvGuard empty("MERVEX_CONFIG_PATH", "");
         CaptureConsole capture;
-        EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "mervex-missing.cfg"));
-        EXPECT_FALSE(findConfigFile(buffer, 0, Name));
-        EXPECT_FALSE(findConfigFile(nullptr, sizeof buffer, Name));
+        EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "mervex-missing.cfg", program.c_str()));
+        EXPECT_FALSE(findConfigFile(buffer, 0, Name, program.c_str()));
+        EXPECT_FALSE(findConfigFile(nullptr, sizeof buffer, Name, program.c_str()));
         EXPECT_EQ(capture.out(), "");  // trace lines stay hidden at the default level
     }
 }
@@ -235,8 +225,7 @@ TEST_F(ConfigSearch, DataDirectoriesComeLast) {
     const std::string prog = dir("bin");
     const std::string moved = dir("bin/" + std::string(relativeDataDirectory()));
     const std::string data = dir("abs");
-    const std::string program = prog + "/mervex";  // kept by pointer
-    setProgramPath(program.c_str());
+    const std::string program = prog + "/mervex";
     EnvGuard set("MERVEX_CONFIG_PATH", cfg.c_str());
     struct Case {
         const char* name;
@@ -255,15 +244,15 @@ TEST_F(ConfigSearch, DataDirectoriesComeLast) {
     char buffer[1024];
     for (const Case& c : cases) {
         for (const std::string& place : c.placedIn) file(place + "/" + c.name);
-        const bool found = findConfigFile(buffer, sizeof buffer, c.name, data.c_str());
+        const bool found = findConfigFile(buffer, sizeof buffer, c.name, program.c_str(), data.c_str());
         EXPECT_EQ(found, !c.expected.empty()) << c.name;
         if (found) {
             EXPECT_EQ(std::string(buffer), c.expected) << c.name;
         }
     }
     CaptureConsole capture(false, false, LevelTrace);
-    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", nullptr));
-    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", ""));
+    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", program.c_str(), nullptr));
+    EXPECT_FALSE(findConfigFile(buffer, sizeof buffer, "only-data.cfg", program.c_str(), ""));
     EXPECT_EQ(capture.out().find("Data path " + data), std::string::npos);
 }
 
