@@ -22,7 +22,8 @@ extern "C" void onTerminationSignal(int number) {
 }
 
 // A closed terminal or a dropped ssh session (SIGHUP) ends a run like SIGTERM:
-// at a check point, through the handler that switches the target off.
+// the handler only notes it, and the run ends at its next check point, which
+// leaves the chip switched off.
 const int TerminationSignals[] = {SIGQUIT, SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void restoreDefaultActions() {

@@ -18,8 +18,8 @@ namespace mervex {
 
 namespace {
 
-// From here on a signal must end the run through the handler, which switches
-// the target off: the adapter is about to exist.
+// From here on a signal must be noted and end the run at a check point, so
+// that the run switches the adapter off: the adapter is about to exist.
 void prepareAdapter(const Request& request, const PortBackends& backends, RunState& state) {
     installSignalMonitor();
     createProgrammer(request, backends, state);
