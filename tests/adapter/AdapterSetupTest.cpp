@@ -14,9 +14,12 @@
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
 #include "support/RecordingPort.h"
+#include "support/Text.h"
 
 namespace mervex {
 namespace {
+
+using test::contains;
 
 using test::AccessKind;
 using test::PortAccess;
@@ -145,7 +148,6 @@ SetupRun runSetup(const char* text, const std::function<void(AdapterSettings&)>&
     return run;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(AdapterSetup, InvalidTypeAndPinMapErrorsComeBeforeThePortIsOpened) {
     struct Case {

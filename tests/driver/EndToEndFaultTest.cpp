@@ -11,11 +11,11 @@
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
 #include "sim/TargetSettings.h"
+#include "support/Text.h"
 
 namespace mervex::test {
 namespace {
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The cable of the pin map below: LEDs, no key.
 const char* const LedWiring = "mosi=D5:sck=D6:reset=D4:miso=ACK:led_ok=D2:led_error=D7";

@@ -6,6 +6,7 @@
 
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
+#include "support/Text.h"
 
 namespace mervex::test {
 namespace {
@@ -18,7 +19,6 @@ std::string body(const Outcome& outcome) {
     return text.compare(0, std::string(Banner).size(), Banner) == 0 ? text.substr(std::string(Banner).size()) : text;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 using EndToEndRun = EndToEnd;
 

@@ -21,6 +21,7 @@
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
 #include "sim/TargetSettings.h"
+#include "support/Text.h"
 
 namespace mervex::test {
 namespace {
@@ -84,7 +85,6 @@ bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class FaultMatrix : public EndToEnd {
 protected:
