@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The chip name: the table's spelling with its alternatives cut off.
     const char* names = chipFor(chipLine);
     std::string name = names != nullptr ? std::string(names).substr(0, std::string(names).find('|')) : "";
-    const ChipDescriptor& chip = ChipSelection{names != nullptr ? name.c_str() : nullptr}.chip();
+    const ChipDescriptor& chip = ChipSelection{names != nullptr ? name.c_str() : nullptr}.selectedChip();
 
     FuseValues fuses;
     try {
