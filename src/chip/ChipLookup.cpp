@@ -104,8 +104,7 @@ const ChipDescriptor& ChipSelection::selectedChip() const {
 }
 
 int32_t usableFlashSize(const ChipDescriptor& chip, bool eraseCounter) {
-    const int32_t size = chip.flash.size;
-    return eraseCounter && size != 0 ? size - 2 : size;
+    return eraseCounter && chip.flash.size != 0 ? eraseCounterAddress(chip) : chip.flash.size;
 }
 
 const char* fuseByteName(int index) {

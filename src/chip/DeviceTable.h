@@ -136,6 +136,9 @@ std::string primaryChipName(const ChipDescriptor& chip);
 // the end row on, where a walk over the table stops.
 const char* chipNameAt(int32_t index);
 
+// Where the erase counter lives: the chip's top two flash bytes.
+inline int32_t eraseCounterAddress(const ChipDescriptor& chip) { return chip.flash.size - 2; }
+
 // The chip's flash size less the two top bytes that hold the erase counter while it is on.
 int32_t usableFlashSize(const ChipDescriptor& chip, bool eraseCounter);
 

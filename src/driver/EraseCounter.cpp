@@ -22,7 +22,7 @@ void determineEraseCount(const Request& request, RunState& state) {
         message(LevelError, "Can't read number of erases from unknown or locked chip\n");
         if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
     } else {
-        const uint16_t stored = readFlashWord(state.session, uint32_t(state.session.flashSize() - 2));
+        const uint16_t stored = readFlashWord(state.session, uint32_t(eraseCounterAddress(state.session.selectedChip())));
         if (stored == 0xFFFF) {
             message(LevelWarning, "Number of erases not initialized\n");
             if (state.eraseCount == EraseCountNotGiven) {

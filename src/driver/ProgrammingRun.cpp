@@ -100,7 +100,7 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
     if (!state.codeImage.empty()) {
         if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Code, state.codeImage);
         if (request.verify) {
-            const int64_t counterAddress = int64_t(state.session.flashSize()) - 2;
+            const int64_t counterAddress = eraseCounterAddress(state.session.selectedChip());
             if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= counterAddress)
                 message(LevelWarning, "Ignore -n switch, top two flash bytes used for code\n");
             if (!verifyMemory(state.session, options, MemoryKind::Code, state.codeImage)) failChip();
