@@ -2,6 +2,7 @@
 #include <string>
 
 #include "chip/DeviceTable.h"
+#include "chip/LowSupply.h"
 #include "console/Console.h"
 
 namespace mervex {
@@ -19,8 +20,6 @@ struct ChipNote {
 
 const ChipNote chipNotes[] = {
     {"90S2333", "Chip erase waits 30 ms, as on the 90S4433 and 90S2343\n"},
-    {"90S1200|90S2313|90S4414|90S8515|90S4434|90S8535|90S2333|90S4433|90S2323|90S2343|tiny12|tiny22L|tiny22",
-     "At a supply under 4 V use a delay switch (-2) or polling (-wp): writes take up to 9 ms there\n"},
 };
 
 bool noteNamesChip(const ChipNote& note, const ChipDescriptor& chip) {
@@ -37,6 +36,13 @@ void printChipNotes(const ChipDescriptor& chip) {
         message(LevelInfo, "%s%s", separator, note.text);
         separator = "";
     }
+    // Polling waits this long for a byte it cannot confirm; fixed delays keep
+    // the table's and need the scale, the only way on a chip that cannot poll.
+    const int32_t lowSupplyMs = lowSupplyWriteMs(chip);
+    if (lowSupplyMs == 0) return;
+    const bool polls = chip.flash.pollMethod != PollNone && chip.eeprom.pollMethod != PollNone;
+    message(LevelInfo, "%sAt a supply under 4 V use a delay switch (-2)%s: writes take up to %d ms there\n", separator,
+            polls ? " or polling (-wp)" : "", int(lowSupplyMs));
 }
 
 void printFuseList(FuseByte byte, const FuseDescriptor* list) {

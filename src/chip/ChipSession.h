@@ -25,6 +25,9 @@ struct WriteTiming {
     double flashByteDelay = 0.0;
     double flashPageDelay = 0.0;
     double eepromByteDelay = 0.0;  // also one EEPROM page, while EEPROM goes by pages
+    // What a write that polling cannot confirm waits at least: the longest a
+    // write takes on the chip at a low supply, unscaled; 0 when the delays hold.
+    double lowSupplyWrite = 0.0;
     bool pageMode = false;     // flash is written by pages
     uint32_t pageMask = 0;     // flash page size - 1
     uint32_t eepromPageMask = 0;  // EEPROM page size - 1 while EEPROM goes by pages

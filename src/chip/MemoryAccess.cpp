@@ -8,6 +8,7 @@
 #include "chip/EepromPageWriter.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
+#include "chip/LowSupply.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Stopwatch.h"
@@ -136,6 +137,7 @@ void setWriteTiming(ChipSession& session, double scale) {
     timing.flashByteDelay *= scale;
     timing.flashPageDelay *= scale;
     timing.eraseDelay = chip.eraseDelayMs * scale;
+    timing.lowSupplyWrite = lowSupplyWriteMs(chip);
 }
 
 void beginMemoryPass(ChipSession& session, MemoryKind kind) {
@@ -237,7 +239,12 @@ bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double 
     Programmer& programmer = session.isp();
     switch (poll.method) {
     case PollKind::ReadBack:
-        if (address == -1 || unpollable(poll, value)) break;
+        if (address == -1 || unpollable(poll, value)) {
+            // Nothing shows when this write ends: wait as long as it can take
+            // at any supply, since polling is what the user chose for that.
+            programmer.delay(std::max(delayMs, session.timing.lowSupplyWrite));
+            return true;
+        }
         return pollUntil(PollTimeoutFactor * delayMs,
                          [&] { return readProgramByte(session, uint32_t(address)) == value; });
     case PollKind::ReadyBusy:

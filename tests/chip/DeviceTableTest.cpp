@@ -633,12 +633,13 @@ TEST_F(DeviceTableTest, ChipInfoWithoutFusesAndOfLargeMemories) {
         const char* name;
         std::string expected;
     };
-    // The old chips timed for 5 V end with a note on low supplies.
+    // The old chips timed for 5 V end with a note on low supplies; polling
+    // is named only where the chip can poll.
     const std::string lowVoltage =
         "\nAt a supply under 4 V use a delay switch (-2) or polling (-wp): writes take up to 9 ms there\n";
     const Case cases[] = {
-        {"90S1200",
-         ("\n90S1200: signature 1E9001, Flash 1KB, EEPROM 64B\n  has no ISP-writable fuses\n" + lowVoltage)},
+        {"90S1200", "\n90S1200: signature 1E9001, Flash 1KB, EEPROM 64B\n  has no ISP-writable fuses\n"
+                    "\nAt a supply under 4 V use a delay switch (-2): writes take up to 9 ms there\n"},
         {"tiny22L",
          ("\ntiny22L: signature 1E9106, Flash 2KB, EEPROM 128B\n  has no ISP-writable fuses\n" + lowVoltage)},
         {"mega", "mega is not supported\n"},

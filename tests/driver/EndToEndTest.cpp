@@ -369,21 +369,42 @@ TEST_F(EndToEndRun, XtalModeClocksTheChip) {
     EXPECT_TRUE(contains(outcome.out, "Code: Blank\nData: Blank\n"));
 }
 
-// Fixed delays from the device table and polling both program the chip; a
-// write that never ends is found only by polling.
+// Fixed delays from the device table and polling both program the chip, and
+// so do a scaled delay and polling on a 90S2313 at a low supply, whose writes
+// take 9 ms and which cannot poll 0x7F and 0x80; a write that never ends is
+// found only by polling.
 TEST_F(EndToEndRun, PollingAgainstFixedDelays) {
-    hexFile("code.hex", {{0, pattern(300)}});
-    hexFile("data.hex", {{0x10, pattern(20, 7)}});
-    for (const char* write : {"-w", "-wp"}) {
-        auto target = newVirtualTarget("mega8");  // the chip's own write times
+    const std::vector<uint8_t> unpollable = {0x7F, 0x80, 0x7F, 0x12, 0x80, 0x80, 0x7F, 0x7F};
+    struct Case {
+        const char* chip;
+        double lowSupplyWriteUs;  // 0: the chip's own write times
+        std::vector<std::string> switches;
+        std::vector<uint8_t> code, data;
+    };
+    const Case cases[] = {
+        {"mega8", 0, {"-w"}, pattern(300), pattern(20, 7)},
+        {"mega8", 0, {"-wp"}, pattern(300), pattern(20, 7)},
+        {"90S2313", 9000, {"-w", "-2"}, unpollable, unpollable},
+        {"90S2313", 9000, {"-wp"}, unpollable, unpollable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " " + c.switches.back());
+        hexFile("code.hex", {{0, c.code}});
+        hexFile("data.hex", {{0x10, c.data}});
+        auto target = newVirtualTarget(c.chip);
+        if (c.lowSupplyWriteUs != 0) target->busy.flashUs = target->busy.eepromUs = c.lowSupplyWriteUs;
         store(*target);
-        const Outcome outcome = run({"+mega8", "-e", write, "-v", "code.hex", "data.hex"});
-        EXPECT_EQ(outcome.status, 0) << write << outcome.out;
+        std::vector<std::string> args = {"+" + std::string(c.chip), "-e"};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        args.insert(args.end(), {"-v", "code.hex", "data.hex"});
+        const Outcome outcome = run(args);
+        EXPECT_EQ(outcome.status, 0) << outcome.out;
         const auto after = stored();
-        EXPECT_EQ(after->lastRun.ignoredWrites, 0u) << write;
-        EXPECT_EQ(after->flash[299], pattern(300)[299]);
-        EXPECT_EQ(after->eeprom[0x23], pattern(20, 7)[19]);
+        EXPECT_EQ(after->lastRun.ignoredWrites, 0u);
+        EXPECT_TRUE(std::equal(c.code.begin(), c.code.end(), after->flash.begin()));
+        EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), after->eeprom.begin() + 0x10));
     }
+    hexFile("code.hex", {{0, pattern(300)}});
     auto target = chip("mega8");
     target->faults.stuckWriteAt = 3;  // the erase, the first page, then the second page
     store(*target);
