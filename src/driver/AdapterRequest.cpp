@@ -13,6 +13,7 @@ namespace mervex {
 namespace {
 
 constexpr size_t FoundPathSize = 1024;
+constexpr const char* PinMapExtension = ".cfg";
 
 [[noreturn]] void invalidAdapterValue(const std::string& offending) {
     message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
@@ -52,7 +53,9 @@ UserPinMap userPinMapOf(const std::string& text, const char* programPath) {
         return source;
     }
     char path[FoundPathSize];
-    if (!findConfigFile(path, sizeof path, rest.c_str(), programPath)) {
+    // A shipped pin map is also found by its bare name: -am=dt006 for dt006.cfg.
+    if (!findConfigFile(path, sizeof path, rest.c_str(), programPath) &&
+        !findConfigFile(path, sizeof path, (rest + PinMapExtension).c_str(), programPath)) {
         message(LevelError, "File '%s' not found\n", rest.c_str());
         throw app_error(ExitUsage);
     }

@@ -17,9 +17,10 @@ AdapterType adapterTypeOf(const char* adapterSpec);
 
 // The user pin map named by the -a group text, which starts at its letter "m".
 // The first "=" or ":" selects file or inline form; without either there is
-// nothing to load. A file is searched like every configuration file; an empty
-// form or a file not found is printed and thrown (status 70). programPath is
-// the program's first argument, whose directory is one of the places searched.
+// nothing to load. A file is searched like every configuration file, then with
+// ".cfg" added to its name; an empty form or a file not found is printed and
+// thrown (status 70). programPath is the program's first argument, whose
+// directory is one of the places searched.
 UserPinMap userPinMapOf(const std::string& text, const char* programPath = nullptr);
 
 // The settings for the run's adapter, with the chip's SCK minimums; backends

@@ -357,6 +357,55 @@ TEST_F(EndToEndRun, BuiltInCablesAreFound) {
     }
 }
 
+// Every shipped pin map, named by its bare name, drives the cable it is for.
+// The cables are written here from the wirings, not from the files, so a pin
+// or a "~" wrong in a file breaks its run.
+TEST_F(EndToEndRun, ShippedPinMapsDriveTheirCables) {
+    struct Case {
+        const char* map;
+        const char* cable;
+    };
+    const Case cases[] = {
+        {"abcmini", "user:reset=D2:sck=D1:mosi=D0:miso=ACK"},
+        {"alf", "user:reset=D5:sck=D6:mosi=D7:miso=ACK:power=D0,D1,D2,D3:enable=~D4:led_error=STROBE:led_ok=ALF"},
+        {"atisp", "user:reset=~D4:sck=~D6:mosi=~D5:miso=~ACK"},
+        {"bascom", "user:reset=D2:sck=D3:mosi=D0:miso=BUSY"},
+        {"blaster", "user:reset=D1:sck=D0:mosi=D6:miso=BUSY:enable=~ALF"},
+        {"bsd", "user:reset=D5:sck=D6:mosi=D7:miso=ACK:power=D0,D1,D2,D3"},
+        {"byteblaster", "byteblaster"},
+        {"dt006", "user:reset=D2:sck=D3:mosi=D0:miso=BUSY"},
+        {"ere-isp-avr", "user:reset=~D2:sck=D1:mosi=D0:miso=ACK"},
+        {"frank-stk200", "user:reset=D7:sck=D4:mosi=D5:miso=ACK:power=D3"},
+        {"picoweb", "user:reset=D0:sck=D1:mosi=D2:miso=ONLINE"},
+        {"pony-stk200", "user:reset=D7:sck=D4:mosi=D5:miso=ACK:enable=~D2,~D3"},
+        {"sp12", "user:reset=D1:sck=D0:mosi=D7:miso=BUSY:power=D2,D3,D4,D5,D6"},
+        {"stk200", "stk200"},
+        {"vuder", "vuder"},
+        {"vuder-leds-key", "user:reset=D4:sck=D6:mosi=D5:miso=ACK:xtal=D3:power=D0,D1:led_ok=D2:led_error=D7:key=~BUSY"},
+        {"xil", "user:reset=D2:sck=D1:mosi=D0:miso=ONLINE:enable=~D3:power=D4"},
+        {"xilinx", "xilinx"},
+    };
+    const fs::path shipped = fs::path(MERVEX_SOURCE_DIR) / "examples/pinmaps";
+    for (const auto& file : fs::directory_iterator(shipped)) {
+        if (file.path().extension() != ".cfg") continue;
+        const std::string name = file.path().stem().string();
+        const bool driven =
+            std::any_of(std::begin(cases), std::end(cases), [&name](const Case& c) { return name == c.map; });
+        EXPECT_TRUE(driven) << file.path() << " has no cable to drive";
+    }
+    hexFile("code.hex", {{0, pattern(100)}});
+    for (const Case& c : cases) {
+        const std::string file = std::string(c.map) + ".cfg";
+        fs::copy_file(shipped / file, dir / file, fs::copy_options::overwrite_existing);
+        auto target = chip("mega8");
+        target->cable = c.cable;
+        store(*target);
+        const Outcome outcome = run({"+mega8", std::string("-am=") + c.map, "-e", "-w", "-v", "code.hex"});
+        EXPECT_EQ(outcome.status, 0) << c.map << "\n" << outcome.out;
+        EXPECT_TRUE(contains(outcome.out, "All OK\n")) << c.map << "\n" << outcome.out;
+    }
+}
+
 TEST_F(EndToEndRun, XtalModeClocksTheChip) {
     auto target = chip("mega8");
     target->clockHz = 0;

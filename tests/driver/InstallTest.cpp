@@ -108,19 +108,25 @@ TEST_F(Install, InstalledProgramPrintsTheChipPage) {
         << page.out;
 }
 
-// No copy of the pin map anywhere but the installed data directory: the run finds
-// it there, builds the adapter from it and only then fails at the missing port.
-TEST_F(Install, InstalledPinMapIsFoundByItsBareName) {
+// No copy of the pin maps anywhere but the installed data directory: the run
+// finds each there by its name, with or without ".cfg", builds the adapter from
+// it and only then fails at the missing port.
+TEST_F(Install, InstalledPinMapsAreFoundByTheirBareNames) {
     const fs::path port = work_ / "no-such-dir/port";
     const test::Outcome result =
         run("mervex", "+mega8 -it -am=vuder-leds-key.cfg -p" + shellQuote(port.string()) + " -r out.hex");
-    EXPECT_EQ(result.status, 70) << result.out;
-    const fs::path expectedMap = prefix_ / "bin/../share/mervex/vuder-leds-key.cfg";
-    EXPECT_NE(result.out.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
-        << result.out;
     EXPECT_NE(result.out.find("Adapter 'VUDER with LEDs and key'"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
-        << result.out;
+    for (const std::string& file : shippedPinMaps()) {
+        const std::string name = fs::path(file).stem().string();
+        const test::Outcome found =
+            run("mervex", "+mega8 -it -am=" + name + " -p" + shellQuote(port.string()) + " -r out.hex");
+        EXPECT_EQ(found.status, 70) << found.out;
+        const fs::path expectedMap = prefix_ / "bin/../share/mervex" / file;
+        EXPECT_NE(found.out.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
+            << found.out;
+        EXPECT_NE(found.out.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
+            << found.out;
+    }
 
     const test::Outcome missing = run("mervex", "+mega8 -am=no-such-map.cfg -p/dev/null -r out.hex");
     EXPECT_EQ(missing.status, 70);
