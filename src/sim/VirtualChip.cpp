@@ -33,7 +33,6 @@ VirtualChip::VirtualChip(VirtualTarget& target, TargetCounters& counters)
         pageBuffer_.assign(size_t(chip_.flash.pageSize), 0xFF);
     }
     if (chip_.eeprom.pageSize > 0) eepromPageBuffer_.assign(size_t(chip_.eeprom.pageSize), 0xFF);
-    applyStuckBit();
 }
 
 void VirtualChip::setPins(const ChipPins& pins, double nowUs) {
@@ -344,7 +343,7 @@ void VirtualChip::writeFlashByte(bool highByte) {
     if (!beginWrite(target_.busy.flashUs, BusyArea::Flash, address, address + 1)) return;
     // Programming only clears bits; setting them needs a chip erase.
     target_.flash[address] &= command_[3];
-    applyStuckBit();
+    target_.holdStuckBit();
 }
 
 void VirtualChip::writeFlashPage() {
@@ -355,7 +354,7 @@ void VirtualChip::writeFlashPage() {
     flashWrittenSinceReset_ = true;
     if (beginWrite(target_.busy.flashUs, BusyArea::Flash, address, address + size)) {
         for (uint32_t i = 0; i < size; ++i) target_.flash[address + i] &= pageBuffer_[i];
-        applyStuckBit();
+        target_.holdStuckBit();
     }
     std::fill(pageBuffer_.begin(), pageBuffer_.end(), uint8_t(0xFF));
 }
@@ -422,15 +421,7 @@ void VirtualChip::chipErase() {
     if (chip_.hasFlag(EraseBug) && !flashWrittenSinceReset_) return;
     std::fill(target_.flash.begin(), target_.flash.end(), uint8_t(0xFF));
     if (!eepromSaved()) std::fill(target_.eeprom.begin(), target_.eeprom.end(), uint8_t(0xFF));
-    applyStuckBit();
-}
-
-void VirtualChip::applyStuckBit() {
-    const TargetFaults& f = target_.faults;
-    if (!f.stuckBit || f.stuckBitAddress >= target_.flash.size()) return;
-    uint8_t bit = uint8_t(1u << (f.stuckBitNumber & 7));
-    uint8_t& cell = target_.flash[f.stuckBitAddress];
-    cell = uint8_t(f.stuckBitLevel ? (cell | bit) : (cell & ~bit));
+    target_.holdStuckBit();
 }
 
 }  // namespace mervex

@@ -70,7 +70,6 @@ private:
     void writeEepromPage();
     void chipErase();
     bool eepromSaved() const;
-    void applyStuckBit();
 
     VirtualTarget& target_;
     TargetCounters& counters_;

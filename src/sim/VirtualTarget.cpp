@@ -20,6 +20,13 @@ int VirtualTarget::lockLevel() const {
     }
 }
 
+void VirtualTarget::holdStuckBit() {
+    if (!faults.stuckBit || faults.stuckBitAddress >= flash.size()) return;
+    const uint8_t bit = uint8_t(1u << (faults.stuckBitNumber & 7));
+    uint8_t& cell = flash[faults.stuckBitAddress];
+    cell = uint8_t(faults.stuckBitLevel ? (cell | bit) : (cell & ~bit));
+}
+
 TargetBusyTimes defaultBusyTimes(const ChipDescriptor& chip) {
     // The table's delays carry a margin over the data sheet's tWD figures; the
     // chip finishes well inside them, so a run at delay scale 1 never hits a busy chip.

@@ -106,6 +106,10 @@ struct VirtualTarget {
     uint8_t fuse(FuseByte b) const { return fuses[int(b)]; }
     // Lock level from LB1/LB2: 0 open, 1 programming disabled, 2 reading disabled too.
     int lockLevel() const;
+    // Force the stuck flash bit, if any, to its level, as the cell holds it
+    // whatever is written: after every change of the flash or of the fault,
+    // so that the stored flash is what the chip reads and a read changes nothing.
+    void holdStuckBit();
 };
 
 // A new target of the named chip (device table name, case-insensitive), erased,

@@ -84,6 +84,7 @@ int commandNew(const std::vector<std::string>& args) {
     auto target = newVirtualTarget(args[0]);
     if (!target) usageError("Unknown chip '" + args[0] + "'");
     applySettings(*target, settings);
+    target->holdStuckBit();
     struct stat st {};
     const bool exists = ::stat(args[1].c_str(), &st) == 0;
     if (exists && !force) usageError("'" + args[1] + "' exists; remove it or add --force");
@@ -290,6 +291,7 @@ int commandLoad(const std::vector<std::string>& args) {
         }
     }
     memory = image;
+    target->holdStuckBit();
     saveVirtualTarget(*target, args[0], &held);
     return ExitOk;
 }
@@ -299,6 +301,7 @@ int commandSet(const std::vector<std::string>& args) {
     LockedFile held = holdVirtualTarget(args[0]);
     auto target = loadVirtualTarget(held, args[0]);
     applySettings(*target, std::vector<std::string>(args.begin() + 1, args.end()));
+    target->holdStuckBit();
     saveVirtualTarget(*target, args[0], &held);
     return ExitOk;
 }

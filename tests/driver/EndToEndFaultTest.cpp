@@ -429,8 +429,12 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
         std::vector<std::string> args;
         int status;
         std::vector<std::string> shown;  // lines the output holds, in this order
+        const char* fault = "";          // set with mervex-vchip before the run
     };
     const Case cases[] = {
+        // The stuck level is in the file from the moment it is set, never put there by a read.
+        {"tiny2313", "vuder", {"+tiny2313", "-r"}, 0, {"Signature 0x1E910A: tiny2313", "All OK\n"},
+         "fault.stuck-bit=100:3:0"},
         {"mega328P", "vuder", {"-r"}, 0,
          {"Device connected, mega328P detected\n", "Chip not locked\n", "Signature 0x1E950F: mega328P\n",
           "Fuses:\n  OSCCAL  = ", "  _LOW    = ", "    CKDIV       = ", "  _EXT    = ", "    BODLEVEL    = ",
@@ -451,6 +455,10 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
         target->flash[0] = 0x12;
         target->eeprom[0] = 0x34;
         store(*target);
+        if (*c.fault) {
+            ASSERT_EQ(runVchipInProcess({"set", targetPath(), c.fault}).status, 0);
+        }
+        const std::string before = readFile(targetPath());
         const Outcome outcome = run(c.args);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
         size_t at = 0;
@@ -458,11 +466,12 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
             at = outcome.out.find(line, at);
             EXPECT_NE(at, std::string::npos) << line << "\n" << outcome.out;
         }
+        // The file byte for byte, but for the record of the run.
         const auto after = stored();
-        EXPECT_EQ(after->flash[0], 0x12);
-        EXPECT_EQ(after->eeprom[0], 0x34);
-        EXPECT_EQ(after->eraseCount, 0u);
-        EXPECT_TRUE(std::equal(std::begin(after->fuses), std::end(after->fuses), std::begin(target->fuses)));
+        const auto was = parseVirtualTarget(before, targetPath());
+        after->runCount = was->runCount;
+        after->lastRun = was->lastRun;
+        EXPECT_EQ(formatVirtualTarget(*after), before);
     }
 }
 
