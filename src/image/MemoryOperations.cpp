@@ -67,15 +67,22 @@ using MismatchList = std::vector<ByteMismatch>;
 // A failure names the first few bytes that differ; debug level names them all.
 constexpr size_t MismatchesShown = 8;
 
-void reportMismatches(const MismatchList& mismatches) {
+// What the count of the bytes not named stands for: every byte compared, or
+// only those of the block where a blank test stopped.
+constexpr const char* AllCompared = "(-id lists them all)";
+constexpr const char* FirstNonBlankBlock = "in the first non-blank block (-id lists them); the check stops there";
+constexpr const char* FirstNonBlankBlocks =
+    "in the first non-blank block of each free range (-id lists them); the test stops there";
+
+void reportMismatches(const MismatchList& mismatches, const char* rest) {
     for (size_t i = 0; i < mismatches.size(); ++i) {
         const ByteMismatch& m = mismatches[i];
         message(i < MismatchesShown ? LevelError : LevelDebug, "at 0x%04lX: expected %02X, read %02X\n",
                 static_cast<unsigned long>(m.address), unsigned(m.expected), unsigned(m.read));
     }
     if (mismatches.size() > MismatchesShown && console().level < LevelDebug)
-        message(LevelError, "and %lu more (-id lists them all)\n",
-                static_cast<unsigned long>(mismatches.size() - MismatchesShown));
+        message(LevelError, "and %lu more %s\n", static_cast<unsigned long>(mismatches.size() - MismatchesShown),
+                rest);
 }
 
 // Like isBlankRange; the bytes that are not 0xFF in the chunk where it stopped go to `found`.
@@ -105,7 +112,7 @@ bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, cons
     } else {
         message(LevelInfo, "\n");
         message(LevelError, "%s not blank\n", label);
-        reportMismatches(found);
+        reportMismatches(found, FirstNonBlankBlock);
     }
     return blank;
 }
@@ -223,14 +230,14 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
         message(LevelInfo, " passed\n");
     } else {
         message(LevelError, "failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's');
-        reportMismatches(mismatches);
+        reportMismatches(mismatches, AllCompared);
     }
     if (testFree) {
         if (freeBlank) {
             message(LevelInfo, " Free positions are %sblank\n", "");
         } else {
             message(LevelError, " Free positions are %sblank\n", "NOT ");
-            reportMismatches(notBlank);
+            reportMismatches(notBlank, FirstNonBlankBlocks);
         }
     }
     return matched && freeBlank;
