@@ -75,7 +75,8 @@ void commitEepromPage(ChipSession& session) {
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
     if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {
-        message(LevelError, "Poll: can't write page at 0x%lX\n", (unsigned long)base);
+        message(LevelError, "Poll: can't write page to %s at 0x%lX\n", memoryKindName(MemoryKind::Data),
+                (unsigned long)base);
         throw app_error(ExitChip);
     }
     poll.pollAddress = -1;

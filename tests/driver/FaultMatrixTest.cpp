@@ -329,7 +329,8 @@ TEST_F(FaultMatrix, ChipFaults) {
          true},
         // By pages the restore's second write is the page at 4.
         {"page write never completes in the restore", "-e- -wpe code.hex", "fault.stuck-write=3", {}, 10,
-         "Programming 512 bytes to DATA memory\nERROR:  Poll: can't write page at 0x4\n", Eeprom::Saved, false},
+         "Programming 512 bytes to DATA memory\nERROR:  Poll: can't write page to DATA memory at 0x4\n",
+         Eeprom::Saved, false},
         {"stuck flash bit", "-e -wp -v code.hex", "fault.stuck-bit=20:0:1", {}, 10,
          "Verifying CODE memory\nERROR:  failed, 1 error \nERROR:  at 0x0020: expected 00, read 01\n", Eeprom::Any,
          false},
