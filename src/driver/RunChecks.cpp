@@ -100,6 +100,8 @@ void lockToLevel(RunState& state, char level) {
         throw app_error(ExitChip);
     }
     message(LevelInfo, "Device locked to level %c!\n", programmed);
+    if (reached == LockUnknown)
+        message(LevelWarning, "This chip's lock bits can't be read back: the lock is unchecked\n");
 }
 
 }  // namespace mervex

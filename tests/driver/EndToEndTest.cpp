@@ -179,8 +179,12 @@ TEST_F(EndToEndRun, LockedChips) {
         std::vector<std::string> args;
         int status;
         const char* report;
+        const char* chipName = "mega8";
     };
     const Case cases[] = {
+        {0xFF, {"-l1"}, 0,
+         "Device locked to level 1!\nWarning: This chip's lock bits can't be read back: the lock is unchecked\n",
+         "90S1200"},
         {0xFE, {"-w", "code.hex"}, 10, "ERROR:  Can't write to locked chip\n"},
         {0xFE, {"-w", "-fCKSEL=4"}, 10, "ERROR:  Can't write to locked chip\n"},
         {0xFE, {"-r", "-cback.hex"}, 0, "Chip locked - programming disabled\n"},
@@ -193,11 +197,11 @@ TEST_F(EndToEndRun, LockedChips) {
         {0xFF, {"-w", "-v", "code.hex", "-l2"}, 0, "Device locked to level 2!\n"},
     };
     for (const Case& c : cases) {
-        auto target = chip("mega8");
+        auto target = chip(c.chipName);
         target->fuse(FuseByte::Lock) = c.lock;
         store(*target);
         std::vector<std::string> args = c.args;
-        args.insert(args.begin(), "+mega8");
+        args.insert(args.begin(), "+" + std::string(c.chipName));
         const Outcome outcome = run(args);
         EXPECT_EQ(outcome.status, c.status) << c.args[0] << " " << outcome.out;
         EXPECT_TRUE(contains(outcome.out, c.report)) << c.args[0] << " " << outcome.out;
