@@ -32,10 +32,14 @@ bool claimPpdev(const PortDescriptor& descriptor, const std::string& path) {
     if (error == ENOTTY || error == EINVAL) return false;
     message(LevelError, "Can't claim parport device `%s'\n", path.c_str());
     std::string text = std::strerror(error);
-    // The exclusive claim fails with ENXIO when another driver or program has the port.
-    if (error == EBUSY || error == ENXIO)
-        text += " (the port is in use by another driver or program: 'rmmod lp' frees it from the printer driver, "
-                "'fuser -v " + path + "' names a program that holds it)";
+    const std::string freeing =
+        "'rmmod lp' frees it from the printer driver, 'fuser -v " + path + "' names a program that holds it";
+    if (error == EBUSY) text += " (the port is in use by another driver or program: " + freeing + ")";
+    // ENXIO comes from a device node with no port behind it as well as from an
+    // exclusive claim that another user of the port refuses.
+    if (error == ENXIO)
+        text += " (no port behind the device, or the port in use by another driver or program: the kernel log "
+                "(dmesg) says which; " + freeing + ")";
     if (error == EACCES || error == EPERM) text += " (no permission to use the port)";
     throw rtl_error(ExitUsage, text);
 }

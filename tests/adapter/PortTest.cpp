@@ -170,7 +170,8 @@ TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
         const char* hint;
     };
     for (Case c : {Case{EBUSY, "in use by another driver or program: 'rmmod lp' frees it"},
-                   Case{ENXIO, "'fuser -v /dev/parport0' names a program that holds it"},
+                   Case{ENXIO, " (no port behind the device, or the port in use by another driver or program: "
+                               "the kernel log (dmesg) says which; 'rmmod lp' frees it"},
                    Case{EACCES, "no permission"}}) {
         test::CaptureConsole capture;
         FakePortIo io;
