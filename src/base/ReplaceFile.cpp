@@ -52,8 +52,11 @@ bool syncDirectoryOf(const std::string& path) {
     return ok;
 }
 
-bool replaceFile(const std::string& path, const std::string& text, LockedFile* holder) {
-    const std::string target = resolvedPath(path);
+namespace {
+
+// Write text to a new temporary file beside target and give it target's name:
+// over the old file, or (exclusive) only where the name is free.
+bool installFile(const std::string& target, const std::string& text, LockedFile* holder, bool exclusive) {
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(&temporary[0]);
     if (fd < 0) return false;
@@ -65,20 +68,30 @@ bool replaceFile(const std::string& path, const std::string& text, LockedFile* h
         ok = false;
         saved = errno;
     }
-    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+    // A link, unlike a rename, never takes a name that is already there.
+    if (ok && (exclusive ? ::link(temporary.c_str(), target.c_str())
+                         : std::rename(temporary.c_str(), target.c_str())) != 0) {
         ok = false;
         saved = errno;
     }
+    if (!ok || exclusive) ::unlink(temporary.c_str());
     if (!ok) {
         if (holder != nullptr) ::close(fd);
-        ::unlink(temporary.c_str());
         errno = saved;
         return false;
     }
     if (holder != nullptr) holder->adopt(fd);
-    // The rename is done; a directory that cannot be flushed still fails the
-    // replacement, since the new contents may not survive a power loss.
+    // The file has its name; a directory that cannot be flushed still fails
+    // the replacement, since the new contents may not survive a power loss.
     return syncDirectoryOf(target);
 }
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const std::string& text, LockedFile* holder) {
+    return installFile(resolvedPath(path), text, holder, false);
+}
+
+bool createFile(const std::string& path, const std::string& text) { return installFile(path, text, nullptr, true); }
 
 }  // namespace mervex

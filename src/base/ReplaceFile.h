@@ -16,6 +16,11 @@ namespace mervex {
 // never stands for an unlocked file while the holder lives.
 bool replaceFile(const std::string& path, const std::string& text, LockedFile* holder = nullptr);
 
+// The same for a file that must not exist yet: the new file takes the name
+// only if nothing has it, so of two callers creating one path the second
+// fails (errno EEXIST) and the first file stays.
+bool createFile(const std::string& path, const std::string& text);
+
 // Flush the directory that holds path, so that a file just created or renamed
 // there survives a power loss. False with errno set on failure.
 bool syncDirectoryOf(const std::string& path);

@@ -226,4 +226,11 @@ void saveVirtualTarget(const VirtualTarget& target, const std::string& path, Loc
     }
 }
 
+bool createVirtualTarget(const VirtualTarget& target, const std::string& path) {
+    if (createFile(path, formatVirtualTarget(target))) return true;
+    if (errno == EEXIST) return false;
+    message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
+    throw rtl_error(ExitUsage);
+}
+
 }  // namespace mervex

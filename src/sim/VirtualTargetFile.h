@@ -48,4 +48,9 @@ std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const s
 // printed and thrown as rtl_error (status 70).
 void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder = nullptr);
 
+// Write the target as a new file at path, as saveVirtualTarget does, but only
+// where nothing has the name yet: false, with nothing changed, when path exists
+// (of two processes creating one target, the second). Other failures as for saveVirtualTarget.
+bool createVirtualTarget(const VirtualTarget& target, const std::string& path);
+
 }  // namespace mervex

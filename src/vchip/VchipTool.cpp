@@ -86,9 +86,10 @@ int commandNew(const std::vector<std::string>& args) {
     applySettings(*target, settings);
     target->holdStuckBit();
     struct stat st {};
-    const bool exists = ::stat(args[1].c_str(), &st) == 0;
-    if (exists && !force) usageError("'" + args[1] + "' exists; remove it or add --force");
-    if (exists) {
+    if (!force) {
+        // Taken only where the name is free: of two creating one file, the second fails.
+        if (!createVirtualTarget(*target, args[1])) usageError("'" + args[1] + "' exists; remove it or add --force");
+    } else if (::stat(args[1].c_str(), &st) == 0) {
         // Not under a run that uses it.
         LockedFile held = holdVirtualTarget(args[1]);
         saveVirtualTarget(*target, args[1], &held);

@@ -23,7 +23,13 @@ TEST(VchipTool, NewShowAndSet) {
     std::filesystem::remove(file);
     Outcome made = runVchipInProcess({"new", "mega8", file, "cable=stk200", "--fuse.high=D9", "lock=FE"});
     ASSERT_EQ(made.status, 0) << made.out;
-    EXPECT_EQ(runVchipInProcess({"new", "mega8", file}).status, 70);  // no silent overwrite
+    // No silent overwrite: the name is taken only where it is free, so the
+    // second of two creating one file fails and the first file stays.
+    const std::string first = readFile(file);
+    EXPECT_EQ(runVchipInProcess({"new", "tiny13", file}).status, 70);
+    EXPECT_EQ(readFile(file), first);
+    for (const auto& entry : std::filesystem::directory_iterator(dir()))
+        EXPECT_NE(entry.path().filename().string().rfind("board.vchip.", 0), 0u) << entry.path();
     Outcome shown = runVchipInProcess({"show", file});
     EXPECT_EQ(shown.status, 0);
     EXPECT_NE(shown.out.find("chip             mega8|mega8A, signature 1E9307"), std::string::npos) << shown.out;
