@@ -67,6 +67,13 @@ void finishRun(RunState& state, int status) {
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
+    // The end of the run is made durable while a failure to do so can still
+    // be the run's status: after "All OK" the user must learn it.
+    try {
+        if (state.programmer() != nullptr) state.programmer()->flush();
+    } catch (const app_error&) {
+        if (!failure) failure = std::current_exception();
+    }
     // The run is over: the adapter goes now rather than at process exit, which
     // closes the port and lets the process start another run.
     state.releaseProgrammer();

@@ -40,7 +40,8 @@ VirtualPort::~VirtualPort() {
                 "Virtual target: %" PRIu64 " port accesses, %" PRIu64 " ISP instructions, %" PRIu64
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
-        if (file_.fd() >= 0 && !saveFailed_) saveVirtualTarget(*target_, path_, &file_);
+        if (file_.fd() >= 0 && !saveFailed_ && !(saved_ && savedAtAccess_ == accesses_))
+            saveVirtualTarget(*target_, path_, &file_);
     } catch (const rtl_error& e) {
         // A destructor has nobody to tell but the user.
         message(LevelError, "%s\n", e.what());
@@ -56,13 +57,18 @@ void VirtualPort::finishRun() {
 
 void VirtualPort::flush() {
     finishRun();
-    if (file_.fd() < 0) return;
+    if (file_.fd() < 0 || saveFailed_) return;
     try {
         saveVirtualTarget(*target_, path_, &file_);
-    } catch (const app_error&) {
+    } catch (const rtl_error& e) {
         saveFailed_ = true;
-        throw;
+        // The user has perhaps been told of more than the file now holds.
+        const char* kept = saved_ ? " (the file keeps the state saved earlier in this run)"
+                                  : " (the file keeps its state from before this run)";
+        throw rtl_error(e.status(), e.what() + std::string(kept));
     }
+    saved_ = true;
+    savedAtAccess_ = accesses_;
 }
 
 void VirtualPort::sampleClock() {

@@ -25,8 +25,8 @@ public:
     explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
                          LockedFile file = LockedFile());
     // Records the run, prints it at debug level and saves the file, unless a
-    // save has failed (the run has failed for it and the file holds its state
-    // before the run); never throws.
+    // save has failed (the run has failed for it) or nothing has been done
+    // since the last one; never throws.
     ~VirtualPort() override;
     VirtualPort(const VirtualPort&) = delete;
     VirtualPort& operator=(const VirtualPort&) = delete;
@@ -34,7 +34,9 @@ public:
     uint8_t readRegister(PortRegister reg) override;
     void writeRegister(PortRegister reg, uint8_t value) override;
     void writeDataSequence(const uint8_t* values, size_t count) override;
-    // finishRun() and save the file now (when the port has one); failures are printed and thrown.
+    // finishRun() and save the file now (when the port has one and no save
+    // has failed); a failure is printed and thrown, saying which state the
+    // file keeps.
     void flush() override;
 
     // Modelled time since the port was opened, in microseconds.
@@ -58,6 +60,8 @@ private:
     std::string path_;
     LockedFile file_;
     bool saveFailed_ = false;
+    bool saved_ = false;           // a flush has saved the file
+    uint64_t savedAtAccess_ = 0;   // accesses_ at that save
     std::unique_ptr<VirtualCable> cable_;
     std::unique_ptr<VirtualChip> chip_;
     uint8_t data_ = 0x00;

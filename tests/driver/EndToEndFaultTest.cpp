@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapter/PpdevPort.h"
+#include "console/Errors.h"
 #include "driver/EndToEnd.h"
 #include "image/ImageReader.h"
 #include "sim/TargetSettings.h"
@@ -473,6 +474,52 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
         after->lastRun = was->lastRun;
         EXPECT_EQ(formatVirtualTarget(*after), before);
     }
+}
+
+// The virtual target, but from the second save on its file has become a
+// directory, which no save can replace.
+class SecondSaveFails : public VirtualPortBackend {
+    class Port : public ParallelPort {
+    public:
+        Port(std::unique_ptr<ParallelPort> port, std::string path) : port_(std::move(port)), path_(std::move(path)) {
+            cycleTime_ = port_->cycleTime();
+            canControlDirection_ = port_->canControlDirection();
+        }
+        uint8_t readRegister(PortRegister reg) override { return port_->readRegister(reg); }
+        void writeRegister(PortRegister reg, uint8_t value) override { port_->writeRegister(reg, value); }
+        void writeDataSequence(const uint8_t* values, size_t count) override { port_->writeDataSequence(values, count); }
+        void flush() override {
+            if (++flushes_ == 2) {
+                fs::remove(path_);
+                fs::create_directories(fs::path(path_) / "in-the-way");
+            }
+            port_->flush();
+        }
+
+    private:
+        std::unique_ptr<ParallelPort> port_;
+        std::string path_;
+        int flushes_ = 0;
+    };
+
+public:
+    std::unique_ptr<ParallelPort> open(const std::string& path) const override {
+        return std::make_unique<Port>(VirtualPortBackend::open(path), path);
+    }
+};
+
+// A save that fails after "All OK" leaves the file older than what the user
+// was told: the run says so and does not end as a success.
+TEST_F(EndToEndFault, ASaveThatFailsAfterAllOkFailsTheRun) {
+    store(*chip("mega8"));
+    const SecondSaveFails backend;
+    const Outcome outcome = runEntry("mervex", {"-ip-", port(), "+mega8", "-r"},
+                                     [&](int argc, char** argv) { return runMain(argc, argv, {&backend}); });
+    EXPECT_EQ(outcome.status, ExitUsage);
+    EXPECT_TRUE(contains(outcome.out, "All OK\nERROR:  Can't write virtual target '" + targetPath() +
+                                          "'\nERROR:  Is a directory (the file keeps the state saved earlier in this "
+                                          "run)\n"))
+        << outcome.out;
 }
 
 }  // namespace

@@ -591,7 +591,9 @@ TEST_F(FaultMatrix, FileFaults) {
          "ERROR:  Virtual target './board.vchip', line 1: the file ends inside its first line\n", false},
         // The run's result is not saved: the run fails, the file keeps the state before it.
         {"target file on a full disk", [](const fs::path&) {}, "-e -wp code.hex", 70,
-         "ERROR:  Can't write virtual target './board.vchip'\nERROR:  File too large\n", false, false, ".", 1024},
+         "ERROR:  Can't write virtual target './board.vchip'\n"
+         "ERROR:  File too large (the file keeps its state from before this run)\n",
+         false, false, ".", 1024},
         // Paths that open but are no port are refused at once, not after a whole connection attempt.
         {"port that is an empty file", write("board.vchip", ""), "-e -wp code.hex", 70, notAPort("an empty file"),
          false},
