@@ -47,6 +47,8 @@ const ChipDescriptor chipTable[ChipTableRows + 1] = {
     {"tiny24|tiny24A", 0x1E910B, 20, {2 * KB, 32, 6, PollReadyBusy}, {128, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3, fuses(8)},
     {"tiny44|tiny44A", 0x1E9207, 20, {4 * KB, 64, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, 0, 3, 3, fuses(8)},
     {"tiny84|tiny84A", 0x1E930C, 20, {8 * KB, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0, 3, 3, fuses(8)},
+    {"tiny441", 0x1E9215, 20, {4 * KB, 16, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3, fuses(37)},
+    {"tiny841", 0x1E9315, 20, {8 * KB, 16, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0, 3, 3, fuses(37)},
     {"tiny828", 0x1E9314, 20, {8 * KB, 64, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 4, ListBreak, 3, 3, fuses(10)},
     {"tiny1634", 0x1E9412, 20, {16 * KB, 32, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 4, 0, 3, 3, fuses(11)},
     {"tiny43u", 0x1E920C, 20, {4 * KB, 64, 5, PollReadyBusy}, {64, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3, fuses(8)},

@@ -44,6 +44,7 @@ const FuseInfo fuseInfoTable[FuseInfoCount] = {
     {"PSCRVA", "PSCA reset value", nullptr},
     {"PSCRVB", "PSCB reset value", nullptr},
     {"DUVRDINIT", "DUVRD register reset value", nullptr},
+    {"ULPOSCSEL", "ULP oscillator frequency", nullptr},
 };
 
 namespace {
@@ -53,7 +54,7 @@ enum FuseId : int {
     FSTRT, BODLEVEL, BODEN, CKSEL, RCEN, SPIEN, RSTDISBL, EESAVE, WDTON, CKDIV, SUT, SELFPRGEN,
     DWEN, CKOUT, PLLCK, CKOPT, BLB1, BLB0, BODPD, BODACT, BOOTSZ, BOOTRST, OCDEN, JTAGEN,
     S8515C, S8535C, M161C, M103C, HWBE, PSC2RB, PSC1RB, PSC0RB, PSCRV, PSC2RBA, PSCRRB, PSCINRB,
-    PSCRB, PSCRVA, PSCRVB, DUVRDINIT,
+    PSCRB, PSCRVA, PSCRVB, DUVRDINIT, ULPOSCSEL,
 };
 
 constexpr const FuseInfo* fuse(FuseId id) { return &fuseInfoTable[id]; }
@@ -61,7 +62,7 @@ constexpr const FuseInfo* fuse(FuseId id) { return &fuseInfoTable[id]; }
 // Field = {name, width, shift}; every list ends with End.
 constexpr FuseDescriptor End = {nullptr, 0, 0};
 
-// Lists numbered in order of first use by the sets below.
+// Lists numbered in order of first use by the sets below, later ones appended.
 const FuseDescriptor list1[] = {{fuse(FSTRT), 1, 0}, End};
 const FuseDescriptor list2[] = {
     {fuse(BODLEVEL), 1, 4}, {fuse(BODEN), 1, 3}, {fuse(CKSEL), 3, 0}, End};
@@ -158,6 +159,8 @@ const FuseDescriptor list45[] = {
     {fuse(SUT), 2, 1}, End};
 const FuseDescriptor list46[] = {
     {fuse(DWEN), 1, 3}, {fuse(BOOTSZ), 2, 1}, {fuse(BOOTRST), 1, 0}, End};
+const FuseDescriptor list47[] = {
+    {fuse(ULPOSCSEL), 3, 5}, {fuse(BODPD), 2, 3}, {fuse(BODACT), 2, 1}, {fuse(SELFPRGEN), 1, 0}, End};
 
 }  // namespace
 
@@ -166,10 +169,11 @@ const FuseDescriptor* const fuseListTable[FuseListCount] = {
     list13, list14, list15, list16, list17, list18, list19, list20, list21, list22, list23,
     list24, list25, list26, list27, list28, list29, list30, list31, list32, list33, list34,
     list35, list36, list37, list38, list39, list40, list41, list42, list43, list44, list45,
-    list46,
+    list46, list47,
 };
 
-// Sets numbered in order of first use by the device table; lists as Lock, Low, High, Ext.
+// Sets numbered in order of first use by the device table, the ones of chips
+// added later appended; lists as Lock, Low, High, Ext.
 const FuseSet fuseSetTable[FuseSetCount] = {
     {{nullptr, list1, nullptr, nullptr}},  // 1
     {{nullptr, list2, nullptr, nullptr}},  // 2
@@ -207,6 +211,7 @@ const FuseSet fuseSetTable[FuseSetCount] = {
     {{nullptr, list42, nullptr, nullptr}},  // 34
     {{list14, list43, list44, nullptr}},  // 35
     {{list14, list45, list46, nullptr}},  // 36
+    {{nullptr, list17, list11, list47}},  // 37
 };
 
 }  // namespace mervex

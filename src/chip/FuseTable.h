@@ -4,9 +4,9 @@
 
 namespace mervex {
 
-constexpr int FuseInfoCount = 40;
-constexpr int FuseListCount = 46;
-constexpr int FuseSetCount = 36;
+constexpr int FuseInfoCount = 41;
+constexpr int FuseListCount = 47;
+constexpr int FuseSetCount = 37;
 
 // Every fuse name record.
 extern const FuseInfo fuseInfoTable[FuseInfoCount];
@@ -14,7 +14,7 @@ extern const FuseInfo fuseInfoTable[FuseInfoCount];
 // Every fuse list (each ended by a field without info), in order of first use.
 extern const FuseDescriptor* const fuseListTable[FuseListCount];
 
-// Every fuse set, in order of first use by the device table.
+// Every fuse set, in order of first use by the device table, later ones appended.
 extern const FuseSet fuseSetTable[FuseSetCount];
 
 }  // namespace mervex

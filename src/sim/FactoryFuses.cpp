@@ -24,7 +24,8 @@ const FactoryRow factoryTable[] = {
     {"tiny12", {0xD2, 0xFF, 0xFF, 0xFF}},
     {"tiny15", {0xDC, 0xFF, 0xFF, 0xFF}},
     {"tiny26", {0xE1, 0xF7, 0xFF, 0xFF}},
-    {"tiny25|tiny45|tiny85|tiny261|tiny461|tiny861|tiny24|tiny44|tiny84|tiny43u|tiny87|tiny167|tiny1634",
+    {"tiny25|tiny45|tiny85|tiny261|tiny461|tiny861|tiny24|tiny44|tiny84|tiny441|tiny841|tiny43u|tiny87|tiny167"
+     "|tiny1634",
      {0x62, 0xDF, 0xFF, 0xFF}},
     {"tiny48|tiny88", {0x6E, 0xDF, 0xFF, 0xFF}},
     {"mega8|mega8515|mega8535", {0xE1, 0xD9, 0xFF, 0xFF}},

@@ -26,7 +26,7 @@ protected:
 
 // ---------------------------------------------------------------- rows
 
-TEST_F(DeviceTableTest, TableHas120RowsAndAnAllZeroEndRow) {
+TEST_F(DeviceTableTest, TableEndsWithAnAllZeroRow) {
     for (int i = 0; i < ChipTableRows; ++i) {
         ASSERT_NE(chipTable[i].names, nullptr) << "row " << i;
         EXPECT_GT(std::strlen(chipTable[i].names), 0u) << "row " << i;
@@ -69,22 +69,24 @@ const RowCase sampleRows[] = {
      WritableWhenLocked, 1, 1, 3},
     {14, "tiny13|tiny13A", 0x1E9007, 20, {1024, 32, 6, PollReadyBusy}, {64, 4, 5, PollReadyBusy}, 2, 0, 3, 3, 5},
     {21, "tiny26", 0x1E9109, 20, {2048, 32, 6, PollExceptFF}, {128, 4, 10, PollExceptFF}, 4, ListBreak, 3, 3, 9},
-    {35, "mega603", 0x1E9601, 70, {65536, 256, 25, PollNone}, {2048, 0, 10, PollExcept7F80}, 0, ListBreak, 2, 2,
+    // Pages of 8 words; the ULP oscillator's setting in the extended byte.
+    {29, "tiny841", 0x1E9315, 20, {8192, 16, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0, 3, 3, 37},
+    {37, "mega603", 0x1E9601, 70, {65536, 256, 25, PollNone}, {2048, 0, 10, PollExcept7F80}, 0, ListBreak, 2, 2,
      13},
-    {43, "mega8|mega8A", 0x1E9307, 20, {8192, 64, 6, PollExceptFF}, {512, 4, 10, PollExceptFF}, 4, ListBreak, 3, 3,
+    {45, "mega8|mega8A", 0x1E9307, 20, {8192, 64, 6, PollExceptFF}, {512, 4, 10, PollExceptFF}, 4, ListBreak, 3, 3,
      20},
-    {55, "mega128|mega128A", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
+    {57, "mega128|mega128A", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
      24},
-    {78, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
+    {80, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
      ListBreak, 3, 3, 29},
-    {97, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
-    {100, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
+    {99, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
+    {102, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
      3, 3, 31},
-    {109, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
+    {111, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
      34},
-    {114, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
+    {116, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
      3, 36},
-    {119, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
+    {121, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
      28},
 };
 
@@ -174,7 +176,7 @@ TEST_F(DeviceTableTest, EveryAlternativeFindsItsRow) {
             ++alternatives;
         }
     }
-    EXPECT_EQ(alternatives, 161);
+    EXPECT_EQ(alternatives, 163);
 }
 
 // Each name and its short form, in any case and with or without "AT", names
@@ -203,7 +205,7 @@ TEST_F(DeviceTableTest, EverySpellingNamesOneRow) {
             }
         }
     }
-    EXPECT_EQ(shortForms, 160);  // all but 86RF401
+    EXPECT_EQ(shortForms, 162);  // all but 86RF401
 }
 
 TEST_F(DeviceTableTest, ShortChipNames) {
@@ -263,6 +265,7 @@ const char* const expectedFuseNames[FuseInfoCount][3] = {
     {"PSCRVA", nullptr, "PSCA reset value"},
     {"PSCRVB", nullptr, "PSCB reset value"},
     {"DUVRDINIT", nullptr, "DUVRD register reset value"},
+    {"ULPOSCSEL", nullptr, "ULP oscillator frequency"},
 };
 
 TEST_F(DeviceTableTest, FuseNamesAndAliases) {
@@ -340,6 +343,7 @@ const char* const expectedLists[FuseListCount] = {
     "DUVRDINIT 4, DWEN 3, BOOTSZ 2..1, BOOTRST 0",
     "WDTON 7, EESAVE 6, BODEN 4, CKDIV 3, SUT 2..1",
     "DWEN 3, BOOTSZ 2..1, BOOTRST 0",
+    "ULPOSCSEL 7..5, BODPD 4..3, BODACT 2..1, SELFPRGEN 0",
 };
 
 // List numbers (from 1, 0 = absent) of each set, as Lock, Low, High, Ext.
@@ -351,7 +355,7 @@ const int expectedSets[FuseSetCount][FuseByteCount] = {
     {14, 7, 11, 22},  {14, 7, 30, 31},  {14, 24, 32, 0},  {14, 24, 32, 33}, {14, 7, 27, 34},
     {14, 7, 35, 36},  {14, 7, 27, 36},  {14, 7, 27, 31},  {14, 7, 27, 37},  {14, 7, 27, 38},
     {14, 7, 11, 39},  {14, 7, 30, 40},  {14, 7, 30, 41},  {0, 42, 0, 0},    {14, 43, 44, 0},
-    {14, 45, 46, 0},
+    {14, 45, 46, 0},  {0, 17, 11, 47},
 };
 
 TEST_F(DeviceTableTest, FuseListsHoldTheirFields) {
@@ -474,7 +478,7 @@ TEST_F(DeviceTableTest, FindChipByName) {
 TEST_F(DeviceTableTest, ChipNameAt) {
     EXPECT_STREQ(chipNameAt(-1), "unknown");
     EXPECT_STREQ(chipNameAt(0), "86RF401");
-    EXPECT_STREQ(chipNameAt(43), "mega8|mega8A");
+    EXPECT_STREQ(chipNameAt(45), "mega8|mega8A");
     EXPECT_EQ(chipNameAt(ChipTableRows), nullptr);
     EXPECT_EQ(chipNameAt(ChipTableRows + 5), nullptr);
 }
