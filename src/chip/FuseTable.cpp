@@ -45,6 +45,7 @@ const FuseInfo fuseInfoTable[FuseInfoCount] = {
     {"PSCRVB", "PSCB reset value", nullptr},
     {"DUVRDINIT", "DUVRD register reset value", nullptr},
     {"ULPOSCSEL", "ULP oscillator frequency", nullptr},
+    {"CFD", "Clock failure detection enable", nullptr},
 };
 
 namespace {
@@ -54,7 +55,7 @@ enum FuseId : int {
     FSTRT, BODLEVEL, BODEN, CKSEL, RCEN, SPIEN, RSTDISBL, EESAVE, WDTON, CKDIV, SUT, SELFPRGEN,
     DWEN, CKOUT, PLLCK, CKOPT, BLB1, BLB0, BODPD, BODACT, BOOTSZ, BOOTRST, OCDEN, JTAGEN,
     S8515C, S8535C, M161C, M103C, HWBE, PSC2RB, PSC1RB, PSC0RB, PSCRV, PSC2RBA, PSCRRB, PSCINRB,
-    PSCRB, PSCRVA, PSCRVB, DUVRDINIT, ULPOSCSEL,
+    PSCRB, PSCRVA, PSCRVB, DUVRDINIT, ULPOSCSEL, CFD,
 };
 
 constexpr const FuseInfo* fuse(FuseId id) { return &fuseInfoTable[id]; }
@@ -161,6 +162,7 @@ const FuseDescriptor list46[] = {
     {fuse(DWEN), 1, 3}, {fuse(BOOTSZ), 2, 1}, {fuse(BOOTRST), 1, 0}, End};
 const FuseDescriptor list47[] = {
     {fuse(ULPOSCSEL), 3, 5}, {fuse(BODPD), 2, 3}, {fuse(BODACT), 2, 1}, {fuse(SELFPRGEN), 1, 0}, End};
+const FuseDescriptor list48[] = {{fuse(CFD), 1, 3}, {fuse(BODLEVEL), 3, 0}, End};
 
 }  // namespace
 
@@ -169,7 +171,7 @@ const FuseDescriptor* const fuseListTable[FuseListCount] = {
     list13, list14, list15, list16, list17, list18, list19, list20, list21, list22, list23,
     list24, list25, list26, list27, list28, list29, list30, list31, list32, list33, list34,
     list35, list36, list37, list38, list39, list40, list41, list42, list43, list44, list45,
-    list46, list47,
+    list46, list47, list48,
 };
 
 // Sets numbered in order of first use by the device table, the ones of chips
@@ -212,6 +214,8 @@ const FuseSet fuseSetTable[FuseSetCount] = {
     {{list14, list43, list44, nullptr}},  // 35
     {{list14, list45, list46, nullptr}},  // 36
     {{nullptr, list17, list11, list47}},  // 37
+    {{list14, list7, list30, list48}},  // 38
+    {{list14, list7, list27, list48}},  // 39
 };
 
 }  // namespace mervex

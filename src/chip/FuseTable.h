@@ -4,9 +4,9 @@
 
 namespace mervex {
 
-constexpr int FuseInfoCount = 41;
-constexpr int FuseListCount = 47;
-constexpr int FuseSetCount = 37;
+constexpr int FuseInfoCount = 42;
+constexpr int FuseListCount = 48;
+constexpr int FuseSetCount = 39;
 
 // Every fuse name record.
 extern const FuseInfo fuseInfoTable[FuseInfoCount];

@@ -31,9 +31,12 @@ const FactoryRow factoryTable[] = {
     {"mega8|mega8515|mega8535", {0xE1, 0xD9, 0xFF, 0xFF}},
     {"mega16|mega32", {0xE1, 0x99, 0xFF, 0xFF}},
     {"mega64|mega128", {0xE1, 0x99, 0xFD, 0xFF}},
-    {"mega48|mega48P", {0x62, 0xDF, 0xFF, 0xFF}},
-    {"mega88|mega88P|mega168|mega168P", {0x62, 0xDF, 0xF9, 0xFF}},
+    {"mega48|mega48P|mega48PB", {0x62, 0xDF, 0xFF, 0xFF}},
+    {"mega88|mega88P|mega88PB|mega168|mega168P|mega168PB", {0x62, 0xDF, 0xF9, 0xFF}},
     {"mega328|mega328P", {0x62, 0xD9, 0xFF, 0xFF}},
+    // Clock failure detection (CFD, bit 3) leaves the factory programmed.
+    {"mega328PB", {0x62, 0xD9, 0xF7, 0xFF}},
+    {"mega324PB", {0x62, 0x99, 0xF7, 0xFF}},
     {"mega162|mega164A|mega164P|mega324A|mega324P|mega324PA|mega644|mega644P|mega1284|mega1284P"
      "|mega165|mega165A|mega325|mega325P|mega3250|mega3250P|mega645|mega6450"
      "|mega169|mega169A|mega329|mega329P|mega3290|mega3290P|mega649|mega6490"

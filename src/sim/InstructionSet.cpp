@@ -46,9 +46,9 @@ const FormRow formTable[] = {
     // The page buffer is addressed by the word's position in the page (b);
     // these chips fix the high bits of the second byte.
     {IspOperation::LoadPageByte, Scope::PagedFlash, "0100 H000 000x xxxx xxbb bbbb iiii iiii",
-     "mega48|mega48P|mega88|mega88P|mega168|mega168P|mega328|mega328P"},
+     "mega48|mega48P|mega48PB|mega88|mega88P|mega88PB|mega168|mega168P|mega168PB|mega328|mega328P|mega328PB"},
     {IspOperation::LoadPageByte, Scope::PagedFlash, "0100 H000 00xx xxxx xbbb bbbb iiii iiii",
-     "mega164A|mega164P|mega324A|mega324P|mega324PA|mega644|mega644P|mega1284|mega1284P"},
+     "mega164A|mega164P|mega324A|mega324P|mega324PA|mega324PB|mega644|mega644P|mega1284|mega1284P"},
     {IspOperation::LoadPageByte, Scope::PagedFlash, "0100 H000 0000 xxxx xxbb bbbb iiii iiii", "mega165|mega165A"},
     {IspOperation::LoadPageByte, Scope::PagedFlash, "0100 H000 0000 0000 xxbb bbbb iiii iiii",
      "mega325|mega325P|mega3250|mega3250P"},

@@ -75,18 +75,21 @@ const RowCase sampleRows[] = {
      13},
     {45, "mega8|mega8A", 0x1E9307, 20, {8192, 64, 6, PollExceptFF}, {512, 4, 10, PollExceptFF}, 4, ListBreak, 3, 3,
      20},
-    {57, "mega128|mega128A", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
+    // Clock failure detection (CFD) in the extended byte.
+    {57, "mega328PB", 0x1E9516, 20, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, 0, 3, 3, 38},
+    {61, "mega128|mega128A", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
      24},
-    {80, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
+    {80, "mega324PB", 0x1E9517, 20, {32768, 128, 6, PollReadyBusy}, {1024, 4, 10, PollReadyBusy}, 1, 0, 3, 3, 39},
+    {85, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
      ListBreak, 3, 3, 29},
-    {99, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
-    {102, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
+    {104, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
+    {107, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
      3, 3, 31},
-    {111, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
+    {116, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
      34},
-    {116, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
+    {121, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
      3, 36},
-    {121, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
+    {126, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
      28},
 };
 
@@ -176,7 +179,7 @@ TEST_F(DeviceTableTest, EveryAlternativeFindsItsRow) {
             ++alternatives;
         }
     }
-    EXPECT_EQ(alternatives, 163);
+    EXPECT_EQ(alternatives, 168);
 }
 
 // Each name and its short form, in any case and with or without "AT", names
@@ -205,7 +208,7 @@ TEST_F(DeviceTableTest, EverySpellingNamesOneRow) {
             }
         }
     }
-    EXPECT_EQ(shortForms, 162);  // all but 86RF401
+    EXPECT_EQ(shortForms, 167);  // all but 86RF401
 }
 
 TEST_F(DeviceTableTest, ShortChipNames) {
@@ -266,6 +269,7 @@ const char* const expectedFuseNames[FuseInfoCount][3] = {
     {"PSCRVB", nullptr, "PSCB reset value"},
     {"DUVRDINIT", nullptr, "DUVRD register reset value"},
     {"ULPOSCSEL", nullptr, "ULP oscillator frequency"},
+    {"CFD", nullptr, "Clock failure detection enable"},
 };
 
 TEST_F(DeviceTableTest, FuseNamesAndAliases) {
@@ -344,6 +348,7 @@ const char* const expectedLists[FuseListCount] = {
     "WDTON 7, EESAVE 6, BODEN 4, CKDIV 3, SUT 2..1",
     "DWEN 3, BOOTSZ 2..1, BOOTRST 0",
     "ULPOSCSEL 7..5, BODPD 4..3, BODACT 2..1, SELFPRGEN 0",
+    "CFD 3, BODLEVEL 2..0",
 };
 
 // List numbers (from 1, 0 = absent) of each set, as Lock, Low, High, Ext.
@@ -355,7 +360,7 @@ const int expectedSets[FuseSetCount][FuseByteCount] = {
     {14, 7, 11, 22},  {14, 7, 30, 31},  {14, 24, 32, 0},  {14, 24, 32, 33}, {14, 7, 27, 34},
     {14, 7, 35, 36},  {14, 7, 27, 36},  {14, 7, 27, 31},  {14, 7, 27, 37},  {14, 7, 27, 38},
     {14, 7, 11, 39},  {14, 7, 30, 40},  {14, 7, 30, 41},  {0, 42, 0, 0},    {14, 43, 44, 0},
-    {14, 45, 46, 0},  {0, 17, 11, 47},
+    {14, 45, 46, 0},  {0, 17, 11, 47},  {14, 7, 30, 48},  {14, 7, 27, 48},
 };
 
 TEST_F(DeviceTableTest, FuseListsHoldTheirFields) {

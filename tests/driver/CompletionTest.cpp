@@ -163,7 +163,7 @@ TEST_F(Completion, BashOffersEveryChipName) {
     EXPECT_EQ(unique.size(), offered.size());
     EXPECT_EQ(unique, allChipWords());
     EXPECT_EQ(sorted(bash("mervex +mega16H")), sorted({"+mega16HVA", "+mega16HVB"}));
-    EXPECT_EQ(sorted(bash("mervex +mega48")), sorted({"+mega48", "+mega48A", "+mega48P", "+mega48PA"}));
+    EXPECT_EQ(sorted(bash("mervex +mega48")), sorted({"+mega48", "+mega48A", "+mega48P", "+mega48PA", "+mega48PB"}));
 }
 
 TEST_F(Completion, FishOffersTheSameWords) {
