@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "adapter/SckTiming.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 #include "console/Stopwatch.h"
 #include "driver/RunMain.h"

@@ -7,6 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "chip/ChipSession.h"
+#include "chip/DeviceTable.h"
 #include "chip/FuseRequest.h"
 #include "console/Errors.h"
 

@@ -1,6 +1,6 @@
 #include "chip/Calibration.h"
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
 #include "console/SignalMonitor.h"

@@ -87,6 +87,10 @@ std::string primaryChipName(const ChipDescriptor& chip) {
     return names.substr(0, names.find('|'));
 }
 
+const ChipDescriptor& chipAt(int32_t index) {
+    return chipTable[index >= 0 && index < ChipTableRows ? index : ChipTableRows];
+}
+
 const char* chipNameAt(int32_t index) {
     if (index < 0) return "unknown";
     // Past the last chip the names are absent, as in the end row, so a walk stops there.
@@ -99,8 +103,7 @@ int32_t ChipSelection::index() const {
 }
 
 const ChipDescriptor& ChipSelection::selectedChip() const {
-    const int32_t row = index();
-    return chipTable[row < 0 ? ChipTableRows : row];
+    return chipAt(index());
 }
 
 int32_t usableFlashSize(const ChipDescriptor& chip, bool eraseCounter) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "adapter/Programmer.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/MemoryKind.h"
 
 namespace mervex {

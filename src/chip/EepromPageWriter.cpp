@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/Fuses.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"

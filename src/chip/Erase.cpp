@@ -1,7 +1,7 @@
 #include "chip/Erase.h"
 
 #include "chip/ChipConnection.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/IspTransport.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"

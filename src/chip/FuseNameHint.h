@@ -3,7 +3,7 @@
 // names, the closest to the one typed first, and how whole bytes are named.
 #include <string>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 

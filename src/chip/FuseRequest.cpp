@@ -5,7 +5,7 @@
 #include <strings.h>
 
 #include "base/TextUtil.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/FuseNameHint.h"
 #include "console/Console.h"
 #include "console/Errors.h"

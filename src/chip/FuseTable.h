@@ -1,6 +1,6 @@
 #pragma once
 // The fuse names, fuse lists and fuse sets that rows of the device table share.
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
 #include "console/Console.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/EepromPageWriter.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"

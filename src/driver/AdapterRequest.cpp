@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"

@@ -5,7 +5,7 @@
 
 #include "adapter/AdapterSetup.h"
 #include "adapter/PortBackend.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "driver/Request.h"
 
 namespace mervex {

@@ -9,7 +9,7 @@
 
 #include "adapter/PortFactory.h"
 #include "base/TextUtil.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"

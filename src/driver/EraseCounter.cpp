@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Errors.h"

@@ -3,7 +3,7 @@
 // They are printed at info level and begin with "Hint: ", so that -ie shows the
 // message alone and scripts can tell them from it.
 #include "adapter/Programmer.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "driver/Request.h"
 
 namespace mervex {

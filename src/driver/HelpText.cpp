@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 
 namespace mervex {

@@ -2,7 +2,7 @@
 
 #include "chip/Calibration.h"
 #include "chip/ChipConnection.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/Erase.h"
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"

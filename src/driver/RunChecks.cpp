@@ -1,6 +1,6 @@
 #include "driver/RunChecks.h"
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"
 #include "console/Console.h"
@@ -33,7 +33,7 @@ void checkIdentity(const Request& request, ChipSelection& selection, bool strict
         if (request.chipName == nullptr || nameMatches(request.chipName, names)) return;
         message(request.forceChip ? LevelWarning : LevelError, "Requested <%s>, detected <%s>\n", request.chipName,
                 names);
-        otherChip = &chipTable[selection.detectedIndex];
+        otherChip = &chipAt(selection.detectedIndex);
     } else if (!strict) {
         return;
     }

@@ -13,7 +13,7 @@
 
 #include "base/LockedFile.h"
 #include "base/Sha256.h"
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Progress.h"

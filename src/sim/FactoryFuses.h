@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 

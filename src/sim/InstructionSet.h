@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "sim/InstructionSet.h"
 #include "sim/VirtualCable.h"
 #include "sim/VirtualTarget.h"

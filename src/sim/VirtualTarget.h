@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 
@@ -84,7 +84,7 @@ struct TargetCounters {
 };
 
 struct VirtualTarget {
-    int32_t chipIndex = -1;          // row of chipTable
+    int32_t chipIndex = -1;          // row of the device table
     std::string cable = "vuder";     // VirtualCable name or user wiring
     uint32_t clockHz = 1000000;      // the chip's oscillator; 0: clocked only through XTAL
     double accessTimeUs = 1.0;       // modelled time of one port access
@@ -101,7 +101,7 @@ struct VirtualTarget {
     TargetCounters lastRun;
 
     // The chip's row of the device table.
-    const ChipDescriptor& chip() const { return chipTable[chipIndex]; }
+    const ChipDescriptor& chip() const { return chipAt(chipIndex); }
     uint8_t& fuse(FuseByte b) { return fuses[int(b)]; }
     uint8_t fuse(FuseByte b) const { return fuses[int(b)]; }
     // Lock level from LB1/LB2: 0 open, 1 programming disabled, 2 reading disabled too.

@@ -5,8 +5,8 @@
 
 #include <memory>
 
+#include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "chip/DeviceTable.h"
 #include "console/Stopwatch.h"
 #include "support/CaptureConsole.h"
 #include "FakeChip.h"

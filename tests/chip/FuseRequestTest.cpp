@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "chip/DeviceTable.h"
 #include "chip/FuseRequest.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"

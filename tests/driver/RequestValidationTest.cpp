@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "chip/DeviceTable.h"
 #include "console/Errors.h"
 #include "driver/CommandLine.h"
 #include "driver/RequestValidation.h"

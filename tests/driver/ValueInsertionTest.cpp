@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 #include "console/Errors.h"
 #include "driver/ValueInsertion.h"
 #include "support/CaptureConsole.h"

@@ -153,12 +153,12 @@ TEST(VirtualChip, InstructionsDecodeByTheFixedBitsOfTheDataSheetForms) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.frame[0]) + " " + std::to_string(c.frame[1]));
-        const InstructionSet set(chipTable[findChipByName(c.chip)]);
+        const InstructionSet set(chipAt(findChipByName(c.chip)));
         EXPECT_EQ(int(set.decode(c.frame)), int(c.operation));
     }
     // While the frame comes in, the first three bytes decide what a read answers.
     const uint8_t read[4] = {0x28, 0x00, 0x10, 0x99};
-    EXPECT_EQ(int(InstructionSet(chipTable[findChipByName("mega8")]).decode(read, 3)), int(IspOperation::ReadFlash));
+    EXPECT_EQ(int(InstructionSet(chipAt(findChipByName("mega8"))).decode(read, 3)), int(IspOperation::ReadFlash));
 }
 
 // A page load whose fixed bits do not match is ignored, and counted.
@@ -221,7 +221,7 @@ TEST(VirtualChip, NewTargetsStartWithTheFactoryFuses) {
     }
     for (const std::string& name : chipsWithFactoryFigures()) {
         const int32_t row = findChipByName(name.c_str());
-        EXPECT_TRUE(row >= 0 && primaryChipName(chipTable[row]) == name) << name;
+        EXPECT_TRUE(row >= 0 && primaryChipName(chipAt(row)) == name) << name;
     }
 }
 
