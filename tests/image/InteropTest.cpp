@@ -10,7 +10,7 @@
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
-#include "support/RunProgram.h"
+#include "support/Shell.h"
 
 namespace mervex {
 namespace {

@@ -21,19 +21,12 @@
 #include "driver/RunMain.h"
 #include "sim/VirtualTargetHook.h"
 #include "support/CaptureConsole.h"
+#include "support/Shell.h"
 #include "vchip/VchipTool.h"
 
 namespace mervex::test {
 
 namespace fs = std::filesystem;
-
-// How a program run ended.
-struct Outcome {
-    int status = -1;  // exit status, -1 when killed
-    int signal = 0;   // the signal that killed it, 0 when it exited
-    std::string out;
-    std::string err;
-};
 
 struct RunOptions {
     std::string input;           // standard input
@@ -43,6 +36,7 @@ struct RunOptions {
     std::string closeOutputAfter;  // stop reading standard output once it holds this text (`| head`)
 };
 
+#ifdef MERVEX_BINARY  // defined for the test programs that wait for the built program
 // Run the program in `dir` with the arguments. A run that stays silent for five
 // minutes is killed: its output may be buffered until it ends, and a sanitizer
 // build on a busy machine reads a large chip slowly. With whileStopped, the
@@ -132,6 +126,8 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
     return outcome;
 }
 
+#endif
+
 // Call the entry with the arguments (after the program name) and the console captured.
 template <typename Entry>
 Outcome runEntry(const char* program, std::vector<std::string> args, Entry entry) {
@@ -158,39 +154,6 @@ inline Outcome runInProcess(const std::vector<std::string>& args) {
 // mervex-vchip's run in this process.
 inline Outcome runVchipInProcess(const std::vector<std::string>& args) {
     return runEntry("mervex-vchip", args, [](int argc, char** argv) { return runVchipTool(argc, argv); });
-}
-
-// Run a command line with /bin/sh, standard input from /dev/null.
-// The outcome's out holds standard output and standard error, interleaved.
-inline Outcome runShell(const std::string& command) {
-    Outcome result;
-    const std::string full = "( " + command + " ) </dev/null 2>&1";
-    std::FILE* pipe = popen(full.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    const int raw = pclose(pipe);
-    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-    return result;
-}
-
-// The text as one single-quoted shell word.
-inline std::string shellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-// True if the program is found on PATH.
-inline bool haveProgram(const std::string& name) {
-    return runShell("command -v " + shellQuote(name) + " >/dev/null").status == 0;
 }
 
 }  // namespace mervex::test

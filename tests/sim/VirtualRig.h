@@ -9,8 +9,8 @@
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/SckTiming.h"
+#include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "chip/DeviceTable.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTarget.h"
 

@@ -1,7 +1,8 @@
 // The chip protocol through the real LptAdapter against the simulated chip.
+// Lost synchronisation, resynchronisation and writes that never end are
+// checked against the fake chip (tests/chip) and in whole runs (FaultMatrix).
 #include <algorithm>
 #include <cstddef>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,10 +15,8 @@
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"
-#include "console/Errors.h"
 #include "console/Stopwatch.h"
 #include "support/CaptureConsole.h"
-#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
@@ -74,32 +73,6 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
     }
 }
 
-TEST(VirtualTarget, ResynchronisesAfterSckPulses) {
-    ManualClockGuard clock;
-    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.outOfStepBits = 3; });
-    CaptureConsole capture(false, false, LevelDebug);
-    connect(rig);
-    EXPECT_NE(capture.out().find("    Synchronised after 4 try\n"), std::string::npos) << capture.out();
-    EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName("mega8"));
-}
-
-TEST(VirtualTarget, ChipThatNeverAnswersCannotBeResynchronised) {
-    ManualClockGuard clock;
-    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.noProgramEnable = true; });
-    CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { connect(rig); }), ExitSync);
-    EXPECT_EQ(capture.out(), "ERROR:  Can't resync\n");
-}
-
-TEST(VirtualTarget, WrongEchoLosesSynchronisation) {
-    ManualClockGuard clock;
-    // Program enable, then the second signature byte.
-    VirtualRig rig("mega8", 8000000, [](VirtualTarget& t) { t.faults.wrongEchoAt = 3; });
-    CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { connect(rig); }), ExitSync);
-    EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
-}
-
 TEST(VirtualTarget, FullFlashWriteAndReadBack) {
     struct Case {
         const char* chip;
@@ -148,21 +121,6 @@ TEST(VirtualTarget, EepromWriteAndReadBack) {
     std::vector<uint8_t> image = imageOf(size_t(rig.session.eepromSize()), 3);
     writeAll(rig.session, MemoryKind::Data, image);
     EXPECT_TRUE(readAll(rig.session, MemoryKind::Data, image.size()) == image);
-}
-
-TEST(VirtualTarget, PageThatNeverCompletesFailsAfterFourTimesTheDelay) {
-    ManualClockGuard clock;
-    // Non-volatile write 1 is the erase, 2 the first page.
-    VirtualRig rig("mega88", 8000000, [](VirtualTarget& t) { t.faults.stuckWriteAt = 3; });
-    rig.session.options.pollRequested = true;
-    CaptureConsole capture;
-    connect(rig);
-    setWriteTiming(rig.session, 1.0);
-    eraseChip(rig.session);
-    setWriteTiming(rig.session, 0.5);  // a short delay keeps the test short
-    std::vector<uint8_t> image(256, 0x12);
-    EXPECT_EQ(statusOf([&] { writeAll(rig.session, MemoryKind::Code, image); }), ExitChip);
-    EXPECT_EQ(capture.out().substr(capture.out().find("ERROR")), "ERROR:  Poll: can't write page at 0x40\n");
 }
 
 TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
