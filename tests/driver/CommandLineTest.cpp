@@ -444,13 +444,6 @@ TEST(CommandLine, DefaultsWithoutSwitches) {
     EXPECT_FALSE(request.filesGiven());
 }
 
-TEST(CommandLine, NoArgumentsShowsAboutAndHint) {
-    Request request;
-    const Parsed result = parse({}, request);
-    EXPECT_EQ(result.status, ExitOk);
-    EXPECT_EQ(result.out, std::string(AboutText) + Hint);
-}
-
 TEST(CommandLine, BannerShowsWhateverLevelFollows) {
     Request request;
     const Parsed result = parse({"-ie", "-x"}, request);
@@ -490,7 +483,9 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
     const std::string& out = result.out;
     // The about text, an empty line, then the summary.
     EXPECT_EQ(out.rfind(std::string(AboutText) + "\nUse:\tmervex [SWITCHES] [[-c] cfile] [-d dfile]\n"
-                                                 "\tSwitches (# represents number)\n\n -?,-h\t this help\n",
+                                                 "\tSwitches (# represents number)\n\n -?,-h\t this help\n"
+                                                 " -i set information level to not more than\n"
+                                                 "     -ie or -i1  -- errors\n",
                         0),
               0u);
     // Lines that straddle the point where one long text would have been cut.

@@ -22,22 +22,6 @@ TEST(ProgramOutput, NoArgumentsPrintsBannerAboutAndHint) {
     EXPECT_EQ(run.err, "");
 }
 
-TEST(ProgramOutput, HelpStartsWithBannerAndSummary) {
-    const Outcome run = runProgram(".", {"-h"});
-    EXPECT_EQ(run.status, 0);
-    const std::string head = Banner + AboutText +
-                             "\n"
-                             "Use:\tmervex [SWITCHES] [[-c] cfile] [-d dfile]\n"
-                             "\tSwitches (# represents number)\n"
-                             "\n"
-                             " -?,-h\t this help\n"
-                             " -i set information level to not more than\n"
-                             "     -ie or -i1  -- errors\n";
-    EXPECT_EQ(run.out.substr(0, head.size()), head);
-    EXPECT_NE(run.out.find("\nSupported devices:\n 86RF401"), std::string::npos);
-    EXPECT_EQ(run.out.substr(run.out.size() - 2), "\n\n");
-}
-
 // The version alone, without the banner, whatever else is on the line.
 TEST(ProgramOutput, VersionIsOneLine) {
     const std::string version = std::string("mervex ") + MERVEX_VERSION + " (built for " + MERVEX_SYSTEM + ")\n";
@@ -57,17 +41,11 @@ TEST(ProgramOutput, ChipPageForNamedChip) {
     EXPECT_EQ(run.out.find("Use:"), std::string::npos);
 }
 
-TEST(ProgramOutput, SwitchGroupExitsWithUsageStatus) {
-    const Outcome run = runProgram(".", {"-ewv"});
-    EXPECT_EQ(run.status, 70);
-    EXPECT_EQ(run.out, Banner + "ERROR:  Invalid switch '-ewv'\n\t(Switch groups no longer supported)\n" + Hint + "\n");
-    EXPECT_EQ(run.err, "");  // stderr is no terminal here, so no copy
-}
-
 TEST(ProgramOutput, UnknownChipExitsWithUsageStatus) {
     const Outcome run = runProgram(".", {"+ATmega9", "-e"});
     EXPECT_EQ(run.status, 70);
     EXPECT_EQ(run.out, Banner + "ERROR:  Unsupported device mega9\n");
+    EXPECT_EQ(run.err, "");  // stderr is no terminal here, so no copy
 }
 
 }  // namespace
