@@ -382,9 +382,7 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
         store(*target);
         const Outcome outcome = run(c.args);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
-        EXPECT_TRUE(outcome.out.size() >= c.ending.size() &&
-                    outcome.out.compare(outcome.out.size() - c.ending.size(), c.ending.size(), c.ending) == 0)
-            << outcome.out;
+        EXPECT_TRUE(endsWith(outcome.out, c.ending)) << outcome.out;
     }
 }
 
@@ -415,9 +413,7 @@ TEST_F(EndToEndFault, PortsAreExplained) {
         SCOPED_TRACE(c.args[1]);
         const Outcome outcome = runProgram(dir, c.args);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
-        EXPECT_TRUE(outcome.out.size() >= c.ending.size() &&
-                    outcome.out.compare(outcome.out.size() - c.ending.size(), c.ending.size(), c.ending) == 0)
-            << outcome.out;
+        EXPECT_TRUE(endsWith(outcome.out, c.ending)) << outcome.out;
         EXPECT_EQ(stored()->eraseCount, 0u);
     }
 }

@@ -194,6 +194,9 @@ TEST_F(EndToEndRun, LockedChips) {
         {0xFC, {"-r", "-!", "-cback.hex"}, 0, "Chip locked - reading and programming disabled\n"},
         {0xFC, {"-l1"}, 0, "Warning: device already locked to level 2, can't change lock level!\n"},
         {0xFC, {"-e", "-w", "-v", "code.hex"}, 0, "Programming 64 bytes to CODE memory\n"},
+        // -l+ locks before the fuses are written, which the mega8's lock then keeps as they were.
+        {0xFF, {"-w", "-fCKSEL=4", "-l+1"}, 10, "Device locked to level 1!\nProgramming fuses\n"},
+        {0xFF, {"-w", "-fCKSEL=4", "-l1"}, 0, "BOOTRST     = 1\nDevice locked to level 1!\nTotal time"},
         {0xFF, {"-w", "-v", "code.hex", "-l2"}, 0, "Device locked to level 2!\n"},
     };
     for (const Case& c : cases) {

@@ -81,10 +81,6 @@ std::string replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 
 class FaultMatrix : public EndToEnd {
 protected:

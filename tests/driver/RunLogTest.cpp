@@ -14,6 +14,7 @@
 #include "console/Errors.h"
 #include "driver/EndToEnd.h"
 #include "support/Json.h"
+#include "support/Text.h"
 
 namespace mervex {
 namespace {
@@ -159,6 +160,34 @@ TEST_F(RunLogFile, LogThatCannotBeOpenedStopsTheRunFirst) {
     EXPECT_EQ(outcome.status, ExitUsage);
     EXPECT_NE(outcome.out.find("ERROR:  Can't open file 'no-such-dir/run.log'"), std::string::npos) << outcome.out;
     EXPECT_EQ(stored()->flash[0], 0xFF);
+}
+
+// A run whose record cannot be written does not end as a success, though its
+// chip was programmed: status 50 after "All OK". A line cut short is taken
+// back out, so the log keeps only whole lines.
+TEST_F(RunLogFile, RecordThatCannotBeWrittenFailsTheRun) {
+    const std::string code = hexFile("code.hex", {{0x0000, pattern(64)}});
+    const std::string earlier = std::string(3000, ' ') + "{}\n";
+    struct Case {
+        const char* log;
+        long fileSizeLimit;  // the earlier line and the target file fit, the new line does not
+    };
+    std::vector<Case> cases = {{"run.log", 3100}};
+    if (::access("/dev/full", W_OK) == 0) cases.push_back({"/dev/full", -1});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.log);
+        store(*chip("mega8"));
+        textFile("run.log", earlier);
+        test::RunOptions options;
+        options.fileSizeLimit = c.fileSizeLimit;
+        const test::Outcome outcome = run({"+mega8", std::string("--log=") + c.log, "-e", "-w", code}, options);
+        EXPECT_EQ(outcome.status, ExitFile);
+        EXPECT_TRUE(test::endsWith(outcome.out, std::string("All OK\nERROR:  Can't write run log '") + c.log +
+                                                     "'\nNo space left on device\n"))
+            << outcome.out;
+        EXPECT_EQ(stored()->flash[0], pattern(64)[0]);
+        EXPECT_EQ(test::readFile(dir / "run.log"), earlier);
+    }
 }
 
 }  // namespace
