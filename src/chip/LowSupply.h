@@ -3,7 +3,7 @@
 // the device table's delay, which holds at 5 V.
 #include <cstdint>
 
-#include "chip/DeviceTable.h"
+#include "chip/ChipDescriptor.h"
 
 namespace mervex {
 
