@@ -1,6 +1,6 @@
 #pragma once
-// Replacing a small file's contents so that no reader ever sees it half
-// written and a crash or power loss leaves the old contents or the new ones.
+// Replacing (or creating) a small file's contents so that no reader ever sees
+// it half written and a crash or power loss leaves the old contents or the new ones.
 #include <string>
 
 #include "base/LockedFile.h"

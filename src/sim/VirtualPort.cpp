@@ -40,8 +40,7 @@ VirtualPort::~VirtualPort() {
                 "Virtual target: %" PRIu64 " port accesses, %" PRIu64 " ISP instructions, %" PRIu64
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
-        if (file_.fd() >= 0 && !saveFailed_ && !(saved_ && savedAtAccess_ == accesses_))
-            saveVirtualTarget(*target_, path_, &file_);
+        if (file_.fd() >= 0 && !saveFailed_ && !saved_) saveVirtualTarget(*target_, path_, &file_);
     } catch (const rtl_error& e) {
         // A destructor has nobody to tell but the user.
         message(LevelError, "%s\n", e.what());
@@ -68,7 +67,6 @@ void VirtualPort::flush() {
         throw rtl_error(e.status(), e.what() + std::string(kept));
     }
     saved_ = true;
-    savedAtAccess_ = accesses_;
 }
 
 void VirtualPort::sampleClock() {

@@ -25,8 +25,10 @@ public:
     explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
                          LockedFile file = LockedFile());
     // Records the run, prints it at debug level and saves the file, unless a
-    // save has failed (the run has failed for it) or nothing has been done
-    // since the last one; never throws.
+    // save has failed (the run has failed for it) or a flush has saved it: the
+    // run's last flush saves its end, where a failure can still fail the run,
+    // and the adapter's switching off again as it goes changes nothing worth a
+    // save that could only be printed. Never throws.
     ~VirtualPort() override;
     VirtualPort(const VirtualPort&) = delete;
     VirtualPort& operator=(const VirtualPort&) = delete;
@@ -60,8 +62,7 @@ private:
     std::string path_;
     LockedFile file_;
     bool saveFailed_ = false;
-    bool saved_ = false;           // a flush has saved the file
-    uint64_t savedAtAccess_ = 0;   // accesses_ at that save
+    bool saved_ = false;  // a flush has saved the file
     std::unique_ptr<VirtualCable> cable_;
     std::unique_ptr<VirtualChip> chip_;
     uint8_t data_ = 0x00;
