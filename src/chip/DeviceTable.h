@@ -7,7 +7,7 @@
 namespace mervex {
 
 // Number of chip rows; chipTable has one more, all zero, that ends it.
-constexpr int ChipTableRows = 127;
+constexpr int ChipTableRows = 134;
 extern const ChipDescriptor chipTable[ChipTableRows + 1];
 
 }  // namespace mervex

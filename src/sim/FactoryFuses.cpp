@@ -38,8 +38,8 @@ const FactoryRow factoryTable[] = {
     {"mega328PB", {0x62, 0xD9, 0xF7, 0xFF}},
     {"mega324PB", {0x62, 0x99, 0xF7, 0xFF}},
     {"mega162|mega164A|mega164P|mega324A|mega324P|mega324PA|mega644|mega644P|mega1284|mega1284P"
-     "|mega165|mega165A|mega325|mega325P|mega3250|mega3250P|mega645|mega6450"
-     "|mega169|mega169A|mega329|mega329P|mega3290|mega3290P|mega649|mega6490"
+     "|mega165|mega165A|mega325|mega325P|mega3250|mega3250P|mega645|mega645P|mega6450|mega6450P"
+     "|mega169|mega169A|mega329|mega329P|mega3290|mega3290P|mega649|mega649P|mega6490|mega6490P"
      "|mega640|mega1280|mega1281|mega2560|mega2561|90CAN32|90CAN64|90CAN128|mega128RFA1",
      {0x62, 0x99, 0xFF, 0xFF}},
     {"90usb82|90usb162|mega8U2|mega16U2|mega32U2", {0x5E, 0xD9, 0xF4, 0xFF}},

@@ -38,7 +38,7 @@ TEST_F(DeviceTableTest, TableEndsWithAnAllZeroRow) {
     EXPECT_EQ(end.eeprom.size, 0);
     EXPECT_EQ(end.fuseSet, nullptr);
     EXPECT_STREQ(chipTable[0].names, "86RF401");
-    EXPECT_STREQ(chipTable[ChipTableRows - 1].names, "mega256RFR2");
+    EXPECT_STREQ(chipTable[ChipTableRows - 1].names, "mega2564RFR2");
 }
 
 struct RowCase {
@@ -82,14 +82,14 @@ const RowCase sampleRows[] = {
     {80, "mega324PB", 0x1E9517, 20, {32768, 128, 6, PollReadyBusy}, {1024, 4, 10, PollReadyBusy}, 1, 0, 3, 3, 39},
     {85, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
      ListBreak, 3, 3, 29},
-    {104, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
-    {107, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
+    {108, "mega2560", 0x1E9801, 20, {262144, 256, 6, PollReadyBusy}, {4096, 8, 10, PollReadyBusy}, 1, 0, 3, 3, 28},
+    {111, "90pwm1|90pwm2B|90pwm3B", 0x1E9383, 20, {8192, 64, 6, PollReadyBusy}, {512, 4, 5, PollReadyBusy}, 1, 0,
      3, 3, 31},
-    {116, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
+    {120, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
      34},
-    {121, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
+    {125, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
      3, 36},
-    {126, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
+    {130, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
      28},
 };
 
@@ -179,7 +179,7 @@ TEST_F(DeviceTableTest, EveryAlternativeFindsItsRow) {
             ++alternatives;
         }
     }
-    EXPECT_EQ(alternatives, 168);
+    EXPECT_EQ(alternatives, 178);
 }
 
 // Each name and its short form, in any case and with or without "AT", names
@@ -208,7 +208,7 @@ TEST_F(DeviceTableTest, EverySpellingNamesOneRow) {
             }
         }
     }
-    EXPECT_EQ(shortForms, 167);  // all but 86RF401
+    EXPECT_EQ(shortForms, 177);  // all but 86RF401
 }
 
 TEST_F(DeviceTableTest, ShortChipNames) {
@@ -557,14 +557,15 @@ TEST_F(DeviceTableTest, DeviceListLayout) {
         " tiny26     tiny261|tiny261A        tiny461|tiny461A        tiny861|tiny861A\n";
     EXPECT_EQ(out.substr(0, head.size()), head);
     const std::string tail =
-        " mega649|mega649A       mega6490|mega6490A\n"
+        " mega649|mega649A       mega649P    mega6490|mega6490A      mega6490P\n"
         " mega640    mega1280    mega1281    mega2560    mega2561\n"
         " 90pwm2|90pwm3          90pwm1|90pwm2B|90pwm3B  90pwm216|90pwm316\n"
         " 90pwm81    90pwm161\n"
         " mega16M1   mega32M1    mega64M1    mega32C1    mega64C1\n"
         " mega8HVA   mega16HVA   mega16HVB   mega32HVB   mega8HVD\n"
         " mega32HVE  mega64HVE\n"
-        " mega128RFA1            mega64RFR2  mega128RFR2 mega256RFR2";
+        " mega128RFA1            mega64RFR2  mega128RFR2 mega256RFR2\n"
+        " mega644RFR2            mega1284RFR2            mega2564RFR2";
     ASSERT_GE(out.size(), tail.size());
     EXPECT_EQ(out.substr(out.size() - tail.size()), tail);
 
