@@ -1,5 +1,6 @@
-// Every command example of the README and the man pages is taken from the
-// documents themselves and run, so the documents cannot drift from the program.
+// Every command example of the README, ARCHITECTURE.md and the man pages is
+// taken from the documents themselves and run, so the documents cannot drift
+// from the program.
 //
 // An example is a line of a README code block or of a man page .EX/.EE block
 // that starts with "mervex " or "mervex-vchip ", or a README `code` span that
@@ -331,6 +332,13 @@ protected:
 TEST_F(DocExamples, ReadmeExamplesRun) {
     const std::vector<Example> examples = readmeExamples(SourceDir / "README.md");
     EXPECT_GE(examples.size(), 30u);
+    runAll(examples);
+}
+
+// The command whose road ARCHITECTURE.md follows.
+TEST_F(DocExamples, ArchitectureExampleRuns) {
+    const std::vector<Example> examples = readmeExamples(SourceDir / "ARCHITECTURE.md");
+    EXPECT_EQ(examples.size(), 1u);
     runAll(examples);
 }
 
