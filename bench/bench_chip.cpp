@@ -13,7 +13,6 @@
 #include "adapter/BuiltinAdapters.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/SckTiming.h"
-#include "chip/AdapterSwitch.h"
 #include "chip/ChipConnection.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
@@ -52,7 +51,7 @@ std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
     SckCycles cycles = sckTimingCycles(rig->session.selectedChip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
     rig->adapter = std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing);
-    rig->session.programmer = rig->adapter.get();
+    rig->session.attachedLink = rig->adapter.get();
     return rig;
 }
 
@@ -83,7 +82,7 @@ void run(bool polling, uint32_t clockHz) {
     std::unique_ptr<Rig> rig = makeRig("mega8", clockHz);
     ChipSession& session = rig->session;
     session.options.pollRequested = polling;
-    enableAdapter(session);
+    rig->adapter->enableAdapter();
     connectChip(session);
     setWriteTiming(session, 1.0);
     eraseChip(session);
@@ -112,7 +111,7 @@ void run(bool polling, uint32_t clockHz) {
     report(label, size, read);
     Phase total{write.accesses + read.accesses, write.cpu + read.cpu, write.modelledUs + read.modelledUs};
     report("write + read", size, total);
-    disableAdapter(session);
+    rig->adapter->disableAdapter();
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
 
     dataShadow_ = port_->readRegister(PortRegister::Data);
     releaseOutputs();
-    activateSignal(SignalId::Set);
+    setSignal(SignalId::Set, true);
 }
 
 LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing)
@@ -43,23 +43,19 @@ LptAdapter::~LptAdapter() {
 void LptAdapter::releaseOutputs() {
     static const SignalId released[] = {SignalId::Mosi,  SignalId::Sck,   SignalId::Reset,   SignalId::Power,
                                         SignalId::Enable, SignalId::LedOk, SignalId::LedError};
-    for (SignalId id : released) deactivateSignal(id);
+    for (SignalId id : released) setSignal(id, false);
 }
 
-void LptAdapter::activateSignal(SignalId id) {
+void LptAdapter::setSignal(SignalId id, bool active) {
     const SignalEntry& entry = pinMap_->entry(id);
     uint8_t control = port_->readRegister(PortRegister::Control);
-    dataShadow_ = uint8_t((dataShadow_ & ~dataBits(entry.clearMask)) | dataBits(entry.setMask));
-    control = uint8_t((control & ~controlBits(entry.clearMask)) | controlBits(entry.setMask));
-    port_->writeRegister(PortRegister::Data, dataShadow_);
-    port_->writeRegister(PortRegister::Control, control);
-}
-
-void LptAdapter::deactivateSignal(SignalId id) {
-    const SignalEntry& entry = pinMap_->entry(id);
-    uint8_t control = port_->readRegister(PortRegister::Control);
-    dataShadow_ = uint8_t((dataShadow_ | dataBits(entry.clearMask)) & ~dataBits(entry.setMask));
-    control = uint8_t((control | controlBits(entry.clearMask)) & ~controlBits(entry.setMask));
+    if (active) {
+        dataShadow_ = uint8_t((dataShadow_ & ~dataBits(entry.clearMask)) | dataBits(entry.setMask));
+        control = uint8_t((control & ~controlBits(entry.clearMask)) | controlBits(entry.setMask));
+    } else {
+        dataShadow_ = uint8_t((dataShadow_ | dataBits(entry.clearMask)) & ~dataBits(entry.setMask));
+        control = uint8_t((control | controlBits(entry.clearMask)) & ~controlBits(entry.setMask));
+    }
     port_->writeRegister(PortRegister::Data, dataShadow_);
     port_->writeRegister(PortRegister::Control, control);
 }
@@ -70,27 +66,6 @@ bool LptAdapter::readSignal(SignalId id) {
     uint8_t status = port_->readRegister(PortRegister::Status);
     bool level = (status & statusBits(entry.pins())) != 0;
     return level != (entry.clearMask != 0);
-}
-
-void LptAdapter::setReset(bool active) {
-    if (active)
-        activateSignal(SignalId::Reset);
-    else
-        deactivateSignal(SignalId::Reset);
-}
-
-void LptAdapter::setLedOk(bool on) {
-    if (on)
-        activateSignal(SignalId::LedOk);
-    else
-        deactivateSignal(SignalId::LedOk);
-}
-
-void LptAdapter::setLedError(bool on) {
-    if (on)
-        activateSignal(SignalId::LedError);
-    else
-        deactivateSignal(SignalId::LedError);
 }
 
 // SPI: every bit is a precomputed series of data-register values written back
@@ -137,7 +112,18 @@ void LptAdapter::weaveXtal() {
 
 void LptAdapter::restoreData() { port_->writeRegister(PortRegister::Data, dataShadow_); }
 
-uint8_t LptAdapter::transferByte(uint8_t out) {
+void LptAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
+    // The choice is made once per block, never between port writes.
+    if (!in) {
+        for (size_t i = 0; i < count; ++i) sendBits(out[i]);
+    } else if (!out) {
+        for (size_t i = 0; i < count; ++i) in[i] = receiveBits();
+    } else {
+        for (size_t i = 0; i < count; ++i) in[i] = transferBits(out[i]);
+    }
+}
+
+uint8_t LptAdapter::transferBits(uint8_t out) {
     const uint8_t* zero = bitZeroSequence_.data();
     const uint8_t* one = bitOneSequence_.data();
     size_t length = bitZeroSequence_.size();
@@ -151,7 +137,7 @@ uint8_t LptAdapter::transferByte(uint8_t out) {
     return uint8_t(misoInverted_ ? ~in : in);
 }
 
-void LptAdapter::sendByte(uint8_t out) {
+void LptAdapter::sendBits(uint8_t out) {
     const uint8_t* zero = bitZeroSequence_.data();
     const uint8_t* one = bitOneSequence_.data();
     size_t length = bitZeroSequence_.size();
@@ -159,7 +145,7 @@ void LptAdapter::sendByte(uint8_t out) {
     restoreData();
 }
 
-uint8_t LptAdapter::receiveByte() {
+uint8_t LptAdapter::receiveBits() {
     const uint8_t* zero = bitZeroSequence_.data();
     size_t length = bitZeroSequence_.size();
     unsigned in = 0;

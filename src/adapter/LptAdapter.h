@@ -1,5 +1,5 @@
 #pragma once
-// The Programmer on a PC parallel port: logical signals mapped onto register
+// The programmer on a PC parallel port: logical signals mapped onto register
 // bits by a PinMap, and SPI bit-banged through precomputed data-write series.
 #include <cstdint>
 #include <memory>
@@ -25,36 +25,14 @@ public:
     LptAdapter(const LptAdapter&) = delete;
     LptAdapter& operator=(const LptAdapter&) = delete;
 
-    bool prefersBlockTransfer() const override { return false; }
-    uint8_t transferByte(uint8_t out) override;
-    void sendByte(uint8_t out) override;
-    uint8_t receiveByte() override;
-    void setReset(bool active) override;
+    void setReset(bool active) override { setSignal(SignalId::Reset, active); }
     void pulseReset() override;
     void pulseSck() override;
     void delay(double ms) override;
-    bool hasPower() const override { return pinMap_->has(SignalId::Power); }
-    void powerOn() override { activateSignal(SignalId::Power); }
-    void powerOff() override { deactivateSignal(SignalId::Power); }
-    bool hasEnable() const override { return pinMap_->has(SignalId::Enable); }
-    void enableBuffers() override { activateSignal(SignalId::Enable); }
-    void disableBuffers() override { deactivateSignal(SignalId::Enable); }
-    void setLedOk(bool on) override;
-    void setLedError(bool on) override;
-    bool hasKey() const override { return pinMap_->has(SignalId::Key); }
-    bool isKeyPressed() override { return readSignal(SignalId::Key); }
     double sckFrequency() const override;
     const char* typeName() const override { return "LPT soft SPI"; }
     const char* adapterName() const override { return pinMap_->name; }
     void flush() override { port_->flush(); }
-
-    // Drive the signal's pins to their active levels: one control read, then a
-    // data write and a control write.
-    void activateSignal(SignalId id);
-    // Drive the signal's pins to their inactive levels, the same way.
-    void deactivateSignal(SignalId id);
-    // The input signal's level (true = active); an absent signal reads false.
-    bool readSignal(SignalId id);
 
     // The owned port and wiring, for inspection.
     const ParallelPort& port() const { return *port_; }
@@ -72,7 +50,19 @@ public:
     size_t resetPulseLength() const { return resetPulseSequence_.size(); }
 
 private:
+    void clockBytes(const uint8_t* out, uint8_t* in, size_t count) override;
+    bool hasSignal(SignalId id) const override { return pinMap_->has(id); }
+    // Drive the signal's pins to their active or inactive levels: one control
+    // read, then a data write and a control write.
+    void setSignal(SignalId id, bool active) override;
+    bool readSignal(SignalId id) override;
+
     LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode);
+    // One byte each: 8 bit sequences, MISO sampled after each bit or not at
+    // all, then the restore write.
+    uint8_t transferBits(uint8_t out);
+    void sendBits(uint8_t out);
+    uint8_t receiveBits();
     void releaseOutputs();
     void buildSequences(int low, int high);
     void weaveXtal();

@@ -1,17 +1,44 @@
 #include "adapter/Programmer.h"
 
+#include "console/Console.h"
+#include "console/Stopwatch.h"
+
 namespace mervex {
 
-void Programmer::transferBlock(const uint8_t* out, uint8_t* in, size_t count) {
-    for (size_t i = 0; i < count; ++i) in[i] = transferByte(out[i]);
+namespace {
+// Time the target's supply needs to settle.
+constexpr double PowerSettleMs = 300;
+}  // namespace
+
+void Programmer::enableAdapter() {
+    if (hasPower()) {
+        powerOn();
+        sleepMs(PowerSettleMs);
+        message(LevelDebug, "Power ON\n");
+    }
+    if (hasEnable()) {
+        enableBuffers();
+        message(LevelDebug, "Adapter enabled\n");
+    }
+    setLedError(false);
+    setLedOk(false);
+    active_ = true;
 }
 
-void Programmer::sendBlock(const uint8_t* out, size_t count) {
-    for (size_t i = 0; i < count; ++i) sendByte(out[i]);
-}
-
-void Programmer::receiveBlock(uint8_t* in, size_t count) {
-    for (size_t i = 0; i < count; ++i) in[i] = receiveByte();
+void Programmer::disableAdapter() {
+    if (!active_) return;
+    active_ = false;
+    setReset(false);
+    message(LevelDebug, "Reset pin released\n");
+    if (hasEnable()) {
+        disableBuffers();
+        message(LevelDebug, "Adapter disabled\n");
+    }
+    if (hasPower()) {
+        powerOff();
+        sleepMs(PowerSettleMs);
+        message(LevelDebug, "Power OFF\n");
+    }
 }
 
 }  // namespace mervex

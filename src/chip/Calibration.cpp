@@ -14,7 +14,7 @@ void readCalibration(ChipSession& session) {
     if (count > available) count = available;
     for (int i = 0; i < count; ++i) {
         IspInstruction command = isp::readCalibration(uint8_t(i));
-        IspInstruction reply = exchangeInstruction(session.isp(), command);
+        IspInstruction reply = session.link().exchange(command);
         traceInstruction("Read Osccal", command, reply);
         checkEcho(command, reply);
         fuses.calibration[i] = reply[isp::DataIndex];

@@ -23,17 +23,17 @@ bool sckResyncAllowed(const ChipSelection& selection) {
 
 }  // namespace
 
-uint8_t programEnable(Programmer& programmer) {
-    IspInstruction reply = exchangeInstruction(programmer, isp::programEnable());
+uint8_t programEnable(IspLink& link) {
+    IspInstruction reply = link.exchange(isp::programEnable());
     traceReply("PgmOn reply", reply);
     return reply[2];
 }
 
-uint32_t readSignature(Programmer& programmer) {
+uint32_t readSignature(IspLink& link) {
     uint32_t signature = 0;
     for (uint8_t n = 0; n < 3; ++n) {
         IspInstruction command = isp::readSignature(n);
-        IspInstruction reply = exchangeInstruction(programmer, command);
+        IspInstruction reply = link.exchange(command);
         traceReply("GetID reply", reply);
         checkEcho(command, reply);
         signature = (signature << 8) | reply[isp::DataIndex];
@@ -61,16 +61,16 @@ void identifyChip(ChipSelection& selection, uint32_t signature) {
 }
 
 void connectChip(ChipSession& session) {
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     message(LevelDebug, "Reset\n");
-    programmer.setReset(true);
-    programmer.delay(100);
+    link.setReset(true);
+    link.delay(100);
 
-    bool inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+    bool inStep = programEnable(link) == isp::ProgramEnableAnswer;
     if (!inStep) {
-        programmer.pulseReset();
+        link.pulseReset();
         message(LevelTrace, "Try to resync by reset pulse");
-        inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+        inStep = programEnable(link) == isp::ProgramEnableAnswer;
     }
     if (!inStep && sckResyncAllowed(session.selection)) {
         checkTermination();
@@ -80,8 +80,8 @@ void connectChip(ChipSession& session) {
                 throw app_error(ExitSync);
             }
             message(LevelTrace, "Try %2d to resync by SCK pulse", t);
-            programmer.pulseSck();
-            inStep = programEnable(programmer) == isp::ProgramEnableAnswer;
+            link.pulseSck();
+            inStep = programEnable(link) == isp::ProgramEnableAnswer;
             if (inStep)
                 message(LevelDebug, "Synchronised after %d try\n", t + 1);
             else
@@ -89,7 +89,7 @@ void connectChip(ChipSession& session) {
         }
     }
 
-    uint32_t signature = readSignature(programmer);
+    uint32_t signature = readSignature(link);
     message(LevelDebug, "Read ID: 0x%06X\n", unsigned(signature));
     session.signature = int32_t(signature);
     identifyChip(session.selection, signature);

@@ -2,7 +2,7 @@
 // Bringing the chip into programming mode and finding out what it is.
 #include <cstdint>
 
-#include "adapter/Programmer.h"
+#include "adapter/IspLink.h"
 #include "chip/ChipSession.h"
 
 namespace mervex {
@@ -13,10 +13,10 @@ constexpr int SckResyncTries = 32;
 constexpr uint32_t ProtectedSignature = 0x000102;
 
 // Send program enable and return reply byte 2 (0x53 when the chip is in step).
-uint8_t programEnable(Programmer& programmer);
+uint8_t programEnable(IspLink& link);
 
 // Read the three signature bytes into one 24-bit value.
-uint32_t readSignature(Programmer& programmer);
+uint32_t readSignature(IspLink& link);
 
 // Find the row of a signature (the requested name decides between rows that
 // share it), store it as the selection's detected row and report the result.

@@ -1,11 +1,11 @@
 #pragma once
 // The chip protocol's state for one run: alive from adapter set-up to the end
-// of the run, one instance, owned by the run driver next to its Programmer slot.
+// of the run, one instance, owned by the run driver next to its programmer slot.
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
 
-#include "adapter/Programmer.h"
+#include "adapter/IspLink.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/MemoryKind.h"
 
@@ -93,12 +93,12 @@ struct FuseValues {
 };
 
 struct ChipSession {
-    // The run's programmer; the driver's slot owns it. Null until it exists.
-    Programmer* programmer = nullptr;
+    // The ISP link of the run's programmer; the driver's slot owns it. Null
+    // until it exists.
+    IspLink* attachedLink = nullptr;
     // The requested chip and the row its signature found.
     ChipSelection selection;
     ChipOptions options;
-    bool adapterActive = false;
     bool chipErased = false;
     bool eepromWrittenSinceErase = false;  // an EEPROM byte or page written after the erase
     // The chip layer's own caches: the layers above start passes with
@@ -117,10 +117,10 @@ struct ChipSession {
     int32_t flashSize() const { return selectedChip().flash.size; }
     int32_t eepromSize() const { return selectedChip().eeprom.size; }
 
-    // The programmer, which must exist by the time the chip is touched.
-    Programmer& isp() {
-        if (!programmer) throw std::logic_error("chip access without a programmer");
-        return *programmer;
+    // The link, which must exist by the time the chip is touched.
+    IspLink& link() {
+        if (!attachedLink) throw std::logic_error("chip access without an ISP link");
+        return *attachedLink;
     }
 };
 

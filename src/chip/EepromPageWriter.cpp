@@ -69,9 +69,9 @@ void commitEepromPage(ChipSession& session) {
         const IspInstruction load = isp::loadEepromPageByte(uint8_t(i), page.bytes[i]);
         loads.insert(loads.end(), load.bytes, load.bytes + 4);
     }
-    Programmer& programmer = session.isp();
-    programmer.sendBlock(loads.data(), loads.size());
-    exchangeChecked(programmer, isp::writeEepromPage(base));
+    IspLink& link = session.link();
+    link.sendBlock(loads.data(), loads.size());
+    exchangeChecked(link, isp::writeEepromPage(base));
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
     if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {

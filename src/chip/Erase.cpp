@@ -10,15 +10,15 @@
 namespace mervex {
 
 void chipErase(ChipSession& session) {
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     IspInstruction command = isp::chipErase();
-    IspInstruction reply = exchangeInstruction(programmer, command);
+    IspInstruction reply = link.exchange(command);
     traceReply("Erase reply", reply);
     checkEcho(command, reply);
-    programmer.delay(session.timing.eraseDelay);
-    programmer.setReset(false);
-    programmer.delay(session.options.resetInactiveMs);
-    programmer.setReset(true);
+    link.delay(session.timing.eraseDelay);
+    link.setReset(false);
+    link.delay(session.options.resetInactiveMs);
+    link.setReset(true);
 }
 
 void eraseChip(ChipSession& session) {

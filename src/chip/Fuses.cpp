@@ -21,8 +21,8 @@ const FuseDescriptor* fuseList(const ChipDescriptor& chip, int b) {
     return chip.fuseSet ? chip.fuseSet->lists[b] : nullptr;
 }
 
-uint8_t readFuseByte(Programmer& programmer, const IspInstruction& command) {
-    IspInstruction reply = exchangeInstruction(programmer, command);
+uint8_t readFuseByte(IspLink& link, const IspInstruction& command) {
+    IspInstruction reply = link.exchange(command);
     traceInstruction("Read Fuses", command, reply);
     checkEcho(command, reply);
     checkTermination();
@@ -30,9 +30,9 @@ uint8_t readFuseByte(Programmer& programmer, const IspInstruction& command) {
 }
 
 void writeFuseByte(ChipSession& session, const IspInstruction& command) {
-    Programmer& programmer = session.isp();
-    IspInstruction reply = exchangeInstruction(programmer, command);
-    programmer.delay(4 * session.timing.eepromByteDelay);
+    IspLink& link = session.link();
+    IspInstruction reply = link.exchange(command);
+    link.delay(4 * session.timing.eepromByteDelay);
     traceInstruction("Write Fuses", command, reply);
     checkEcho(command, reply);
 }
@@ -63,7 +63,7 @@ void readFuses(ChipSession& session) {
     const ChipDescriptor& chip = session.selectedChip();
     FuseValues& fuses = session.fuses;
     const auto read = [&](int b, const IspInstruction& command) {
-        fuses.readValue[b] = readFuseByte(session.isp(), command);
+        fuses.readValue[b] = readFuseByte(session.link(), command);
         fuses.readBytes |= uint8_t(1u << b);
     };
     switch (chip.fuseLayout) {
@@ -87,7 +87,7 @@ bool eesaveProgrammed(ChipSession& session) {
     if (chip.fuseLayout != FuseSeparateBytes) return true;
     const IspInstruction reads[FuseBytes] = {isp::readLockByte(), isp::readLowFuse(), isp::readHighFuse(),
                                              isp::readExtendedFuse()};
-    return (readFuseByte(session.isp(), reads[int(byte)]) & eesave->mask()) == 0;
+    return (readFuseByte(session.link(), reads[int(byte)]) & eesave->mask()) == 0;
 }
 
 void printFuses(const ChipSession& session, const char* title) {

@@ -3,15 +3,9 @@
 // request. Nothing here decides when an instruction is sent.
 #include <cstdint>
 
+#include "adapter/IspLink.h"
+
 namespace mervex {
-
-// Four bytes sent MSB first; four reply bytes come back while they are sent.
-struct IspInstruction {
-    uint8_t bytes[4];
-
-    uint8_t operator[](int i) const { return bytes[i]; }
-    uint8_t& operator[](int i) { return bytes[i]; }
-};
 
 namespace isp {
 

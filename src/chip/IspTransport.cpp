@@ -5,28 +5,21 @@
 
 namespace mervex {
 
-IspInstruction exchangeInstruction(Programmer& programmer, const IspInstruction& command) {
-    IspInstruction reply{};
-    programmer.transferBlock(command.bytes, reply.bytes, 4);
-    return reply;
-}
-
 void checkEcho(const IspInstruction& command, const IspInstruction& reply) {
     if (reply[isp::EchoIndex] != command[0]) throwSyncLost();
 }
 
-IspInstruction exchangeChecked(Programmer& programmer, const IspInstruction& command) {
-    IspInstruction reply = exchangeInstruction(programmer, command);
+IspInstruction exchangeChecked(IspLink& link, const IspInstruction& command) {
+    IspInstruction reply = link.exchange(command);
     checkEcho(command, reply);
     return reply;
 }
 
-uint8_t exchangeRead(Programmer& programmer, const IspInstruction& command) {
-    if (programmer.prefersBlockTransfer()) return exchangeChecked(programmer, command)[isp::DataIndex];
-    programmer.sendByte(command[0]);
-    uint8_t echo = programmer.transferByte(command[1]);
-    programmer.sendByte(command[2]);
-    uint8_t data = programmer.receiveByte();
+uint8_t exchangeRead(IspLink& link, const IspInstruction& command) {
+    link.sendByte(command[0]);
+    uint8_t echo = link.transferByte(command[1]);
+    link.sendByte(command[2]);
+    uint8_t data = link.receiveByte();
     if (echo != command[0]) throwSyncLost();
     return data;
 }

@@ -1,26 +1,22 @@
 #pragma once
-// Carrying one ISP instruction to the chip and back: whole or byte by byte,
-// the echo rule, the trace lines and the failure of a lost synchronisation.
+// Carrying one ISP instruction over the link and back: the echo rule, the
+// byte-wise read, the trace lines and the failure of a lost synchronisation.
 #include <cstdint>
 
-#include "adapter/Programmer.h"
+#include "adapter/IspLink.h"
 #include "chip/IspInstruction.h"
 
 namespace mervex {
 
-// Send the whole instruction with one transferBlock and return the four reply bytes.
-IspInstruction exchangeInstruction(Programmer& programmer, const IspInstruction& command);
-
 // Fail with "Synchronisation lost" unless reply byte 1 echoes command byte 0.
 void checkEcho(const IspInstruction& command, const IspInstruction& reply);
 
-// exchangeInstruction followed by checkEcho.
-IspInstruction exchangeChecked(Programmer& programmer, const IspInstruction& command);
+// IspLink::exchange followed by checkEcho.
+IspInstruction exchangeChecked(IspLink& link, const IspInstruction& command);
 
-// Send a read instruction the way the programmer prefers (one transferBlock, or
-// byte by byte with the echo taken while byte 1 goes out), check the echo and
-// return the data byte.
-uint8_t exchangeRead(Programmer& programmer, const IspInstruction& command);
+// Send a read instruction byte by byte, sampling only the echo (taken while
+// byte 1 goes out) and the data byte; check the echo and return the data.
+uint8_t exchangeRead(IspLink& link, const IspInstruction& command);
 
 // Trace one instruction and its reply at trace level.
 void traceInstruction(const char* label, const IspInstruction& command, const IspInstruction& reply);

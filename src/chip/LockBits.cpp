@@ -37,7 +37,7 @@ void readLockBits(ChipSession& session) {
         return;
     }
     IspInstruction command = isp::readLockByte();
-    IspInstruction reply = exchangeInstruction(session.isp(), command);
+    IspInstruction reply = session.link().exchange(command);
     traceInstruction("Read Lock", command, reply);
     checkEcho(command, reply);
     switch (lockBitsOf(chip.lockLayout, reply[isp::DataIndex])) {
@@ -58,7 +58,7 @@ void printLockState(const ChipSession& session) {
 char lockChip(ChipSession& session, char level) {
     const bool full = level >= '2';
     const ChipDescriptor& chip = session.selectedChip();
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     IspInstruction command;
     if (chip.lockLayout != LockBits1And0) {
         command = isp::writeLockBitsOld(full ? 2 : 1);
@@ -67,17 +67,17 @@ char lockChip(ChipSession& session, char level) {
         if (chip.fuseSet && chip.fuseSet->list(FuseByte::Lock)) {
             // Keep the boot lock bits 5..2 as they are.
             IspInstruction read = isp::readLockByte();
-            IspInstruction reply = exchangeInstruction(programmer, read);
+            IspInstruction reply = link.exchange(read);
             traceInstruction("BLB* read", read, reply);
             checkEcho(read, reply);
             value &= uint8_t(reply[isp::DataIndex] | 0xC0);
         }
         command = isp::writeLockByte(value);
     }
-    IspInstruction reply = exchangeInstruction(programmer, command);
+    IspInstruction reply = link.exchange(command);
     traceInstruction("Lock chip", command, reply);
     checkEcho(command, reply);
-    programmer.delay(session.timing.eraseDelay);
+    link.delay(session.timing.eraseDelay);
     return full ? '2' : level;
 }
 

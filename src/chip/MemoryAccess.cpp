@@ -96,7 +96,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
         if (current == 0xFF) return;
     }
     rememberPollByte(session.poll, address, value);
-    exchangeChecked(session.isp(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
+    exchangeChecked(session.link(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
     if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
     if (!waitWriteDone(session, int32_t(address), value, delay)) {
@@ -188,14 +188,14 @@ void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value) {
 }
 
 void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     if ((lastLoaded & 1) == 0) fillPageByte(session, lastLoaded + 1);
     std::vector<uint8_t>& queue = session.access.pageQueue;
     if (flashNeedsExtendedAddress(session))
         appendInstruction(queue, isp::loadExtendedAddress(isp::extendedAddressByte(lastLoaded)));
-    programmer.sendBlock(queue.data(), queue.size());
+    link.sendBlock(queue.data(), queue.size());
     queue.clear();
-    exchangeChecked(programmer, isp::writeFlashPage(lastLoaded));
+    exchangeChecked(link, isp::writeFlashPage(lastLoaded));
     PollState& poll = session.poll;
     if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
         message(LevelError, "Poll: can't write page at 0x%lX\n",
@@ -236,36 +236,36 @@ bool pollUntil(double timeoutMs, Done done) {
 
 bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double delayMs) {
     const PollState& poll = session.poll;
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     switch (poll.method) {
     case PollKind::ReadBack:
         if (address == -1 || unpollable(poll, value)) {
             // Nothing shows when this write ends: wait as long as it can take
             // at any supply, since polling is what the user chose for that.
-            programmer.delay(std::max(delayMs, session.timing.lowSupplyWrite));
+            link.delay(std::max(delayMs, session.timing.lowSupplyWrite));
             return true;
         }
         return pollUntil(PollTimeoutFactor * delayMs,
                          [&] { return readProgramByte(session, uint32_t(address)) == value; });
     case PollKind::ReadyBusy:
         return pollUntil(PollTimeoutFactor * delayMs, [&] {
-            IspInstruction reply = exchangeChecked(programmer, isp::readyBusy());
+            IspInstruction reply = exchangeChecked(link, isp::readyBusy());
             return (reply[isp::DataIndex] & 1) == 0;
         });
     case PollKind::FixedDelay:
         break;
     }
-    programmer.delay(delayMs);
+    link.delay(delayMs);
     return true;
 }
 
 uint8_t readProgramByte(ChipSession& session, uint32_t address) {
     const bool code = session.access.currentMemory == MemoryKind::Code;
-    return exchangeRead(session.isp(), code ? isp::readFlash(address) : isp::readEeprom(address));
+    return exchangeRead(session.link(), code ? isp::readFlash(address) : isp::readEeprom(address));
 }
 
 void loadExtendedAddress(ChipSession& session, uint8_t high) {
-    exchangeChecked(session.isp(), isp::loadExtendedAddress(high));
+    exchangeChecked(session.link(), isp::loadExtendedAddress(high));
 }
 
 uint16_t readFlashWord(ChipSession& session, uint32_t address) {
@@ -276,63 +276,23 @@ uint16_t readFlashWord(ChipSession& session, uint32_t address) {
     return uint16_t(low | (high << 8));
 }
 
-namespace {
-
-// Read count bytes with the instruction that make(address) builds: one
-// transferBlock for the whole run (after an optional leading instruction
-// whose echo is not checked), or byte by byte.
-template <typename MakeRead>
-void readRun(Programmer& programmer, uint8_t* buffer, uint32_t address, size_t count,
-             const IspInstruction* lead, MakeRead make) {
-    if (!programmer.prefersBlockTransfer()) {
-        for (size_t i = 0; i < count; ++i) buffer[i] = exchangeRead(programmer, make(address + uint32_t(i)));
-        return;
-    }
-    const size_t leadBytes = lead ? 4 : 0;
-    std::vector<uint8_t> out(leadBytes + 4 * count);
-    if (lead) std::copy(lead->bytes, lead->bytes + 4, out.begin());
-    for (size_t i = 0; i < count; ++i) {
-        IspInstruction read = make(address + uint32_t(i));
-        std::copy(read.bytes, read.bytes + 4, out.begin() + std::ptrdiff_t(leadBytes + 4 * i));
-    }
-    std::vector<uint8_t> in(out.size());
-    programmer.transferBlock(out.data(), in.data(), out.size());
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* reply = in.data() + leadBytes + 4 * i;
-        if (reply[isp::EchoIndex] != out[leadBytes + 4 * i]) throwSyncLost();
-        buffer[i] = reply[isp::DataIndex];
-    }
-}
-
-}  // namespace
-
 void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
-    Programmer& programmer = session.isp();
+    IspLink& link = session.link();
     const bool extended = flashNeedsExtendedAddress(session);
-    while (count > 0) {
-        // Parts never cross a 128 KB boundary: the extended address is fixed within one.
-        uint64_t boundary = (uint64_t(address) / isp::ExtendedAddressBlock + 1) * isp::ExtendedAddressBlock;
-        size_t part = size_t(std::min<uint64_t>(count, boundary - address));
-        IspInstruction setExtended{};
-        const IspInstruction* lead = nullptr;
-        int32_t& last = session.access.lastAddress;
+    int32_t& last = session.access.lastAddress;
+    for (size_t i = 0; i < count; ++i, ++address) {
+        // The extended address is set once per 128 KB block, where a read first enters it.
         if (extended && (last == -1 || isp::extendedAddressByte(address) != isp::extendedAddressByte(uint32_t(last)))) {
-            setExtended = isp::loadExtendedAddress(isp::extendedAddressByte(address));
-            if (programmer.prefersBlockTransfer())
-                lead = &setExtended;
-            else
-                loadExtendedAddress(session, setExtended[2]);
+            loadExtendedAddress(session, isp::extendedAddressByte(address));
             last = int32_t(address);
         }
-        readRun(programmer, buffer, address, part, lead, isp::readFlash);
-        buffer += part;
-        address += uint32_t(part);
-        count -= part;
+        buffer[i] = exchangeRead(link, isp::readFlash(address));
     }
 }
 
 void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
-    readRun(session.isp(), buffer, address, count, nullptr, isp::readEeprom);
+    IspLink& link = session.link();
+    for (size_t i = 0; i < count; ++i) buffer[i] = exchangeRead(link, isp::readEeprom(address + uint32_t(i)));
 }
 
 bool eraseMayKeepEeprom(const ChipDescriptor& chip) { return findFuse(chip, "EESAVE") != nullptr; }

@@ -7,8 +7,8 @@
 
 namespace mervex {
 
-void hintNoAnswer(const Request& request, const Programmer& programmer) {
-    const std::string adapter = programmer.adapterName();
+void hintNoAnswer(const Request& request, const AdapterControls& controls) {
+    const std::string adapter = controls.adapterName();
     char clock[UnitTextSize];
     std::string assumed;
     if (request.oscillatorHz == 0)

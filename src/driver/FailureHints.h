@@ -2,14 +2,14 @@
 // Lines that follow a failure's message with its likely cause and what to try.
 // They are printed at info level and begin with "Hint: ", so that -ie shows the
 // message alone and scripts can tell them from it.
-#include "adapter/Programmer.h"
+#include "adapter/AdapterControls.h"
 #include "chip/ChipDescriptor.h"
 #include "driver/Request.h"
 
 namespace mervex {
 
 // The chip gave no steady answer while being connected.
-void hintNoAnswer(const Request& request, const Programmer& programmer);
+void hintNoAnswer(const Request& request, const AdapterControls& controls);
 
 // The chip on the cable is not the one named with "+".
 void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip);

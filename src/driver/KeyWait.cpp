@@ -12,13 +12,13 @@ constexpr double KeySampleMs = 20.0;
 constexpr int StableSamples = 2;
 }  // namespace
 
-bool readKeyStable(Programmer& programmer) {
-    bool state = programmer.isKeyPressed();
+bool readKeyStable(AdapterControls& adapter) {
+    bool state = adapter.isKeyPressed();
     int equal = 0;
     for (;;) {
         checkTermination();
         sleepMs(KeySampleMs);
-        const bool sample = programmer.isKeyPressed();
+        const bool sample = adapter.isKeyPressed();
         if (sample != state) {
             state = sample;
             equal = 0;
@@ -28,15 +28,15 @@ bool readKeyStable(Programmer& programmer) {
     }
 }
 
-void waitForKey(Programmer& programmer) {
-    if (!programmer.hasKey()) {
+void waitForKey(AdapterControls& adapter) {
+    if (!adapter.hasKey()) {
         message(LevelError, "Key not defined for given adapter, can't process -k switch\n");
         throw app_error(ExitUsage);
     }
     message(LevelPrompt, "Press ADAPTER KEY for continue.\n");
-    while (readKeyStable(programmer)) {
+    while (readKeyStable(adapter)) {
     }
-    while (!readKeyStable(programmer)) {
+    while (!readKeyStable(adapter)) {
     }
     message(LevelInfo, "Start programming...\n");
 }

@@ -1,15 +1,15 @@
 #pragma once
 // Waiting for the adapter's push-button before programming (-k, -K).
-#include "adapter/Programmer.h"
+#include "adapter/AdapterControls.h"
 
 namespace mervex {
 
 // Prompt, wait for a held key to be released, then for a press.
 // An adapter without a key fails with status 70.
-void waitForKey(Programmer& programmer);
+void waitForKey(AdapterControls& adapter);
 
 // The key's state once two 20 ms samples in a row agree with it; each sample is
 // a termination check point.
-bool readKeyStable(Programmer& programmer);
+bool readKeyStable(AdapterControls& adapter);
 
 }  // namespace mervex

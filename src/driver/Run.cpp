@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "chip/AdapterSwitch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
@@ -35,14 +34,14 @@ void runRequest(const Request& request, const PortBackends& backends, RunState& 
         loadInputFiles(request, state);
         log.noteInputFiles(request);
         prepareAdapter(request, backends, state);
-        enableAdapter(state.session);
+        state.programmer()->enableAdapter();
         if (request.waitKey) waitForKey(*state.programmer());
     } else {
         prepareAdapter(request, backends, state);
         waitForKey(*state.programmer());
         loadInputFiles(request, state);
         log.noteInputFiles(request);
-        enableAdapter(state.session);
+        state.programmer()->enableAdapter();
     }
     runProgramming(request, state, log);
 
@@ -51,7 +50,7 @@ void runRequest(const Request& request, const PortBackends& backends, RunState& 
     // The result is reported only once what the run did is durable.
     state.programmer()->flush();
     message(LevelInfo, "Total time %s\nAll OK\n", formatTime(totalTime.elapsedMs(), UnitMs));
-    disableAdapter(state.session);
+    state.programmer()->disableAdapter();
 }
 
 void finishRun(RunState& state, int status) {
@@ -63,7 +62,7 @@ void finishRun(RunState& state, int status) {
     }
     // The adapter is switched off whatever happened before.
     try {
-        disableAdapter(state.session);
+        if (state.programmer() != nullptr) state.programmer()->disableAdapter();
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
@@ -74,7 +73,7 @@ void finishRun(RunState& state, int status) {
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
-    // The run is over: the adapter goes now rather than at process exit, which
+    // The run is over: the programmer goes now rather than at process exit, which
     // closes the port and lets the process start another run.
     state.releaseProgrammer();
     if (status != ExitOk) state.serialFile.giveBack();

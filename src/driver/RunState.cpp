@@ -5,13 +5,13 @@
 namespace mervex {
 
 void RunState::setProgrammer(std::unique_ptr<Programmer> programmer) {
-    session.programmer = nullptr;
+    session.attachedLink = nullptr;
     programmer_ = std::move(programmer);
-    session.programmer = programmer_.get();
+    session.attachedLink = programmer_.get();
 }
 
 void RunState::releaseProgrammer() {
-    session.programmer = nullptr;
+    session.attachedLink = nullptr;
     programmer_.reset();
 }
 

@@ -21,19 +21,19 @@ public:
     RunState() = default;
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
-    // The adapter goes first, so the target is left unpowered.
+    // The programmer goes first, so the target is left unpowered.
     ~RunState() { releaseProgrammer(); }
 
-    // Take over the run's adapter; one held before is destroyed.
+    // Take over the run's programmer; one held before is destroyed.
     void setProgrammer(std::unique_ptr<Programmer> programmer);
 
-    // Destroy the adapter, if any (buffers disabled, supply off, port closed).
+    // Destroy the programmer, if any (buffers disabled, supply off, port closed).
     void releaseProgrammer();
 
-    // The adapter, or null before it exists.
+    // The programmer, or null before it exists.
     Programmer* programmer() const { return programmer_.get(); }
 
-    // Start a run afresh from the request: no adapter, empty images, the request
+    // Start a run afresh from the request: no programmer, empty images, the request
     // values the run may change copied, the chip options set.
     void start(const Request& request);
 

@@ -42,7 +42,6 @@ TEST(LptAdapter, ConstructionReleasesOutputsThenActivatesSet) {
     EXPECT_EQ(bench.port->control, 0x04);
     EXPECT_FALSE(bench.adapter->xtalMode());
     EXPECT_STREQ(bench.adapter->typeName(), "LPT soft SPI");
-    EXPECT_FALSE(bench.adapter->prefersBlockTransfer());
 }
 
 TEST(LptAdapter, MixedPolaritySignalChangesAllPinsWithOneDataAndOneControlWrite) {

@@ -23,7 +23,7 @@ protected:
         chip = std::make_unique<FakeChip>(row.signature, size_t(row.flash.size), size_t(row.eeprom.size),
                                           uint32_t(row.flash.pageSize));
         chip->clock = &clockGuard.clock;
-        session.programmer = chip.get();
+        session.attachedLink = chip.get();
         return *chip;
     }
 

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "ChipFixture.h"
-#include "chip/AdapterSwitch.h"
 #include "chip/ChipConnection.h"
 #include "chip/Erase.h"
 #include "chip/MemoryAccess.h"
@@ -152,10 +151,10 @@ TEST_F(Connection, AdapterSwitchesOnceAndOnlyWhatExists) {
     chip->withPower = true;
     chip->withEnable = true;
     CaptureConsole capture(false, false, LevelDebug);
-    disableAdapter(session);  // not started: nothing
-    enableAdapter(session);
-    disableAdapter(session);
-    disableAdapter(session);  // already stopped: nothing
+    chip->disableAdapter();  // not started: nothing
+    chip->enableAdapter();
+    chip->disableAdapter();
+    chip->disableAdapter();  // already stopped: nothing
     EXPECT_EQ(chip->events, (std::vector<std::string>{"power on", "enable", "error off", "ok off", "reset off",
                                                        "disable", "power off"}));
     EXPECT_EQ(capture.out(), "    Power ON\n    Adapter enabled\n    Reset pin released\n"
@@ -166,11 +165,8 @@ TEST_F(Connection, AdapterSwitchesOnceAndOnlyWhatExists) {
     chip->withPower = false;
     chip->withEnable = false;
     chip->clearLog();
-    enableAdapter(session);
+    chip->enableAdapter();
     EXPECT_EQ(chip->events, (std::vector<std::string>{"error off", "ok off"}));
-
-    session.programmer = nullptr;
-    disableAdapter(session);  // no programmer: nothing, no crash
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
-// A Programmer that is at the same time a small AVR chip: it records every
-// instruction it is given and answers as a chip in programming mode would.
+// A programmer whose link is at the same time a small AVR chip: it records
+// every instruction it is given and answers as a chip in programming mode
+// would. It implements the same hooks as the parallel-port adapter, so the
+// chip layer takes the path it takes with the product.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +23,6 @@ public:
         : signature(signature), flash(flashBytes, 0xFF), eeprom(eepromBytes, 0xFF), pageBytes(pageBytes) {}
 
     // --- How the chip behaves ---
-    bool blockTransfer = true;     // prefersBlockTransfer
     uint32_t signature;
     std::vector<uint8_t> flash;
     std::vector<uint8_t> eeprom;
@@ -39,11 +40,69 @@ public:
     // --- What was done to it ---
     std::vector<IspInstruction> sent;  // every instruction, in order
     std::vector<std::string> events;   // signal operations and delays
-    int sendBlockCalls = 0;
+    int sendCalls = 0;  // clockBytes calls that sample nothing (sendByte, sendBlock)
 
-    bool prefersBlockTransfer() const override { return blockTransfer; }
+    void setReset(bool active) override { events.push_back(active ? "reset on" : "reset off"); }
+    void pulseReset() override {
+        events.push_back("reset pulse");
+        resetPulsed_ = true;
+    }
+    void pulseSck() override {
+        events.push_back("sck pulse");
+        ++sckPulses_;
+    }
+    void delay(double ms) override {
+        events.push_back("delay " + std::to_string(ms));
+        if (clock) clock->advanceUs(int64_t(ms * 1000));
+    }
+    double sckFrequency() const override { return 1.0; }
+    const char* typeName() const override { return "fake chip"; }
 
-    uint8_t transferByte(uint8_t out) override {
+    bool withPower = false;
+    bool withEnable = false;
+
+    // The instructions sent so far as text, "4C 00 1F 00" each.
+    std::vector<std::string> sentText() const {
+        std::vector<std::string> text;
+        for (const IspInstruction& i : sent) text.push_back(format(i));
+        return text;
+    }
+    static std::string format(const IspInstruction& i) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%02X %02X %02X %02X", unsigned(i[0]), unsigned(i[1]), unsigned(i[2]),
+                      unsigned(i[3]));
+        return buffer;
+    }
+    void clearLog() {
+        sent.clear();
+        events.clear();
+        sendCalls = 0;
+    }
+
+protected:
+    void clockBytes(const uint8_t* out, uint8_t* in, size_t count) override {
+        if (!in) ++sendCalls;
+        for (size_t i = 0; i < count; ++i) {
+            const uint8_t reply = clockByte(out ? out[i] : 0);
+            if (in) in[i] = reply;
+        }
+    }
+    bool hasSignal(SignalId id) const override {
+        return (id == SignalId::Power && withPower) || (id == SignalId::Enable && withEnable);
+    }
+    void setSignal(SignalId id, bool active) override {
+        switch (id) {
+        case SignalId::Power: events.push_back(active ? "power on" : "power off"); break;
+        case SignalId::Enable: events.push_back(active ? "enable" : "disable"); break;
+        case SignalId::LedOk: events.push_back(active ? "ok on" : "ok off"); break;
+        case SignalId::LedError: events.push_back(active ? "error on" : "error off"); break;
+        default: break;
+        }
+    }
+    bool readSignal(SignalId) override { return false; }
+
+private:
+    uint8_t clockByte(uint8_t out) {
         if (clock) clock->advanceUs(1);
         frame_[position_] = out;
         uint8_t reply = 0;
@@ -68,59 +127,6 @@ public:
         return reply;
     }
 
-    void sendBlock(const uint8_t* out, size_t count) override {
-        ++sendBlockCalls;
-        Programmer::sendBlock(out, count);
-    }
-
-    void setReset(bool active) override { events.push_back(active ? "reset on" : "reset off"); }
-    void pulseReset() override {
-        events.push_back("reset pulse");
-        resetPulsed_ = true;
-    }
-    void pulseSck() override {
-        events.push_back("sck pulse");
-        ++sckPulses_;
-    }
-    void delay(double ms) override {
-        events.push_back("delay " + std::to_string(ms));
-        if (clock) clock->advanceUs(int64_t(ms * 1000));
-    }
-    bool hasPower() const override { return withPower; }
-    void powerOn() override { events.push_back("power on"); }
-    void powerOff() override { events.push_back("power off"); }
-    bool hasEnable() const override { return withEnable; }
-    void enableBuffers() override { events.push_back("enable"); }
-    void disableBuffers() override { events.push_back("disable"); }
-    void setLedOk(bool on) override { events.push_back(on ? "ok on" : "ok off"); }
-    void setLedError(bool on) override { events.push_back(on ? "error on" : "error off"); }
-    bool hasKey() const override { return false; }
-    bool isKeyPressed() override { return false; }
-    double sckFrequency() const override { return 1.0; }
-    const char* typeName() const override { return "fake chip"; }
-
-    bool withPower = false;
-    bool withEnable = false;
-
-    // The instructions sent so far as text, "4C 00 1F 00" each.
-    std::vector<std::string> sentText() const {
-        std::vector<std::string> text;
-        for (const IspInstruction& i : sent) text.push_back(format(i));
-        return text;
-    }
-    static std::string format(const IspInstruction& i) {
-        char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "%02X %02X %02X %02X", unsigned(i[0]), unsigned(i[1]), unsigned(i[2]),
-                      unsigned(i[3]));
-        return buffer;
-    }
-    void clearLog() {
-        sent.clear();
-        events.clear();
-        sendBlockCalls = 0;
-    }
-
-private:
     bool inStep() const {
         if (sckPulsesToSync > 0) return sckPulses_ >= sckPulsesToSync;
         if (syncOnResetPulse) return resetPulsed_;

@@ -41,7 +41,7 @@ TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBeg
     }
     expected.push_back("4C 00 1F 00");
     EXPECT_EQ(sent(), expected);
-    EXPECT_EQ(chip->sendBlockCalls, 1);
+    EXPECT_EQ(chip->sendCalls, 1);
     EXPECT_EQ(chip->events.back(), "delay 6.000000");
 
     chip->clearLog();
@@ -195,34 +195,30 @@ TEST_F(MemoryAccess, PageAbove128KiBCarriesTheExtendedAddress) {
     writeMemoryByte(session, 0x3FF00, 0x5A);
     commitOpenPage(session);
     EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 00 5A", "48 00 00 FF", "4D 00 01 00", "4C FF 80 00"}));
-    EXPECT_EQ(chip->sendBlockCalls, 1);
+    EXPECT_EQ(chip->sendCalls, 1);
     EXPECT_EQ(chip->flash[0x3FF00], 0x5A);
 }
 
 TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
-    for (bool block : {true, false}) {
-        SCOPED_TRACE(block ? "whole instructions" : "byte by byte");
-        useChip("mega2560");
-        chip->blockTransfer = block;
-        for (uint32_t a = 0x1FF00; a < 0x20100; ++a) chip->flash[a] = uint8_t(a * 7 + (a >> 17));
-        beginMemoryPass(session, MemoryKind::Code);
-        std::vector<uint8_t> buffer(512);
-        readFlashBlock(session, buffer.data(), 0x1FF00, buffer.size());
-        for (uint32_t i = 0; i < 512; ++i) ASSERT_EQ(buffer[i], chip->flash[0x1FF00 + i]) << i;
+    useChip("mega2560");
+    for (uint32_t a = 0x1FF00; a < 0x20100; ++a) chip->flash[a] = uint8_t(a * 7 + (a >> 17));
+    beginMemoryPass(session, MemoryKind::Code);
+    std::vector<uint8_t> buffer(512);
+    readFlashBlock(session, buffer.data(), 0x1FF00, buffer.size());
+    for (uint32_t i = 0; i < 512; ++i) ASSERT_EQ(buffer[i], chip->flash[0x1FF00 + i]) << i;
 
-        std::vector<std::string> text = sent();
-        ASSERT_EQ(text.size(), 514u);
-        EXPECT_EQ(text[0], "4D 00 00 00");
-        EXPECT_EQ(text[1], "20 FF 80 00");
-        EXPECT_EQ(text[256], "28 FF FF 00");
-        EXPECT_EQ(text[257], "4D 00 01 00");
-        EXPECT_EQ(text[258], "20 00 00 00");
+    std::vector<std::string> text = sent();
+    ASSERT_EQ(text.size(), 514u);
+    EXPECT_EQ(text[0], "4D 00 00 00");
+    EXPECT_EQ(text[1], "20 FF 80 00");
+    EXPECT_EQ(text[256], "28 FF FF 00");
+    EXPECT_EQ(text[257], "4D 00 01 00");
+    EXPECT_EQ(text[258], "20 00 00 00");
 
-        // The next read in the same 128 KB block sets nothing again.
-        chip->clearLog();
-        readFlashBlock(session, buffer.data(), 0x20100, 4);
-        EXPECT_EQ(sent().front(), "20 00 80 00");
-    }
+    // The next read in the same 128 KB block sets nothing again.
+    chip->clearLog();
+    readFlashBlock(session, buffer.data(), 0x20100, 4);
+    EXPECT_EQ(sent().front(), "20 00 80 00");
 }
 
 TEST_F(MemoryAccess, SmallFlashNeverSendsTheExtendedAddress) {
@@ -236,16 +232,13 @@ TEST_F(MemoryAccess, SmallFlashNeverSendsTheExtendedAddress) {
 }
 
 TEST_F(MemoryAccess, WrongEchoInABlockReadLosesSynchronisation) {
-    for (bool block : {true, false}) {
-        useChip("mega8");
-        chip->blockTransfer = block;
-        chip->wrongEchoAt = 5;
-        uint8_t buffer[32];
-        beginMemoryPass(session, MemoryKind::Data);
-        CaptureConsole capture;
-        EXPECT_EQ(statusOf([&] { readEepromBlock(session, buffer, 0, sizeof buffer); }), ExitSync);
-        EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
-    }
+    useChip("mega8");
+    chip->wrongEchoAt = 5;
+    uint8_t buffer[32];
+    beginMemoryPass(session, MemoryKind::Data);
+    CaptureConsole capture;
+    EXPECT_EQ(statusOf([&] { readEepromBlock(session, buffer, 0, sizeof buffer); }), ExitSync);
+    EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
 }
 
 // A byte that polling cannot confirm waits the longest write of the chip: the

@@ -20,15 +20,15 @@ using test::CaptureConsole;
 class KeyAdapter : public test::FakeChip {
 public:
     explicit KeyAdapter(ManualClock& clock) : FakeChip(0, 0, 0, 0), clock_(clock) {}
-    bool hasKey() const override { return withKey; }
-    bool isKeyPressed() override {
-        const double ms = double(clock_.nowUs()) / 1000.0;
-        return (ms >= pressFromMs && ms < pressToMs) || ms >= heldAgainMs;
-    }
     bool withKey = true;
     double pressFromMs = -1, pressToMs = -1, heldAgainMs = 1e9;
 
 private:
+    bool hasSignal(SignalId id) const override { return id == SignalId::Key && withKey; }
+    bool readSignal(SignalId id) override {
+        const double ms = double(clock_.nowUs()) / 1000.0;
+        return id == SignalId::Key && ((ms >= pressFromMs && ms < pressToMs) || ms >= heldAgainMs);
+    }
     ManualClock& clock_;
 };
 

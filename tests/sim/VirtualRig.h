@@ -34,7 +34,7 @@ public:
         SckCycles cycles = sckTimingCycles(session.selectedChip(), clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
         adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
-        session.programmer = adapter.get();
+        session.attachedLink = adapter.get();
     }
 
     VirtualTarget& target() { return port->target(); }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "VirtualRig.h"
-#include "chip/AdapterSwitch.h"
 #include "chip/ChipConnection.h"
 #include "chip/Erase.h"
 #include "chip/FuseRequest.h"
@@ -53,7 +52,7 @@ std::vector<uint8_t> imageOf(size_t size, unsigned seed) {
 }
 
 void connect(VirtualRig& rig) {
-    enableAdapter(rig.session);
+    rig.adapter->enableAdapter();
     connectChip(rig.session);
 }
 
@@ -69,7 +68,7 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
         EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName(name));
         readLockBits(rig.session);
         EXPECT_EQ(rig.session.fuses.lockLevel, rig.session.selectedChip().lockLayout == 0 ? -1 : 0);
-        disableAdapter(rig.session);
+        rig.adapter->disableAdapter();
     }
 }
 
