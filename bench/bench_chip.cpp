@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/SckTiming.h"
 #include "chip/ChipConnection.h"
@@ -46,7 +46,7 @@ std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
     target->clockHz = clockHz;
     auto port = std::make_unique<VirtualPort>(std::move(target));
     rig->port = port.get();
-    PinMap map = builtinPinMap(BuiltinWiring::Vuder);
+    PinMap map = builtinPinMap(AdapterType::Default);
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
     SckCycles cycles = sckTimingCycles(rig->session.selectedChip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 
 namespace {
@@ -41,7 +41,7 @@ struct Result {
 
 template <typename Operation>
 Result measure(const char* label, SckTiming timing, Operation operation) {
-    PinMap map = builtinPinMap(BuiltinWiring::Vuder);
+    PinMap map = builtinPinMap(AdapterType::Default);
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
     auto owned = std::make_unique<CountingPort>(1.0);
     CountingPort* port = owned.get();

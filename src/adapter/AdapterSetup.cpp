@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "adapter/AdapterDetection.h"
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortFactory.h"
@@ -40,44 +40,29 @@ const char* byteBlasterName(ByteBlasterVariant variant) {
     }
 }
 
-void useStk(PinMap& map, uint32_t oscillatorHz) {
-    map = builtinPinMap(BuiltinWiring::Stk);
-    completeStkMap(map, oscillatorHz);
-}
-
-void useByteBlaster(PinMap& map, ByteBlasterVariant variant) {
-    map = builtinPinMap(variant == ByteBlasterVariant::ByteBlasterII ? BuiltinWiring::ByteBlasterII
-                                                                     : BuiltinWiring::ByteBlaster);
+PinMap stkMap(uint32_t oscillatorHz) {
+    PinMap map = builtinPinMap(AdapterType::Stk);
+    completeForClock(map, AdapterType::Stk, oscillatorHz);
+    return map;
 }
 
 void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings) {
     switch (type) {
-    case AdapterType::Default:
-        map = builtinPinMap(BuiltinWiring::Vuder);
-        if (settings.lazyBlaster) {
-            if (!port.canControlDirection()) {
-                message(LevelError, "Can't control LPT data direction bit (required for -AZ)\n");
-                throw app_error(ExitUsage);
-            }
-            applyLazyBlaster(map);
-        }
-        if (settings.powerFromData) applyPowerFromData(map);
-        break;
     case AdapterType::ByteBlaster: {
         ByteBlasterVariant variant = detectByteBlaster(port);
         if (variant == ByteBlasterVariant::None)
             adapterNotFound("Altera ByteBlaster", "ByteBlaster cable", settings.forceAdapter);
-        useByteBlaster(map, variant);
+        map = builtinPinMap(type, int(variant));
         break;
     }
     case AdapterType::Stk:
         if (!detectStk(port)) adapterNotFound("Atmel STK* adapter", "STK200/STK300 cable", settings.forceAdapter);
-        useStk(map, settings.oscillatorHz);
+        map = stkMap(settings.oscillatorHz);
         break;
     case AdapterType::AutoBuffered: {
         if (detectStk(port)) {
             message(LevelInfo, "Cable found by -aa: %s\n", "Atmel STK200/STK300");
-            useStk(map, settings.oscillatorHz);
+            map = stkMap(settings.oscillatorHz);
             break;
         }
         ByteBlasterVariant variant = detectByteBlaster(port);
@@ -89,11 +74,24 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
             throw app_error(ExitUsage);
         }
         message(LevelInfo, "Cable found by -aa: %s\n", byteBlasterName(variant));
-        useByteBlaster(map, variant);
+        map = builtinPinMap(AdapterType::ByteBlaster, int(variant));
         break;
     }
-    case AdapterType::Xilinx: map = builtinPinMap(BuiltinWiring::Xilinx); break;
     case AdapterType::UserMap: break;  // loaded before the port was opened
+    default: {
+        // A wiring without detection; only VUDER takes the modifiers.
+        map = builtinPinMap(type);
+        if (!builtinCable(type)->modifiable) break;
+        if (settings.lazyBlaster) {
+            if (!port.canControlDirection()) {
+                message(LevelError, "Can't control LPT data direction bit (required for -AZ)\n");
+                throw app_error(ExitUsage);
+            }
+            applyLazyBlaster(map);
+        }
+        if (settings.powerFromData) applyPowerFromData(map);
+        break;
+    }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortBackend.h"
 #include "adapter/PortIo.h"
@@ -12,8 +13,6 @@
 #include "adapter/SckTiming.h"
 
 namespace mervex {
-
-enum class AdapterType { Default, AutoBuffered, ByteBlaster, UserMap, Stk, Xilinx };
 
 // What set-up needs, as the driver read it from the request.
 struct AdapterSettings {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "adapter/BuiltinCables.h"
 #include "chip/ChipDescriptor.h"
 #include "console/ConfigSearch.h"
 #include "console/Console.h"
@@ -26,14 +27,13 @@ AdapterType adapterTypeOf(const char* adapterSpec) {
     if (adapterSpec == nullptr) return AdapterType::Default;
     const std::string text = adapterSpec;
     if (text.empty()) invalidAdapterValue(text);
-    AdapterType type;
-    switch (std::tolower(static_cast<unsigned char>(text[0]))) {
-    case 'a': type = AdapterType::AutoBuffered; break;
-    case 'b': type = AdapterType::ByteBlaster; break;
-    case 'm': return AdapterType::UserMap;
-    case 's': type = AdapterType::Stk; break;
-    case 'x': type = AdapterType::Xilinx; break;
-    default: invalidAdapterValue(text);
+    const char letter = char(std::tolower(static_cast<unsigned char>(text[0])));
+    if (letter == 'm') return AdapterType::UserMap;
+    AdapterType type = AdapterType::AutoBuffered;
+    if (letter != 'a') {
+        const BuiltinCable* cable = builtinCableOfLetter(letter);
+        if (cable == nullptr || cable->letter == '\0') invalidAdapterValue(text);
+        type = cable->type;
     }
     if (text.size() > 1) invalidAdapterValue(text.substr(1));
     return type;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "adapter/BuiltinCables.h"
 #include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 
@@ -41,9 +42,10 @@ const char* const helpBlock1[] = {
     "\tPINMAP - pin configuration in one of two forms\n",
     "\t=filename (see documentation for config file format)\n",
     "\t    :pincfg[:pincfg] (pin configuration entries as in config file)\n",
-    "    -ab  Altera ByteBlaster, ByteBlasterMV or ByteBlaster-II\n",
-    "    -as  STK200 or STK300 adapter\n",
-    "    -ax  XILINX parallel download cable\n",
+};
+
+// After the built-in cables' lines.
+const char* const helpBlock1Tail[] = {
     "    -az  \"laZyBlaster\" (turn LPT outputs to hi-Z after programming)\n",
     "    -ai# Inactive reset time, #=time_in_mS\n",
     "    -ap  chip powered from free LPT data outputs\n",
@@ -115,6 +117,11 @@ void printVersion() { message(LevelInfo, "mervex %s (built for %s)\n", MERVEX_VE
 void printHelp() {
     message(LevelInfo, "%s\n", AboutText);
     printLines(helpBlock1);
+    for (size_t i = 0; i < BuiltinCableCount; ++i) {
+        const BuiltinCable& cable = builtinCables[i];
+        if (cable.help != nullptr) message(LevelInfo, "    -a%c  %s\n", cable.letter, cable.help);
+    }
+    printLines(helpBlock1Tail);
     printLines(helpBlock2);
     printLines(helpBlockAdded);
     printDeviceList();

@@ -2,7 +2,7 @@
 
 #include <strings.h>
 
-#include "adapter/PinInfo.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "base/TextUtil.h"
 #include "console/Errors.h"
@@ -11,35 +11,37 @@ namespace mervex {
 
 namespace {
 
-struct BuiltinCable {
-    const char* name;
-    const char* entries;
+struct SimulatedCable {
+    std::string name;
+    std::string entries;  // pin-map entries and loop-backs; empty: nothing attached
 };
 
-// The cables as they are built: wiring, buffer, and the loop-backs that the
-// program's detection looks for. STK200 ties D0 to PE; STK300 feeds D0 through
-// an inverter to BUSY; the ByteBlasters tie D5 to PE and D7 to ACK and hold
-// ERROR low (ByteBlaster) or at the target supply (MV); ByteBlaster-II ties D4
-// to ACK and ERROR.
-const BuiltinCable builtinCables[] = {
-    {"vuder", "name=VUDER:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=D3"},
-    {"vuder-ap", "name=VUDER:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=D3:power=D0,D1,D2,D7"},
-    {"vuder-az", "name=VUDER:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=D3:enable=~BIDIR_EN"},
-    {"vuder-azp", "name=VUDER:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=D3:enable=~BIDIR_EN:power=D0,D1,D2,D7"},
-    {"stk200", "name=STK200:mosi=D5:miso=ACK:sck=D4:reset=D7:xtal=D6:enable=~D2,~D3:PE<D0"},
-    {"stk300", "name=STK300:mosi=D5:miso=ACK:sck=D4:reset=D7:xtal=D6:enable=~D2,~D3:BUSY<~D0"},
-    {"byteblaster", "name=ByteBlaster:mosi=D6:miso=BUSY:sck=D0:reset=D1:xtal=D3:enable=~ALF:PE<D5:ACK<D7:ERROR<0"},
-    {"byteblaster-mv",
-     "name=ByteBlasterMV:mosi=D6:miso=BUSY:sck=D0:reset=D1:xtal=D3:enable=~ALF:PE<D5:ACK<D7:ERROR<1"},
-    {"byteblaster-ii",
-     "name=ByteBlaster-II:mosi=D6:miso=BUSY:sck=D0:reset=D1:xtal=D2:enable=D4,D5,D7,STROBE,ALF,INIT,SELECT:"
-     "ACK<D4:ERROR<D4"},
-    {"xilinx", "name=XILINX:mosi=D0:miso=ONLINE:sck=D1:reset=D2:set=D4:enable=~D3"},
-    {"none", ""},
-};
+// The built-in cables as they are built: each one's wiring with its clock line
+// and the loop-backs its detection looks for; a modifiable wiring also with
+// the supply from the data lines (-ap), laZyBlaster (-az) or both.
+std::vector<SimulatedCable> simulatedCables() {
+    std::vector<SimulatedCable> cables;
+    for (size_t i = 0; i < BuiltinCableCount; ++i) {
+        const BuiltinCable& row = builtinCables[i];
+        for (const CableVariant& variant : row.variants) {
+            if (variant.name == nullptr) break;
+            std::string entries = variant.wiring != nullptr ? variant.wiring : row.wiring;
+            if (row.clockLine != nullptr) entries += std::string(":xtal=") + row.clockLine;
+            if (variant.loopbacks[0] != '\0') entries += std::string(":") + variant.loopbacks;
+            cables.push_back({variant.name, entries});
+            if (!row.modifiable) continue;
+            const std::string power = std::string(":") + PowerFromDataEntries;
+            const std::string lazy = std::string(":") + LazyBlasterEntries;
+            cables.push_back({std::string(variant.name) + "-ap", entries + power});
+            cables.push_back({std::string(variant.name) + "-az", entries + lazy});
+            cables.push_back({std::string(variant.name) + "-azp", entries + lazy + power});
+        }
+    }
+    cables.push_back({"none", ""});
+    return cables;
+}
 
 constexpr uint32_t OutputBits = 0x00FF00FF;  // data and control bits of a combined mask
-constexpr uint8_t HighImpedance = 0x20;     // control bit 5: the data lines are inputs
 // Nothing drives the status lines: ERROR, ONLINE, PE and ACK float high, and so
 // does BUSY, whose register bit is inverted; the unused bits read 1.
 constexpr uint8_t IdleStatus = 0x7F;
@@ -47,13 +49,12 @@ constexpr uint8_t IdleStatus = 0x7F;
 // The blanks around an entry and its parts.
 constexpr const char* Blanks = " \t";
 
-uint8_t statusBit(uint32_t mask) { return uint8_t((mask >> 8) & 0xFF); }
-
 }  // namespace
 
-const char* VirtualCable::builtinCableNames() {
-    return "vuder, vuder-ap, vuder-az, vuder-azp, stk200, stk300, byteblaster, byteblaster-mv, "
-           "byteblaster-ii, xilinx, none";
+std::string VirtualCable::builtinCableNames() {
+    std::string names;
+    for (const SimulatedCable& cable : simulatedCables()) names += (names.empty() ? "" : ", ") + cable.name;
+    return names;
 }
 
 std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std::string& error) {
@@ -62,14 +63,15 @@ std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std:
     if (strncasecmp(text.c_str(), "user:", 5) == 0) {
         entries = text.substr(5);
     } else {
-        const BuiltinCable* found = nullptr;
-        for (const BuiltinCable& b : builtinCables)
-            if (strcasecmp(b.name, text.c_str()) == 0) found = &b;
+        const std::vector<SimulatedCable> cables = simulatedCables();
+        const SimulatedCable* found = nullptr;
+        for (const SimulatedCable& c : cables)
+            if (strcasecmp(c.name.c_str(), text.c_str()) == 0) found = &c;
         if (!found) {
             error = "unknown cable '" + text + "' (known: " + builtinCableNames() + ", or user:ENTRIES)";
             return nullptr;
         }
-        if (found->entries[0] == '\0') {
+        if (found->entries.empty()) {
             cable->attached_ = false;
             return cable;
         }
@@ -80,11 +82,12 @@ std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std:
 }
 
 bool VirtualCable::parse(const std::string& entries, std::string& error) {
+    std::string loopbacks;
     for (const std::string& piece : splitList(entries, ":")) {
         const std::string entry = trim(piece, Blanks);
         if (entry.empty()) continue;
         if (entry.find('<') != std::string::npos) {
-            if (!parseLoopback(entry, error)) return false;
+            loopbacks += ":" + entry;
             continue;
         }
         try {
@@ -101,50 +104,13 @@ bool VirtualCable::parse(const std::string& entries, std::string& error) {
             return false;
         }
     }
-    for (const Loopback& loop : loopbacks_) {
-        for (SignalId id : {SignalId::Miso, SignalId::Key}) {
-            if (statusBit(wiring_.entry(id).pins()) & loop.statusBit) {
-                error = std::string("a loop-back drives the status line of ") + signalInfo(id).name;
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-bool VirtualCable::parseLoopback(const std::string& entry, std::string& error) {
-    size_t at = entry.find('<');
-    std::string destination = trim(entry.substr(0, at), Blanks);
-    std::string source = trim(entry.substr(at + 1), Blanks);
-    const PinInfo* status = findPin(destination);
-    if (!status || status->direction != DirectionInput) {
-        error = "loop-back '" + entry + "' must lead to a status line (ERROR, ONLINE, PE, ACK, BUSY)";
-        return false;
-    }
-    Loopback loop;
-    loop.statusBit = statusBit(status->mask);
-    loop.statusInverted = status->inverted;
-    for (const Loopback& other : loopbacks_) {
-        if (other.statusBit == loop.statusBit) {
-            error = "two loop-backs drive " + destination;
+    if (!parseLoopbacks(loopbacks, loopbacks_, error)) return false;
+    for (SignalId id : {SignalId::Miso, SignalId::Key}) {
+        if (statusBits(wiring_.entry(id).pins()) & loopbackBits(loopbacks_)) {
+            error = std::string("a loop-back drives the status line of ") + signalInfo(id).name;
             return false;
         }
     }
-    if (source == "0" || source == "1") {
-        loop.fixed = true;
-        loop.level = source == "1";
-    } else {
-        bool negated = !source.empty() && source[0] == '~';
-        std::string name = negated ? source.substr(1) : source;
-        const PinInfo* pin = findPin(name);
-        if (!pin || pin->direction != DirectionOutput || pin->mask == 0x200000) {
-            error = "loop-back '" + entry + "' must come from an output line, 0 or 1";
-            return false;
-        }
-        loop.sourceMask = pin->mask;
-        loop.sourceInverted = pin->inverted != negated;
-    }
-    loopbacks_.push_back(loop);
     return true;
 }
 
@@ -161,7 +127,7 @@ bool VirtualCable::signalActive(SignalId id, uint32_t registers, bool dataFloati
 CableOutputs VirtualCable::evaluate(uint8_t data, uint8_t control) const {
     CableOutputs out;
     if (!attached_) return out;
-    bool floating = (control & HighImpedance) != 0;
+    bool floating = (control & DataLinesFloat) != 0;
     uint32_t registers = uint32_t(data) | uint32_t(control) << 16;
 
     out.power = signalActive(SignalId::Power, registers, floating);
@@ -187,27 +153,16 @@ CableOutputs VirtualCable::evaluate(uint8_t data, uint8_t control) const {
 uint8_t VirtualCable::status(uint8_t data, uint8_t control, bool misoDriven, bool miso, bool keyPressed) const {
     uint8_t value = IdleStatus;
     if (!attached_) return value;
-    bool floating = (control & HighImpedance) != 0;
-    uint32_t registers = uint32_t(data) | uint32_t(control) << 16;
     auto put = [&value](uint8_t bits, bool registerLevel) {
         value = uint8_t(registerLevel ? (value | bits) : (value & ~bits));
     };
 
-    for (const Loopback& loop : loopbacks_) {
-        bool level = loop.level;
-        if (!loop.fixed) {
-            // Undriven data lines float high.
-            if (floating && (loop.sourceMask & 0xFF) != 0) level = true;
-            else level = ((registers & loop.sourceMask) != 0) != loop.sourceInverted;
-        }
-        put(loop.statusBit, level != loop.statusInverted);
-    }
-    const SignalEntry& key = wiring_.entry(SignalId::Key);
-    if (key.present()) put(statusBit(key.pins()), keyPressed != (key.clearMask != 0));
+    value = driveLoopbacks(loopbacks_, value, data, control);    const SignalEntry& key = wiring_.entry(SignalId::Key);
+    if (key.present()) put(statusBits(key.pins()), keyPressed != (key.clearMask != 0));
 
     if (misoDriven && evaluate(data, control).buffer) {
         const SignalEntry& m = wiring_.entry(SignalId::Miso);
-        put(statusBit(m.pins()), miso != (m.clearMask != 0));
+        put(statusBits(m.pins()), miso != (m.clearMask != 0));
     }
     return value;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/CableLoopback.h"
 #include "adapter/PinMap.h"
 
 namespace mervex {
@@ -45,7 +46,7 @@ public:
     static std::unique_ptr<VirtualCable> create(const std::string& text, std::string& error);
 
     // The built-in cable names, separated by ", ".
-    static const char* builtinCableNames();
+    static std::string builtinCableNames();
 
     // False for "none": nothing is plugged into the port.
     bool attached() const { return attached_; }
@@ -63,21 +64,11 @@ public:
     uint8_t status(uint8_t data, uint8_t control, bool misoDriven, bool miso, bool keyPressed) const;
 
 private:
-    struct Loopback {
-        uint8_t statusBit = 0;        // register bit of the status pin
-        bool statusInverted = false;  // register bit = NOT connector level
-        bool fixed = false;           // a fixed level instead of a source pin
-        bool level = false;           // the fixed level
-        uint32_t sourceMask = 0;      // register bit of the source pin
-        bool sourceInverted = false;  // register bit = NOT connector level, with the '~' folded in
-    };
-
     bool parse(const std::string& entries, std::string& error);
-    bool parseLoopback(const std::string& entry, std::string& error);
     bool signalActive(SignalId id, uint32_t registers, bool dataFloating) const;
 
     PinMap wiring_;
-    std::vector<Loopback> loopbacks_;
+    std::vector<CableLoopback> loopbacks_;
     bool attached_ = true;
 };
 

@@ -37,6 +37,12 @@ const CableModel byteBlaster = [](uint8_t d, uint8_t) -> uint8_t {
 };
 const CableModel byteBlasterMV = [](uint8_t d, uint8_t c) -> uint8_t { return uint8_t(byteBlaster(d, c) | 0x08); };
 const CableModel byteBlasterII = [](uint8_t d, uint8_t) -> uint8_t { return (d & 0x10) ? 0x48 : 0x00; };
+// Cables that answer only the lines a stage looks at: ERROR counts for the
+// ByteBlaster-II only with D4 low, and for the MV only with D5 and D7 low.
+const CableModel ackFollowsD4Alone = [](uint8_t d, uint8_t) -> uint8_t { return (d & 0x10) ? 0x40 : 0x00; };
+const CableModel errorFollowsD7 = [](uint8_t d, uint8_t c) -> uint8_t {
+    return uint8_t(byteBlaster(d, c) | ((d & 0x80) ? 0x08 : 0));
+};
 
 std::vector<uint8_t> writesTo(const RecordingPort& port, PortRegister reg) {
     std::vector<uint8_t> values;
@@ -86,6 +92,8 @@ TEST(AdapterDetection, ByteBlasterVariantsAndTheirRegisterSequences) {
         {&byteBlasterMV, ByteBlasterVariant::ByteBlasterMV, "ByteBlasterMV found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
         {&byteBlasterII, ByteBlasterVariant::ByteBlasterII, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
         {&stk200, ByteBlasterVariant::None, "ByteBlaster not found\n", {0xFF, 0x5F, 0xFF}, {0x04}},
+        {&ackFollowsD4Alone, ByteBlasterVariant::ByteBlasterII, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
+        {&errorFollowsD7, ByteBlasterVariant::ByteBlaster, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
     };
     for (const Case& c : cases) {
         ManualClockGuard time;
@@ -196,6 +204,7 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
         {"S", false, false, 800000, &stk200, false, SignalId::Enable, 0, 0x4C},
         {"s", false, false, 0, &stk300, false, SignalId::Xtal, 0x40, 0},
         {"b", false, false, 800000, &byteBlasterII, false, SignalId::Enable, 0x0400B0, 0x0B0000},
+        {"b", false, false, 800000, &byteBlaster, false, SignalId::Xtal, 0x08, 0},
         {"a", false, false, 800000, &byteBlasterMV, false, SignalId::Enable, 0x020000, 0},
         {"x", false, false, 800000, &nothingAttached, false, SignalId::Set, 0x10, 0},
         {"m:mosi=D5:miso=ACK:sck=D6:reset=~D4", false, false, 800000, &nothingAttached, false, SignalId::Reset, 0x10, 0},

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "console/Units.h"
 #include "support/CaptureConsole.h"
@@ -17,7 +17,7 @@ namespace {
 
 TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
     ASSERT_EQ(adapter->bitSequenceLength(), 2u);  // L = H = 1
     port->clearLog();
     // MISO (ACK) answers 1011 0010.
@@ -42,7 +42,7 @@ TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
 
 TEST(LptAdapterSpi, SendAndReceiveByte) {
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->sendByte(0x80);
     std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
@@ -59,20 +59,20 @@ TEST(LptAdapterSpi, SendAndReceiveByte) {
 
 TEST(LptAdapterSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::ByteBlaster), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::ByteBlaster), SckTiming{0.5, 0.5}, &port);
     port->statusScript = {0x80, 0x00, 0x80, 0x80, 0x00, 0x00, 0x80, 0x00};  // raw 1011 0010
     EXPECT_EQ(adapter->transferByte(0x00), uint8_t(~0xB2));
 }
 
 TEST(LptAdapterSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->pulseReset();
     std::vector<uint8_t> expected = {0x10, 0x00, adapter->dataShadow()};
     EXPECT_EQ(port->dataWrites(), expected);
 
-    auto longer = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{2.5, 1.5}, &port);
+    auto longer = recordedAdapter(runningMap(AdapterType::Default), SckTiming{2.5, 1.5}, &port);
     EXPECT_EQ(longer->resetPulseSequence(), (std::vector<uint8_t>{0x10, 0x10, 0x10, 0x10, 0x00}));
 
     port->clearLog();
@@ -83,7 +83,7 @@ TEST(LptAdapterSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
 
 TEST(LptAdapterSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
     RecordingPort* port;
-    PinMap map = runningMap(BuiltinWiring::Vuder);
+    PinMap map = runningMap(AdapterType::Default);
     applyPowerFromData(map);
     map.entry(SignalId::Enable) = SignalEntry{0, 0x000008};  // ~D3
     map.entry(SignalId::Xtal) = SignalEntry{};
@@ -113,7 +113,7 @@ TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {
         EXPECT_NEAR(timing.setupTime, c.setup, 1e-9);
         EXPECT_NEAR(timing.holdTime, c.hold, 1e-9);
         RecordingPort* port;
-        auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), timing, &port);
+        auto adapter = recordedAdapter(runningMap(AdapterType::Default), timing, &port);
         ASSERT_EQ(adapter->bitSequenceLength(), c.low + c.high) << c.frequency;
         size_t highWrites = 0;
         for (uint8_t v : adapter->bitZeroSequence()) highWrites += (v & 0x40) ? 1 : 0;
@@ -129,7 +129,7 @@ TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {
 TEST(LptAdapterSpi, XtalModeTogglesXtalOnEveryOddWrite) {
     test::CaptureConsole capture(false, false, LevelDebug);
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, &port);
     EXPECT_TRUE(adapter->xtalMode());
     ASSERT_EQ(adapter->bitSequenceLength(), 8u);
     const uint8_t fill = 0x00, mosi = 0x20, sck = 0x40, xtal = 0x08;
@@ -147,7 +147,7 @@ TEST(LptAdapterSpi, XtalModeTogglesXtalOnEveryOddWrite) {
 TEST(LptAdapterSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
     ManualClockGuard time;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckPeriods{2, 2}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, &port);
     port->clock = &time.clock;
     uint8_t resting = port->data;
     port->clearLog();
@@ -166,7 +166,7 @@ TEST(LptAdapterSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
 TEST(LptAdapterSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
     ManualClockGuard time;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(BuiltinWiring::Vuder), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->delay(5);
     EXPECT_EQ(time.clock.nowUs(), 5000);

@@ -4,7 +4,8 @@
 
 #include <memory>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/AdapterDetection.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "support/RecordedAdapter.h"
 #include "support/RecordingPort.h"
@@ -25,7 +26,7 @@ PortAccess writeData(uint8_t v) { return {AccessKind::Write, PortRegister::Data,
 PortAccess writeControl(uint8_t v) { return {AccessKind::Write, PortRegister::Control, v}; }
 
 TEST(LptAdapter, ConstructionReleasesOutputsThenActivatesSet) {
-    PinMap map = runningMap(BuiltinWiring::Xilinx);
+    PinMap map = runningMap(AdapterType::Xilinx);
     Bench bench(map, 0xE5, 0x04);
     const auto& log = bench.port->log;
     // One data read, seven deactivations and the activation of `set`, three accesses each.
@@ -45,7 +46,7 @@ TEST(LptAdapter, ConstructionReleasesOutputsThenActivatesSet) {
 }
 
 TEST(LptAdapter, MixedPolaritySignalChangesAllPinsWithOneDataAndOneControlWrite) {
-    Bench bench(runningMap(BuiltinWiring::ByteBlasterII), 0x00, 0x0B);
+    Bench bench(runningMap(AdapterType::ByteBlaster, int(ByteBlasterVariant::ByteBlasterII)), 0x00, 0x0B);
     bench.port->clearLog();
     uint8_t dataBefore = bench.adapter->dataShadow();
 
@@ -60,7 +61,7 @@ TEST(LptAdapter, MixedPolaritySignalChangesAllPinsWithOneDataAndOneControlWrite)
 }
 
 TEST(LptAdapter, AbsentSignalRewritesTheCurrentValues) {
-    Bench bench(runningMap(BuiltinWiring::Vuder), 0x00, 0x05);
+    Bench bench(runningMap(AdapterType::Default), 0x00, 0x05);
     bench.port->clearLog();
     uint8_t shadow = bench.adapter->dataShadow();
     bench.adapter->setLedOk(false);
@@ -71,7 +72,7 @@ TEST(LptAdapter, AbsentSignalRewritesTheCurrentValues) {
 }
 
 TEST(LptAdapter, StatusBitsInAMaskAreNeverWritten) {
-    PinMap map = runningMap(BuiltinWiring::Vuder);
+    PinMap map = runningMap(AdapterType::Default);
     map.entry(SignalId::LedOk) = SignalEntry{0x004000 | 0x000001 | 0x040000, 0x000800};
     Bench bench(map);
     bench.port->clearLog();
@@ -82,7 +83,7 @@ TEST(LptAdapter, StatusBitsInAMaskAreNeverWritten) {
 }
 
 TEST(LptAdapter, ResetActiveHoldsTheTargetInReset) {
-    Bench bench(runningMap(BuiltinWiring::Vuder));
+    Bench bench(runningMap(AdapterType::Default));
     EXPECT_EQ(bench.port->data & 0x10, 0x10);  // released after construction
     bench.adapter->setReset(true);
     EXPECT_EQ(bench.port->data & 0x10, 0x00);
@@ -104,7 +105,7 @@ TEST(LptAdapter, KeyReadingFollowsItsPolarity) {
         {{0, 0}, 0xFF, false},         // no key
     };
     for (const Case& c : cases) {
-        PinMap map = runningMap(BuiltinWiring::Vuder);
+        PinMap map = runningMap(AdapterType::Default);
         map.entry(SignalId::Key) = c.key;
         Bench bench(map);
         bench.port->status = c.status;
@@ -120,7 +121,7 @@ TEST(LptAdapter, DestructionDisablesBuffersAndPowerBeforeClosing) {
         size_t accesses;
     };
     for (Case c : {Case{false, false, 0}, Case{true, false, 3}, Case{false, true, 3}, Case{true, true, 6}}) {
-        PinMap map = runningMap(BuiltinWiring::Vuder);
+        PinMap map = runningMap(AdapterType::Default);
         if (c.power) applyPowerFromData(map);
         if (c.enable) map.entry(SignalId::Enable) = SignalEntry{0, 0x000008};
         Bench bench(map);

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
 #include "driver/AdapterRequest.h"
@@ -58,7 +58,7 @@ TEST(PinMapConfig, InlineEntriesGiveRegisterMasks) {
 TEST(PinMapConfig, InlineVuderEqualsTheBuiltInWiring) {
     PinMap map;
     ASSERT_EQ(load("m:mosi=D5:miso=ACK:sck=D6:reset=D4", map, true), "");
-    const PinMap& vuder = builtinPinMap(BuiltinWiring::Vuder);
+    const PinMap vuder = builtinPinMap(AdapterType::Default);
     for (SignalId id : {SignalId::Mosi, SignalId::Miso, SignalId::Sck, SignalId::Reset}) {
         EXPECT_EQ(map.entry(id).setMask, vuder.entry(id).setMask);
         EXPECT_EQ(map.entry(id).clearMask, vuder.entry(id).clearMask);
@@ -139,14 +139,17 @@ TEST(PinMapConfig, ShippedPinMapsLoadAndMatchTheirBuiltInWirings) {
         const char* file;
         const PinMap* builtin;  // the wiring it restates, if any
     };
-    PinMap stk = builtinPinMap(BuiltinWiring::Stk);
-    completeStkMap(stk, 800000);
+    PinMap stk = builtinPinMap(AdapterType::Stk);
+    completeForClock(stk, AdapterType::Stk, 800000);
+    const PinMap vuder = builtinPinMap(AdapterType::Default);
+    const PinMap byteBlaster = builtinPinMap(AdapterType::ByteBlaster);
+    const PinMap xilinx = builtinPinMap(AdapterType::Xilinx);
     const Case cases[] = {
-        {"vuder.cfg", &builtinPinMap(BuiltinWiring::Vuder)},
+        {"vuder.cfg", &vuder},
         {"vuder-leds-key.cfg", nullptr},
         {"stk200.cfg", &stk},
-        {"byteblaster.cfg", &builtinPinMap(BuiltinWiring::ByteBlaster)},
-        {"xilinx.cfg", &builtinPinMap(BuiltinWiring::Xilinx)},
+        {"byteblaster.cfg", &byteBlaster},
+        {"xilinx.cfg", &xilinx},
     };
     for (const Case& c : cases) {
         PinMap map;

@@ -493,6 +493,13 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
                        " -o#[Hz|kHz|MHz] define MCU oscillator frequency\n"),
               std::string::npos);
     EXPECT_NE(out.find("\t<list> syntax:\n\t    fusename=val,bytename=val,...\n"), std::string::npos);
+    // The built-in cables' lines come from their table, amid the fixed lines.
+    EXPECT_NE(out.find("(pin configuration entries as in config file)\n"
+                       "    -ab  Altera ByteBlaster, ByteBlasterMV or ByteBlaster-II\n"
+                       "    -as  STK200 or STK300 adapter\n"
+                       "    -ax  XILINX parallel download cable\n"
+                       "    -az  \"laZyBlaster\""),
+              std::string::npos);
     // Switches added later come after the fixed text, before the devices.
     EXPECT_NE(out.find("\ttype 'mervex +name -h'\n\tfor list of fuse names for chip 'name'\n"
                        " -c,-d\t:elf: prefix for avr-gcc's ELF files (known without it too):\n"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <utility>
 
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/SckTiming.h"
 #include "chip/ChipDescriptor.h"
@@ -29,7 +29,7 @@ public:
         auto ownedPort = std::make_unique<VirtualPort>(std::move(target));
         port = ownedPort.get();
         // The adapter holds RESET active while the chip is programmed.
-        PinMap map = builtinPinMap(BuiltinWiring::Vuder);
+        PinMap map = builtinPinMap(AdapterType::Default);
         map.driveResetAsHeld();
         SckCycles cycles = sckTimingCycles(session.selectedChip(), clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});

@@ -1,12 +1,12 @@
 #pragma once
 // A built-in wiring as the running adapter sees it: RESET active means held in reset.
-#include "adapter/BuiltinAdapters.h"
+#include "adapter/BuiltinCables.h"
 #include "adapter/PinMap.h"
 
 namespace mervex::test {
 
-inline PinMap runningMap(BuiltinWiring wiring) {
-    PinMap map = builtinPinMap(wiring);
+inline PinMap runningMap(AdapterType type, int verdict = 0) {
+    PinMap map = builtinPinMap(type, verdict);
     map.driveResetAsHeld();
     return map;
 }

@@ -1,0 +1,81 @@
+#include "adapter/BuiltinCables.h"
+
+#include <cctype>
+#include <string>
+
+#include "adapter/PinInfo.h"
+#include "adapter/PinMapConfig.h"
+#include "base/TextUtil.h"
+
+namespace mervex {
+
+namespace {
+
+void addEntries(PinMap& map, const char* entries) {
+    for (const std::string& entry : splitList(entries, ":")) parseEntry(map, entry);
+}
+
+}  // namespace
+
+// STK200 ties D0 to PE; STK300 feeds D0 through an inverter to BUSY; the
+// ByteBlasters tie D5 to PE and D7 to ACK and hold ERROR low (ByteBlaster) or
+// at the target supply (MV); ByteBlaster-II ties D4 to ACK and ERROR.
+const BuiltinCable builtinCables[] = {
+    {'\0', AdapterType::Default, nullptr, "name=VUDER:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=D3", nullptr, true,
+     {{"vuder", 0, "", nullptr}}},
+    {'b', AdapterType::ByteBlaster, "Altera ByteBlaster, ByteBlasterMV or ByteBlaster-II",
+     "name=ByteBlaster:mosi=D6:miso=BUSY:sck=D0:reset=D1:xtal=D3:enable=~ALF", nullptr, false,
+     {{"byteblaster", 1, "PE<D5:ACK<D7:ERROR<0", nullptr},
+      {"byteblaster-mv", 2, "PE<D5:ACK<D7:ERROR<1", nullptr},
+      {"byteblaster-ii", 3, "ACK<D4:ERROR<D4",
+       "name=ByteBlasterII:mosi=D6:miso=BUSY:sck=D0:reset=D1:xtal=D2:enable=D4,D5,D7,STROBE,ALF,INIT,SELECT"}}},
+    {'s', AdapterType::Stk, "STK200 or STK300 adapter", "name=STK:mosi=D5:miso=ACK:sck=D4:reset=D7:enable=~D2,~D3",
+     "D6", false, {{"stk200", 2, "PE<D0", nullptr}, {"stk300", 1, "BUSY<~D0", nullptr}}},
+    {'x', AdapterType::Xilinx, "XILINX parallel download cable",
+     "name=XILINX:mosi=D0:miso=ONLINE:sck=D1:reset=D2:set=D4:enable=~D3", nullptr, false,
+     {{"xilinx", 0, "", nullptr}}},
+};
+const size_t BuiltinCableCount = sizeof builtinCables / sizeof builtinCables[0];
+
+const char* const LazyBlasterEntries = "enable=~BIDIR_EN";
+const char* const PowerFromDataEntries = "power=D0,D1,D2,D7";
+
+const BuiltinCable* builtinCable(AdapterType type) {
+    for (const BuiltinCable& cable : builtinCables)
+        if (cable.type == type) return &cable;
+    return nullptr;
+}
+
+const BuiltinCable* builtinCableOfLetter(char letter) {
+    const char lower = char(std::tolower(static_cast<unsigned char>(letter)));
+    for (const BuiltinCable& cable : builtinCables)
+        if (cable.letter == lower) return &cable;
+    return nullptr;
+}
+
+PinMap builtinPinMap(AdapterType type, int verdict) {
+    const BuiltinCable& cable = *builtinCable(type);
+    const char* wiring = cable.wiring;
+    for (const CableVariant& variant : cable.variants)
+        if (variant.name != nullptr && verdict != 0 && variant.verdict == verdict && variant.wiring != nullptr)
+            wiring = variant.wiring;
+    PinMap map;
+    addEntries(map, wiring);
+    return map;
+}
+
+void completeForClock(PinMap& map, AdapterType type, uint32_t oscillatorHz) {
+    const BuiltinCable* cable = builtinCable(type);
+    if (cable == nullptr || cable->clockLine == nullptr) return;
+    const uint32_t line = findPin(cable->clockLine)->mask;
+    if (oscillatorHz == 0)
+        map.entry(SignalId::Xtal).setMask |= line;
+    else
+        map.entry(SignalId::Enable).clearMask |= line;
+}
+
+void applyLazyBlaster(PinMap& map) { addEntries(map, LazyBlasterEntries); }
+
+void applyPowerFromData(PinMap& map) { addEntries(map, PowerFromDataEntries); }
+
+}  // namespace mervex
