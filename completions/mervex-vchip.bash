@@ -10,11 +10,27 @@ _mervex_vchip_settings() {
         erase-count= runs=
 }
 
+# The built-in cable names, from the lines of the help's cable=NAME setting.
+_mervex_vchip_cables() {
+    local line in_list= word
+    while IFS= read -r line; do
+        if [[ $line == "  cable=NAME"* ]]; then
+            in_list=1
+            line=${line#  cable=NAME}
+        fi
+        [[ -n $in_list ]] || continue
+        [[ $line == *user:* ]] && break
+        for word in ${line//,/ }; do
+            [[ $word =~ ^[a-z0-9-]+$ && $word != or ]] && printf '%s\n' "$word"
+        done
+    done < <(mervex-vchip --help 2>/dev/null)
+}
+
 _mervex_vchip_setting_values() {
     case $1 in
         cable)
-            printf '%s\n' vuder vuder-ap vuder-az vuder-azp stk200 stk300 byteblaster byteblaster-mv \
-                byteblaster-ii xilinx none user:
+            _mervex_vchip_cables
+            printf '%s\n' user:
             ;;
         fault.no-program-enable) printf '%s\n' yes no ;;
         fault.stuck-bit | fault.signature | fault.signal) printf '%s\n' none ;;

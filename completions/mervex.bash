@@ -31,6 +31,15 @@ _mervex_chip_names() {
     done < <("$1" -h 2>/dev/null)
 }
 
+# The one-letter switches of the help's adapter group ("    -ab  Altera ..."):
+# the built-in cables and the modifiers.
+_mervex_adapter_switches() {
+    local line
+    while IFS= read -r line; do
+        [[ $line =~ ^\ \ \ \ (-a[a-z])\ \  ]] && printf '%s\n' "${BASH_REMATCH[1]}"
+    done < <("$1" -h 2>/dev/null)
+}
+
 # The fuse and fuse-byte names of one chip, from its help page.
 _mervex_fuse_names() {
     local line
@@ -111,7 +120,7 @@ _mervex() {
                 _mervex_files -am= "${cur#-am=}"
                 ;;
             -a*)
-                _mervex_add "" "$cur" <<<$'-ab\n-as\n-ax\n-aa\n-az\n-ap\n-ai\n-am=\n-am:'
+                _mervex_add "" "$cur" < <(_mervex_adapter_switches "$prog"; printf '%s\n' -aa -ai -am= -am:)
                 nospace=1
                 ;;
             -i*)

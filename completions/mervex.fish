@@ -26,6 +26,14 @@ function __mervex_chip_names
     end
 end
 
+# The one-letter switches of the help's adapter group ("    -ab  Altera ..."),
+# the built-in cables and the modifiers, with the help's text as description.
+function __mervex_adapter_switches
+    for line in ($argv[1] -h 2>/dev/null)
+        string replace -rf '^    (-a[a-z])  (.*)$' '$1'\t'$2' -- $line
+    end
+end
+
 # The fuse and fuse-byte names of one chip, from its help page.
 function __mervex_fuse_names
     for line in ($argv[1] +$argv[2] -h 2>/dev/null)
@@ -120,9 +128,9 @@ function __mervex_complete
         end
         __mervex_files -am= (string sub -s 5 -- $cur)
     else if string match -q -- '-a*' $cur
-        printf '%s\n' -ab\t'Altera ByteBlaster' -as\t'STK200 or STK300' -ax\t'XILINX cable' -aa\t'any buffered cable' \
-            -az\t'outputs to hi-Z after programming' -ap\t'chip powered from data lines' \
-            -ai\t'inactive reset time, ms' -am=\t'pin map file' -am:\t'pin map entries'
+        __mervex_adapter_switches $prog
+        printf '%s\n' -aa\t'any buffered cable' -ai\t'inactive reset time, ms' -am=\t'pin map file' \
+            -am:\t'pin map entries'
     else if string match -q -- '-i*' $cur
         printf '%s\n' -i\tinfo -ie\terrors -iw\twarnings -ii\tinfo -id\tdebug -it\ttrace \
             -i1\terrors -i2\twarnings -i3\tinfo -i4\tdebug -i5\ttrace \

@@ -399,9 +399,35 @@ TargetSettingList formatCounters(const TargetCounters& c) {
     return list;
 }
 
-const char* targetSettingsHelp() {
-    return "  cable=NAME              vuder (default), vuder-ap, vuder-az, vuder-azp, stk200, stk300,\n"
-           "                          byteblaster, byteblaster-mv, byteblaster-ii, xilinx, none, or\n"
+namespace {
+
+// The built-in cable names, the first one the default, wrapped under the
+// descriptions' column.
+std::string cableNamesHelp() {
+    const std::string indent(26, ' ');
+    const size_t width = 96;
+    std::string text = "  cable=NAME" + indent.substr(12);
+    size_t lineStart = 0;
+    bool first = true;
+    for (const std::string& name : splitList(VirtualCable::builtinCableNames(), ", ")) {
+        const std::string word = name + (first ? " (default)," : ",");
+        first = false;
+        if (text.size() - lineStart + word.size() + 1 > width) {
+            text += "\n";
+            lineStart = text.size();
+            text += indent;
+        } else if (text.size() - lineStart > indent.size()) {
+            text += " ";
+        }
+        text += word;
+    }
+    return text + " or\n";
+}
+
+}  // namespace
+
+std::string targetSettingsHelp() {
+    return cableNamesHelp() +
            "                          user:ENTRY:ENTRY... with pin-map entries (mosi=D5, key=~PE, ...)\n"
            "                          and loop-backs STATUSPIN<[~]PIN, STATUSPIN<0, STATUSPIN<1\n"
            "  clock=HZ                the chip's oscillator (1000000, 8M, 32k); 0: clocked through XTAL only\n"

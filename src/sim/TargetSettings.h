@@ -28,6 +28,6 @@ bool applyCounterSetting(TargetCounters& counters, const std::string& key, const
 TargetSettingList formatCounters(const TargetCounters& counters);
 
 // One line per setting: its key, its values and what it means.
-const char* targetSettingsHelp();
+std::string targetSettingsHelp();
 
 }  // namespace mervex
