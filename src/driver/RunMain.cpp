@@ -6,6 +6,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "console/RunConsoleSettings.h"
 #include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 #include "driver/CommandLine.h"
@@ -30,6 +31,8 @@ int reportedStatus(const app_error& error) {
 
 int runMain(int argc, char** argv, const PortBackends& backends) {
     ignoreBrokenPipe();
+    // The -i switches set the level and progress mode for this run only.
+    const RunConsoleSettings consoleSettings;
     Stopwatch totalTime;
     totalTime.restart();
     int status = ExitOk;

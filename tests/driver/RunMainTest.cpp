@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "console/Console.h"
 #include "driver/HelpText.h"
 #include "support/RunProgram.h"
 
@@ -19,6 +20,16 @@ TEST(RunMain, HelpAndUsageErrorsBecomeExitStatuses) {
     const test::Outcome invalid = runInProcess({"b.hex", "-q"});
     EXPECT_EQ(invalid.status, 70);
     EXPECT_EQ(invalid.out, std::string(BannerText) + "ERROR:  Invalid switch '-q'\n" + HelpHintText + "\n");
+}
+
+TEST(RunMain, ASecondRunInheritsNothing) {
+    const std::string bare = std::string(BannerText) + AboutText + HelpHintText;
+    for (const char* settings : {"-ie", "-it", "-ip-", "-ip+"}) {
+        runInProcess({settings, "-h"});
+        EXPECT_EQ(runInProcess({}).out, bare) << settings;
+        EXPECT_EQ(console().level, LevelInfo) << settings;
+        EXPECT_EQ(console().progressMode, 2) << settings;
+    }
 }
 
 }  // namespace

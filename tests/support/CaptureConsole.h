@@ -7,14 +7,20 @@
 
 namespace mervex::test {
 
+// As level: the console's level and progress mode are left as they are (a
+// run of the program sets its own).
+constexpr int KeepConsoleSettings = -1;
+
 class CaptureConsole {
 public:
+    // With a level, the console has it (and the progress bar closed) until the capture ends.
     explicit CaptureConsole(bool outIsTerminal = false, bool errIsTerminal = false, int level = LevelInfo)
-        : out_(std::tmpfile()), err_(std::tmpfile()) {
+        : out_(std::tmpfile()), err_(std::tmpfile()), keep_(level == KeepConsoleSettings) {
         Console& con = console();
         savedLevel_ = con.level;
         savedMode_ = con.progressMode;
         con.redirect(out_, err_, outIsTerminal, errIsTerminal);
+        if (keep_) return;
         con.level = uint8_t(level);
         con.progressActive = false;
         con.progressLabelPending = false;
@@ -22,9 +28,11 @@ public:
     ~CaptureConsole() {
         Console& con = console();
         con.redirect(stdout, stderr, false, false);
-        con.level = savedLevel_;
-        con.progressMode = savedMode_;
-        con.progressActive = false;
+        if (!keep_) {
+            con.level = savedLevel_;
+            con.progressMode = savedMode_;
+            con.progressActive = false;
+        }
         std::fclose(out_);
         std::fclose(err_);
     }
@@ -48,6 +56,7 @@ private:
 
     std::FILE* out_;
     std::FILE* err_;
+    bool keep_;
     uint8_t savedLevel_ = LevelInfo;
     uint8_t savedMode_ = 2;
 };

@@ -128,14 +128,15 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
 
 #endif
 
-// Call the entry with the arguments (after the program name) and the console captured.
+// Call the entry with the arguments (after the program name) and the console
+// captured. Level and progress mode are the entry's own business.
 template <typename Entry>
 Outcome runEntry(const char* program, std::vector<std::string> args, Entry entry) {
     args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(&arg[0]);
     argv.push_back(nullptr);
-    CaptureConsole capture;
+    CaptureConsole capture(false, false, KeepConsoleSettings);
     Outcome outcome;
     outcome.status = entry(int(args.size()), argv.data());
     outcome.out = capture.out();

@@ -1,0 +1,18 @@
+#include "console/RunConsoleSettings.h"
+
+#include "console/Console.h"
+
+namespace mervex {
+
+RunConsoleSettings::RunConsoleSettings() : level_(console().level), progressMode_(console().progressMode) {}
+
+RunConsoleSettings::~RunConsoleSettings() {
+    Console& con = console();
+    con.level = level_;
+    con.progressMode = progressMode_;
+    // A bar cut short by a failure is not continued by the next run's messages.
+    con.progressActive = false;
+    con.progressLabelPending = false;
+}
+
+}  // namespace mervex
