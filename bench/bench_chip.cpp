@@ -19,7 +19,7 @@
 #include "chip/Erase.h"
 #include "chip/MemoryAccess.h"
 #include "console/Console.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTarget.h"
 

@@ -17,7 +17,7 @@
 #include "adapter/SckTiming.h"
 #include "chip/ChipDescriptor.h"
 #include "console/Console.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "driver/RunMain.h"
 #include "image/ImageFile.h"
 #include "image/ImageWriter.h"

@@ -24,7 +24,7 @@ public:
     }
 };
 
-Clock* installedClock = nullptr;
+SteppedClock* installedClock = nullptr;
 
 TimeVal difference(TimeVal later, TimeVal earlier) {
     TimeVal d{later.sec - earlier.sec, later.usec - earlier.usec};
@@ -60,15 +60,9 @@ Clock& systemClock() {
 
 Clock& activeClock() { return installedClock ? *installedClock : systemClock(); }
 
-void setClock(Clock* clock) { installedClock = clock; }
+SteppedClock* steppedClock() { return installedClock; }
 
-void ManualClock::sleep(TimeVal interval) { advanceUs(int64_t(interval.sec) * 1000000 + interval.usec); }
-
-void ManualClock::advanceUs(int64_t us) {
-    int64_t total = nowUs() + us;
-    current_.sec = int32_t(total / 1000000);
-    current_.usec = int32_t(total % 1000000);
-}
+void setClock(SteppedClock* clock) { installedClock = clock; }
 
 void Stopwatch::restart() {
     accumulated_ = TimeVal{};

@@ -9,8 +9,7 @@ struct TimeVal {
     int32_t usec = 0;  // 0..999999
 };
 
-// Source of time and sleep. The system clock is the default; tests install a
-// manual clock so that time-outs run instantly and deterministically.
+// Source of time and sleep.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -19,30 +18,22 @@ public:
     virtual void sleep(TimeVal interval) = 0;
 };
 
+// A clock whose time moves only when it sleeps or is told to: tests and
+// benchmarks install one so that time-outs run instantly and deterministically.
+// Simulated hardware moves it on by the time its work takes, so that waits
+// measured on it end as they would on the real thing.
+class SteppedClock : public Clock {
+public:
+    virtual void advanceUs(int64_t us) = 0;
+};
+
 Clock& systemClock();
-// The clock all stopwatches use; setClock(nullptr) restores the system clock.
+// The clock all stopwatches use: the installed one, else the system clock.
 Clock& activeClock();
-void setClock(Clock* clock);
-
-// Test clock: time moves only when someone sleeps or advance() is called.
-class ManualClock : public Clock {
-public:
-    TimeVal now() override { return current_; }
-    void sleep(TimeVal interval) override;
-    void advanceUs(int64_t us);
-    int64_t nowUs() const { return int64_t(current_.sec) * 1000000 + current_.usec; }
-
-private:
-    TimeVal current_{};
-};
-
-// Installs a ManualClock for the lifetime of the guard.
-class ManualClockGuard {
-public:
-    ManualClockGuard() { setClock(&clock); }
-    ~ManualClockGuard() { setClock(nullptr); }
-    ManualClock clock;
-};
+// The installed clock; nullptr while the system clock is in use.
+SteppedClock* steppedClock();
+// Install a clock; nullptr restores the system clock.
+void setClock(SteppedClock* clock);
 
 class Stopwatch {
 public:

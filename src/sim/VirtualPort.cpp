@@ -75,7 +75,7 @@ void VirtualPort::sampleClock() {
     if (&clock != clock_) {
         // A different clock: its time has nothing to do with the last sample.
         clock_ = &clock;
-        manualClock_ = dynamic_cast<ManualClock*>(&clock);
+        steppedClock_ = steppedClock();
     } else {
         double elapsedUs = double(now.sec - lastSample_.sec) * 1e6 + double(now.usec - lastSample_.usec);
         double waited = elapsedUs - double(advancedUs_);
@@ -87,11 +87,11 @@ void VirtualPort::sampleClock() {
 
 void VirtualPort::tick() {
     ++accesses_;
-    if (!manualClock_) return;
+    if (!steppedClock_) return;
     advanceDebtUs_ += target_->accessTimeUs;
     int64_t whole = int64_t(advanceDebtUs_);
     if (whole > 0) {
-        manualClock_->advanceUs(whole);
+        steppedClock_->advanceUs(whole);
         advanceDebtUs_ -= double(whole);
         advancedUs_ += whole;
     }

@@ -2,8 +2,8 @@
 // A parallel port with a simulated cable and chip behind it. Every register
 // access takes the modelled access time; the chip judges its timing on the
 // modelled time: accesses x access time + the real waits in between (the
-// active clock, so a ManualClock makes tests instant; the port advances a
-// ManualClock by its own access time, so busy-waits on the port end too).
+// active clock, so a stepped clock makes tests instant; the port moves a
+// stepped clock on by its own access time, so busy-waits on the port end too).
 #include <memory>
 #include <string>
 
@@ -77,10 +77,10 @@ private:
     uint64_t accesses_ = 0;
     double waitedUs_ = 0;
     Clock* clock_ = nullptr;
-    ManualClock* manualClock_ = nullptr;
+    SteppedClock* steppedClock_ = nullptr;  // the active clock when it is a stepped one
     TimeVal lastSample_{};
-    double advanceDebtUs_ = 0;   // access time not yet moved onto a ManualClock
-    int64_t advancedUs_ = 0;     // moved onto the ManualClock since the last sample
+    double advanceDebtUs_ = 0;   // access time not yet moved onto the stepped clock
+    int64_t advancedUs_ = 0;     // moved onto the stepped clock since the last sample
 };
 
 }  // namespace mervex

@@ -13,6 +13,7 @@
 #include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
+#include "support/ManualClock.h"
 #include "support/RecordingPort.h"
 #include "support/Text.h"
 

@@ -8,6 +8,7 @@
 #include "adapter/LptAdapter.h"
 #include "console/Units.h"
 #include "support/CaptureConsole.h"
+#include "support/ManualClock.h"
 #include "support/RecordedAdapter.h"
 #include "support/RecordingPort.h"
 #include "support/RunningPinMap.h"

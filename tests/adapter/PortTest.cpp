@@ -14,6 +14,7 @@
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
+#include "support/ManualClock.h"
 
 namespace mervex {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
 #include "FakeChip.h"
 

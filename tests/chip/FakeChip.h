@@ -12,7 +12,7 @@
 
 #include "adapter/Programmer.h"
 #include "chip/IspInstruction.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 
 namespace mervex::test {
 

@@ -4,7 +4,7 @@
 
 #include "console/Console.h"
 #include "console/Progress.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
 
 namespace mervex {

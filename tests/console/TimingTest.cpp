@@ -6,6 +6,7 @@
 #include "console/SignalMonitor.h"
 #include "console/Stopwatch.h"
 #include "support/CaptureConsole.h"
+#include "support/ManualClock.h"
 
 namespace mervex {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "chip/DeviceTable.h"
 #include "console/Errors.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "driver/EndToEnd.h"
 
 namespace mervex::test {

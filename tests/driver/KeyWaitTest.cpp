@@ -6,7 +6,7 @@
 #include "chip/FakeChip.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "driver/KeyWait.h"
 #include "support/CaptureConsole.h"
 

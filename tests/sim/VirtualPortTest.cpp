@@ -11,6 +11,7 @@
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
+#include "support/ManualClock.h"
 
 namespace mervex::test {
 namespace {

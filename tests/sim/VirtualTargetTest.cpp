@@ -14,7 +14,7 @@
 #include "chip/Fuses.h"
 #include "chip/LockBits.h"
 #include "chip/MemoryAccess.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
 
 namespace mervex::test {

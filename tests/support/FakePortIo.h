@@ -12,7 +12,7 @@
 #include "adapter/PortIo.h"
 #include "adapter/PpdevPort.h"
 #include "adapter/PpiPort.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 
 #ifdef MERVEX_HAVE_PPDEV
 #include <sys/ioctl.h>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "adapter/ParallelPort.h"
-#include "console/Stopwatch.h"
+#include "support/ManualClock.h"
 
 namespace mervex::test {
 
