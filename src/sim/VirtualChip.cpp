@@ -24,10 +24,9 @@ uint8_t namedFuseBits(const ChipDescriptor& chip, FuseByte byte) {
 
 VirtualChip::VirtualChip(VirtualTarget& target, TargetCounters& counters)
     : target_(target), counters_(counters), chip_(target.chip()), instructions_(chip_) {
-    // The synchroniser needs SCK low and high for this many clock periods.
-    if (chip_.hasFlag(SlowSck)) minimumCycles_ = {2, 5};
-    else if (chip_.hasFlag(VerySlowSck)) minimumCycles_ = {5, 17};
-    else if (target_.clockHz > 12000000) minimumCycles_ = {3, 3};
+    // The synchroniser needs SCK low and high for at least as many clock periods
+    // as the programmer times SCK by.
+    minimumCycles_ = sckTimingCycles(chip_, target_.clockHz, 1);
     if (chip_.flash.pageSize > 0) {
         pageWords_ = uint32_t(chip_.flash.pageSize) / 2;
         pageBuffer_.assign(size_t(chip_.flash.pageSize), 0xFF);
