@@ -16,6 +16,8 @@ constexpr int DataIndex = 3;
 constexpr uint8_t ProgramEnableAnswer = 0x53;
 // Flash above this many bytes is reached through the extended address.
 constexpr uint32_t ExtendedAddressBlock = 0x20000;
+// Whether a flash of this many bytes needs the extended address.
+constexpr bool needsExtendedAddress(int32_t flashSize) { return uint32_t(flashSize) > ExtendedAddressBlock; }
 
 constexpr IspInstruction programEnable() { return {{0xAC, 0x53, 0x00, 0x00}}; }
 

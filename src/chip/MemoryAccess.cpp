@@ -27,7 +27,7 @@ constexpr size_t PageQueueReserve = 256 * 4 + 4;
 constexpr double PollTimeoutFactor = 4.0;
 
 bool flashNeedsExtendedAddress(const ChipSession& session) {
-    return uint32_t(session.flashSize()) > isp::ExtendedAddressBlock;
+    return isp::needsExtendedAddress(session.flashSize());
 }
 
 void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instruction) {

@@ -1,5 +1,6 @@
 #include "sim/InstructionSet.h"
 
+#include "chip/IspInstruction.h"
 #include "sim/VirtualTarget.h"
 
 namespace mervex {
@@ -86,7 +87,7 @@ bool inScope(Scope scope, const ChipDescriptor& chip) {
     case Scope::Every: return true;
     case Scope::ByteFlash: return chip.flash.pageSize == 0;
     case Scope::PagedFlash: return chip.flash.pageSize != 0;
-    case Scope::LargeFlash: return uint32_t(chip.flash.size) > 128 * 1024;
+    case Scope::LargeFlash: return isp::needsExtendedAddress(chip.flash.size);
     case Scope::Eeprom: return chip.eeprom.size > 0;
     case Scope::EepromPages4: return chip.eeprom.pageSize == 4;
     case Scope::EepromPages8: return chip.eeprom.pageSize == 8;

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <limits>
 
+#include "chip/IspInstruction.h"
+
 namespace mervex {
 
 namespace {
-
-constexpr uint32_t ExtendedFlashLimit = 128 * 1024;  // above it the extended address instruction counts
 
 // The bits of a fuse byte that the chip's fuse list names: the ones serial
 // programming can change. The others, SPIEN on most chips, keep their level.
@@ -192,7 +192,7 @@ void VirtualChip::byteReceived(int index, uint8_t value) {
 
 uint32_t VirtualChip::flashWordAddress() const {
     uint32_t word = uint32_t(command_[1]) << 8 | command_[2];
-    if (uint32_t(chip_.flash.size) > ExtendedFlashLimit) word |= uint32_t(extendedAddress_) << 16;
+    if (isp::needsExtendedAddress(chip_.flash.size)) word |= uint32_t(extendedAddress_) << 16;
     return word;
 }
 
