@@ -7,6 +7,7 @@
 #include "console/Errors.h"
 #include "driver/EraseCounter.h"
 #include "driver/FailureHints.h"
+#include "image/ImageReader.h"
 
 namespace mervex {
 
@@ -16,11 +17,6 @@ namespace {
     message(LevelError, "%s", text);
     hintLocked();
     throw app_error(ExitChip);
-}
-
-[[noreturn]] void cannotFit(const char* what, const char* memory) {
-    message(LevelError, "Can't fit %s in %s\n", what, memory);
-    throw app_error(ExitFile);
 }
 
 }  // namespace
@@ -77,10 +73,9 @@ void checkFuseWrite(const Request& request, RunState& state) {
 void checkImagesFit(const Request& request, const RunState& state) {
     const ChipDescriptor& chip = state.session.selectedChip();
     if (!state.codeImage.empty() && int64_t(imageLastAddress(state.codeImage)) >= int64_t(chip.flash.size))
-        cannotFit(request.codeFile.path.c_str(), "CODE memory");
+        cannotFit(request.codeFile.path, "CODE memory");
     if (!state.dataImage.empty() && int64_t(imageLastAddress(state.dataImage)) >= int64_t(chip.eeprom.size))
-        cannotFit(state.dataFromCombinedFile ? "data part of input file" : request.dataFile.path.c_str(),
-                  "DATA memory");
+        cannotFit(state.dataFromCombinedFile ? "data part of input file" : request.dataFile.path, "DATA memory");
 }
 
 void lockToLevel(RunState& state, char level) {

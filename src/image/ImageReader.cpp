@@ -14,6 +14,11 @@
 
 namespace mervex {
 
+void cannotFit(const std::string& what, const std::string& memory) {
+    message(LevelError, "Can't fit %s in %s\n", what.c_str(), memory.c_str());
+    throw app_error(ExitFile);
+}
+
 namespace {
 
 constexpr size_t BlockBufferSize = 4096;
@@ -55,10 +60,8 @@ constexpr uint64_t MinTextLimit = uint64_t(4) << 20;
 // Overlaps reported one by one; the rest are counted.
 constexpr size_t MaxOverlapReports = 10;
 
-[[noreturn]] void cannotFit(const ImageBounds& bounds, const std::string& name) {
-    message(LevelError, "Can't fit %s in %s\n", (bounds.what.empty() ? name : bounds.what).c_str(),
-            bounds.memory.c_str());
-    throw app_error(ExitFile);
+[[noreturn]] void cannotHold(const ImageBounds& bounds, const std::string& name) {
+    cannotFit(bounds.what.empty() ? name : bounds.what, bounds.memory);
 }
 
 class HexReader {
@@ -246,7 +249,7 @@ void HexReader::addData(uint32_t address, const uint8_t* bytes, size_t count) {
         addData(0, bytes + room, count - size_t(room));
         return;
     }
-    if (!bounds_.hold(address, count)) cannotFit(bounds_, name_);
+    if (!bounds_.hold(address, count)) cannotHold(bounds_, name_);
     if (bufferFill_ + count > BlockBufferSize || address != nextExpected_) {
         closeBlock();
         bufferStart_ = address;
@@ -348,7 +351,7 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
     for (;;) {
         const size_t got = std::fread(chunk.get(), 1, BlockBufferSize, stream);
         if (got > 0) {
-            if (!bounds.hold(address, got)) cannotFit(bounds, name);
+            if (!bounds.hold(address, got)) cannotHold(bounds, name);
             image.append(std::make_unique<MemoryBlock>(uint32_t(address), uint32_t(got), chunk.get()));
             address += got;
         }

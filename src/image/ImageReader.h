@@ -35,6 +35,9 @@ struct ImageBounds {
     }
 };
 
+// Refuse data that lies beyond its memory: "Can't fit WHAT in MEMORY", status 50.
+[[noreturn]] void cannotFit(const std::string& what, const std::string& memory);
+
 // Appends the file's data to `image` (passed empty). HEX blocks come out sorted by
 // address, at most 4096 bytes each; binary blocks are 4096 bytes from address 0.
 // An ELF file (":elf:", or a file without prefix that begins like one) gives its
