@@ -213,12 +213,9 @@ bool HexReader::handleRecord(const char* line, size_t length) {
         case HexEnd:
             return true;
         case HexSegmentBase:
-        case HexLinearBase: {
-            // A record shorter than two data bytes counts its missing bytes as zero.
-            const uint32_t value = uint32_t(record.data[0]) << 8 | record.data[1];
-            base_ = record.type == HexSegmentBase ? value << 4 : value << 16;
+        case HexLinearBase:
+            base_ = hexBaseAddress(record);
             return false;
-        }
         case HexSegmentStart:
         case HexLinearStart:
             message(LevelWarning, "Start address record in HEX file ignored\n");

@@ -14,12 +14,6 @@ namespace mervex {
 
 namespace {
 
-constexpr uint32_t RecordBytes = 16;
-
-bool allErased(const uint8_t* bytes, uint32_t count) {
-    return std::all_of(bytes, bytes + count, [](uint8_t b) { return b == 0xFF; });
-}
-
 // Length of the binary file: the whole image with keepFF, otherwise up to the last
 // byte that is not 0xFF, made even. Bytes that the image lacks are not padded.
 uint64_t binaryLength(const MemoryImage& image, bool keepFF) {
@@ -39,26 +33,14 @@ uint64_t binaryLength(const MemoryImage& image, bool keepFF) {
 }  // namespace
 
 void writeHexStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {
-    auto put = [stream](const std::string& record) {
-        std::fputs(record.c_str(), stream);
-        std::fputc('\n', stream);
-    };
-    unsigned upper = 0;
-    image.forEach([&](const MemoryBlock& block) {
-        for (uint32_t offset = 0; offset < block.length; offset += RecordBytes) {
-            const uint32_t count = std::min(RecordBytes, block.length - offset);
-            const uint8_t* bytes = block.data.get() + offset;
-            const uint32_t address = block.address + offset;
-            if (!keepFF && address != 0 && allErased(bytes, count)) continue;
-            if ((address >> 16) != upper) {
-                upper = address >> 16;
-                const uint8_t base[2] = {uint8_t(upper >> 8), uint8_t(upper)};
-                put(formatHexRecord(HexLinearBase, 0, base, 2));
-            }
-            put(formatHexRecord(HexData, uint16_t(address), bytes, count));
-        }
-    });
-    put(formatHexRecord(HexEnd, 0, nullptr, 0));
+    HexRecordWriter writer(
+        [stream](const std::string& record) {
+            std::fputs(record.c_str(), stream);
+            std::fputc('\n', stream);
+        },
+        keepFF ? ErasedRecords::Written : ErasedRecords::LeftOutButAtZero);
+    image.forEach([&writer](const MemoryBlock& block) { writer.data(block.address, block.data.get(), block.length); });
+    writer.end();
 }
 
 void writeBinaryStream(const MemoryImage& image, std::FILE* stream, bool keepFF) {

@@ -1,5 +1,7 @@
 #include "image/IntelHexRecord.h"
 
+#include <algorithm>
+
 #include "base/TextUtil.h"
 
 namespace mervex {
@@ -8,6 +10,7 @@ namespace {
 
 constexpr size_t HeaderDigits = 8;  // length(2) offset(4) type(2)
 constexpr size_t FrameBytes = 5;    // length, offset (2), type and checksum
+constexpr size_t RecordBytes = 16;  // data bytes of a written record
 
 // The byte of the two digits at `text`, which are known to be hexadecimal.
 uint8_t byteAt(const char* text) { return uint8_t(digitValue(text[0], 16) * 16 + digitValue(text[1], 16)); }
@@ -56,5 +59,29 @@ std::string formatHexRecord(uint8_t type, uint16_t offset, const uint8_t* data, 
     put(uint8_t(0x100 - (sum & 0xFF)));
     return text;
 }
+
+uint32_t hexBaseAddress(const HexRecord& record) {
+    const uint32_t value = uint32_t(record.data[0]) << 8 | record.data[1];
+    return record.type == HexSegmentBase ? value << 4 : value << 16;
+}
+
+void HexRecordWriter::data(uint32_t address, const uint8_t* bytes, size_t count) {
+    for (size_t offset = 0; offset < count; offset += RecordBytes) {
+        const size_t length = std::min(RecordBytes, count - offset);
+        const uint8_t* record = bytes + offset;
+        const uint32_t at = address + uint32_t(offset);
+        const bool erased = std::all_of(record, record + length, [](uint8_t b) { return b == 0xFF; });
+        if (erased && (erased_ == ErasedRecords::LeftOut || (erased_ == ErasedRecords::LeftOutButAtZero && at != 0)))
+            continue;
+        if ((at >> 16) != upper_) {
+            upper_ = at >> 16;
+            const uint8_t base[2] = {uint8_t(upper_ >> 8), uint8_t(upper_)};
+            put_(formatHexRecord(HexLinearBase, 0, base, 2));
+        }
+        put_(formatHexRecord(HexData, uint16_t(at), record, length));
+    }
+}
+
+void HexRecordWriter::end() { put_(formatHexRecord(HexEnd, 0, nullptr, 0)); }
 
 }  // namespace mervex

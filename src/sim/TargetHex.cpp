@@ -22,22 +22,10 @@ const char* faultText(unsigned faults) {
 
 std::vector<std::string> encodeHex(const std::vector<uint8_t>& memory, bool skipBlank) {
     std::vector<std::string> lines;
-    uint32_t segment = 0;
-    for (size_t at = 0; at < memory.size(); at += 16) {
-        size_t count = memory.size() - at < 16 ? memory.size() - at : 16;
-        if (skipBlank) {
-            bool blank = true;
-            for (size_t i = 0; i < count && blank; ++i) blank = memory[at + i] == 0xFF;
-            if (blank) continue;
-        }
-        if ((at >> 16) != segment) {
-            segment = uint32_t(at >> 16);
-            uint8_t upper[2] = {uint8_t(segment >> 8), uint8_t(segment)};
-            lines.push_back(formatHexRecord(HexLinearBase, 0, upper, 2));
-        }
-        lines.push_back(formatHexRecord(HexData, uint16_t(at & 0xFFFF), &memory[at], count));
-    }
-    lines.push_back(formatHexRecord(HexEnd, 0, nullptr, 0));
+    HexRecordWriter writer([&lines](const std::string& record) { lines.push_back(record); },
+                           skipBlank ? ErasedRecords::LeftOut : ErasedRecords::Written);
+    writer.data(0, memory.data(), memory.size());
+    writer.end();
     return lines;
 }
 
@@ -79,7 +67,7 @@ bool HexDecoder::feed(const std::string& rawLine, std::string& error) {
             error = "address record of wrong length";
             return false;
         }
-        base_ = (uint32_t(record.data[0]) << 8 | record.data[1]) << (record.type == HexSegmentBase ? 4 : 16);
+        base_ = hexBaseAddress(record);
         return true;
     case HexSegmentStart:
     case HexLinearStart:
