@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 
 #include "base/TextUtil.h"
 #include "sim/VirtualCable.h"
@@ -169,108 +171,255 @@ bool parseLine(const std::string& text, TargetLineRecord& line) {
     return true;
 }
 
-bool applySetting(VirtualTarget& t, const std::string& key, const std::string& value, std::string& error) {
+// A setting's parse takes the whole value or leaves the target as it was; it
+// returns false with the reason in error, or with error empty when the value
+// is not of the expected form.
+using ParseSetting = bool (*)(VirtualTarget& t, const std::string& value, std::string& error);
+using FormatSetting = std::string (*)(const VirtualTarget& t);
+
+template <FuseByte Byte>
+bool parseFuse(VirtualTarget& t, const std::string& value, std::string&) {
     uint64_t n = 0;
-    double d = 0;
-    bool yes = false;
-    auto fail = [&error, &key, &value](const char* expected) {
-        error = "invalid value '" + value + "' for " + key + " (expected " + expected + ")";
-        return false;
-    };
-    if (key == "cable") {
-        if (!VirtualCable::create(value, error)) return false;
-        t.cable = value;
-    } else if (key == "clock") {
-        if (!parseFrequency(value, t.clockHz)) return fail("a frequency up to 100M in Hz, k or M; 0 for XTAL");
-    } else if (key == "access-time") {
-        if (!parseDouble(value, d) || d < 0.2 || d > 1000) return fail("microseconds from 0.2 to 1000");
-        t.accessTimeUs = d;
-    } else if (key == "fuse.low" || key == "fuse.high" || key == "fuse.ext" || key == "lock") {
-        if (!parseHex(value, 0xFF, n)) return fail("a hexadecimal byte");
-        FuseByte b = key == "lock" ? FuseByte::Lock
-                     : key == "fuse.low" ? FuseByte::Low
-                     : key == "fuse.high" ? FuseByte::High : FuseByte::Ext;
-        t.fuse(b) = uint8_t(n);
-    } else if (key == "calibration") {
-        std::vector<uint8_t> bytes;
-        for (const std::string& item : splitList(value, ListSeparators)) {
-            if (!parseHex(item, 0xFF, n)) return fail("hexadecimal bytes");
-            bytes.push_back(uint8_t(n));
-        }
-        if (int32_t(bytes.size()) != t.chip().calibrationCount) {
-            error = "the chip has " + std::to_string(t.chip().calibrationCount) + " calibration bytes, not " +
-                    std::to_string(bytes.size());
-            return false;
-        }
-        t.calibration = bytes;
-    } else if (key == "busy.flash" || key == "busy.eeprom" || key == "busy.erase" || key == "busy.fuse") {
-        if (!parseDouble(value, d) || d > 10e6) return fail("microseconds up to 10000000");
-        double& slot = key == "busy.flash"    ? t.busy.flashUs
-                       : key == "busy.eeprom" ? t.busy.eepromUs
-                       : key == "busy.erase"  ? t.busy.eraseUs : t.busy.fuseUs;
-        slot = d;
-    } else if (key == "fault.out-of-step") {
-        if (!parseUnsigned(value, 31, n)) return fail("a number of bits from 0 to 31");
-        t.faults.outOfStepBits = uint32_t(n);
-    } else if (key == "fault.no-program-enable") {
-        if (!parseYesNo(value, yes)) return fail("yes or no");
-        t.faults.noProgramEnable = yes;
-    } else if (key == "fault.wrong-echo" || key == "fault.stuck-write") {
-        if (!parseUnsigned(value, 0xFFFFFFFF, n)) return fail("an instruction or write number, 0 for none");
-        (key == "fault.wrong-echo" ? t.faults.wrongEchoAt : t.faults.stuckWriteAt) = uint32_t(n);
-    } else if (key == "fault.stuck-bit") {
-        if (strcasecmp(value.c_str(), "none") == 0) {
-            t.faults.stuckBit = false;
-            return true;
-        }
-        size_t first = value.find(':');
-        size_t second = first == std::string::npos ? first : value.find(':', first + 1);
-        uint64_t bit = 0, level = 0;
-        if (second == std::string::npos || !parseHex(value.substr(0, first), 0xFFFFFFFF, n) ||
-            !parseUnsigned(value.substr(first + 1, second - first - 1), 7, bit) ||
-            !parseUnsigned(value.substr(second + 1), 1, level))
-            return fail("none or ADDRESS:BIT:LEVEL, the address in hexadecimal");
-        if (n >= t.flash.size()) {
-            error = "stuck bit address " + value.substr(0, first) + " lies beyond the flash";
-            return false;
-        }
-        t.faults.stuckBit = true;
-        t.faults.stuckBitAddress = uint32_t(n);
-        t.faults.stuckBitNumber = uint8_t(bit);
-        t.faults.stuckBitLevel = level != 0;
-    } else if (key == "fault.signature") {
-        if (strcasecmp(value.c_str(), "none") == 0) {
-            t.faults.signatureOverride = false;
-            return true;
-        }
-        if (!parseHex(value, 0xFFFFFF, n)) return fail("none or a 24-bit hexadecimal signature");
-        t.faults.signatureOverride = true;
-        t.faults.signature = uint32_t(n);
-    } else if (key == "fault.signal") {
-        if (strcasecmp(value.c_str(), "none") == 0) {
-            t.faults.signalAt = 0;
-            t.faults.signalNumber = 0;
-            return true;
-        }
-        size_t at = value.find('@');
-        int number = at == std::string::npos ? 0 : signalNamed(value.substr(0, at));
-        if (number == 0 || !parseUnsigned(value.substr(at + 1), 0xFFFFFFFF, n) || n == 0)
-            return fail("none or INT@N, TERM@N, QUIT@N: the signal after instruction N");
-        t.faults.signalAt = uint32_t(n);
-        t.faults.signalNumber = number;
-    } else if (key == "key") {
-        std::vector<KeyInterval> script;
-        if (!parseKeyScript(value, script)) return fail("none, pressed, or FROM-TO,FROM- in milliseconds");
-        t.key = script;
-    } else if (key == "erase-count" || key == "runs") {
-        if (!parseUnsigned(value, 0xFFFFFFFF, n)) return fail("a count");
-        (key == "runs" ? t.runCount : t.eraseCount) = uint32_t(n);
-    } else {
-        error = "unknown setting '" + key + "'";
-        return false;
-    }
+    if (!parseHex(value, 0xFF, n)) return false;
+    t.fuse(Byte) = uint8_t(n);
     return true;
 }
+
+template <FuseByte Byte>
+std::string formatFuse(const VirtualTarget& t) {
+    return formatHexByte(t.fuse(Byte));
+}
+
+template <double TargetBusyTimes::*Field>
+bool parseBusy(VirtualTarget& t, const std::string& value, std::string&) {
+    double d = 0;
+    if (!parseDouble(value, d) || d > 10e6) return false;
+    t.busy.*Field = d;
+    return true;
+}
+
+template <double TargetBusyTimes::*Field>
+std::string formatBusy(const VirtualTarget& t) {
+    return formatDouble(t.busy.*Field);
+}
+
+// A 32-bit count of the target or of its faults.
+template <typename Owner, uint32_t Owner::*Field>
+uint32_t& countIn(VirtualTarget& t) {
+    if constexpr (std::is_same_v<Owner, TargetFaults>) return t.faults.*Field;
+    else return t.*Field;
+}
+
+template <typename Owner, uint32_t Owner::*Field>
+bool parseCount(VirtualTarget& t, const std::string& value, std::string&) {
+    uint64_t n = 0;
+    if (!parseUnsigned(value, 0xFFFFFFFF, n)) return false;
+    countIn<Owner, Field>(t) = uint32_t(n);
+    return true;
+}
+
+bool parseCalibration(VirtualTarget& t, const std::string& value, std::string& error) {
+    std::vector<uint8_t> bytes;
+    uint64_t n = 0;
+    for (const std::string& item : splitList(value, ListSeparators)) {
+        if (!parseHex(item, 0xFF, n)) return false;
+        bytes.push_back(uint8_t(n));
+    }
+    if (int32_t(bytes.size()) != t.chip().calibrationCount) {
+        error = "the chip has " + std::to_string(t.chip().calibrationCount) + " calibration bytes, not " +
+                std::to_string(bytes.size());
+        return false;
+    }
+    t.calibration = bytes;
+    return true;
+}
+
+std::string formatCalibration(const VirtualTarget& t) {
+    std::string calibration;
+    for (uint8_t b : t.calibration) calibration += (calibration.empty() ? "" : " ") + formatHexByte(b);
+    return calibration;
+}
+
+bool parseStuckBit(VirtualTarget& t, const std::string& value, std::string& error) {
+    if (strcasecmp(value.c_str(), "none") == 0) {
+        t.faults.stuckBit = false;
+        return true;
+    }
+    size_t first = value.find(':');
+    size_t second = first == std::string::npos ? first : value.find(':', first + 1);
+    uint64_t n = 0, bit = 0, level = 0;
+    if (second == std::string::npos || !parseHex(value.substr(0, first), 0xFFFFFFFF, n) ||
+        !parseUnsigned(value.substr(first + 1, second - first - 1), 7, bit) ||
+        !parseUnsigned(value.substr(second + 1), 1, level))
+        return false;
+    if (n >= t.flash.size()) {
+        error = "stuck bit address " + value.substr(0, first) + " lies beyond the flash";
+        return false;
+    }
+    t.faults.stuckBit = true;
+    t.faults.stuckBitAddress = uint32_t(n);
+    t.faults.stuckBitNumber = uint8_t(bit);
+    t.faults.stuckBitLevel = level != 0;
+    return true;
+}
+
+std::string formatStuckBit(const VirtualTarget& t) {
+    const TargetFaults& f = t.faults;
+    if (!f.stuckBit) return "none";
+    char text[48];
+    std::snprintf(text, sizeof text, "%X:%u:%u", unsigned(f.stuckBitAddress), unsigned(f.stuckBitNumber),
+                  f.stuckBitLevel ? 1u : 0u);
+    return text;
+}
+
+bool parseSignature(VirtualTarget& t, const std::string& value, std::string&) {
+    if (strcasecmp(value.c_str(), "none") == 0) {
+        t.faults.signatureOverride = false;
+        return true;
+    }
+    uint64_t n = 0;
+    if (!parseHex(value, 0xFFFFFF, n)) return false;
+    t.faults.signatureOverride = true;
+    t.faults.signature = uint32_t(n);
+    return true;
+}
+
+std::string formatSignature(const VirtualTarget& t) {
+    if (!t.faults.signatureOverride) return "none";
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", unsigned(t.faults.signature));
+    return text;
+}
+
+bool parseSignal(VirtualTarget& t, const std::string& value, std::string&) {
+    if (strcasecmp(value.c_str(), "none") == 0) {
+        t.faults.signalAt = 0;
+        t.faults.signalNumber = 0;
+        return true;
+    }
+    size_t at = value.find('@');
+    int number = at == std::string::npos ? 0 : signalNamed(value.substr(0, at));
+    uint64_t n = 0;
+    if (number == 0 || !parseUnsigned(value.substr(at + 1), 0xFFFFFFFF, n) || n == 0) return false;
+    t.faults.signalAt = uint32_t(n);
+    t.faults.signalNumber = number;
+    return true;
+}
+
+// Help lines begin their descriptions at this column.
+constexpr size_t DescriptionColumn = 26;
+
+// The built-in cable names, the first one the default, wrapped under the
+// descriptions' column, and what else a cable may be.
+std::string cableDescription() {
+    const std::string indent(DescriptionColumn, ' ');
+    const size_t width = 96;
+    std::string text;
+    size_t lineLength = indent.size();  // the first line begins after "  cable=NAME"
+    bool first = true;
+    for (const std::string& name : splitList(VirtualCable::builtinCableNames(), ", ")) {
+        const std::string word = name + (first ? " (default)," : ",");
+        first = false;
+        if (lineLength + word.size() + 1 > width) {
+            text += "\n" + indent;
+            lineLength = indent.size();
+        } else if (lineLength > indent.size()) {
+            text += " ";
+            ++lineLength;
+        }
+        text += word;
+        lineLength += word.size();
+    }
+    return text + " or\n" + indent + "user:ENTRY:ENTRY... with pin-map entries (mosi=D5, key=~PE, ...)\n" + indent +
+           "and loop-backs STATUSPIN<[~]PIN, STATUSPIN<0, STATUSPIN<1";
+}
+
+// Every setting of a target, in file order: the reading, the writing and the
+// help of the companion tool all come from here.
+const struct TargetSetting {
+    const char* key;
+    const char* value;     // the value's form in the help
+    const char* help;      // nullptr: described on one help line with the rows after it
+    const char* expected;  // what an invalid value should have been, for the message
+    ParseSetting parse;
+    FormatSetting format;
+    std::string (*describe)() = nullptr;  // a description made from other tables, instead of help
+} targetSettings[] = {
+    {"cable", "NAME", "", "", [](VirtualTarget& t, const std::string& value, std::string& error) {
+         if (!VirtualCable::create(value, error)) return false;
+         t.cable = value;
+         return true;
+     },
+     [](const VirtualTarget& t) { return t.cable; }, cableDescription},
+    {"clock", "HZ", "the chip's oscillator (1000000, 8M, 32k); 0: clocked through XTAL only",
+     "a frequency up to 100M in Hz, k or M; 0 for XTAL",
+     [](VirtualTarget& t, const std::string& value, std::string&) { return parseFrequency(value, t.clockHz); },
+     [](const VirtualTarget& t) { return std::to_string(t.clockHz); }},
+    {"access-time", "US", "modelled time of one port access in microseconds (default 1)",
+     "microseconds from 0.2 to 1000",
+     [](VirtualTarget& t, const std::string& value, std::string&) {
+         double d = 0;
+         if (!parseDouble(value, d) || d < 0.2 || d > 1000) return false;
+         t.accessTimeUs = d;
+         return true;
+     },
+     [](const VirtualTarget& t) { return formatDouble(t.accessTimeUs); }},
+    {"fuse.low", "HH", nullptr, "a hexadecimal byte", parseFuse<FuseByte::Low>, formatFuse<FuseByte::Low>},
+    {"fuse.high", "HH", nullptr, "a hexadecimal byte", parseFuse<FuseByte::High>, formatFuse<FuseByte::High>},
+    {"fuse.ext", "HH", nullptr, "a hexadecimal byte", parseFuse<FuseByte::Ext>, formatFuse<FuseByte::Ext>},
+    {"lock", "HH", "configuration bytes (hexadecimal)", "a hexadecimal byte", parseFuse<FuseByte::Lock>,
+     formatFuse<FuseByte::Lock>},
+    {"calibration", "HH,HH,...", "the OSCCAL calibration bytes", "hexadecimal bytes", parseCalibration,
+     formatCalibration},
+    {"busy.flash", "US", nullptr, "microseconds up to 10000000", parseBusy<&TargetBusyTimes::flashUs>,
+     formatBusy<&TargetBusyTimes::flashUs>},
+    {"busy.eeprom", "US", nullptr, "microseconds up to 10000000", parseBusy<&TargetBusyTimes::eepromUs>,
+     formatBusy<&TargetBusyTimes::eepromUs>},
+    {"busy.erase", "US", nullptr, "microseconds up to 10000000", parseBusy<&TargetBusyTimes::eraseUs>,
+     formatBusy<&TargetBusyTimes::eraseUs>},
+    {"busy.fuse", "US", "busy times in microseconds", "microseconds up to 10000000",
+     parseBusy<&TargetBusyTimes::fuseUs>, formatBusy<&TargetBusyTimes::fuseUs>},
+    {"fault.out-of-step", "N", "after each reset the chip needs N extra SCK pulses (0-31)",
+     "a number of bits from 0 to 31",
+     [](VirtualTarget& t, const std::string& value, std::string&) {
+         uint64_t n = 0;
+         if (!parseUnsigned(value, 31, n)) return false;
+         t.faults.outOfStepBits = uint32_t(n);
+         return true;
+     },
+     [](const VirtualTarget& t) { return std::to_string(t.faults.outOfStepBits); }},
+    {"fault.no-program-enable", "yes", "program enable is never answered", "yes or no",
+     [](VirtualTarget& t, const std::string& value, std::string&) {
+         return parseYesNo(value, t.faults.noProgramEnable);
+     },
+     [](const VirtualTarget& t) { return std::string(t.faults.noProgramEnable ? "yes" : "no"); }},
+    {"fault.wrong-echo", "N", "instruction N of a run is echoed wrongly (0: never)",
+     "an instruction or write number, 0 for none", parseCount<TargetFaults, &TargetFaults::wrongEchoAt>,
+     [](const VirtualTarget& t) { return std::to_string(t.faults.wrongEchoAt); }},
+    {"fault.stuck-write", "N", "write N of a run never completes (0: never)",
+     "an instruction or write number, 0 for none", parseCount<TargetFaults, &TargetFaults::stuckWriteAt>,
+     [](const VirtualTarget& t) { return std::to_string(t.faults.stuckWriteAt); }},
+    {"fault.stuck-bit", "ADDR:BIT:LEVEL", "a flash bit that never changes (none: off)",
+     "none or ADDRESS:BIT:LEVEL, the address in hexadecimal", parseStuckBit, formatStuckBit},
+    {"fault.signature", "HHHHHH", "answer this signature, e.g. 000102 (none: the chip's own)",
+     "none or a 24-bit hexadecimal signature", parseSignature, formatSignature},
+    {"fault.signal", "INT@N", "the run gets SIGINT (or TERM, QUIT) after instruction N (none: never)",
+     "none or INT@N, TERM@N, QUIT@N: the signal after instruction N", parseSignal,
+     [](const VirtualTarget& t) { return formatSignal(t.faults); }},
+    {"key", "none|pressed|FROM-TO,FROM-", "when the cable's key is held, in ms of modelled time",
+     "none, pressed, or FROM-TO,FROM- in milliseconds",
+     [](VirtualTarget& t, const std::string& value, std::string&) {
+         std::vector<KeyInterval> script;
+         if (!parseKeyScript(value, script)) return false;
+         t.key = script;
+         return true;
+     },
+     [](const VirtualTarget& t) { return formatKeyScript(t.key); }},
+    {"erase-count", "N", nullptr, "a count", parseCount<VirtualTarget, &VirtualTarget::eraseCount>,
+     [](const VirtualTarget& t) { return std::to_string(t.eraseCount); }},
+    {"runs", "N", "the life counters", "a count", parseCount<VirtualTarget, &VirtualTarget::runCount>,
+     [](const VirtualTarget& t) { return std::to_string(t.runCount); }},
+};
 
 // The plain counters, in file order.
 struct CounterField {
@@ -312,43 +461,21 @@ const LineField lineFields[] = {
 
 bool applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value,
                         std::string& error) {
-    // Every branch checks the whole value before it changes anything.
-    return applySetting(target, key, value, error);
+    for (const TargetSetting& setting : targetSettings) {
+        if (key != setting.key) continue;
+        error.clear();
+        if (setting.parse(target, value, error)) return true;
+        if (error.empty()) error = "invalid value '" + value + "' for " + key + " (expected " + setting.expected + ")";
+        return false;
+    }
+    error = "unknown setting '" + key + "'";
+    return false;
 }
 
 TargetSettingList formatTargetSettings(const VirtualTarget& t) {
     TargetSettingList list;
     list.emplace_back("chip", primaryChipName(t.chip()));
-    list.emplace_back("cable", t.cable);
-    list.emplace_back("clock", std::to_string(t.clockHz));
-    list.emplace_back("access-time", formatDouble(t.accessTimeUs));
-    list.emplace_back("fuse.low", formatHexByte(t.fuse(FuseByte::Low)));
-    list.emplace_back("fuse.high", formatHexByte(t.fuse(FuseByte::High)));
-    list.emplace_back("fuse.ext", formatHexByte(t.fuse(FuseByte::Ext)));
-    list.emplace_back("lock", formatHexByte(t.fuse(FuseByte::Lock)));
-    std::string calibration;
-    for (uint8_t b : t.calibration) calibration += (calibration.empty() ? "" : " ") + formatHexByte(b);
-    list.emplace_back("calibration", calibration);
-    list.emplace_back("busy.flash", formatDouble(t.busy.flashUs));
-    list.emplace_back("busy.eeprom", formatDouble(t.busy.eepromUs));
-    list.emplace_back("busy.erase", formatDouble(t.busy.eraseUs));
-    list.emplace_back("busy.fuse", formatDouble(t.busy.fuseUs));
-    const TargetFaults& f = t.faults;
-    list.emplace_back("fault.out-of-step", std::to_string(f.outOfStepBits));
-    list.emplace_back("fault.no-program-enable", f.noProgramEnable ? "yes" : "no");
-    list.emplace_back("fault.wrong-echo", std::to_string(f.wrongEchoAt));
-    list.emplace_back("fault.stuck-write", std::to_string(f.stuckWriteAt));
-    char text[48];
-    if (f.stuckBit)
-        std::snprintf(text, sizeof text, "%X:%u:%u", unsigned(f.stuckBitAddress), unsigned(f.stuckBitNumber),
-                      f.stuckBitLevel ? 1u : 0u);
-    list.emplace_back("fault.stuck-bit", f.stuckBit ? text : "none");
-    std::snprintf(text, sizeof text, "%06X", unsigned(f.signature));
-    list.emplace_back("fault.signature", f.signatureOverride ? text : "none");
-    list.emplace_back("fault.signal", formatSignal(f));
-    list.emplace_back("key", formatKeyScript(t.key));
-    list.emplace_back("erase-count", std::to_string(t.eraseCount));
-    list.emplace_back("runs", std::to_string(t.runCount));
+    for (const TargetSetting& setting : targetSettings) list.emplace_back(setting.key, setting.format(t));
     return list;
 }
 
@@ -399,51 +526,18 @@ TargetSettingList formatCounters(const TargetCounters& c) {
     return list;
 }
 
-namespace {
-
-// The built-in cable names, the first one the default, wrapped under the
-// descriptions' column.
-std::string cableNamesHelp() {
-    const std::string indent(26, ' ');
-    const size_t width = 96;
-    std::string text = "  cable=NAME" + indent.substr(12);
-    size_t lineStart = 0;
-    bool first = true;
-    for (const std::string& name : splitList(VirtualCable::builtinCableNames(), ", ")) {
-        const std::string word = name + (first ? " (default)," : ",");
-        first = false;
-        if (text.size() - lineStart + word.size() + 1 > width) {
-            text += "\n";
-            lineStart = text.size();
-            text += indent;
-        } else if (text.size() - lineStart > indent.size()) {
-            text += " ";
-        }
-        text += word;
-    }
-    return text + " or\n";
-}
-
-}  // namespace
-
 std::string targetSettingsHelp() {
-    return cableNamesHelp() +
-           "                          user:ENTRY:ENTRY... with pin-map entries (mosi=D5, key=~PE, ...)\n"
-           "                          and loop-backs STATUSPIN<[~]PIN, STATUSPIN<0, STATUSPIN<1\n"
-           "  clock=HZ                the chip's oscillator (1000000, 8M, 32k); 0: clocked through XTAL only\n"
-           "  access-time=US          modelled time of one port access in microseconds (default 1)\n"
-           "  fuse.low=HH fuse.high=HH fuse.ext=HH lock=HH   configuration bytes (hexadecimal)\n"
-           "  calibration=HH,HH,...   the OSCCAL calibration bytes\n"
-           "  busy.flash=US busy.eeprom=US busy.erase=US busy.fuse=US   busy times in microseconds\n"
-           "  fault.out-of-step=N     after each reset the chip needs N extra SCK pulses (0-31)\n"
-           "  fault.no-program-enable=yes   program enable is never answered\n"
-           "  fault.wrong-echo=N      instruction N of a run is echoed wrongly (0: never)\n"
-           "  fault.stuck-write=N     write N of a run never completes (0: never)\n"
-           "  fault.stuck-bit=ADDR:BIT:LEVEL   a flash bit that never changes (none: off)\n"
-           "  fault.signature=HHHHHH  answer this signature, e.g. 000102 (none: the chip's own)\n"
-           "  fault.signal=INT@N      the run gets SIGINT (or TERM, QUIT) after instruction N (none: never)\n"
-           "  key=none|pressed|FROM-TO,FROM-   when the cable's key is held, in ms of modelled time\n"
-           "  erase-count=N runs=N    the life counters\n";
+    // Rows without a description share the line of the next row that has one.
+    std::string help;
+    std::string forms = "  ";
+    for (const TargetSetting& setting : targetSettings) {
+        forms += (forms.size() > 2 ? " " : "") + std::string(setting.key) + "=" + setting.value;
+        if (setting.help == nullptr) continue;
+        help += forms + std::string(forms.size() < DescriptionColumn ? DescriptionColumn - forms.size() : 3, ' ') +
+                (setting.describe ? setting.describe() : std::string(setting.help)) + "\n";
+        forms = "  ";
+    }
+    return help;
 }
 
 }  // namespace mervex

@@ -27,7 +27,8 @@ bool applyCounterSetting(TargetCounters& counters, const std::string& key, const
 // The counters as "last.*" lines; instruction counts only for opcodes seen.
 TargetSettingList formatCounters(const TargetCounters& counters);
 
-// One line per setting: its key, its values and what it means.
+// One line per setting, or per group of like settings: the keys, their values
+// and what they mean.
 std::string targetSettingsHelp();
 
 }  // namespace mervex
