@@ -30,7 +30,6 @@ bool claimPpdev(const PortDescriptor& descriptor, const std::string& path) {
     if (descriptor.request(PPCLAIM, nullptr) == 0) return true;
     const int error = errno;
     if (error == ENOTTY || error == EINVAL) return false;
-    message(LevelError, "Can't claim parport device `%s'\n", path.c_str());
     std::string text = std::strerror(error);
     const std::string freeing =
         "'rmmod lp' frees it from the printer driver, 'fuser -v " + path + "' names a program that holds it";
@@ -41,7 +40,7 @@ bool claimPpdev(const PortDescriptor& descriptor, const std::string& path) {
         text += " (no port behind the device, or the port in use by another driver or program: the kernel log "
                 "(dmesg) says which; " + freeing + ")";
     if (error == EACCES || error == EPERM) text += " (no permission to use the port)";
-    throw rtl_error(ExitUsage, text);
+    throw app_error(ExitSystem, "Can't claim parport device `%s'\n", path.c_str()).then(LevelError, text + "\n");
 }
 
 PpdevPort::PpdevPort(PortDescriptor claimed, const std::string& path) : descriptor_(std::move(claimed)) {

@@ -2,8 +2,27 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace mervex {
+
+std::string formatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = formatTextV(format, args);
+    va_end(args);
+    return text;
+}
+
+std::string formatTextV(const char* format, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    std::string text(length > 0 ? size_t(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
 
 std::string trim(const std::string& text, const char* blanks) {
     const std::string end = trimEnd(text, blanks);

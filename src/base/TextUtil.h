@@ -1,12 +1,17 @@
 #pragma once
 // Plain text helpers for settings, switches and configuration lines: trimming,
 // splitting lists and reading unsigned numbers.
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace mervex {
+
+// The printf-formatted text, whole.
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string formatTextV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
 
 // White space as isspace knows it in the C locale.
 constexpr const char* WhiteSpace = " \t\n\v\f\r";

@@ -1,14 +1,45 @@
 #include "console/Errors.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
 #include <utility>
 
+#include "base/TextUtil.h"
+#include "console/Console.h"
+
 namespace mervex {
 
-rtl_error::rtl_error(int status) : app_error(status), errno_(errno), text_(std::strerror(errno_)) {}
+app_error::app_error(int status, const char* format, ...) : status_(status) {
+    va_list args;
+    va_start(args, format);
+    then(LevelError, formatTextV(format, args));
+    va_end(args);
+}
 
-rtl_error::rtl_error(int status, std::string detail)
-    : app_error(status), errno_(0), text_(std::move(detail)) {}
+app_error& app_error::then(int level, std::string text) {
+    if (level == LevelError) errorText_ += text;
+    lines_.push_back({level, std::move(text)});
+    return *this;
+}
+
+rtl_error::rtl_error(int status, const char* format, ...)
+    // The errno of the failed call, before formatting can touch it.
+    : app_error(status), errno_(errno) {
+    va_list args;
+    va_start(args, format);
+    then(LevelError, formatTextV(format, args));
+    va_end(args);
+    then(LevelError, std::string(std::strerror(errno_)) + "\n");
+}
+
+rtl_error::rtl_error(int status) : app_error(status), errno_(errno) {
+    then(LevelError, std::string(std::strerror(errno_)) + "\n");
+}
+
+void reportFailure(const app_error& failure) {
+    if (failure.status() == ExitOk) return;
+    for (const FailureLine& line : failure.lines()) message(line.level, "%s", line.text.c_str());
+}
 
 }  // namespace mervex

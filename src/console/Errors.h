@@ -1,12 +1,13 @@
 #pragma once
-// Failure reporting: the message is printed first, then one of these carries
-// the exit status up to the top-level handler.
+// Failures: the exception that carries a failure's exit status and its message
+// up to the one top-level handler, which prints it and ends the run.
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace mervex {
 
-// Exit statuses of the process.
+// Exit statuses of the process, named for what went wrong.
 enum ExitStatus : int {
     ExitOk = 0,
     ExitChip = 10,      // chip refuses or fails an operation
@@ -14,35 +15,55 @@ enum ExitStatus : int {
     ExitSync = 40,      // ISP synchronisation lost
     ExitFile = 50,      // file contents and placement
     ExitMemory = 60,    // allocation failure
-    ExitUsage = 70,     // command line, request, configuration, open failures
+    ExitUsage = 70,     // command line, request, configuration
+    ExitSystem = 70,    // a system call failed: a file, device or port that cannot be opened, read or written
     ExitSignal = 80,    // terminated by a signal
     ExitOther = 255,    // anything else
 };
 
-// Carries only an exit status; whoever throws it has printed the message already.
+// One line of a failure's report, printed at its message level.
+struct FailureLine {
+    int level;
+    std::string text;
+};
+
+// A failure: its exit status and the lines that say what went wrong, the
+// message first (error level, with its own line ends), then any that follow it
+// (a hint at info level). Printed once, by the top-level handler.
 class app_error : public std::exception {
 public:
+    // A quiet end: help shown, or nothing asked (status 0).
     explicit app_error(int status) : status_(status) {}
+    app_error(int status, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+    // Add a line printed after the message.
+    app_error& then(int level, std::string text);
+
     int status() const noexcept { return status_; }
-    const char* what() const noexcept override { return ""; }
+    const std::vector<FailureLine>& lines() const noexcept { return lines_; }
+    // The text of the error-level lines: what the user reads as the failure.
+    const char* what() const noexcept override { return errorText_.c_str(); }
 
 private:
     int status_;
+    std::vector<FailureLine> lines_;
+    std::string errorText_;
 };
 
-// Thrown right after a failing system call. The errno is captured at
-// construction, so later calls cannot change the text that what() reports.
-// A detail text replaces the system's text where no system call failed.
+// The failure of a system or C-library call, made right after it: the message,
+// then the system's text for the errno of the call as a second error line.
 class rtl_error : public app_error {
 public:
+    rtl_error(int status, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // The old form: the message has been printed, only the system's text is left.
     explicit rtl_error(int status);
-    rtl_error(int status, std::string detail);
     int savedErrno() const noexcept { return errno_; }
-    const char* what() const noexcept override { return text_.c_str(); }
 
 private:
     int errno_;
-    std::string text_;
 };
+
+// Print the failure's lines at their levels, as the top-level handler does.
+void reportFailure(const app_error& failure);
 
 }  // namespace mervex

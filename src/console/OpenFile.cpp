@@ -11,8 +11,7 @@ FilePtr openFile(const char* path, const char* mode) {
     if (path == nullptr) path = "";
     FilePtr file(std::fopen(path, mode));
     if (!file) {
-        message(LevelError, "Can't open file '%s'\n", path);
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open file '%s'\n", path);
     }
     return file;
 }

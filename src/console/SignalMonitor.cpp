@@ -62,8 +62,7 @@ void checkTermination() {
     installSignalMonitor();
     if (!pending) return;
     pending = 0;
-    message(LevelError, "Terminated by user (%s)\n\n", signalName(signalNumber));
-    throw app_error(ExitSignal);
+    throw app_error(ExitSignal, "Terminated by user (%s)\n\n", signalName(signalNumber));
 }
 
 }  // namespace mervex

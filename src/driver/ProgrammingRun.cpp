@@ -1,5 +1,6 @@
 #include "driver/ProgrammingRun.h"
 
+#include "base/TextUtil.h"
 #include "chip/Calibration.h"
 #include "chip/ChipConnection.h"
 #include "chip/ChipDescriptor.h"
@@ -72,6 +73,10 @@ void eraseStep(const Request& request, RunState& state) {
             // A write that did not take goes unnoticed with fixed delays.
             if (!verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved)) failChip();
         }
+    } catch (app_error& failure) {
+        if (request.saveEeprom)
+            failure.then(LevelError, formatText("EEPROM content saved to HEX-file \"%s\"\n", saveFile.path().c_str()));
+        throw;
     } catch (...) {
         if (request.saveEeprom)
             message(LevelError, "EEPROM content saved to HEX-file \"%s\"\n", saveFile.path().c_str());

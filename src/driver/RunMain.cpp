@@ -19,12 +19,10 @@ namespace mervex {
 
 namespace {
 
-// The status of a failure, with its system text (if any) printed under the
-// message its thrower has already printed.
+// The status of a failure, whose lines are printed here.
 int reportedStatus(const app_error& error) {
-    const int status = error.status();
-    if (status != ExitOk && error.what()[0] != '\0') message(LevelError, "%s\n", error.what());
-    return status;
+    reportFailure(error);
+    return error.status();
 }
 
 }  // namespace

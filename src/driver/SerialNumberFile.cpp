@@ -36,8 +36,7 @@ NumberRead readFileNumber(const std::string& text, uint32_t& number) {
 std::string numberText(uint32_t number) { return std::to_string(number) + "\n"; }
 
 [[noreturn]] void cannotRead(const std::string& path, const char* why) {
-    message(LevelError, "Can't read %s\n", path.c_str());
-    throw rtl_error(ExitFile, why);
+    throw app_error(ExitFile, "Can't read %s\n", path.c_str()).then(LevelError, formatText("%s\n", why));
 }
 
 }  // namespace
@@ -47,13 +46,11 @@ void SerialNumberFile::open(const char* path, int32_t length) {
     taken_ = false;
     hasNumber_ = false;
     if (!file_.open(path_)) {
-        message(LevelError, "Can't open file '%s'\n", path_.c_str());
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open file '%s'\n", path_.c_str());
     }
     std::string text;
     if (!file_.read(text, MaxFileText)) {
-        message(LevelError, "Can't read %s\n", path_.c_str());
-        throw rtl_error(ExitFile);
+        throw rtl_error(ExitFile, "Can't read %s\n", path_.c_str());
     }
     switch (readFileNumber(text, number_)) {
         case NumberRead::Ok: break;
@@ -62,9 +59,8 @@ void SerialNumberFile::open(const char* path, int32_t length) {
         case NumberRead::NotPlain: cannotRead(path_, "not a plain decimal number");
     }
     if (length < 4 && number_ >> (8 * length) != 0) {
-        message(LevelError, "Serial number %lu from %s does not fit in %d byte%s\n",
-                static_cast<unsigned long>(number_), path_.c_str(), int(length), length == 1 ? "" : "s");
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "Serial number %lu from %s does not fit in %d byte%s\n",
+                        static_cast<unsigned long>(number_), path_.c_str(), int(length), length == 1 ? "" : "s");
     }
     hasNumber_ = true;
 }
@@ -72,14 +68,12 @@ void SerialNumberFile::open(const char* path, int32_t length) {
 void SerialNumberFile::take() {
     const unsigned long number = number_;
     if (number_ == UINT32_MAX) {
-        message(LevelError, "Serial number %lu from %s is the last: the next one does not fit in 32 bits\n", number,
-                path_.c_str());
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "Serial number %lu from %s is the last: the next one does not fit in 32 bits\n",
+                        number, path_.c_str());
     }
     if (!replaceFile(path_, numberText(number_ + 1))) {
         // Nothing is written to the chip, so this number is still the next one.
-        message(LevelError, "Can't write %s\nnext serial number is %lu\n", path_.c_str(), number);
-        throw rtl_error(ExitFile);
+        throw rtl_error(ExitFile, "Can't write %s\nnext serial number is %lu\n", path_.c_str(), number);
     }
     taken_ = true;
     file_.close();

@@ -41,11 +41,10 @@ VirtualPort::~VirtualPort() {
                 " bits, %" PRIu64 " instructions while busy, modelled time %s\n",
                 c.accesses(), c.instructions(), c.bits, c.busyInstructions, formatTime(c.modelledUs, UnitUs));
         if (file_.fd() >= 0 && !saveFailed_ && !saved_) saveVirtualTarget(*target_, path_, &file_);
-    } catch (const rtl_error& e) {
+    } catch (const app_error& e) {
         // A destructor has nobody to tell but the user.
-        message(LevelError, "%s\n", e.what());
+        reportFailure(e);
     } catch (...) {
-        // The failure has been printed.
     }
 }
 

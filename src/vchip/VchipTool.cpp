@@ -333,10 +333,8 @@ int runVchipTool(int argc, const char* const argv[]) {
         if (command == "load") return commandLoad(args);
         if (command == "set") return commandSet(args);
         usageError("Unknown command '" + command + "'");
-    } catch (const rtl_error& e) {
-        message(LevelError, "%s\n", e.what());
-        return e.status();
     } catch (const app_error& e) {
+        reportFailure(e);
         return e.status();
     }
 }

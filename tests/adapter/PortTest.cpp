@@ -180,8 +180,9 @@ TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
         try {
             openDevicePort("/dev/parport0", io);
             FAIL() << "claimed";
-        } catch (const rtl_error& e) {
-            EXPECT_EQ(e.status(), ExitUsage);
+        } catch (const app_error& e) {
+            reportFailure(e);
+            EXPECT_EQ(e.status(), ExitSystem);
             EXPECT_NE(std::string(e.what()).find(c.hint), std::string::npos) << e.what();
         }
         EXPECT_NE(capture.out().find("Can't claim parport device `/dev/parport0'\n"), std::string::npos);

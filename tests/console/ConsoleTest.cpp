@@ -87,12 +87,23 @@ TEST(ConsoleMessage, PrintingKeepsErrno) {
 
 TEST(Errors, RtlErrorKeepsErrnoOfTheFailingCall) {
     errno = ENOENT;
-    rtl_error failure(ExitUsage);
+    rtl_error failure(ExitSystem, "Can't open file '%s'\n", "x");
     errno = EACCES;  // a later call must not change the report
-    EXPECT_STREQ(failure.what(), "No such file or directory");
+    EXPECT_STREQ(failure.what(), "Can't open file 'x'\nNo such file or directory\n");
     EXPECT_EQ(failure.status(), 70);
-    EXPECT_STREQ(app_error(ExitFile).what(), "");
-    EXPECT_STREQ(rtl_error(ExitFile, "no number in file").what(), "no number in file");
+    EXPECT_STREQ(app_error(ExitOk).what(), "");
+}
+
+// The message, then the lines after it at their levels; the error text is the
+// error lines only. A quiet end prints nothing.
+TEST(Errors, FailurePrintsItsLinesInOrder) {
+    CaptureConsole cap(false, true);
+    const app_error failure = app_error(ExitChip, "Can't %s\n", "go").then(LevelInfo, "Hint: h\n");
+    EXPECT_STREQ(failure.what(), "Can't go\n");
+    reportFailure(failure);
+    reportFailure(app_error(ExitOk));
+    EXPECT_EQ(cap.out(), "ERROR:  Can't go\nHint: h\n");
+    EXPECT_EQ(cap.err(), "ERROR:  Can't go\n");
 }
 
 }  // namespace

@@ -71,6 +71,7 @@ TEST(Signals, CheckPointReportsEachSignalOnce) {
             checkTermination();
             ADD_FAILURE() << "no termination for " << c.number;
         } catch (const app_error& e) {
+            reportFailure(e);
             EXPECT_EQ(e.status(), ExitSignal);
         }
         EXPECT_EQ(cap.out(), c.text);

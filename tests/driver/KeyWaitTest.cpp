@@ -64,6 +64,7 @@ TEST(KeyWait, NoKeyOrASignalEndsTheWait) {
             waitForKey(adapter);
             FAIL() << "waited without a key";
         } catch (const app_error& error) {
+            reportFailure(error);
             EXPECT_EQ(error.status(), 70);
         }
         EXPECT_EQ(capture.out(), "ERROR:  Key not defined for given adapter, can't process -k switch\n");
@@ -75,6 +76,7 @@ TEST(KeyWait, NoKeyOrASignalEndsTheWait) {
         waitForKey(adapter);
         FAIL() << "a signal did not end the wait";
     } catch (const app_error& error) {
+        reportFailure(error);
         EXPECT_EQ(error.status(), 80);
     }
     EXPECT_EQ(capture.out(), "Press ADAPTER KEY for continue.\nERROR:  Terminated by user (SIGINT)\n\n");

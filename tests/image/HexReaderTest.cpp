@@ -372,10 +372,11 @@ TEST(ImageReader, MissingFileIsAnOpenError) {
             readImageFile(image, ImageFile{format, path}, scriptedAnswer);
             ADD_FAILURE() << "no exception";
         } catch (const rtl_error& e) {
-            EXPECT_EQ(e.status(), ExitUsage);
+            reportFailure(e);
+            EXPECT_EQ(e.status(), ExitSystem);
             EXPECT_EQ(e.savedErrno(), ENOENT);
         }
-        EXPECT_EQ(capture.out(), "ERROR:  Can't open file '" + path + "'\n");
+        EXPECT_EQ(capture.out(), "ERROR:  Can't open file '" + path + "'\nERROR:  No such file or directory\n");
     }
 }
 
