@@ -1,6 +1,7 @@
 #include "sim/VirtualPort.h"
 
 #include <cinttypes>
+#include <cstring>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -63,7 +64,7 @@ void VirtualPort::flush() {
         // The user has perhaps been told of more than the file now holds.
         const char* kept = saved_ ? " (the file keeps the state saved earlier in this run)"
                                   : " (the file keeps its state from before this run)";
-        throw rtl_error(e.status(), e.what() + std::string(kept));
+        throw app_error(e.status(), "%s%s\n", std::strerror(e.savedErrno()), kept);
     }
     saved_ = true;
 }
