@@ -77,7 +77,7 @@ const RowCase sampleRows[] = {
      20},
     // Clock failure detection (CFD) in the extended byte.
     {57, "mega328PB", 0x1E9516, 20, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, 0, 3, 3, 38},
-    {61, "mega128|mega128A", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
+    {61, "mega128|mega128A|megaS128", 0x1E9702, 20, {131072, 256, 6, PollExceptFF}, {4096, 8, 11, PollExceptFF}, 4, 0, 3, 3,
      24},
     {80, "mega324PB", 0x1E9517, 20, {32768, 128, 6, PollReadyBusy}, {1024, 4, 10, PollReadyBusy}, 1, 0, 3, 3, 39},
     {85, "mega165|mega165P|mega165PA", 0x1E9407, 20, {16384, 128, 6, PollReadyBusy}, {512, 4, 10, PollReadyBusy}, 1,
@@ -87,7 +87,7 @@ const RowCase sampleRows[] = {
      3, 3, 31},
     {120, "mega8HVA", 0x1E9310, 10, {8192, 128, 6, PollReadyBusy}, {256, 4, 5, PollReadyBusy}, 1, ListBreak, 3, 3,
      34},
-    {125, "mega32HVE", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
+    {125, "mega32HVE|mega32HVE2", 0x1E9513, 10, {32768, 128, 6, PollReadyBusy}, {1024, 4, 5, PollReadyBusy}, 1, ListBreak, 3,
      3, 36},
     {130, "mega256RFR2", 0x1EA802, 30, {262144, 256, 6, PollReadyBusy}, {8192, 8, 15, PollReadyBusy}, 1, 0, 3, 3,
      28},
@@ -179,7 +179,7 @@ TEST_F(DeviceTableTest, EveryAlternativeFindsItsRow) {
             ++alternatives;
         }
     }
-    EXPECT_EQ(alternatives, 178);
+    EXPECT_EQ(alternatives, 193);
 }
 
 // Each name and its short form, in any case and with or without "AT", names
@@ -208,7 +208,7 @@ TEST_F(DeviceTableTest, EverySpellingNamesOneRow) {
             }
         }
     }
-    EXPECT_EQ(shortForms, 177);  // all but 86RF401
+    EXPECT_EQ(shortForms, 185);  // all but 86RF401 and the ATA parts
 }
 
 TEST_F(DeviceTableTest, ShortChipNames) {
@@ -561,9 +561,10 @@ TEST_F(DeviceTableTest, DeviceListLayout) {
         " mega640    mega1280    mega1281    mega2560    mega2561\n"
         " 90pwm2|90pwm3          90pwm1|90pwm2B|90pwm3B  90pwm216|90pwm316\n"
         " 90pwm81    90pwm161\n"
-        " mega16M1   mega32M1    mega64M1    mega32C1    mega64C1\n"
-        " mega8HVA   mega16HVA   mega16HVB   mega32HVB   mega8HVD\n"
-        " mega32HVE  mega64HVE\n"
+        " mega16M1   mega32M1    mega64M1|megaS64M1      mega32C1    mega64C1\n"
+        " mega8HVA   mega16HVA   mega16HVB|mega16HVBrevB mega32HVB|mega32HVBrevB\n"
+        " mega8HVD\n"
+        " mega32HVE|mega32HVE2   mega64HVE|mega64HVE2\n"
         " mega128RFA1            mega64RFR2  mega128RFR2 mega256RFR2\n"
         " mega644RFR2            mega1284RFR2            mega2564RFR2";
     ASSERT_GE(out.size(), tail.size());

@@ -143,7 +143,7 @@ TEST_F(Completion, BashCompletesTheVirtualTargetTool) {
         std::vector<std::string> offered;
     } vchipCases[] = {
         {"mervex-vchip s", {"set", "show"}},
-        {"mervex-vchip new mega16H", {"mega16HVA", "mega16HVB"}},
+        {"mervex-vchip new mega16H", {"mega16HVA", "mega16HVB", "mega16HVBrevB"}},
         {"mervex-vchip new mega8 x.vchip cable=stk", {"stk200", "stk300"}},
         {"mervex-vchip new mega8 x.vchip --f", {"--force"}},
         {"mervex-vchip show bo", {"board.vchip"}},
@@ -162,7 +162,7 @@ TEST_F(Completion, BashOffersEveryChipName) {
     const std::set<std::string> unique(offered.begin(), offered.end());
     EXPECT_EQ(unique.size(), offered.size());
     EXPECT_EQ(unique, allChipWords());
-    EXPECT_EQ(sorted(bash("mervex +mega16H")), sorted({"+mega16HVA", "+mega16HVB"}));
+    EXPECT_EQ(sorted(bash("mervex +mega16H")), sorted({"+mega16HVA", "+mega16HVB", "+mega16HVBrevB"}));
     EXPECT_EQ(sorted(bash("mervex +mega48")), sorted({"+mega48", "+mega48A", "+mega48P", "+mega48PA", "+mega48PB"}));
 }
 

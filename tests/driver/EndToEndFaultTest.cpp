@@ -350,7 +350,7 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
          "ERROR:  Known buffered adapter not found\nHint: neither an STK200/STK300 nor a ByteBlaster cable "
          "answered: check the cable and its power, or name an unbuffered cable (-ax, no -a for VUDER)\n"},
         {"another chip on the cable", "mega328P", "", {"+mega8", "-r", "-cback.hex"}, 30,
-         "ERROR:  Requested <mega8>, detected <mega328P>\nERROR:  Can't continue\n"
+         "ERROR:  Requested <mega8>, detected <mega328P|A6614Q>\nERROR:  Can't continue\n"
          "Hint: the chip on the cable is a mega328P: name it +mega328P, or go on as mega8 with -!\n"},
         {"chip not in the table", "mega8", "fault.signature=1E9999", {"+mega8", "-w", "code.hex"}, 30,
          "ERROR:  Can't continue\nHint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF "
@@ -433,14 +433,14 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
         {"tiny2313", "vuder", {"+tiny2313", "-r"}, 0, {"Signature 0x1E910A: tiny2313", "All OK\n"},
          "fault.stuck-bit=100:3:0"},
         {"mega328P", "vuder", {"-r"}, 0,
-         {"Device connected, mega328P detected\n", "Chip not locked\n", "Signature 0x1E950F: mega328P\n",
+         {"Device connected, mega328P|A6614Q detected\n", "Chip not locked\n", "Signature 0x1E950F: mega328P|A6614Q\n",
           "Fuses:\n  OSCCAL  = ", "  _LOW    = ", "    CKDIV       = ", "  _EXT    = ", "    BODLEVEL    = ",
           "All OK\n"}},
         {"mega8", "vuder", {"+mega8", "-r"}, 0, {"Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
         {"mega8", "stk200", {"-aa", "-r"}, 0,
          {"Cable found by -aa: Atmel STK200/STK300\n", "Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
         {"mega328P", "vuder", {"+mega8", "-r"}, 30,
-         {"ERROR:  Requested <mega8>, detected <mega328P>\n", "Hint: the chip on the cable is a mega328P"}},
+         {"ERROR:  Requested <mega8>, detected <mega328P|A6614Q>\n", "Hint: the chip on the cable is a mega328P"}},
         // Anything more than -r still needs its files.
         {"mega8", "vuder", {"-e", "-r"}, 70, {"ERROR:  Chip name must be specified\n"}},
         {"mega8", "vuder", {"+mega8", "-e", "-r"}, 70, {"ERROR:  Can't read without target files\n"}},

@@ -586,11 +586,11 @@ TEST_F(EndToEndRun, AvrGccFilesAsTheyCome) {
     };
     const Case cases[] = {
         {"mega8", {"+mega8", "-e", "-w", "fw.elf"}, 30,
-         "ERROR:  'fw.elf' is built for <mega328P> (signature 1E950F), chip is <mega8|mega8A>\n"
+         "ERROR:  'fw.elf' is built for <mega328P|A6614Q> (signature 1E950F), chip is <mega8|mega8A>\n"
          "ERROR:  Can't continue\n",
          false},
         {"mega8", {"+mega8", "-!", "-e", "-w", "fw.elf"}, 0,
-         "Warning: 'fw.elf' is built for <mega328P> (signature 1E950F), chip is <mega8|mega8A>\n", false},
+         "Warning: 'fw.elf' is built for <mega328P|A6614Q> (signature 1E950F), chip is <mega8|mega8A>\n", false},
         {"mega328P", {"+m328p", "-e", "-w", "-v", "combined.hex"}, 0, "Programming 16 bytes to DATA memory\n", true},
         {"mega328P", {"+m328p", "-e", "-w", "-v", "code.hex", "eep.hex"}, 0, "Verifying DATA memory\n passed\n", true},
         {"mega328P", {"+m328p", "-e", "-w", "-uf", "code.hex"}, 70,

@@ -65,7 +65,9 @@ using EveryChip = EndToEnd;
 TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
     for (int row = 0; row < ChipTableRows; ++row) {
         const ChipDescriptor& chip = chipTable[row];
-        const std::string name = primaryChipName(chip);
+        // The row's last name, spelt with "AT": alternative names reach the chip as its first does.
+        const std::string names = chip.names;
+        const std::string name = "AT" + names.substr(names.rfind('|') + 1);
         SCOPED_TRACE(chip.names);
         ManualClockGuard clock;
         std::unique_ptr<VirtualTarget> target = newVirtualTarget(name);

@@ -53,8 +53,8 @@ TEST(VchipTool, NewShowAndSet) {
 
     // The chip as avr-gcc and other tools spell it.
     const std::pair<const char*, const char*> spellings[] = {
-        {"atmega328p", "mega328P,"}, {"m328p", "mega328P,"}, {"ATtiny85", "tiny85,"}, {"T85", "tiny85,"},
-        {"usb1287", "90usb1286|90usb1287,"},
+        {"atmega328p", "mega328P|A6614Q,"}, {"m328p", "mega328P|A6614Q,"}, {"ATA6614Q", "mega328P|A6614Q,"},
+        {"ATtiny85", "tiny85,"},           {"T85", "tiny85,"},           {"usb1287", "90usb1286|90usb1287,"},
     };
     for (const auto& s : spellings) {
         ASSERT_EQ(runVchipInProcess({"new", s.first, file, "--force"}).status, 0) << s.first;
