@@ -194,6 +194,54 @@ void eepromBenchmark(const fs::path& dir, const char* chipName, const char* writ
     }
 }
 
+// The production job a bench repeats all day: a 4.4 KB firmware on a mega8,
+// erase, write with polling and verify. Its port accesses follow from the ISP
+// instruction stream alone, so a change here means the run sends more.
+constexpr size_t ProductionImageBytes = 4480;
+// The job's accesses as main sends them. Update it, with the reason in the
+// commit, only when a change is meant to send more (or sends less).
+constexpr unsigned long long ProductionJobAccesses = 1007329;
+constexpr double AllowedGrowth = 1.01;
+
+struct JobFigures {
+    int status;
+    TargetCounters counters;
+};
+
+JobFigures runJob(const fs::path& targetPath, const std::vector<std::string>& args) {
+    JobFigures figures;
+    {
+        ManualClockGuard clock;
+        figures.status = runMervex(args);
+    }
+    figures.counters = loadVirtualTarget(targetPath.string())->lastRun;
+    return figures;
+}
+
+void printJob(const char* name, const JobFigures& job) {
+    std::printf("%-22s %11llu %7llu %10.3f%s\n", name, static_cast<unsigned long long>(job.counters.accesses()),
+                static_cast<unsigned long long>(job.counters.instructions()), job.counters.modelledUs * 1e-6,
+                job.status == 0 ? "" : "  (run failed)");
+    std::fflush(stdout);
+}
+
+void productionBenchmark(const fs::path& dir) {
+    std::unique_ptr<VirtualTarget> target = newVirtualTarget("mega8");
+    target->clockHz = ChipClockHz;
+    const fs::path targetPath = dir / "production.vchip";
+    saveVirtualTarget(*target, targetPath.string());
+    const fs::path code = dir / "firmware.hex";
+    writeHex(code, contents(ProductionImageBytes, 4));
+    const std::vector<std::string> job = {"+mega8", "-p" + targetPath.string(), "-ie", "-o8MHz", "-e", "-wp", "-v",
+                                          code.string()};
+    const JobFigures full = runJob(targetPath, job);
+    printJob("erase + write + verify", full);
+    const unsigned long long accesses = full.counters.accesses();
+    if (double(accesses) > double(ProductionJobAccesses) * AllowedGrowth)
+        std::printf("*** REGRESSION: %llu port accesses, %.1f %% more than the %llu recorded for main ***\n",
+                    accesses, (double(accesses) / double(ProductionJobAccesses) - 1) * 100, ProductionJobAccesses);
+}
+
 }  // namespace
 
 int main() {
@@ -216,6 +264,10 @@ int main() {
                 "reads", "instr", "modelled s", "chip min s", "ratio", "work min s", "ratio");
     for (const char* chip : {"mega328P", "mega2560", "tiny85"})
         for (const char* write : {"-wp", "-wpe"}) eepromBenchmark(dir, chip, write);
+    std::printf("\nProduction job: a %zu-byte firmware on a mega8 (recorded for main: %llu accesses)\n",
+                ProductionImageBytes, ProductionJobAccesses);
+    std::printf("%-22s %11s %7s %10s\n", "run", "accesses", "instr", "modelled s");
+    productionBenchmark(dir);
     fs::remove_all(dir);
     console().redirect(stdout, stderr, false, false);
     std::fclose(quiet);
