@@ -13,6 +13,9 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
     const SignalEntry& miso = pinMap_->entry(SignalId::Miso);
     misoStatusBits_ = statusBits(miso.pins());
     misoInverted_ = miso.clearMask != 0;
+    const uint32_t spiLines = pinMap_->entry(SignalId::Mosi).pins() | pinMap_->entry(SignalId::Sck).pins() |
+                              pinMap_->entry(SignalId::Reset).pins();
+    controlPath_ = controlBits(spiLines) != 0;
 
     dataShadow_ = port_->readRegister(PortRegister::Data);
     releaseOutputs();
@@ -58,6 +61,7 @@ void LptAdapter::setSignal(SignalId id, bool active) {
     }
     port_->writeRegister(PortRegister::Data, dataShadow_);
     port_->writeRegister(PortRegister::Control, control);
+    controlShadow_ = control;
 }
 
 bool LptAdapter::readSignal(SignalId id) {
@@ -98,6 +102,87 @@ void LptAdapter::buildSequences(int low, int high) {
     // RESET released for all but the last write, which asserts it again.
     resetPulseSequence_.assign(length, uint8_t(fill ^ resetPins));
     resetPulseSequence_.back() = fill;
+    if (controlPath_) buildControlWrites(fill, low, high);
+}
+
+namespace {
+
+uint8_t registerBits(uint32_t lines, PortRegister reg) {
+    return reg == PortRegister::Data ? dataBits(lines) : controlBits(lines);
+}
+
+}  // namespace
+
+void LptAdapter::buildControlWrites(uint8_t dataFill, int low, int high) {
+    const SignalEntry& enable = pinMap_->entry(SignalId::Enable);
+    const SignalEntry& power = pinMap_->entry(SignalId::Power);
+    const SignalEntry& reset = pinMap_->entry(SignalId::Reset);
+    uint8_t raise = controlBits(enable.setMask | power.setMask | reset.setMask);
+    uint8_t lower = controlBits(enable.clearMask | power.clearMask | reset.clearMask);
+    const uint32_t fill = dataFill | uint32_t((controlShadow_ | raise) & ~lower) << 16;
+    const uint32_t mosi = pinMap_->entry(SignalId::Mosi).pins();
+    const uint32_t sck = pinMap_->entry(SignalId::Sck).pins();
+    const uint32_t resetPins = reset.pins();
+
+    // Where the data series change MOSI and SCK in one write, MOSI's register
+    // goes first, after the whole high phase, and SCK's falls right after it.
+    const PortRegister sckRegister = dataBits(sck) ? PortRegister::Data : PortRegister::Control;
+    const PortRegister otherRegister = dataBits(sck) ? PortRegister::Control : PortRegister::Data;
+    restoreOrder_.clear();
+    if (registerBits(mosi | resetPins, otherRegister)) restoreOrder_.push_back(otherRegister);
+    restoreOrder_.push_back(sckRegister);
+
+    // Every step is at least one write, so each half-period keeps its minimum
+    // number of writes: the first step writes each register holding a moving
+    // line (the previous bit left them anywhere), later ones what changed, or
+    // SCK's register again to hold the level.
+    auto writesFor = [&](const std::vector<uint32_t>& steps, uint32_t moving) {
+        std::vector<PortWrite> writes;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            size_t before = writes.size();
+            for (PortRegister reg : restoreOrder_) {
+                uint8_t value = registerBits(steps[i], reg);
+                bool changed = i == 0 ? registerBits(moving, reg) != 0 : value != registerBits(steps[i - 1], reg);
+                if (changed) writes.push_back({reg, value});
+            }
+            if (writes.size() == before) writes.push_back({sckRegister, registerBits(steps[i], sckRegister)});
+        }
+        return writes;
+    };
+
+    size_t length = size_t(low) + size_t(high);
+    std::vector<uint32_t> zero(length, fill), one(length, fill ^ mosi), pulse(length, fill ^ resetPins);
+    for (size_t i = size_t(low); i < length; ++i) {
+        zero[i] ^= sck;
+        one[i] ^= sck;
+    }
+    pulse.back() = fill;
+    bitZeroWrites_ = writesFor(zero, mosi | sck);
+    bitOneWrites_ = writesFor(one, mosi | sck);
+    resetPulseWrites_ = writesFor(pulse, resetPins | sck);
+}
+
+void LptAdapter::writeSeries(const std::vector<PortWrite>& writes) {
+    for (const PortWrite& w : writes) port_->writeRegister(w.reg, w.value);
+}
+
+void LptAdapter::restoreLines() {
+    for (PortRegister reg : restoreOrder_)
+        port_->writeRegister(reg, reg == PortRegister::Data ? dataShadow_ : controlShadow_);
+}
+
+void LptAdapter::clockBytesByWrites(const uint8_t* out, uint8_t* in, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        unsigned byte = out ? out[i] : 0, sampled = 0;
+        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+            writeSeries((byte & bit) ? bitOneWrites_ : bitZeroWrites_);
+            if (!in) continue;
+            uint8_t status = port_->readRegister(PortRegister::Status);
+            sampled = (sampled << 1) | ((status & misoStatusBits_) ? 1u : 0u);
+        }
+        restoreLines();
+        if (in) in[i] = uint8_t(misoInverted_ ? ~sampled : sampled);
+    }
 }
 
 void LptAdapter::weaveXtal() {
@@ -114,7 +199,9 @@ void LptAdapter::restoreData() { port_->writeRegister(PortRegister::Data, dataSh
 
 void LptAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
     // The choice is made once per block, never between port writes.
-    if (!in) {
+    if (controlPath_) {
+        clockBytesByWrites(out, in, count);
+    } else if (!in) {
         for (size_t i = 0; i < count; ++i) sendBits(out[i]);
     } else if (!out) {
         for (size_t i = 0; i < count; ++i) in[i] = receiveBits();
@@ -159,11 +246,21 @@ uint8_t LptAdapter::receiveBits() {
 }
 
 void LptAdapter::pulseSck() {
+    if (controlPath_) {
+        writeSeries(bitZeroWrites_);
+        restoreLines();
+        return;
+    }
     port_->writeDataSequence(bitZeroSequence_.data(), bitZeroSequence_.size());
     restoreData();
 }
 
 void LptAdapter::pulseReset() {
+    if (controlPath_) {
+        writeSeries(resetPulseWrites_);
+        restoreLines();
+        return;
+    }
     port_->writeDataSequence(resetPulseSequence_.data(), resetPulseSequence_.size());
     restoreData();
 }
@@ -184,7 +281,8 @@ void LptAdapter::delay(double ms) {
 
 double LptAdapter::sckFrequency() const {
     // One extra cycle per bit for the status read.
-    return 1.0 / port_->cycleTime() / double(bitZeroSequence_.size() + 1);
+    size_t writes = controlPath_ ? bitZeroWrites_.size() : bitZeroSequence_.size();
+    return 1.0 / port_->cycleTime() / double(writes + 1);
 }
 
 }  // namespace mervex

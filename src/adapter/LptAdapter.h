@@ -1,6 +1,9 @@
 #pragma once
 // The programmer on a PC parallel port: logical signals mapped onto register
 // bits by a PinMap, and SPI bit-banged through precomputed data-write series.
+// A wiring with MOSI, SCK or RESET on a control line takes a second, plainer
+// per-bit path of single register writes, chosen once at construction; such a
+// wiring has no XTAL (the pin-map check refuses it).
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -49,6 +52,19 @@ public:
     size_t bitSequenceLength() const { return bitZeroSequence_.size(); }
     size_t resetPulseLength() const { return resetPulseSequence_.size(); }
 
+    // One register write of the control-line path.
+    struct PortWrite {
+        PortRegister reg;
+        uint8_t value;
+        bool operator==(const PortWrite& other) const { return reg == other.reg && value == other.value; }
+    };
+    // True if MOSI, SCK or RESET sit on a control line, so bits go out as the
+    // register writes below instead of the data sequences.
+    bool controlPath() const { return controlPath_; }
+    const std::vector<PortWrite>& bitZeroWrites() const { return bitZeroWrites_; }
+    const std::vector<PortWrite>& bitOneWrites() const { return bitOneWrites_; }
+    const std::vector<PortWrite>& resetPulseWrites() const { return resetPulseWrites_; }
+
 private:
     void clockBytes(const uint8_t* out, uint8_t* in, size_t count) override;
     bool hasSignal(SignalId id) const override { return pinMap_->has(id); }
@@ -67,6 +83,11 @@ private:
     void buildSequences(int low, int high);
     void weaveXtal();
     void restoreData();
+    // The control-line path: the same bits, pulses and restore as register writes.
+    void buildControlWrites(uint8_t dataFill, int low, int high);
+    void clockBytesByWrites(const uint8_t* out, uint8_t* in, size_t count);
+    void writeSeries(const std::vector<PortWrite>& writes);
+    void restoreLines();
 
     // Declared first, freed last: the port outlives everything that writes to it.
     std::unique_ptr<ParallelPort> port_;
@@ -79,6 +100,13 @@ private:
     std::vector<uint8_t> bitZeroSequence_;
     std::vector<uint8_t> bitOneSequence_;
     std::vector<uint8_t> resetPulseSequence_;
+    // The control-line path, empty unless controlPath_.
+    bool controlPath_ = false;
+    uint8_t controlShadow_ = 0;  // the control register as setSignal last left it
+    std::vector<PortRegister> restoreOrder_;
+    std::vector<PortWrite> bitZeroWrites_;
+    std::vector<PortWrite> bitOneWrites_;
+    std::vector<PortWrite> resetPulseWrites_;
 };
 
 }  // namespace mervex

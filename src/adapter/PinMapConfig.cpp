@@ -125,10 +125,17 @@ void validatePinMap(const PinMap& map) {
             fail();
         }
     }
-    // The bit series and the XTAL clock go out through the data register only.
+    // The XTAL clock is woven into the data-register series only. MOSI, SCK
+    // and RESET may also sit on the control outputs (a plainer per-bit path),
+    // but not on BIDIR_EN, which floats the data lines, nor beside XTAL.
+    constexpr uint32_t DataLines = 0x0000FF, ControlOutputs = 0x0F0000;
+    const bool xtal = map.has(SignalId::Xtal);
     for (SignalId id : {SignalId::Mosi, SignalId::Sck, SignalId::Reset, SignalId::Xtal}) {
-        if (map.entry(id).pins() & ~uint32_t(0xFF)) {
+        const uint32_t allowed = (id == SignalId::Xtal || xtal) ? DataLines : DataLines | ControlOutputs;
+        if (map.entry(id).pins() & ~allowed) {
             message(LevelError, "%s must be in %s\n", signalInfo(id).name, "D0..D7 lines");
+            if (id != SignalId::Xtal)
+                message(LevelError, "mosi, sck and reset may also be on STROBE, ALF, INIT or SELECT without xtal\n");
             fail();
         }
     }

@@ -6,6 +6,7 @@
 
 #include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
+#include "adapter/PinMapConfig.h"
 #include "console/Units.h"
 #include "support/CaptureConsole.h"
 #include "support/ManualClock.h"
@@ -93,6 +94,45 @@ TEST(LptAdapterSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
     EXPECT_EQ(adapter->dataShadow(), 0x18);
     EXPECT_EQ(adapter->bitZeroSequence(), (std::vector<uint8_t>{0x87, 0xC7}));
     EXPECT_EQ(adapter->bitOneSequence(), (std::vector<uint8_t>{0xA7, 0xE7}));
+}
+
+// SPI or RESET on a control line: single register writes, MOSI's register
+// first at each bit, the port's inversion of STROBE and SELECT applied.
+TEST(LptAdapterSpi, ControlLineWiringsWriteEachBitRegisterByRegister) {
+    using W = LptAdapter::PortWrite;
+    constexpr PortRegister D = PortRegister::Data, C = PortRegister::Control;
+    struct Case {
+        std::vector<const char*> entries;
+        std::vector<W> zero, one, resetPulse;
+    };
+    const Case cases[] = {
+        {{"reset=SELECT", "sck=STROBE", "mosi=D0", "miso=ACK"},
+         {{D, 0x00}, {C, 0x09}, {C, 0x08}},
+         {{D, 0x01}, {C, 0x09}, {C, 0x08}},
+         {{C, 0x01}, {C, 0x09}}},
+        {{"reset=D1", "sck=D0", "mosi=STROBE", "miso=ACK"},
+         {{C, 0x01}, {D, 0x00}, {D, 0x01}},
+         {{C, 0x00}, {D, 0x00}, {D, 0x01}},
+         {{D, 0x02}, {D, 0x00}}},
+    };
+    for (const Case& c : cases) {
+        PinMap map;
+        for (const char* entry : c.entries) parseEntry(map, entry);
+        map.driveResetAsHeld();
+        RecordingPort* port;
+        auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, &port);
+        ASSERT_TRUE(adapter->controlPath()) << c.entries[0];
+        EXPECT_EQ(adapter->bitZeroWrites(), c.zero) << c.entries[0];
+        EXPECT_EQ(adapter->bitOneWrites(), c.one) << c.entries[0];
+        EXPECT_EQ(adapter->resetPulseWrites(), c.resetPulse) << c.entries[0];
+        EXPECT_NEAR(adapter->sckFrequency(), 1.0 / 4, 1e-12);
+
+        port->clearLog();
+        port->statusScript = {0x40, 0x00, 0x40, 0x40, 0x00, 0x00, 0x40, 0x00};  // ACK: 1011 0010
+        EXPECT_EQ(adapter->transferByte(0xAC), 0xB2);
+        EXPECT_EQ(port->sequenceCalls, 0u);
+        EXPECT_EQ(port->log.size(), 8u * (3 + 1) + 2) << "three writes and a read per bit, then the restore";
+    }
 }
 
 TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {

@@ -91,7 +91,12 @@ TEST(PinMapConfig, ErrorsNameWhatWasWritten) {
         {"m", "mosi must be defined\n"},
         {"m:mosi=D5:sck=D6:reset=D4", "miso must be defined\n"},
         {"m:mosi=D5:miso=ACK:sck=D6", "reset must be defined\n"},
-        {"m:mosi=D5:miso=ACK:sck=D6:reset=STROBE", "reset must be in D0..D7 lines\n"},
+        {"m:mosi=D5:miso=ACK:sck=D6:reset=BIDIR_EN",
+         "reset must be in D0..D7 lines\n"
+         "ERROR:  mosi, sck and reset may also be on STROBE, ALF, INIT or SELECT without xtal\n"},
+        {"m:mosi=D5:miso=ACK:sck=STROBE:reset=D4:xtal=D3",
+         "sck must be in D0..D7 lines\n"
+         "ERROR:  mosi, sck and reset may also be on STROBE, ALF, INIT or SELECT without xtal\n"},
         {"m:mosi=D5:miso=ACK:sck=D6:reset=D4:xtal=INIT", "xtal must be in D0..D7 lines\n"},
         {"m=/nonexistent/dir/pins.cfg", "File '/nonexistent/dir/pins.cfg' not found\n"},
     };

@@ -373,6 +373,7 @@ TEST_F(EndToEndRun, ShippedPinMapsDriveTheirCables) {
         const char* cable;
     };
     const Case cases[] = {
+        {"89isp", "user:reset=SELECT:sck=STROBE:mosi=D0:miso=ACK"},
         {"abcmini", "user:reset=D2:sck=D1:mosi=D0:miso=ACK"},
         {"alf", "user:reset=D5:sck=D6:mosi=D7:miso=ACK:power=D0,D1,D2,D3:enable=~D4:led_error=STROBE:led_ok=ALF"},
         {"atisp", "user:reset=~D4:sck=~D6:mosi=~D5:miso=~ACK"},
@@ -380,9 +381,11 @@ TEST_F(EndToEndRun, ShippedPinMapsDriveTheirCables) {
         {"blaster", "user:reset=D1:sck=D0:mosi=D6:miso=BUSY:enable=~ALF"},
         {"bsd", "user:reset=D5:sck=D6:mosi=D7:miso=ACK:power=D0,D1,D2,D3"},
         {"byteblaster", "byteblaster"},
+        {"dapa", "user:reset=INIT:sck=STROBE:mosi=D0:miso=BUSY:power=D1"},
         {"dt006", "user:reset=D2:sck=D3:mosi=D0:miso=BUSY"},
         {"ere-isp-avr", "user:reset=~D2:sck=D1:mosi=D0:miso=ACK"},
         {"frank-stk200", "user:reset=D7:sck=D4:mosi=D5:miso=ACK:power=D3"},
+        {"futurlec", "user:reset=D1:sck=D0:mosi=STROBE:miso=ACK"},
         {"picoweb", "user:reset=D0:sck=D1:mosi=D2:miso=ONLINE"},
         {"pony-stk200", "user:reset=D7:sck=D4:mosi=D5:miso=ACK:enable=~D2,~D3"},
         {"sp12", "user:reset=D1:sck=D0:mosi=D7:miso=BUSY:power=D2,D3,D4,D5,D6"},
