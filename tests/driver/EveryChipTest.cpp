@@ -1,8 +1,9 @@
 // Every chip of the device table through whole runs of the program on a
 // virtual target that decodes instructions as the data sheets write them:
 // erase, write and verify of both memories up to their last byte, a fuse
-// change, locking, and a write that the lock refuses. The runs are in-process
-// (the real run code, with time-outs on a manual clock) to keep the test short.
+// change in the low and the extended byte, locking, and a write that the
+// lock refuses. The runs are in-process (the real run code, with time-outs on
+// a manual clock) to keep the test short.
 #include <algorithm>
 #include <cstdio>
 #include <set>
@@ -38,26 +39,33 @@ Blocks probeImage(uint32_t size, uint8_t seed, std::vector<uint8_t>& expected) {
     return blocks;
 }
 
-// The last field of the low fuse byte (a clock or start-up setting: never one
-// that ends serial programming) flipped in its lowest bit; "" without fuses.
+// A fuse field flipped in its lowest bit, named as users name it.
 struct FuseChange {
+    FuseByte byte;
     std::string request;
     uint8_t mask = 0;
     uint8_t value = 0;  // the field's new bits in place
 };
 
-FuseChange fuseChangeFor(const ChipDescriptor& chip, uint8_t lowFuse) {
-    FuseChange change;
-    if (chip.fuseSet == nullptr) return change;
+FuseChange flipField(const VirtualTarget& target, FuseByte byte, const FuseDescriptor& field) {
+    const unsigned now = unsigned((target.fuse(byte) & field.mask()) >> field.shift);
+    char text[48];
+    std::snprintf(text, sizeof text, "%s=%X", field.info->name, now ^ 1u);
+    return {byte, text, field.mask(), uint8_t((now ^ 1u) << field.shift)};
+}
+
+// The low byte's last field (a clock or start-up setting) and the extended
+// byte's first (a boot, brown-out, oscillator or clock-watch setting): never
+// one that ends serial programming. None without fuses.
+std::vector<FuseChange> fuseChangesFor(const ChipDescriptor& chip, const VirtualTarget& target) {
+    std::vector<FuseChange> changes;
+    if (chip.fuseSet == nullptr) return changes;
     const FuseDescriptor* field = chip.fuseSet->list(FuseByte::Low);
     while ((field + 1)->info != nullptr) ++field;
-    const unsigned now = unsigned((lowFuse & field->mask()) >> field->shift);
-    char text[48];
-    std::snprintf(text, sizeof text, "%s=%X", field->info->name, now ^ 1u);
-    change.request = text;
-    change.mask = field->mask();
-    change.value = uint8_t((now ^ 1u) << field->shift);
-    return change;
+    changes.push_back(flipField(target, FuseByte::Low, *field));
+    if (const FuseDescriptor* ext = chip.fuseSet->list(FuseByte::Ext))
+        changes.push_back(flipField(target, FuseByte::Ext, *ext));
+    return changes;
 }
 
 using EveryChip = EndToEnd;
@@ -75,10 +83,12 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         std::vector<uint8_t> flash, eeprom, unused;
         const std::string code = hexFile("code.hex", probeImage(uint32_t(chip.flash.size), 1, flash));
         const std::string data = hexFile("data.hex", probeImage(uint32_t(chip.eeprom.size), 2, eeprom));
-        const FuseChange fuse = fuseChangeFor(chip, target->fuse(FuseByte::Low));
+        const std::vector<FuseChange> fuses = fuseChangesFor(chip, *target);
 
         std::vector<std::string> args = {"+" + name, "-ie", port(), "-e", "-w", "-v", "-l1", code, data};
-        if (!fuse.request.empty()) args.push_back("-f" + fuse.request);
+        std::string fuseList;
+        for (const FuseChange& fuse : fuses) fuseList += (fuseList.empty() ? "-f" : ",") + fuse.request;
+        if (!fuseList.empty()) args.push_back(fuseList);
         const Outcome written = runInProcess(args);
         if (written.status != ExitOk) {
             ADD_FAILURE() << "status " << written.status << "\n" << written.out;
@@ -88,9 +98,7 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         EXPECT_TRUE(after->flash == flash);
         EXPECT_TRUE(after->eeprom == eeprom);
         EXPECT_EQ(after->lastRun.unknownInstructions, 0u);
-        if (!fuse.request.empty()) {
-            EXPECT_EQ(after->fuse(FuseByte::Low) & fuse.mask, fuse.value) << fuse.request;
-        }
+        for (const FuseChange& fuse : fuses) EXPECT_EQ(after->fuse(fuse.byte) & fuse.mask, fuse.value) << fuse.request;
         EXPECT_EQ(after->lockLevel(), 1);
 
         // The locked chip keeps its flash: the run refuses the write, or (where
