@@ -13,11 +13,8 @@
 #include "adapter/BuiltinCables.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/SckTiming.h"
-#include "chip/ChipConnection.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "chip/Erase.h"
-#include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "support/ManualClock.h"
 #include "sim/VirtualPort.h"
@@ -34,14 +31,13 @@ double cpuMs() {
 }
 
 struct Rig {
-    std::unique_ptr<LptAdapter> adapter;
-    VirtualPort* port = nullptr;
     ChipSession session;
+    VirtualPort* port = nullptr;  // owned by the adapter, which the session owns
 };
 
-std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
+std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz, const ChipOptions& options) {
     auto rig = std::make_unique<Rig>();
-    rig->session.selection.requestedName = chipName;
+    rig->session = ChipSession(chipName, options);
     std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
     target->clockHz = clockHz;
     auto port = std::make_unique<VirtualPort>(std::move(target));
@@ -50,8 +46,7 @@ std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz) {
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
     SckCycles cycles = sckTimingCycles(rig->session.selectedChip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
-    rig->adapter = std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing);
-    rig->session.attachedLink = rig->adapter.get();
+    rig->session.attachProgrammer(std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing));
     return rig;
 }
 
@@ -79,13 +74,13 @@ void report(const char* label, size_t bytes, const Phase& p) {
 }
 
 void run(bool polling, uint32_t clockHz) {
-    std::unique_ptr<Rig> rig = makeRig("mega8", clockHz);
+    ChipOptions options;
+    options.pollRequested = polling;
+    std::unique_ptr<Rig> rig = makeRig("mega8", clockHz, options);
     ChipSession& session = rig->session;
-    session.options.pollRequested = polling;
-    rig->adapter->enableAdapter();
-    connectChip(session);
-    setWriteTiming(session, 1.0);
-    eraseChip(session);
+    session.programmer()->enableAdapter();
+    session.connectChip();
+    session.eraseChip();
 
     const size_t size = size_t(session.flashSize());
     std::vector<uint8_t> image(size);
@@ -93,14 +88,15 @@ void run(bool polling, uint32_t clockHz) {
     for (uint8_t& b : image) b = uint8_t(random() | 1);  // no 0xFF: every byte is programmed
 
     Phase write = measure(*rig, [&] {
-        beginWritePass(session, MemoryKind::Code);
-        for (size_t a = 0; a < size; ++a) writeMemoryByte(session, uint32_t(a), image[a]);
-        commitOpenPage(session);
+        session.beginWritePass(MemoryKind::Code);
+        for (size_t a = 0; a < size; ++a) session.writeMemoryByte(MemoryKind::Code, uint32_t(a), image[a]);
+        session.commitOpenPage(MemoryKind::Code);
     });
     std::vector<uint8_t> back(size);
     Phase read = measure(*rig, [&] {
-        beginMemoryPass(session, MemoryKind::Code);
-        for (size_t a = 0; a < size; a += 512) readFlashBlock(session, back.data() + a, uint32_t(a), 512);
+        session.beginMemoryPass();
+        for (size_t a = 0; a < size; a += 512)
+            session.readMemoryBlock(MemoryKind::Code, back.data() + a, uint32_t(a), 512);
     });
     if (back != image) std::printf("read-back differs!\n");
 
@@ -111,7 +107,7 @@ void run(bool polling, uint32_t clockHz) {
     report(label, size, read);
     Phase total{write.accesses + read.accesses, write.cpu + read.cpu, write.modelledUs + read.modelledUs};
     report("write + read", size, total);
-    rig->adapter->disableAdapter();
+    session.programmer()->disableAdapter();
 }
 
 }  // namespace

@@ -60,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Request req;
     try {
         parseCommandLine(int(args.size()), argv.data(), req, {});
-        ChipSession session;
-        session.selection.requestedName = req.chipName;
+        ChipSession session(req.chipName, ChipOptions());
         validateRequest(req, session);
         checkRequest(req);
     } catch (const app_error& error) {

@@ -7,7 +7,7 @@
 
 namespace mervex {
 
-void readCalibration(ChipSession& session) {
+void readCalibration(ChipState& session) {
     FuseValues& fuses = session.fuses;
     const int available = int(sizeof fuses.calibration);
     int count = session.selectedChip().calibrationCount;

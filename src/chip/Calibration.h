@@ -1,10 +1,10 @@
 #pragma once
 // The chip's OSCCAL calibration bytes.
-#include "chip/ChipSession.h"
+#include "chip/ChipState.h"
 
 namespace mervex {
 
 // Read the selected chip's calibration bytes into the fuse values.
-void readCalibration(ChipSession& session);
+void readCalibration(ChipState& session);
 
 }  // namespace mervex

@@ -2,6 +2,7 @@
 
 #include "chip/DeviceTable.h"
 #include "chip/IspTransport.h"
+#include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
@@ -60,7 +61,7 @@ void identifyChip(ChipSelection& selection, uint32_t signature) {
     }
 }
 
-void connectChip(ChipSession& session) {
+void connectChip(ChipState& session) {
     IspLink& link = session.link();
     message(LevelDebug, "Reset\n");
     link.setReset(true);
@@ -93,6 +94,8 @@ void connectChip(ChipSession& session) {
     message(LevelDebug, "Read ID: 0x%06X\n", unsigned(signature));
     session.signature = int32_t(signature);
     identifyChip(session.selection, signature);
+    // The delays are the chip's that was found.
+    setWriteTiming(session);
 }
 
 }  // namespace mervex

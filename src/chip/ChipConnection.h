@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "adapter/IspLink.h"
-#include "chip/ChipSession.h"
+#include "chip/ChipState.h"
 
 namespace mervex {
 
@@ -23,7 +23,7 @@ uint32_t readSignature(IspLink& link);
 void identifyChip(ChipSelection& selection, uint32_t signature);
 
 // Reset, enter programming mode (resynchronising if allowed), read the
-// signature and identify the chip.
-void connectChip(ChipSession& session);
+// signature, identify the chip and take the write timing from its row.
+void connectChip(ChipState& session);
 
 }  // namespace mervex

@@ -1,127 +1,107 @@
 #pragma once
-// The chip protocol's state for one run: alive from adapter set-up to the end
-// of the run, one instance, owned by the run driver next to its programmer slot.
+// The session with the chip for one run, from the request's chip name to the
+// end of the run: the programmer, through whose ISP link it talks to the chip,
+// the chip it found, and the chip layer's caches (timing, polling, open pages,
+// fuses), which only its own operations change. The layers above work through
+// it and read it through its getters; the run works the programmer's adapter
+// controls through programmer().
+#include <cstddef>
 #include <cstdint>
-#include <stdexcept>
-#include <vector>
+#include <memory>
 
-#include "adapter/IspLink.h"
+#include "adapter/Programmer.h"
+#include "chip/ChipState.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/MemoryKind.h"
 
 namespace mervex {
 
-// What the request tells the chip protocol.
-struct ChipOptions {
-    bool pollRequested = false;    // the "p" option of the write switch
-    bool eepromPages = false;      // the "e" option: EEPROM by pages where the chip has them
-    bool preserveEeprom = false;   // EEPROM saved before the erase and restored after it
-    double resetInactiveMs = 2.0;  // RESET released this long after a chip erase
-};
+class ChipSession {
+public:
+    ChipSession() = default;
+    // A session for the requested chip (nullptr: whatever is found).
+    ChipSession(const char* requestedName, const ChipOptions& options);
 
-// Delays in milliseconds, already multiplied by the delay scale.
-struct WriteTiming {
-    double eraseDelay = 50.0;
-    double flashByteDelay = 0.0;
-    double flashPageDelay = 0.0;
-    double eepromByteDelay = 0.0;  // also one EEPROM page, while EEPROM goes by pages
-    // What a write that polling cannot confirm waits at least: the longest a
-    // write takes on the chip at a low supply, unscaled; 0 when the delays hold.
-    double lowSupplyWrite = 0.0;
-    bool pageMode = false;     // flash is written by pages
-    uint32_t pageMask = 0;     // flash page size - 1
-    uint32_t eepromPageMask = 0;  // EEPROM page size - 1 while EEPROM goes by pages
-};
-
-// How one byte of a memory is written.
-enum class WriteRoutine : uint8_t { ByteWriter, PageLoader, EepromPageLoader };
-
-// The largest EEPROM page that EEPROM page writes handle.
-constexpr uint32_t MaxEepromPage = 32;
-
-// The EEPROM page that a page-wise data write is collecting.
-struct EepromPage {
-    int32_t base = -1;       // first address of the page; -1 when none is open
-    uint32_t given = 0;      // bit i: bytes[i] came from the image
-    uint8_t bytes[MaxEepromPage] = {};
-};
-
-// How the end of a write is detected.
-enum class PollKind : uint8_t { FixedDelay = 0, ReadBack = 1, ReadyBusy = 2 };
-
-struct PollState {
-    PollKind method = PollKind::FixedDelay;
-    uint8_t unpollableA = 0xFF;  // values read-back polling cannot confirm
-    uint8_t unpollableB = 0xFF;
-    int32_t pollAddress = -1;    // -1: nothing to poll
-    uint8_t pollValue = 0xFF;    // the byte that confirms the write
-};
-
-// The cached state of memory access, reset before every memory pass.
-struct AccessState {
-    MemoryKind currentMemory = MemoryKind::Code;
-    // Last byte loaded into the page buffer, or the address that last set the
-    // extended address for reads; -1 when none.
-    int32_t lastAddress = -1;
-    // Page-load instructions of the open page, plus one extended-address instruction.
-    std::vector<uint8_t> pageQueue;
-    WriteRoutine writeRoutine[2] = {WriteRoutine::ByteWriter, WriteRoutine::ByteWriter};
-    EepromPage eepromPage;
-    // From this address on the EEPROM is known to hold only 0xFF (erased in
-    // this run and not written since), so pages there need not be read before
-    // they are written; -1 when nothing is known.
-    int64_t eepromBlankFrom = -1;
-};
-
-constexpr int FuseBytes = 4;  // indexed by FuseByte: Lock, Low, High, Ext
-
-// Lock level values.
-constexpr int LockUnknown = -1;
-constexpr int LockNone = 0;
-constexpr int LockProgramming = 1;  // programming disabled
-constexpr int LockReading = 2;      // reading and programming disabled
-
-struct FuseValues {
-    uint8_t readValue[FuseBytes] = {};
-    uint8_t knownMask[FuseBytes] = {};
-    uint8_t readBytes = 0;  // bit b set: readValue[b] was read from the chip
-    uint8_t requestValue[FuseBytes] = {};
-    uint8_t requestMask[FuseBytes] = {};
-    bool listGiven = false;  // a fuse list was given on the command line
-    uint8_t calibration[4] = {};
-    int lockLevel = LockUnknown;
-};
-
-struct ChipSession {
-    // The ISP link of the run's programmer; the driver's slot owns it. Null
-    // until it exists.
-    IspLink* attachedLink = nullptr;
-    // The requested chip and the row its signature found.
-    ChipSelection selection;
-    ChipOptions options;
-    bool chipErased = false;
-    bool eepromWrittenSinceErase = false;  // an EEPROM byte or page written after the erase
-    // The chip layer's own caches: the layers above start passes with
-    // beginMemoryPass and beginWritePass (chip/MemoryAccess.h) and only read them.
-    WriteTiming timing;
-    PollState poll;
-    AccessState access;
-    FuseValues fuses;
-    // The three signature bytes read at connection; -1 before.
-    int32_t signature = -1;
+    // The programmer: taken over once, when the adapter exists; the session
+    // owns it until releaseProgrammer or its own end.
+    void attachProgrammer(std::unique_ptr<Programmer> programmer);
+    // Destroy the programmer, if any (buffers disabled, supply off, port closed).
+    void releaseProgrammer();
+    // The programmer, or null before it exists and after its release.
+    Programmer* programmer() const { return state_.programmer.get(); }
 
     // The chip in use: the detected row, else the requested one; the all-zero
     // end row when there is neither.
-    const ChipDescriptor& selectedChip() const { return selection.selectedChip(); }
+    const ChipDescriptor& selectedChip() const { return state_.selectedChip(); }
     // Its flash and EEPROM size in bytes.
-    int32_t flashSize() const { return selectedChip().flash.size; }
-    int32_t eepromSize() const { return selectedChip().eeprom.size; }
+    int32_t flashSize() const { return state_.flashSize(); }
+    int32_t eepromSize() const { return state_.eepromSize(); }
+    const ChipSelection& selection() const { return state_.selection; }
+    // The row the signature found; -1 when none.
+    int32_t detectedIndex() const { return state_.selection.detectedIndex; }
+    // The three signature bytes read at the last connection; -1 before.
+    int32_t signature() const { return state_.signature; }
+    const ChipOptions& options() const { return state_.options; }
+    // True once the chip has been erased in this run.
+    bool chipErased() const { return state_.chipErased; }
+    // The delays and page geometry of the selected chip.
+    const WriteTiming& writeTiming() const { return state_.timing; }
+    // How writes of the pass now open are confirmed.
+    PollKind pollMethod() const { return state_.poll.method; }
+    // The requested, read and calibration bytes, and the lock level.
+    const FuseValues& fuses() const { return state_.fuses; }
+    int lockLevel() const { return state_.fuses.lockLevel; }
 
-    // The link, which must exist by the time the chip is touched.
-    IspLink& link() {
-        if (!attachedLink) throw std::logic_error("chip access without an ISP link");
-        return *attachedLink;
-    }
+    // The fuse list of the command line, parsed against the selected chip
+    // (parseFuseRequest, chip/FuseRequest.h).
+    void parseFuseRequest(const char* text);
+    // Whole fuse bytes from a firmware file (addFuseBytes, chip/FuseRequest.h).
+    void addFuseBytes(const uint8_t (&value)[FuseBytes], const uint8_t (&mask)[FuseBytes]);
+    // Take the requested chip as the detected one, whatever the signature said.
+    void forceRequestedChip();
+
+    // Enter programming mode and identify the chip; the write timing follows
+    // the chip found.
+    void connectChip();
+    // The bare chip-erase instruction; the chip leaves programming mode.
+    void chipErase();
+    // The run's erase: ends connected, with the lock bits read again.
+    void eraseChip();
+
+    void readLockBits();
+    void printLockState() const;
+    // Program lock level 1 or 2 (chip/LockBits.h); returns the level programmed.
+    char lockChip(char level);
+    void readCalibration();
+
+    void readFuses();
+    // Print the calibration and fuse bytes under a title (chip/Fuses.h).
+    void printFuses(const char* title) const;
+    void printFuses(const char* title, int level) const;
+    bool canWriteFusesWithoutErase() const;
+    void programFuses();
+    bool verifyFuses();
+    bool fusesReadAsWritten() const;
+
+    // A pass over a memory begins: open pages and the remembered extended
+    // address are forgotten.
+    void beginMemoryPass();
+    // A write pass over memory kind begins: as beginMemoryPass, and the way
+    // writes are confirmed is chosen.
+    void beginWritePass(MemoryKind kind);
+    // Write one byte of memory kind; addresses ascend within a pass.
+    void writeMemoryByte(MemoryKind kind, uint32_t address, uint8_t value);
+    // Commit the open page of memory kind, if any: the end of a write pass.
+    void commitOpenPage(MemoryKind kind);
+    // Read count bytes of memory kind from address into buffer.
+    void readMemoryBlock(MemoryKind kind, uint8_t* buffer, uint32_t address, size_t count);
+    // Begin a flash pass and read the word at address (even), low byte first.
+    uint16_t readFlashWord(uint32_t address);
+    // True when the selected chip has an EESAVE fuse, so an erase may have kept its EEPROM.
+    bool eraseMayKeepEeprom() const;
+
+private:
+    ChipState state_;
 };
 
 }  // namespace mervex

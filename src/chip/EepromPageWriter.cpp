@@ -13,7 +13,7 @@
 
 namespace mervex {
 
-void prepareEepromPages(ChipSession& session) {
+void prepareEepromPages(ChipState& session) {
     AccessState& access = session.access;
     access.eepromPage = EepromPage();
     access.eepromBlankFrom = -1;
@@ -27,7 +27,7 @@ void prepareEepromPages(ChipSession& session) {
         access.eepromBlankFrom = 0;
 }
 
-void loadEepromByte(ChipSession& session, uint32_t address, uint8_t value) {
+void loadEepromByte(ChipState& session, uint32_t address, uint8_t value) {
     EepromPage& page = session.access.eepromPage;
     const uint32_t mask = session.timing.eepromPageMask;
     const uint32_t base = address & ~mask;
@@ -37,7 +37,7 @@ void loadEepromByte(ChipSession& session, uint32_t address, uint8_t value) {
     page.given |= 1u << (address & mask);
 }
 
-void commitEepromPage(ChipSession& session) {
+void commitEepromPage(ChipState& session) {
     AccessState& access = session.access;
     EepromPage page = access.eepromPage;
     if (page.base == -1) return;
@@ -74,7 +74,7 @@ void commitEepromPage(ChipSession& session) {
     exchangeChecked(link, isp::writeEepromPage(base));
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
-    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {
+    if (!waitWriteDone(session, MemoryKind::Data, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {
         message(LevelError, "Poll: can't write page to %s at 0x%lX\n", memoryKindName(MemoryKind::Data),
                 (unsigned long)base);
         throw app_error(ExitChip);

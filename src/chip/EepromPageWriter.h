@@ -4,19 +4,19 @@
 // chip already holds is not written at all.
 #include <cstdint>
 
-#include "chip/ChipSession.h"
+#include "chip/ChipState.h"
 
 namespace mervex {
 
 // Prepare a data write pass: warn when pages were asked for but the chip has
 // none, and learn whether the EEPROM is known to be blank.
-void prepareEepromPages(ChipSession& session);
+void prepareEepromPages(ChipState& session);
 
 // Take one byte into the open EEPROM page; a byte of another page commits the
 // open one first. Addresses ascend within a pass.
-void loadEepromByte(ChipSession& session, uint32_t address, uint8_t value);
+void loadEepromByte(ChipState& session, uint32_t address, uint8_t value);
 
 // Write the open EEPROM page, if any, unless the chip holds it already.
-void commitEepromPage(ChipSession& session);
+void commitEepromPage(ChipState& session);
 
 }  // namespace mervex

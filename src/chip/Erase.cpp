@@ -9,7 +9,7 @@
 
 namespace mervex {
 
-void chipErase(ChipSession& session) {
+void chipErase(ChipState& session) {
     IspLink& link = session.link();
     IspInstruction command = isp::chipErase();
     IspInstruction reply = link.exchange(command);
@@ -21,16 +21,16 @@ void chipErase(ChipSession& session) {
     link.setReset(true);
 }
 
-void eraseChip(ChipSession& session) {
+void eraseChip(ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     if (chip.hasFlag(EraseBug)) {
         // Chips with the erase defect get an erase and one written byte before the real erase.
         message(LevelDebug, "%s erase bug correction\n", chip.names);
         chipErase(session);
         connectChip(session);
-        beginMemoryPass(session, MemoryKind::Code);
-        writeMemoryByte(session, 0, 0xFF);
-        commitOpenPage(session);
+        beginMemoryPass(session);
+        writeMemoryByte(session, MemoryKind::Code, 0, 0xFF);
+        commitOpenPage(session, MemoryKind::Code);
     }
     chipErase(session);
     message(LevelInfo, "Device erased\n");

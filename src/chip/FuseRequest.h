@@ -2,7 +2,7 @@
 // The fuse list of the command line, such as "CKSEL=F,BOOTRST=ON,_HIGH=D9".
 #include <cstddef>
 
-#include "chip/ChipSession.h"
+#include "chip/ChipState.h"
 
 namespace mervex {
 

@@ -29,7 +29,7 @@ uint8_t readFuseByte(IspLink& link, const IspInstruction& command) {
     return reply[isp::DataIndex];
 }
 
-void writeFuseByte(ChipSession& session, const IspInstruction& command) {
+void writeFuseByte(ChipState& session, const IspInstruction& command) {
     IspLink& link = session.link();
     IspInstruction reply = link.exchange(command);
     link.delay(4 * session.timing.eepromByteDelay);
@@ -39,7 +39,7 @@ void writeFuseByte(ChipSession& session, const IspInstruction& command) {
 
 // Compare every requested field of the bytes last read with the value
 // requested (merged, once written); each difference is reported.
-bool requestedFieldsMatch(const ChipSession& session) {
+bool requestedFieldsMatch(const ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     const FuseValues& fuses = session.fuses;
     bool matched = true;
@@ -59,7 +59,7 @@ bool requestedFieldsMatch(const ChipSession& session) {
 
 }  // namespace
 
-void readFuses(ChipSession& session) {
+void readFuses(ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     FuseValues& fuses = session.fuses;
     const auto read = [&](int b, const IspInstruction& command) {
@@ -79,7 +79,7 @@ void readFuses(ChipSession& session) {
     }
 }
 
-bool eesaveProgrammed(ChipSession& session) {
+bool eesaveProgrammed(ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     FuseByte byte = FuseByte::Lock;
     const FuseDescriptor* eesave = findFuse(chip, "EESAVE", &byte);
@@ -90,11 +90,11 @@ bool eesaveProgrammed(ChipSession& session) {
     return (readFuseByte(session.link(), reads[int(byte)]) & eesave->mask()) == 0;
 }
 
-void printFuses(const ChipSession& session, const char* title) {
+void printFuses(const ChipState& session, const char* title) {
     printFuses(session, title, session.fuses.listGiven ? LevelInfo : LevelDebug);
 }
 
-void printFuses(const ChipSession& session, const char* title, int level) {
+void printFuses(const ChipState& session, const char* title, int level) {
     const FuseValues& fuses = session.fuses;
     if (console().level < level) return;
     const ChipDescriptor& chip = session.selectedChip();
@@ -116,21 +116,23 @@ void printFuses(const ChipSession& session, const char* title, int level) {
     }
 }
 
-bool canWriteFusesWithoutErase(const ChipSession& session) {
+bool canWriteFusesWithoutErase(const ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     if (chip.fuseLayout != FuseSeparateBytes || !fuseList(chip, Lock)) return true;
     const FuseValues& fuses = session.fuses;
     return (fuses.requestValue[Lock] & fuses.requestMask[Lock] & ~fuses.readValue[Lock]) == 0;
 }
 
-void programFuses(ChipSession& session) {
+uint8_t mergedFuseByte(uint8_t requestValue, uint8_t requestMask, uint8_t readValue, uint8_t knownMask) {
+    return uint8_t((requestValue & requestMask) | ((readValue | ~knownMask) & ~requestMask));
+}
+
+void programFuses(ChipState& session) {
     message(LevelInfo, "Programming fuses\n");
     FuseValues& fuses = session.fuses;
-    for (int b = 0; b < FuseBytes; ++b) {
-        // Requested bits as requested, other known bits as read, undescribed bits 1.
-        fuses.requestValue[b] = uint8_t((fuses.requestValue[b] & fuses.requestMask[b]) |
-                                        ((fuses.readValue[b] | ~fuses.knownMask[b]) & ~fuses.requestMask[b]));
-    }
+    for (int b = 0; b < FuseBytes; ++b)
+        fuses.requestValue[b] =
+            mergedFuseByte(fuses.requestValue[b], fuses.requestMask[b], fuses.readValue[b], fuses.knownMask[b]);
     const ChipDescriptor& chip = session.selectedChip();
     const uint8_t* value = fuses.requestValue;
     auto requested = [&](int b) { return fuseList(chip, b) && fuses.requestMask[b] != 0; };
@@ -147,7 +149,7 @@ void programFuses(ChipSession& session) {
     }
 }
 
-bool verifyFuses(ChipSession& session) {
+bool verifyFuses(ChipState& session) {
     message(LevelInfo, "Verifying fuses\n");
     readFuses(session);
     if (!requestedFieldsMatch(session)) {
@@ -158,7 +160,7 @@ bool verifyFuses(ChipSession& session) {
     return true;
 }
 
-bool fusesReadAsWritten(const ChipSession& session) {
+bool fusesReadAsWritten(const ChipState& session) {
     if (requestedFieldsMatch(session)) return true;
     message(LevelError, "Writing of fuses failed, the chip reads back other values\n");
     return false;

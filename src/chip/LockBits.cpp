@@ -29,7 +29,7 @@ const char* lockLevelName(int level) {
     }
 }
 
-void readLockBits(ChipSession& session) {
+void readLockBits(ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();
     FuseValues& fuses = session.fuses;
     if (chip.lockLayout == LockNotReadable) {
@@ -47,7 +47,7 @@ void readLockBits(ChipSession& session) {
     }
 }
 
-void printLockState(const ChipSession& session) {
+void printLockState(const ChipState& session) {
     const char* name = lockLevelName(session.fuses.lockLevel);
     if (name)
         message(LevelInfo, "Chip %s\n", name);
@@ -55,7 +55,7 @@ void printLockState(const ChipSession& session) {
         message(LevelInfo, "Lock state unknown\n");
 }
 
-char lockChip(ChipSession& session, char level) {
+char lockChip(ChipState& session, char level) {
     const bool full = level >= '2';
     const ChipDescriptor& chip = session.selectedChip();
     IspLink& link = session.link();
@@ -78,6 +78,8 @@ char lockChip(ChipSession& session, char level) {
     traceInstruction("Lock chip", command, reply);
     checkEcho(command, reply);
     link.delay(session.timing.eraseDelay);
+    // The lock byte read before is no longer what the chip holds.
+    session.fuses.readBytes &= uint8_t(~(1u << int(FuseByte::Lock)));
     return full ? '2' : level;
 }
 

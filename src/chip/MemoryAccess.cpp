@@ -26,7 +26,7 @@ constexpr size_t PageQueueReserve = 256 * 4 + 4;
 // Polling gives up after this many times the write's fixed delay.
 constexpr double PollTimeoutFactor = 4.0;
 
-bool flashNeedsExtendedAddress(const ChipSession& session) {
+bool flashNeedsExtendedAddress(const ChipState& session) {
     return isp::needsExtendedAddress(session.flashSize());
 }
 
@@ -35,7 +35,7 @@ void appendInstruction(std::vector<uint8_t>& queue, const IspInstruction& instru
 }
 
 // Queue one page-load byte; nothing is sent yet.
-void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
+void loadPageByte(ChipState& session, uint32_t address, uint8_t value) {
     rememberPollByte(session.poll, address, value);
     AccessState& access = session.access;
     if (access.pageQueue.capacity() < PageQueueReserve) access.pageQueue.reserve(PageQueueReserve);
@@ -43,7 +43,7 @@ void loadPageByte(ChipSession& session, uint32_t address, uint8_t value) {
 }
 
 // True when the open page already holds a load for address.
-bool pageHoldsLoad(const ChipSession& session, uint32_t address) {
+bool pageHoldsLoad(const ChipState& session, uint32_t address) {
     const std::vector<uint8_t>& queue = session.access.pageQueue;
     IspInstruction load = isp::loadPageByte(address & session.timing.pageMask, 0);
     for (size_t i = 0; i + 4 <= queue.size(); i += 4)
@@ -54,11 +54,11 @@ bool pageHoldsLoad(const ChipSession& session, uint32_t address) {
 // Complete a word with 0xFF. Never over a byte the open page already holds: an
 // image may carry overlapping blocks, and the pass then goes back over bytes
 // it has loaded; filling over them would lose their values.
-void fillPageByte(ChipSession& session, uint32_t address) {
+void fillPageByte(ChipState& session, uint32_t address) {
     if (!pageHoldsLoad(session, address)) loadPageByte(session, address, 0xFF);
 }
 
-void pageLoader(ChipSession& session, uint32_t address, uint8_t value) {
+void pageLoader(ChipState& session, uint32_t address, uint8_t value) {
     AccessState& access = session.access;
     const uint32_t mask = session.timing.pageMask;
     int64_t last = access.lastAddress;
@@ -84,8 +84,7 @@ void pageLoader(ChipSession& session, uint32_t address, uint8_t value) {
     access.lastAddress = int32_t(address);
 }
 
-void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
-    const MemoryKind kind = session.access.currentMemory;
+void byteWriter(ChipState& session, MemoryKind kind, uint32_t address, uint8_t value) {
     const bool data = kind == MemoryKind::Data;
     if (value == 0xFF && session.chipErased && !(data && session.options.preserveEeprom)) {
         // A programmed EESAVE fuse keeps the EEPROM through the erase: there 0xFF
@@ -99,7 +98,7 @@ void byteWriter(ChipSession& session, uint32_t address, uint8_t value) {
     exchangeChecked(session.link(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
     if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
-    if (!waitWriteDone(session, int32_t(address), value, delay)) {
+    if (!waitWriteDone(session, kind, int32_t(address), value, delay)) {
         message(LevelError, "Poll: can't write byte to %s at 0x%lX\n", memoryKindName(kind), (unsigned long)address);
         throw app_error(ExitChip);
     }
@@ -113,7 +112,8 @@ void rememberPollByte(PollState& poll, uint32_t address, uint8_t value) {
     poll.pollValue = value;
 }
 
-void setWriteTiming(ChipSession& session, double scale) {
+void setWriteTiming(ChipState& session) {
+    const double scale = session.options.delayScale;
     const ChipDescriptor& chip = session.selectedChip();
     WriteTiming& timing = session.timing;
     WriteRoutine& codeRoutine = session.access.writeRoutine[int(MemoryKind::Code)];
@@ -140,15 +140,14 @@ void setWriteTiming(ChipSession& session, double scale) {
     timing.lowSupplyWrite = lowSupplyWriteMs(chip);
 }
 
-void beginMemoryPass(ChipSession& session, MemoryKind kind) {
+void beginMemoryPass(ChipState& session) {
     session.access.pageQueue.clear();
     session.access.lastAddress = -1;
+    session.access.extendedReadAddress = -1;
     session.access.eepromPage = EepromPage();
-    session.access.currentMemory = kind;
 }
 
-void beginWritePass(ChipSession& session, MemoryKind kind) {
-    session.access.currentMemory = kind;
+void beginWritePass(ChipState& session, MemoryKind kind) {
     session.access.pageQueue.clear();
     if (session.options.pollRequested) {
         PollState& poll = session.poll;
@@ -175,19 +174,19 @@ void beginWritePass(ChipSession& session, MemoryKind kind) {
         }
     }
     session.access.lastAddress = -1;
+    session.access.extendedReadAddress = -1;
     if (kind == MemoryKind::Data) prepareEepromPages(session);
 }
 
-void writeMemoryByte(ChipSession& session, uint32_t address, uint8_t value) {
-    const AccessState& access = session.access;
-    switch (access.writeRoutine[int(access.currentMemory)]) {
+void writeMemoryByte(ChipState& session, MemoryKind kind, uint32_t address, uint8_t value) {
+    switch (session.access.writeRoutine[int(kind)]) {
     case WriteRoutine::PageLoader: pageLoader(session, address, value); break;
     case WriteRoutine::EepromPageLoader: loadEepromByte(session, address, value); break;
-    case WriteRoutine::ByteWriter: byteWriter(session, address, value); break;
+    case WriteRoutine::ByteWriter: byteWriter(session, kind, address, value); break;
     }
 }
 
-void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
+void writeFlashPage(ChipState& session, uint32_t lastLoaded) {
     IspLink& link = session.link();
     if ((lastLoaded & 1) == 0) fillPageByte(session, lastLoaded + 1);
     std::vector<uint8_t>& queue = session.access.pageQueue;
@@ -197,7 +196,7 @@ void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
     queue.clear();
     exchangeChecked(link, isp::writeFlashPage(lastLoaded));
     PollState& poll = session.poll;
-    if (!waitWriteDone(session, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
+    if (!waitWriteDone(session, MemoryKind::Code, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
         message(LevelError, "Poll: can't write page at 0x%lX\n",
                 (unsigned long)(lastLoaded & ~session.timing.pageMask));
         throw app_error(ExitChip);
@@ -205,8 +204,8 @@ void writeFlashPage(ChipSession& session, uint32_t lastLoaded) {
     poll.pollAddress = -1;
 }
 
-void commitOpenPage(ChipSession& session) {
-    if (session.access.currentMemory == MemoryKind::Data) {
+void commitOpenPage(ChipState& session, MemoryKind kind) {
+    if (kind == MemoryKind::Data) {
         commitEepromPage(session);
         return;
     }
@@ -234,7 +233,7 @@ bool pollUntil(double timeoutMs, Done done) {
 
 }  // namespace
 
-bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double delayMs) {
+bool waitWriteDone(ChipState& session, MemoryKind kind, int32_t address, uint8_t value, double delayMs) {
     const PollState& poll = session.poll;
     IspLink& link = session.link();
     switch (poll.method) {
@@ -246,7 +245,7 @@ bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double 
             return true;
         }
         return pollUntil(PollTimeoutFactor * delayMs,
-                         [&] { return readProgramByte(session, uint32_t(address)) == value; });
+                         [&] { return readProgramByte(session, kind, uint32_t(address)) == value; });
     case PollKind::ReadyBusy:
         return pollUntil(PollTimeoutFactor * delayMs, [&] {
             IspInstruction reply = exchangeChecked(link, isp::readyBusy());
@@ -259,27 +258,27 @@ bool waitWriteDone(ChipSession& session, int32_t address, uint8_t value, double 
     return true;
 }
 
-uint8_t readProgramByte(ChipSession& session, uint32_t address) {
-    const bool code = session.access.currentMemory == MemoryKind::Code;
+uint8_t readProgramByte(ChipState& session, MemoryKind kind, uint32_t address) {
+    const bool code = kind == MemoryKind::Code;
     return exchangeRead(session.link(), code ? isp::readFlash(address) : isp::readEeprom(address));
 }
 
-void loadExtendedAddress(ChipSession& session, uint8_t high) {
+void loadExtendedAddress(ChipState& session, uint8_t high) {
     exchangeChecked(session.link(), isp::loadExtendedAddress(high));
 }
 
-uint16_t readFlashWord(ChipSession& session, uint32_t address) {
-    beginMemoryPass(session, MemoryKind::Code);
+uint16_t readFlashWord(ChipState& session, uint32_t address) {
+    beginMemoryPass(session);
     if (flashNeedsExtendedAddress(session)) loadExtendedAddress(session, isp::extendedAddressByte(address));
-    const uint8_t low = readProgramByte(session, address);
-    const uint8_t high = readProgramByte(session, address + 1);
+    const uint8_t low = readProgramByte(session, MemoryKind::Code, address);
+    const uint8_t high = readProgramByte(session, MemoryKind::Code, address + 1);
     return uint16_t(low | (high << 8));
 }
 
-void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
+void readFlashBlock(ChipState& session, uint8_t* buffer, uint32_t address, size_t count) {
     IspLink& link = session.link();
     const bool extended = flashNeedsExtendedAddress(session);
-    int32_t& last = session.access.lastAddress;
+    int32_t& last = session.access.extendedReadAddress;
     for (size_t i = 0; i < count; ++i, ++address) {
         // The extended address is set once per 128 KB block, where a read first enters it.
         if (extended && (last == -1 || isp::extendedAddressByte(address) != isp::extendedAddressByte(uint32_t(last)))) {
@@ -290,7 +289,7 @@ void readFlashBlock(ChipSession& session, uint8_t* buffer, uint32_t address, siz
     }
 }
 
-void readEepromBlock(ChipSession& session, uint8_t* buffer, uint32_t address, size_t count) {
+void readEepromBlock(ChipState& session, uint8_t* buffer, uint32_t address, size_t count) {
     IspLink& link = session.link();
     for (size_t i = 0; i < count; ++i) buffer[i] = exchangeRead(link, isp::readEeprom(address + uint32_t(i)));
 }

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "chip/ChipDescriptor.h"
-#include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "image/MemoryOperations.h"
@@ -18,11 +17,11 @@ uint32_t imageLastAddress(const MemoryImage& image) {
 }
 
 void determineEraseCount(const Request& request, RunState& state) {
-    if (state.session.selection.detectedIndex == -1 && !request.forceChip) {
+    if (state.session.detectedIndex() == -1 && !request.forceChip) {
         message(LevelError, "Can't read number of erases from unknown or locked chip\n");
         if (state.eraseCount == EraseCountNotGiven) state.eraseCount = 1;
     } else {
-        const uint16_t stored = readFlashWord(state.session, uint32_t(eraseCounterAddress(state.session.selectedChip())));
+        const uint16_t stored = state.session.readFlashWord(uint32_t(eraseCounterAddress(state.session.selectedChip())));
         if (stored == 0xFFFF) {
             message(LevelWarning, "Number of erases not initialized\n");
             if (state.eraseCount == EraseCountNotGiven) {
@@ -42,7 +41,7 @@ void determineEraseCount(const Request& request, RunState& state) {
 }
 
 void writeEraseCounter(const Request& request, RunState& state) {
-    if (state.session.selection.detectedIndex == -1) {
+    if (state.session.detectedIndex() == -1) {
         message(LevelError, "Can't write number of erases%s\n", " to unknown chip");
         throw app_error(ExitIdentity);
     }
@@ -52,7 +51,6 @@ void writeEraseCounter(const Request& request, RunState& state) {
         state.eraseCounter = false;
         return;
     }
-    setWriteTiming(state.session, request.delayScale);
     const uint8_t bytes[2] = {uint8_t(state.eraseCount), uint8_t(state.eraseCount >> 8)};
     MemoryImage counter;
     counter.append(std::make_unique<MemoryBlock>(address, 2, bytes));

@@ -97,7 +97,7 @@ void applyFirmwareSettings(const Request& request, RunState& state) {
     }
     for (int b = 0; b < FuseBytes; ++b) {
         if (mask[b] != 0) {
-            addFuseBytes(state.session.fuses, state.session.selectedChip(), value, mask);
+            state.session.addFuseBytes(value, mask);
             return;
         }
     }

@@ -143,19 +143,19 @@ void loadDataFile(const Request& request, RunState& state, const ImageBounds& bo
 
 void loadInputFiles(const Request& request, RunState& state) {
     if (!(request.write & WriteRequested) && !request.verify) return;
-    const MemorySizes sizes = memorySizes(state.session.selection);
+    const MemorySizes sizes = memorySizes(state.session.selection());
     if (!request.codeFile.path.empty()) loadCodeFile(request, state, codeBounds(request, sizes));
     if (!request.dataFile.path.empty()) loadDataFile(request, state, eepromBounds(sizes));
     checkFirmwareParts(request, state);
     // Without a chip there is no flash size to split at; an ELF file has placed its EEPROM already.
-    const ChipSelection& selection = state.session.selection;
+    const ChipSelection& selection = state.session.selection();
     if (request.combinedFile && !state.codeImage.empty() && selection.index() != -1 && !state.firmware.isElf)
         state.dataFromCombinedFile =
             splitCombinedImage(state.codeImage, state.dataImage, uint32_t(state.session.flashSize()));
 }
 
 void createProgrammer(const Request& request, const PortBackends& backends, RunState& state) {
-    state.setProgrammer(createAdapter(adapterSettingsOf(request, state.session.selectedChip(), backends)));
+    state.session.attachProgrammer(createAdapter(adapterSettingsOf(request, state.session.selectedChip(), backends)));
 }
 
 }  // namespace mervex

@@ -1,13 +1,7 @@
 #include "driver/ProgrammingRun.h"
 
 #include "base/TextUtil.h"
-#include "chip/Calibration.h"
-#include "chip/ChipConnection.h"
 #include "chip/ChipDescriptor.h"
-#include "chip/Erase.h"
-#include "chip/Fuses.h"
-#include "chip/LockBits.h"
-#include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "driver/EepromSaveFile.h"
@@ -35,7 +29,7 @@ void insertValues(const Request& request, RunState& state) {
 }
 
 void checkBeforeWork(const Request& request, RunState& state) {
-    checkIdentity(request, state.session.selection, true);
+    checkIdentity(request, state.session, true);
     checkLockState(request, state);
     checkFuseWrite(request, state);
 }
@@ -51,11 +45,10 @@ void blankCheckOrFail(const Request& request, RunState& state) {
 // back equal to it: whatever ends the run in between, the EEPROM is kept.
 void eraseStep(const Request& request, RunState& state) {
     ChipSession& session = state.session;
-    setWriteTiming(session, request.delayScale);
     MemoryImage saved;
     EepromSaveFile saveFile;
     if (request.saveEeprom) {
-        if (session.selection.detectedIndex == -1 && !request.forceChip) {
+        if (session.detectedIndex() == -1 && !request.forceChip) {
             message(LevelError, "Can't save EEPROM in unknown chip\n");
             throw app_error(ExitIdentity);
         }
@@ -64,7 +57,7 @@ void eraseStep(const Request& request, RunState& state) {
         saveFile.keep(saved, request.readKeepFF);
     }
     try {
-        eraseChip(session);
+        session.eraseChip();
         checkBeforeWork(request, state);
         blankCheckOrFail(request, state);
         if (request.saveEeprom) {
@@ -120,15 +113,16 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
 
 void writeFusesAndLocks(const Request& request, RunState& state) {
     if (state.lockRequest != 0 && request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
-    if (state.session.fuses.listGiven) {
+    ChipSession& session = state.session;
+    if (session.fuses().listGiven) {
         if (writeRequested(request)) {
-            programFuses(state.session);
-            readFuses(state.session);
-            printFuses(state.session, "New fuses value");
+            session.programFuses();
+            session.readFuses();
+            session.printFuses("New fuses value");
             // With -v the verification reports it; without, a write that did not take still fails.
-            if (!request.verify && !fusesReadAsWritten(state.session)) failChip();
+            if (!request.verify && !session.fusesReadAsWritten()) failChip();
         }
-        if (request.verify && !verifyFuses(state.session)) failChip();
+        if (request.verify && !session.verifyFuses()) failChip();
     }
     if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
@@ -137,22 +131,23 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
 // another cable, without power, or clocked slower than assumed.
 void connectOrHint(const Request& request, RunState& state) {
     try {
-        connectChip(state.session);
+        state.session.connectChip();
     } catch (const app_error& error) {
-        if (error.status() == ExitSync) hintNoAnswer(request, *state.programmer());
+        if (error.status() == ExitSync) hintNoAnswer(request, *state.session.programmer());
         throw;
     }
 }
 
 // -r alone: what the chip is and how its fuses stand; nothing is changed.
 void describeChip(const Request& request, RunState& state) {
-    checkIdentity(request, state.session.selection, true);
-    const ChipDescriptor& chip = state.session.selectedChip();
+    ChipSession& session = state.session;
+    checkIdentity(request, session, true);
+    const ChipDescriptor& chip = session.selectedChip();
     message(LevelInfo, "Signature 0x%06X: %s\n", unsigned(chip.signature), chip.names);
-    if (chip.calibrationCount != 0) readCalibration(state.session);
+    if (chip.calibrationCount != 0) session.readCalibration();
     if (chip.fuseSet != nullptr) {
-        readFuses(state.session);
-        printFuses(state.session, "Fuses", LevelInfo);
+        session.readFuses();
+        session.printFuses("Fuses", LevelInfo);
     }
 }
 
@@ -161,19 +156,19 @@ void describeChip(const Request& request, RunState& state) {
 void runProgramming(const Request& request, RunState& state, RunLog& log) {
     ChipSession& session = state.session;
     connectOrHint(request, state);
-    readLockBits(session);
-    printLockState(session);
-    log.noteLockBefore(session.fuses.lockLevel);
+    session.readLockBits();
+    session.printLockState();
+    log.noteLockBefore(session.lockLevel());
     if (request.identifyOnly()) {
         describeChip(request, state);
         return;
     }
-    checkIdentity(request, session.selection, false);
+    checkIdentity(request, session, false);
     checkFirmwareSignature(request, state);
     applyFirmwareSettings(request, state);
     // An image that cannot fit must not cost the chip its contents.
     checkImagesFit(request, state);
-    if (session.selectedChip().calibrationCount != 0) readCalibration(session);
+    if (session.selectedChip().calibrationCount != 0) session.readCalibration();
     if (writeRequested(request) || request.verify) insertValues(request, state);
     if (state.eraseCounter) determineEraseCount(request, state);
 
@@ -184,13 +179,12 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
         eraseStep(request, state);
     }
 
-    setWriteTiming(session, request.delayScale);
     checkImagesFit(request, state);
     if (request.read) {
         readIntoFiles(request, state);
     } else {
         writeAndVerifyMemories(request, state);
-        log.noteFusesBefore(session.fuses);
+        log.noteFusesBefore(session.fuses());
         writeFusesAndLocks(request, state);
     }
     updateSerialFile(state);

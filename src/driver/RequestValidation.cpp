@@ -1,6 +1,5 @@
 #include "driver/RequestValidation.h"
 
-#include "chip/FuseRequest.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -24,7 +23,7 @@ void validateRequest(const Request& request, ChipSession& session) {
         refuse("Chip name must be specified\n");
     // A fuse list names fuses of a chip; without one there is nothing to parse it against.
     if (request.chipName == nullptr && request.fuseList != nullptr) refuse("Chip name must be specified\n");
-    parseFuseRequest(session.fuses, session.selectedChip(), request.fuseList);
+    session.parseFuseRequest(request.fuseList);
 
     const bool write = (request.write & WriteRequested) != 0;
     const bool files = request.filesGiven();

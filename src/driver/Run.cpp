@@ -34,48 +34,50 @@ void runRequest(const Request& request, const PortBackends& backends, RunState& 
         loadInputFiles(request, state);
         log.noteInputFiles(request);
         prepareAdapter(request, backends, state);
-        state.programmer()->enableAdapter();
-        if (request.waitKey) waitForKey(*state.programmer());
+        state.session.programmer()->enableAdapter();
+        if (request.waitKey) waitForKey(*state.session.programmer());
     } else {
         prepareAdapter(request, backends, state);
-        waitForKey(*state.programmer());
+        waitForKey(*state.session.programmer());
         loadInputFiles(request, state);
         log.noteInputFiles(request);
-        state.programmer()->enableAdapter();
+        state.session.programmer()->enableAdapter();
     }
     runProgramming(request, state, log);
 
     totalTime.stop();
-    state.programmer()->setLedOk(true);
+    Programmer& programmer = *state.session.programmer();
+    programmer.setLedOk(true);
     // The result is reported only once what the run did is durable.
-    state.programmer()->flush();
+    programmer.flush();
     message(LevelInfo, "Total time %s\nAll OK\n", formatTime(totalTime.elapsedMs(), UnitMs));
-    state.programmer()->disableAdapter();
+    programmer.disableAdapter();
 }
 
 void finishRun(RunState& state, int status) {
     std::exception_ptr failure;
+    Programmer* programmer = state.session.programmer();
     try {
-        if (status != ExitOk && state.programmer() != nullptr) state.programmer()->setLedError(true);
+        if (status != ExitOk && programmer != nullptr) programmer->setLedError(true);
     } catch (const app_error&) {
         failure = std::current_exception();
     }
     // The adapter is switched off whatever happened before.
     try {
-        if (state.programmer() != nullptr) state.programmer()->disableAdapter();
+        if (programmer != nullptr) programmer->disableAdapter();
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
     // The end of the run is made durable while a failure to do so can still
     // be the run's status: after "All OK" the user must learn it.
     try {
-        if (state.programmer() != nullptr) state.programmer()->flush();
+        if (programmer != nullptr) programmer->flush();
     } catch (const app_error&) {
         if (!failure) failure = std::current_exception();
     }
-    // The run is over: the programmer goes now rather than at process exit, which
-    // closes the port and lets the process start another run.
-    state.releaseProgrammer();
+    // The run is over: the programmer goes now rather than at process exit,
+    // which closes the port and lets the process start another run.
+    state.session.releaseProgrammer();
     if (status != ExitOk) state.serialFile.giveBack();
     if (failure) std::rethrow_exception(failure);
 }

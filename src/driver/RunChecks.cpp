@@ -1,7 +1,6 @@
 #include "driver/RunChecks.h"
 
 #include "chip/ChipDescriptor.h"
-#include "chip/Fuses.h"
 #include "chip/LockBits.h"
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -21,7 +20,8 @@ namespace {
 
 }  // namespace
 
-void checkIdentity(const Request& request, ChipSelection& selection, bool strict) {
+void checkIdentity(const Request& request, ChipSession& session, bool strict) {
+    const ChipSelection& selection = session.selection();
     const ChipDescriptor* otherChip = nullptr;
     if (selection.detectedIndex != -1) {
         const char* names = chipNameAt(selection.detectedIndex);
@@ -34,7 +34,7 @@ void checkIdentity(const Request& request, ChipSelection& selection, bool strict
         return;
     }
     if (request.forceChip && request.chipName != nullptr) {
-        selection.detectedIndex = findChipByName(request.chipName);
+        session.forceRequestedChip();
         message(LevelWarning, "Device type forced to %s\n", request.chipName);
         return;
     }
@@ -47,7 +47,7 @@ void checkIdentity(const Request& request, ChipSelection& selection, bool strict
 }
 
 void checkLockState(const Request& request, const RunState& state) {
-    const int lockLevel = state.session.fuses.lockLevel;
+    const int lockLevel = state.session.lockLevel();
     const bool files = request.filesGiven();
     if (lockLevel >= LockProgramming && (request.write & WriteRequested)) {
         if (files || !state.session.selectedChip().hasFlag(WritableWhenLocked)) refuseLocked("Can't write to locked chip\n");
@@ -60,11 +60,11 @@ void checkLockState(const Request& request, const RunState& state) {
 
 void checkFuseWrite(const Request& request, RunState& state) {
     if (state.session.selectedChip().fuseSet != nullptr) {
-        readFuses(state.session);
-        printFuses(state.session, "Fuses");
+        state.session.readFuses();
+        state.session.printFuses("Fuses");
     }
-    if ((request.write & WriteRequested) && state.session.fuses.listGiven &&
-        !canWriteFusesWithoutErase(state.session)) {
+    if ((request.write & WriteRequested) && state.session.fuses().listGiven &&
+        !state.session.canWriteFusesWithoutErase()) {
         message(LevelError, "Can't write all requested fuses, need to erase chip\n");
         throw app_error(ExitChip);
     }
@@ -79,17 +79,15 @@ void checkImagesFit(const Request& request, const RunState& state) {
 }
 
 void lockToLevel(RunState& state, char level) {
-    const int lockLevel = state.session.fuses.lockLevel;
+    const int lockLevel = state.session.lockLevel();
     if (level - '0' < lockLevel) {
         message(LevelWarning, "device already locked to level %d, can't change lock level!\n", lockLevel);
         return;
     }
-    const char programmed = lockChip(state.session, level);
-    // The lock byte read before is no longer what the chip holds.
-    state.session.fuses.readBytes &= uint8_t(~(1u << int(FuseByte::Lock)));
+    const char programmed = state.session.lockChip(level);
     // A lock write that did not take must not be reported as done.
-    readLockBits(state.session);
-    const int reached = state.session.fuses.lockLevel;
+    state.session.readLockBits();
+    const int reached = state.session.lockLevel();
     if (reached != LockUnknown && reached < programmed - '0') {
         message(LevelError, "Locking to level %c failed, chip %s\n", programmed, lockLevelName(reached));
         throw app_error(ExitChip);

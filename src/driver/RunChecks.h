@@ -10,7 +10,7 @@ namespace mervex {
 // Compare the detected chip with the requested one. A different chip stops the
 // run (status 30) unless forced; an unidentified chip is tolerated unless strict.
 // Forcing makes the requested row the detected one.
-void checkIdentity(const Request& request, ChipSelection& selection, bool strict);
+void checkIdentity(const Request& request, ChipSession& session, bool strict);
 
 // Refuse writes to a locked chip and reads of a fully locked one (status 10).
 void checkLockState(const Request& request, const RunState& state);

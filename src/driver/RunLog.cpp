@@ -205,14 +205,14 @@ void RunLog::noteFusesBefore(const FuseValues& fuses) {
 
 void RunLog::noteEnd(const Request& request, const RunState& state) {
     if (!isOpen()) return;
-    const Programmer* programmer = state.programmer();
+    const Programmer* programmer = state.session.programmer();
     std::string signature = "null";
-    if (state.session.signature >= 0) {
+    if (state.session.signature() >= 0) {
         char hex[12];
-        std::snprintf(hex, sizeof hex, "%06X", unsigned(state.session.signature) & 0xFFFFFFu);
+        std::snprintf(hex, sizeof hex, "%06X", unsigned(state.session.signature()) & 0xFFFFFFu);
         signature = jsonString(hex);
     }
-    const int32_t detected = state.session.selection.detectedIndex;
+    const int32_t detected = state.session.detectedIndex();
     std::string files = inputFiles_;
     if (request.read) addFiles(files, request, "output");
 
@@ -239,7 +239,7 @@ void RunLog::noteEnd(const Request& request, const RunState& state) {
     b += ",\"bytes\":" + (inserted.target != InsertNone ? jsonString(hexBytes(inserted.bytes.data(), inserted.bytes.size()))
                                                         : std::string("null"));
     // Fuses change only when the run programs them, after noting them.
-    const FuseValues& after = state.session.fuses;
+    const FuseValues& after = state.session.fuses();
     b += ",\"fuses\":{\"before\":" + fuseObject(fusesNoted_ ? fusesBefore_ : after) + ",\"after\":" + fuseObject(after) + "}";
     b += ",\"lock\":{\"before\":" + levelOrNull(lockNoted_ ? lockBefore_ : after.lockLevel) +
          ",\"after\":" + levelOrNull(after.lockLevel) + "}";

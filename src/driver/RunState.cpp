@@ -1,24 +1,24 @@
 #include "driver/RunState.h"
 
-#include <utility>
-
 namespace mervex {
 
-void RunState::setProgrammer(std::unique_ptr<Programmer> programmer) {
-    session.attachedLink = nullptr;
-    programmer_ = std::move(programmer);
-    session.attachedLink = programmer_.get();
+namespace {
+
+ChipOptions chipOptionsOf(const Request& request) {
+    ChipOptions options;
+    options.pollRequested = (request.write & WritePolling) != 0;
+    options.eepromPages = (request.write & WriteEepromPages) != 0;
+    options.preserveEeprom = request.saveEeprom;
+    options.resetInactiveMs = request.resetInactiveMs;
+    options.delayScale = request.delayScale;
+    return options;
 }
 
-void RunState::releaseProgrammer() {
-    session.attachedLink = nullptr;
-    programmer_.reset();
-}
+}  // namespace
 
 void RunState::start(const Request& request) {
-    releaseProgrammer();
-    session = ChipSession();
-    session.selection.requestedName = request.chipName;
+    session.releaseProgrammer();
+    session = ChipSession(request.chipName, chipOptionsOf(request));
     codeImage.clear();
     dataImage.clear();
     dataFromCombinedFile = false;
@@ -29,10 +29,6 @@ void RunState::start(const Request& request) {
     lockRequest = request.lockRequest;
     firmware = FirmwareParts();
     firmwareFile.clear();
-    session.options.pollRequested = (request.write & WritePolling) != 0;
-    session.options.eepromPages = (request.write & WriteEepromPages) != 0;
-    session.options.preserveEeprom = request.saveEeprom;
-    session.options.resetInactiveMs = request.resetInactiveMs;
 }
 
 MemoryPassOptions RunState::passOptions(const Request& request) const {

@@ -1,12 +1,10 @@
 #pragma once
-// What one run owns besides its request: the programmer slot, the chip
-// protocol's state, the code and data images, and the few request values that
-// the run itself may change.
+// What one run owns besides its request: the session with the chip (which
+// owns the programmer), the code and data images, and the few request values
+// that the run itself may change.
 #include <cstdint>
-#include <memory>
 #include <string>
 
-#include "adapter/Programmer.h"
 #include "chip/ChipSession.h"
 #include "driver/Request.h"
 #include "driver/SerialNumberFile.h"
@@ -22,19 +20,10 @@ public:
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
     // The programmer goes first, so the target is left unpowered.
-    ~RunState() { releaseProgrammer(); }
+    ~RunState() { session.releaseProgrammer(); }
 
-    // Take over the run's programmer; one held before is destroyed.
-    void setProgrammer(std::unique_ptr<Programmer> programmer);
-
-    // Destroy the programmer, if any (buffers disabled, supply off, port closed).
-    void releaseProgrammer();
-
-    // The programmer, or null before it exists.
-    Programmer* programmer() const { return programmer_.get(); }
-
-    // Start a run afresh from the request: no programmer, empty images, the request
-    // values the run may change copied, the chip options set.
+    // Start a run afresh from the request: a new chip session without a
+    // programmer, empty images, the request values the run may change copied.
     void start(const Request& request);
 
     // The memory pass options as the request and the run state give them now.
@@ -57,9 +46,6 @@ public:
     SerialNumberFile serialFile;
     // A file of a read run could not be written: the run must not end "All OK".
     bool fileWriteFailed = false;
-
-private:
-    std::unique_ptr<Programmer> programmer_;
 };
 
 }  // namespace mervex

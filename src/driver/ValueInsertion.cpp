@@ -78,7 +78,7 @@ void insertOsccal(const Request& request, RunState& state) {
         throw app_error(ExitUsage);
     }
     checkDestination(state, "OSCCAL", insert.target, insert.address, 1);
-    int64_t value = int64_t(state.session.fuses.calibration[insert.index]) + insert.correction;
+    int64_t value = int64_t(state.session.fuses().calibration[insert.index]) + insert.correction;
     if (value > 0xFF || value < 0) {
         value = value > 0xFF ? 0xFF : 0;
         message(LevelInfo, "Warning: corrected osccal value limited by 0x%02X\n", unsigned(value));

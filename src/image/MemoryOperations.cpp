@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "chip/ChipDescriptor.h"
-#include "chip/MemoryAccess.h"
 #include "console/Console.h"
 #include "console/Progress.h"
 
@@ -25,20 +24,17 @@ int32_t barTotal(uint64_t bytes) {
     return int32_t(std::min<uint64_t>(bytes, uint64_t(std::numeric_limits<int32_t>::max())));
 }
 
-// Read `length` bytes of the current memory from `first` on, chunk by chunk;
+// Read `length` bytes of memory kind from `first` on, chunk by chunk;
 // `visit(address, bytes, count)` sees each chunk and returns false to stop
 // there (false is then returned). A chunk visited to the end advances the bar.
 template <typename Visit>
-bool readChunks(ChipSession& session, uint64_t first, uint64_t length, Visit visit) {
-    const uint32_t chunk = chunkSize(session.access.currentMemory);
+bool readChunks(ChipSession& session, MemoryKind kind, uint64_t first, uint64_t length, Visit visit) {
+    const uint32_t chunk = chunkSize(kind);
     uint8_t buffer[CodeChunk];
     for (uint64_t offset = 0; offset < length; offset += chunk) {
         const uint32_t count = uint32_t(std::min<uint64_t>(chunk, length - offset));
         const uint32_t address = uint32_t(first + offset);
-        if (session.access.currentMemory == MemoryKind::Code)
-            readFlashBlock(session, buffer, address, count);
-        else
-            readEepromBlock(session, buffer, address, count);
+        session.readMemoryBlock(kind, buffer, address, count);
         if (!visit(address, static_cast<const uint8_t*>(buffer), count)) return false;
         progressAdvance(int32_t(count));
     }
@@ -54,7 +50,7 @@ bool freePositionTest(const MemoryPassOptions& options, MemoryKind kind) {
 // programmed) the old contents may be there and must be filled.
 bool freePositionFill(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind) {
     return kind == MemoryKind::Data && options.fillEeprom &&
-           (!session.chipErased || session.options.preserveEeprom || eraseMayKeepEeprom(session.selectedChip()));
+           (!session.chipErased() || session.options().preserveEeprom || session.eraseMayKeepEeprom());
 }
 
 struct ByteMismatch {
@@ -86,11 +82,11 @@ void reportMismatches(const MismatchList& mismatches, const char* rest) {
 }
 
 // Like isBlankRange; the bytes that are not 0xFF in the chunk where it stopped go to `found`.
-bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList& found) {
+bool scanBlank(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t last, MismatchList& found) {
     message(LevelTrace, "IsBlank from 0x%lX to 0x%lX\n", static_cast<unsigned long>(first),
             static_cast<unsigned long>(last));
     if (last < first) return true;
-    return readChunks(session, first, uint64_t(last) - first + 1,
+    return readChunks(session, kind, first, uint64_t(last) - first + 1,
                       [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
                           const size_t before = found.size();
                           for (uint32_t i = 0; i < count; ++i)
@@ -101,11 +97,11 @@ bool scanBlank(ChipSession& session, uint32_t first, uint32_t last, MismatchList
 
 // One memory of the blank check: true when blank.
 bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label) {
-    beginMemoryPass(session, kind);
+    session.beginMemoryPass();
     message(LevelInfo, "%s: ", label);
     progressStart(label, barTotal(size));
     MismatchList found;
-    const bool blank = size == 0 || scanBlank(session, 0, size - 1, found);
+    const bool blank = size == 0 || scanBlank(session, kind, 0, size - 1, found);
     progressEnd();
     if (blank) {
         message(LevelInfo, "Blank\n");
@@ -118,16 +114,16 @@ bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, cons
 }
 
 // Write 0xFF from `from` up to, not including, `to`.
-void fillFree(ChipSession& session, uint64_t from, uint64_t to) {
+void fillFree(ChipSession& session, MemoryKind kind, uint64_t from, uint64_t to) {
     for (uint64_t address = from; address < to; ++address) {
-        writeMemoryByte(session, uint32_t(address), 0xFF);
+        session.writeMemoryByte(kind, uint32_t(address), 0xFF);
         progressAdvance(1);
     }
 }
 
 // Compare one block with the chip; the bytes that differ go to `mismatches`.
-void compareBlock(ChipSession& session, const MemoryBlock& block, MismatchList& mismatches) {
-    readChunks(session, block.address, block.length, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
+void compareBlock(ChipSession& session, MemoryKind kind, const MemoryBlock& block, MismatchList& mismatches) {
+    readChunks(session, kind, block.address, block.length, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         const uint8_t* expected = block.data.get() + (address - block.address);
         for (uint32_t i = 0; i < count; ++i) {
             if (buffer[i] == expected[i]) continue;
@@ -146,9 +142,9 @@ uint32_t passMemorySize(const ChipDescriptor& chip, MemoryKind kind, const Memor
     return size > 0 ? uint32_t(size) : 0;
 }
 
-bool isBlankRange(ChipSession& session, uint32_t first, uint32_t last) {
+bool isBlankRange(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t last) {
     MismatchList found;
-    return scanBlank(session, first, last, found);
+    return scanBlank(session, kind, first, last, found);
 }
 
 uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set) {
@@ -169,8 +165,8 @@ void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKi
     const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
     progressStart("Read", barTotal(size));
-    beginMemoryPass(session, kind);
-    readChunks(session, 0, size, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
+    session.beginMemoryPass();
+    readChunks(session, kind, 0, size, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         image.append(std::make_unique<MemoryBlock>(address, count, buffer));
         return true;
     });
@@ -182,19 +178,19 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
     const uint64_t total = image.totalLength();
     message(LevelInfo, "Programming %ld bytes to %s\n", static_cast<long>(total), memoryKindName(kind));
     progressStart("Write", barTotal(total));
-    beginWritePass(session, kind);
+    session.beginWritePass(kind);
     const bool fill = freePositionFill(session, options, kind);
     uint64_t nextAddress = 0;
     image.forEach([&](const MemoryBlock& block) {
-        if (fill) fillFree(session, nextAddress, block.address);
+        if (fill) fillFree(session, kind, nextAddress, block.address);
         for (uint32_t i = 0; i < block.length; ++i) {
-            writeMemoryByte(session, block.address + i, block.data[i]);
+            session.writeMemoryByte(kind, block.address + i, block.data[i]);
             progressAdvance(1);
         }
         nextAddress = block.endAddress();
     });
-    if (fill) fillFree(session, nextAddress, passMemorySize(session.selectedChip(), kind, options));
-    commitOpenPage(session);
+    if (fill) fillFree(session, kind, nextAddress, passMemorySize(session.selectedChip(), kind, options));
+    session.commitOpenPage(kind);
     progressEnd();
 }
 
@@ -204,7 +200,7 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
     const bool testFree = freePositionTest(options, kind);
     const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
     progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
-    beginMemoryPass(session, kind);
+    session.beginMemoryPass();
 
     MismatchList mismatches;
     MismatchList notBlank;
@@ -212,15 +208,15 @@ bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
     uint64_t nextAddress = 0;
     image.forEach([&](const MemoryBlock& block) {
         if (testFree && nextAddress < block.address) {
-            if (!scanBlank(session, uint32_t(nextAddress), block.address - 1, notBlank)) freeBlank = false;
+            if (!scanBlank(session, kind, uint32_t(nextAddress), block.address - 1, notBlank)) freeBlank = false;
         }
         message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
                 static_cast<unsigned long>(block.lastAddress()));
         nextAddress = block.endAddress();
-        compareBlock(session, block, mismatches);
+        compareBlock(session, kind, block, mismatches);
     });
     if (testFree && nextAddress < size) {
-        if (!scanBlank(session, uint32_t(nextAddress), size - 1, notBlank)) freeBlank = false;
+        if (!scanBlank(session, kind, uint32_t(nextAddress), size - 1, notBlank)) freeBlank = false;
     }
     progressEnd();
 

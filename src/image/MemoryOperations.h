@@ -44,8 +44,8 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
 bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image);
 
-// True when every byte from first to last of the current memory reads 0xFF;
-// true for an empty range (last below first).
-bool isBlankRange(ChipSession& session, uint32_t first, uint32_t last);
+// True when every byte from first to last of memory kind reads 0xFF; true for
+// an empty range (last below first).
+bool isBlankRange(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t last);
 
 }  // namespace mervex

@@ -4,9 +4,6 @@
 #include <vector>
 
 #include "ChipFixture.h"
-#include "chip/ChipConnection.h"
-#include "chip/Erase.h"
-#include "chip/MemoryAccess.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
 #include "support/StatusOf.h"
@@ -25,7 +22,7 @@ size_t countEvents(const FakeChip& chip, const std::string& name) {
 TEST_F(Connection, ChipInStepAtOnceTracesTheWholeConversation) {
     useChip("mega8");
     CaptureConsole capture(false, false, LevelTrace);
-    connectChip(session);
+    session.connectChip();
     EXPECT_EQ(capture.out(),
               "    Reset\n"
               "        PgmOn reply: 00 AC 53 00\n"
@@ -35,7 +32,7 @@ TEST_F(Connection, ChipInStepAtOnceTracesTheWholeConversation) {
               "    Read ID: 0x1E9307\n"
               "Device connected, mega8|mega8A detected\n");
     EXPECT_EQ(chip->events, (std::vector<std::string>{"reset on", "delay 100.000000"}));
-    EXPECT_EQ(session.selection.detectedIndex, findChipByName("mega8"));
+    EXPECT_EQ(session.detectedIndex(), findChipByName("mega8"));
 }
 
 TEST_F(Connection, ResynchronisationByResetPulseAndSckPulses) {
@@ -60,7 +57,7 @@ TEST_F(Connection, ResynchronisationByResetPulseAndSckPulses) {
         chip->syncOnResetPulse = c.syncOnResetPulse;
         chip->sckPulsesToSync = c.sckPulsesToSync;
         CaptureConsole capture(false, false, LevelDebug);
-        connectChip(session);
+        session.connectChip();
         EXPECT_EQ(countEvents(*chip, "reset pulse"), c.resetPulses);
         EXPECT_EQ(countEvents(*chip, "sck pulse"), c.sckPulses);
         if (c.synchronised)
@@ -72,11 +69,10 @@ TEST_F(Connection, ResynchronisationByResetPulseAndSckPulses) {
 }
 
 TEST_F(Connection, NoSckPulsesWithoutAUsableRow) {
-    useChip("mega8");
-    session.selection.requestedName = nullptr;
+    useChip("mega8", ChipOptions(), false);
     chip->sckPulsesToSync = 3;
     CaptureConsole capture;
-    connectChip(session);
+    session.connectChip();
     EXPECT_EQ(countEvents(*chip, "sck pulse"), 0u);
 }
 
@@ -84,7 +80,7 @@ TEST_F(Connection, GivesUpAfter32SckPulses) {
     useChip("mega8");
     chip->sckPulsesToSync = 33;
     CaptureConsole capture(false, false, LevelTrace);
-    EXPECT_EQ(statusOf([&] { connectChip(session); }), ExitSync);
+    EXPECT_EQ(statusOf([&] { session.connectChip(); }), ExitSync);
     EXPECT_EQ(countEvents(*chip, "sck pulse"), 32u);
     EXPECT_NE(capture.out().find("Try 32 to resync by SCK pulse"), std::string::npos);
     EXPECT_NE(capture.out().find("ERROR:  Can't resync\n"), std::string::npos);
@@ -95,7 +91,7 @@ TEST_F(Connection, SignalDuringResynchronisationEndsTheRun) {
     chip->sckPulsesToSync = 10;
     CaptureConsole capture;
     raisePendingSignal(SIGINT);
-    EXPECT_EQ(statusOf([&] { connectChip(session); }), ExitSignal);
+    EXPECT_EQ(statusOf([&] { session.connectChip(); }), ExitSignal);
     EXPECT_EQ(countEvents(*chip, "sck pulse"), 0u);
 }
 
@@ -115,34 +111,37 @@ TEST_F(Connection, IdentificationByNameAmongSharedSignatures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.requested);
         useChip(c.requested);
+        chip->signature = c.signature;
         CaptureConsole capture;
-        identifyChip(session.selection, c.signature);
+        session.connectChip();
         EXPECT_EQ(capture.out(), c.line);
     }
     useChip("mega8");
-    CaptureConsole capture;
-    identifyChip(session.selection, 0x123456);
-    EXPECT_EQ(session.selection.detectedIndex, -1);
+    chip->signature = 0x123456;
+    connectQuietly();
+    EXPECT_EQ(session.detectedIndex(), -1);
 }
 
 TEST_F(Connection, ChipEraseWaitsPulsesResetAndChecksTheEchoFirst) {
-    useChip("mega8");
-    session.options.resetInactiveMs = 3;
-    chipErase(session);
+    ChipOptions options;
+    options.resetInactiveMs = 3;
+    options.delayScale = 2.0;
+    useChip("mega8", options);
+    session.chipErase();
     EXPECT_EQ(chip->sentText(), std::vector<std::string>{"AC 80 00 00"});
     // 50 ms until the write timing is known.
     EXPECT_EQ(chip->events,
               (std::vector<std::string>{"delay 50.000000", "reset off", "delay 3.000000", "reset on"}));
 
-    setWriteTiming(session, 2.0);
-    chip->clearLog();
-    chipErase(session);
+    // Then the connected chip's, scaled.
+    connectQuietly();
+    session.chipErase();
     EXPECT_EQ(chip->events.front(), "delay 40.000000");
 
     chip->clearLog();
     chip->wrongEchoAt = 0;
     CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { chipErase(session); }), ExitSync);
+    EXPECT_EQ(statusOf([&] { session.chipErase(); }), ExitSync);
     EXPECT_TRUE(chip->events.empty());
 }
 

@@ -2,9 +2,7 @@
 #include <vector>
 
 #include "ChipFixture.h"
-#include "chip/FuseRequest.h"
 #include "chip/Fuses.h"
-#include "chip/MemoryAccess.h"
 
 namespace mervex::test {
 namespace {
@@ -17,46 +15,39 @@ TEST_F(Fuses, MergeKeepsKnownBitsAsReadAndSetsUndescribedBits) {
     struct Case {
         uint8_t read;
         uint8_t known;
-        const char* written;
+        uint8_t written;
     };
     const Case cases[] = {
-        {0xE1, 0xFF, "AC A0 00 E4"},
-        {0xE1, 0x3F, "AC A0 00 E4"},
-        {0x21, 0x3F, "AC A0 00 E4"},  // bits no field describes become 1
-        {0x21, 0xFF, "AC A0 00 24"},
+        {0xE1, 0xFF, 0xE4},
+        {0xE1, 0x3F, 0xE4},
+        {0x21, 0x3F, 0xE4},  // bits no field describes become 1
+        {0x21, 0xFF, 0x24},
     };
-    for (const Case& c : cases) {
-        useChip("mega8");
-        parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4");
-        session.fuses.readValue[Low] = c.read;
-        session.fuses.knownMask[Low] = c.known;
-        CaptureConsole capture;
-        programFuses(session);
-        EXPECT_EQ(chip->sentText(), std::vector<std::string>{c.written});
-    }
+    // CKSEL=4: bits 3..0 requested as 0100.
+    for (const Case& c : cases) EXPECT_EQ(mergedFuseByte(0x04, 0x0F, c.read, c.known), c.written);
 }
 
 TEST_F(Fuses, SingleFuseByteOfOldChipsRidesInTheCommandByte) {
     useChip("90S4434");
-    parseFuseRequest(session.fuses, session.selectedChip(), "FSTRT=ON");
+    session.parseFuseRequest("FSTRT=ON");
     CaptureConsole capture;
-    readFuses(session);
+    session.readFuses();
     EXPECT_EQ(chip->sentText(), std::vector<std::string>{"58 00 00 00"});
     chip->clearLog();
-    programFuses(session);
+    session.programFuses();
     EXPECT_EQ(chip->sentText(), std::vector<std::string>{"AC BE 00 00"});
 }
 
 TEST_F(Fuses, BytesAreReadAndWrittenInTheirOrderWithTheirDelay) {
     useChip("mega8");
-    setWriteTiming(session, 1.0);
-    parseFuseRequest(session.fuses, session.selectedChip(), "_LOCK=C0,_HIGH=D9,CKSEL=4");
+    connectQuietly();
+    session.parseFuseRequest("_LOCK=C0,_HIGH=D9,CKSEL=4");
     CaptureConsole capture(false, false, LevelTrace);
-    readFuses(session);
+    session.readFuses();
     EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"50 00 00 00", "58 00 00 00", "58 08 00 00"}));
     EXPECT_NE(capture.out().find("        Read Fuses: command 50 00 00 00, reply 00 50 00 E1\n"), std::string::npos);
     chip->clearLog();
-    programFuses(session);
+    session.programFuses();
     EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"AC A0 00 E4", "AC A8 00 D9", "AC E0 00 C3"}));
     EXPECT_EQ(chip->events, std::vector<std::string>(3, "delay 40.000000"));
 }
@@ -68,21 +59,24 @@ TEST_F(Fuses, RaisingAProgrammedLockBitNeedsAnErase) {
     };
     for (const Case& c : {Case{0xF3, false}, Case{0xFF, true}}) {
         useChip("mega8");
-        parseFuseRequest(session.fuses, session.selectedChip(), "BLB0=3");
-        session.fuses.readValue[Lock] = c.lockRead;
-        EXPECT_EQ(canWriteFusesWithoutErase(session), c.possible);
+        session.parseFuseRequest("BLB0=3");
+        chip->fuse[Lock] = c.lockRead;
+        session.readFuses();
+        EXPECT_EQ(session.canWriteFusesWithoutErase(), c.possible);
     }
 }
 
 TEST_F(Fuses, PrintShowsCalibrationBytesFuseBytesAndFields) {
     useChip("mega8");
-    parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4");
-    session.fuses.readValue[Lock] = 0xFF;
-    session.fuses.readValue[Low] = 0xE1;
-    session.fuses.readValue[2] = 0xD9;
-    for (int i = 0; i < 4; ++i) session.fuses.calibration[i] = uint8_t(0xA5 - 2 * i);
+    session.parseFuseRequest("CKSEL=4");
+    chip->fuse[Lock] = 0xFF;
+    chip->fuse[Low] = 0xE1;
+    chip->fuse[2] = 0xD9;
+    for (int i = 0; i < 4; ++i) chip->calibration[i] = uint8_t(0xA5 - 2 * i);
+    session.readFuses();
+    session.readCalibration();
     CaptureConsole capture;
-    printFuses(session, "Fuses");
+    session.printFuses("Fuses");
     EXPECT_EQ(capture.out(),
               "Fuses:\n"
               "  OSCCALs = A5 A3 A1 9F\n"
@@ -119,21 +113,22 @@ TEST_F(Fuses, CalibrationLineAndLevelFollowTheChipAndTheRequest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chip);
         useChip(c.chip);
-        parseFuseRequest(session.fuses, session.selectedChip(), c.list);
-        session.fuses.calibration[0] = 0x9A;
-        session.fuses.calibration[1] = 0x9B;
+        session.parseFuseRequest(c.list);
+        chip->calibration[0] = 0x9A;
+        chip->calibration[1] = 0x9B;
+        session.readCalibration();
         CaptureConsole capture(false, false, c.level);
-        printFuses(session, "New");
+        session.printFuses("New");
         EXPECT_EQ(capture.out().substr(0, std::string(c.firstLines).size()), c.firstLines);
     }
 }
 
 TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
     useChip("mega8");
-    parseFuseRequest(session.fuses, session.selectedChip(), "CKSEL=4,SUT=2");
+    session.parseFuseRequest("CKSEL=4,SUT=2");
     chip->fuse[Low] = 0x01;  // SUT 0, CKSEL 1; the other bits differ too but are not requested
     CaptureConsole capture;
-    EXPECT_FALSE(verifyFuses(session));
+    EXPECT_FALSE(session.verifyFuses());
     EXPECT_EQ(capture.out(),
               "Verifying fuses\n"
               "ERROR:  SUT     : expected 2, read 0\n"
@@ -142,7 +137,7 @@ TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
 
     chip->fuse[Low] = 0x24;
     CaptureConsole again;
-    EXPECT_TRUE(verifyFuses(session));
+    EXPECT_TRUE(session.verifyFuses());
     EXPECT_EQ(again.out(), "Verifying fuses\npassed\n");
 }
 

@@ -2,10 +2,6 @@
 #include <vector>
 
 #include "ChipFixture.h"
-#include "chip/Calibration.h"
-#include "chip/Erase.h"
-#include "chip/LockBits.h"
-#include "chip/MemoryAccess.h"
 
 namespace mervex::test {
 namespace {
@@ -27,8 +23,8 @@ TEST_F(LockErase, LockLevelFromEachLayout) {
         SCOPED_TRACE(std::string(c.chip) + " " + std::to_string(c.lockByte));
         useChip(c.chip);
         chip->fuse[0] = c.lockByte;
-        readLockBits(session);
-        EXPECT_EQ(session.fuses.lockLevel, c.level);
+        session.readLockBits();
+        EXPECT_EQ(session.lockLevel(), c.level);
         EXPECT_EQ(chip->sent.size(), c.level == -1 ? 0u : 1u);
     }
 }
@@ -52,9 +48,9 @@ TEST_F(LockErase, LockingKeepsBootLockBitsAndUsesTheChipsCommand) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chip) + " level " + c.request);
         useChip(c.chip);
-        setWriteTiming(session, 1.0);
+        connectQuietly();
         chip->fuse[0] = c.lockByte;
-        EXPECT_EQ(lockChip(session, c.request), c.programmed);
+        EXPECT_EQ(session.lockChip(c.request), c.programmed);
         EXPECT_EQ(chip->sentText(), c.sent);
         EXPECT_EQ(chip->events.back(), "delay " + std::to_string(double(session.selectedChip().eraseDelayMs)));
     }
@@ -63,30 +59,30 @@ TEST_F(LockErase, LockingKeepsBootLockBitsAndUsesTheChipsCommand) {
 TEST_F(LockErase, CalibrationBytesAreReadInOrder) {
     useChip("mega8");
     CaptureConsole capture(false, false, LevelTrace);
-    readCalibration(session);
+    session.readCalibration();
     EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"38 00 00 00", "38 00 01 00", "38 00 02 00", "38 00 03 00"}));
-    EXPECT_EQ(session.fuses.calibration[3], 0xA0);
+    EXPECT_EQ(session.fuses().calibration[3], 0xA0);
     EXPECT_NE(capture.out().find("Read Osccal: command 38 00 01 00, reply 00 38 00 A3\n"), std::string::npos);
 }
 
 TEST_F(LockErase, EraseReconnectsReadsTheLockAndMarksTheChipErased) {
     useChip("mega8");
-    setWriteTiming(session, 1.0);
+    connectQuietly();
     chip->fuse[0] = 0xFC;
     CaptureConsole capture;
-    eraseChip(session);
+    session.eraseChip();
     EXPECT_EQ(chip->sentText(), (std::vector<std::string>{"AC 80 00 00", "AC 53 00 00", "30 00 00 00", "30 00 01 00",
                                                            "30 00 02 00", "58 00 00 00"}));
     EXPECT_EQ(capture.out(), "Device erased\nDevice connected, mega8|mega8A detected\n");
-    EXPECT_EQ(session.fuses.lockLevel, 0);
-    EXPECT_TRUE(session.chipErased);
+    EXPECT_EQ(session.lockLevel(), 0);
+    EXPECT_TRUE(session.chipErased());
 }
 
 TEST_F(LockErase, EraseBugChipWritesOneByteBetweenTwoErases) {
     useChip("tiny12");
-    setWriteTiming(session, 1.0);
+    connectQuietly();
     CaptureConsole capture(false, false, LevelDebug);
-    eraseChip(session);
+    session.eraseChip();
     std::vector<std::string> sent = chip->sentText();
     ASSERT_EQ(sent.size(), 1u + 4u + 1u + 1u + 4u + 1u);
     EXPECT_EQ(sent[0], "AC 80 00 00");

@@ -4,24 +4,36 @@
 #include <vector>
 
 #include "ChipFixture.h"
-#include "chip/MemoryAccess.h"
 #include "console/Errors.h"
 #include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
 
+ChipOptions optionsWith(bool polling, bool eepromPages = false, double scale = 1.0) {
+    ChipOptions options;
+    options.pollRequested = polling;
+    options.eepromPages = eepromPages;
+    options.delayScale = scale;
+    return options;
+}
+
 class MemoryAccess : public ChipFixture {
 protected:
-    // Start a write pass of one memory.
-    void startWrite(MemoryKind kind, double scale = 1.0) {
-        setWriteTiming(session, scale);
-        beginWritePass(session, kind);
+    // Start a write pass of one memory, connected first for the chip's write timing.
+    void startWrite(MemoryKind kind) {
+        if (session.signature() < 0) connectQuietly();
+        kind_ = kind;
+        session.beginWritePass(kind);
     }
+    void writeByte(uint32_t address, uint8_t value) { session.writeMemoryByte(kind_, address, value); }
     void writeBytes(uint32_t first, const std::vector<uint8_t>& bytes) {
-        for (size_t i = 0; i < bytes.size(); ++i) writeMemoryByte(session, first + uint32_t(i), bytes[i]);
+        for (size_t i = 0; i < bytes.size(); ++i) writeByte(first + uint32_t(i), bytes[i]);
     }
+    void commit() { session.commitOpenPage(kind_); }
     std::vector<std::string> sent() const { return chip->sentText(); }
+
+    MemoryKind kind_ = MemoryKind::Code;
 };
 
 TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBegins) {
@@ -31,7 +43,7 @@ TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBeg
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i + 1);
     writeBytes(0, bytes);
     EXPECT_TRUE(chip->sent.empty());  // nothing goes out before the page is complete
-    writeMemoryByte(session, 0x40, 0x99);
+    writeByte(0x40, 0x99);
 
     std::vector<std::string> expected;
     for (uint32_t a = 0; a < 0x40; ++a) {
@@ -45,21 +57,21 @@ TEST_F(MemoryAccess, Mega8PageIsQueuedAsWholeWordsAndCommittedWhenTheNextPageBeg
     EXPECT_EQ(chip->events.back(), "delay 6.000000");
 
     chip->clearLog();
-    commitOpenPage(session);  // the pass ends: 0x40 is completed with 0xFF
+    commit();  // the pass ends: 0x40 is completed with 0xFF
     // A load carries the word's position in the page only; the page write the whole address.
     EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 00 99", "48 00 00 FF", "4C 00 20 00"}));
     chip->clearLog();
-    commitOpenPage(session);  // nothing open any more
+    commit();  // nothing open any more
     EXPECT_TRUE(chip->sent.empty());
 }
 
 TEST_F(MemoryAccess, EepromByteGoesOutAtOnceAndWaitsTheScaledDelay) {
-    useChip("mega8");
-    startWrite(MemoryKind::Data, 2.0);
-    writeMemoryByte(session, 0x1FF, 0x55);
+    useChip("mega8", optionsWith(false, false, 2.0));
+    startWrite(MemoryKind::Data);
+    writeByte(0x1FF, 0x55);
     EXPECT_EQ(sent(), std::vector<std::string>{"C0 01 FF 55"});
     EXPECT_EQ(chip->events, std::vector<std::string>{"delay 20.000000"});
-    EXPECT_DOUBLE_EQ(session.timing.flashPageDelay, 12.0);
+    EXPECT_DOUBLE_EQ(session.writeTiming().flashPageDelay, 12.0);
     EXPECT_EQ(chip->eeprom[0x1FF], 0x55);
 }
 
@@ -82,13 +94,14 @@ TEST_F(MemoryAccess, ErasedChipSkipsFFUnlessEepromMayHoldData) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chipName) + (c.kind == MemoryKind::Data ? " data" : " code"));
-        useChip(c.chipName);
+        ChipOptions options;
+        options.preserveEeprom = c.preserve;
+        useChip(c.chipName, options);
+        eraseQuietly();
         std::fill(chip->eeprom.begin(), chip->eeprom.end(), c.eepromBefore);
-        session.chipErased = true;
-        session.options.preserveEeprom = c.preserve;
         startWrite(c.kind);
         writeBytes(0, {0xFF, 0xFF, 0xFF, 0xFF});
-        commitOpenPage(session);
+        commit();
         const auto count = [this](uint8_t opcode) {
             return size_t(std::count_if(chip->sent.begin(), chip->sent.end(),
                                         [opcode](const IspInstruction& i) { return i[0] == opcode; }));
@@ -128,15 +141,14 @@ TEST_F(MemoryAccess, EepromPagesAreReadMergedAndWrittenOnlyWhenChanged) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        useChip("mega8");
+        useChip("mega8", optionsWith(false, true));
+        if (c.erased) eraseQuietly();
         for (uint8_t i = 0; i < 8; ++i) chip->eeprom[i] = uint8_t(0x11 + i);
         chip->fuse[2] = c.highFuse;
-        session.chipErased = c.erased;
-        session.options.eepromPages = true;
         startWrite(MemoryKind::Data);
         writeBytes(1, {0x22});
         writeBytes(4, {0x15, 0x16, 0x17, 0x18});
-        commitOpenPage(session);
+        commit();
         EXPECT_EQ(sent(), c.expected);
         EXPECT_EQ(std::count(chip->events.begin(), chip->events.end(), "delay 10.000000"),
                   std::count(c.expected.begin(), c.expected.end(), std::string("C2 00 00 00")) +
@@ -147,12 +159,10 @@ TEST_F(MemoryAccess, EepromPagesAreReadMergedAndWrittenOnlyWhenChanged) {
 }
 
 TEST_F(MemoryAccess, EepromPagesPollTheLastPollableByte) {
-    useChip("mega8");  // EEPROM read-back polling, 0xFF unpollable
-    session.options.pollRequested = true;
-    session.options.eepromPages = true;
+    useChip("mega8", optionsWith(true, true));  // EEPROM read-back polling, 0xFF unpollable
     startWrite(MemoryKind::Data);
     writeBytes(8, {0x01, 0x02, 0x03, 0xFF});
-    commitOpenPage(session);
+    commit();
     const std::vector<std::string> text = sent();
     ASSERT_EQ(text.size(), 1u + 5u + 1u);  // the first byte read already differs
     EXPECT_EQ(text.back(), "A0 00 0A 00");  // 0x0B holds 0xFF, which polling cannot show
@@ -162,18 +172,17 @@ TEST_F(MemoryAccess, EepromPagesPollTheLastPollableByte) {
 TEST_F(MemoryAccess, MissingHalvesOfAWordAreLoadedAsFF) {
     useChip("mega8");
     startWrite(MemoryKind::Code);
-    writeMemoryByte(session, 0x13, 0xAB);  // odd: its low byte comes first as 0xFF
-    writeMemoryByte(session, 0x16, 0xCD);  // even: its high byte is completed at the commit
-    commitOpenPage(session);
+    writeByte(0x13, 0xAB);  // odd: its low byte comes first as 0xFF
+    writeByte(0x16, 0xCD);  // even: its high byte is completed at the commit
+    commit();
     EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 09 FF", "48 00 09 AB", "40 00 0B CD", "48 00 0B FF",
                                                  "4C 00 0B 00"}));
 
     // After an erase a half-FF word still goes whole, an all-FF word not at all.
-    chip->clearLog();
-    session.chipErased = true;
+    eraseQuietly();
     startWrite(MemoryKind::Code);
     writeBytes(0x20, {0xFF, 0x12, 0xFF, 0xFF, 0x34, 0xFF});
-    commitOpenPage(session);
+    commit();
     EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 10 FF", "48 00 10 12", "40 00 12 34", "48 00 12 FF",
                                                  "4C 00 12 00"}));
 }
@@ -184,7 +193,7 @@ TEST_F(MemoryAccess, OverlappingBlocksDoNotOverwriteLoadedBytesWithFF) {
     writeBytes(0x00, {0x10, 0x11, 0x12, 0x13, 0x14});
     // A second block with the same bytes starts again at an odd address.
     writeBytes(0x03, {0x13, 0x14});
-    commitOpenPage(session);
+    commit();
     for (uint32_t a = 0; a < 5; ++a) EXPECT_EQ(chip->flash[a], 0x10 + a) << a;
     EXPECT_EQ(chip->flash[5], 0xFF);
 }
@@ -192,8 +201,8 @@ TEST_F(MemoryAccess, OverlappingBlocksDoNotOverwriteLoadedBytesWithFF) {
 TEST_F(MemoryAccess, PageAbove128KiBCarriesTheExtendedAddress) {
     useChip("mega2560");
     startWrite(MemoryKind::Code);
-    writeMemoryByte(session, 0x3FF00, 0x5A);
-    commitOpenPage(session);
+    writeByte(0x3FF00, 0x5A);
+    commit();
     EXPECT_EQ(sent(), (std::vector<std::string>{"40 00 00 5A", "48 00 00 FF", "4D 00 01 00", "4C FF 80 00"}));
     EXPECT_EQ(chip->sendCalls, 1);
     EXPECT_EQ(chip->flash[0x3FF00], 0x5A);
@@ -202,9 +211,9 @@ TEST_F(MemoryAccess, PageAbove128KiBCarriesTheExtendedAddress) {
 TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
     useChip("mega2560");
     for (uint32_t a = 0x1FF00; a < 0x20100; ++a) chip->flash[a] = uint8_t(a * 7 + (a >> 17));
-    beginMemoryPass(session, MemoryKind::Code);
+    session.beginMemoryPass();
     std::vector<uint8_t> buffer(512);
-    readFlashBlock(session, buffer.data(), 0x1FF00, buffer.size());
+    session.readMemoryBlock(MemoryKind::Code, buffer.data(), 0x1FF00, buffer.size());
     for (uint32_t i = 0; i < 512; ++i) ASSERT_EQ(buffer[i], chip->flash[0x1FF00 + i]) << i;
 
     std::vector<std::string> text = sent();
@@ -217,16 +226,16 @@ TEST_F(MemoryAccess, FlashReadSplitsAt128KiBAndSetsTheExtendedAddressPerPart) {
 
     // The next read in the same 128 KB block sets nothing again.
     chip->clearLog();
-    readFlashBlock(session, buffer.data(), 0x20100, 4);
+    session.readMemoryBlock(MemoryKind::Code, buffer.data(), 0x20100, 4);
     EXPECT_EQ(sent().front(), "20 00 80 00");
 }
 
 TEST_F(MemoryAccess, SmallFlashNeverSendsTheExtendedAddress) {
     useChip("mega8");
     chip->flash[0x101] = 0x42;
-    beginMemoryPass(session, MemoryKind::Code);
+    session.beginMemoryPass();
     uint8_t buffer[2];
-    readFlashBlock(session, buffer, 0x100, 2);
+    session.readMemoryBlock(MemoryKind::Code, buffer, 0x100, 2);
     EXPECT_EQ(sent(), (std::vector<std::string>{"20 00 80 00", "28 00 80 00"}));
     EXPECT_EQ(buffer[1], 0x42);
 }
@@ -235,9 +244,9 @@ TEST_F(MemoryAccess, WrongEchoInABlockReadLosesSynchronisation) {
     useChip("mega8");
     chip->wrongEchoAt = 5;
     uint8_t buffer[32];
-    beginMemoryPass(session, MemoryKind::Data);
+    session.beginMemoryPass();
     CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { readEepromBlock(session, buffer, 0, sizeof buffer); }), ExitSync);
+    EXPECT_EQ(statusOf([&] { session.readMemoryBlock(MemoryKind::Data, buffer, 0, sizeof buffer); }), ExitSync);
     EXPECT_EQ(capture.out(), "ERROR:  \nSynchronisation lost\n");
 }
 
@@ -246,27 +255,25 @@ TEST_F(MemoryAccess, WrongEchoInABlockReadLosesSynchronisation) {
 TEST_F(MemoryAccess, ReadBackPollingWaitsOnlyForPollableValues) {
     useChip("90S2313");  // flash method 3 (0x7F), EEPROM method 2 (0x7F and 0x80)
     startWrite(MemoryKind::Data);
-    writeMemoryByte(session, 0x10, 0x7F);
+    writeByte(0x10, 0x7F);
     EXPECT_EQ(chip->events, std::vector<std::string>{"delay 6.000000"});
-    chip->clearLog();
-    session.options.pollRequested = true;
+    useChip("90S2313", optionsWith(true));
     startWrite(MemoryKind::Data);
-    EXPECT_EQ(session.poll.method, PollKind::ReadBack);
-    writeMemoryByte(session, 0x10, 0x7F);
+    EXPECT_EQ(session.pollMethod(), PollKind::ReadBack);
+    writeByte(0x10, 0x7F);
     EXPECT_EQ(chip->events, std::vector<std::string>{"delay 9.000000"});
     chip->clearLog();
-    writeMemoryByte(session, 0x11, 0x12);
+    writeByte(0x11, 0x12);
     EXPECT_TRUE(chip->events.empty());
     EXPECT_EQ(sent(), (std::vector<std::string>{"C0 00 11 12", "A0 00 11 00"}));
 }
 
 TEST_F(MemoryAccess, ReadyBusyPollingAsksUntilReady) {
-    useChip("mega88");
-    session.options.pollRequested = true;
+    useChip("mega88", optionsWith(true));
     chip->busyAnswers = 3;
     startWrite(MemoryKind::Code);
-    writeMemoryByte(session, 0, 0x01);
-    commitOpenPage(session);
+    writeByte(0, 0x01);
+    commit();
     std::vector<std::string> text = sent();
     ASSERT_EQ(text.size(), 3u + 4u);
     for (size_t i = 3; i < text.size(); ++i) EXPECT_EQ(text[i], "F0 00 FF 00");
@@ -274,14 +281,13 @@ TEST_F(MemoryAccess, ReadyBusyPollingAsksUntilReady) {
 }
 
 TEST_F(MemoryAccess, PollingTimesOutAfterFourTimesTheScaledDelay) {
-    useChip("mega88");
-    session.options.pollRequested = true;
+    useChip("mega88", optionsWith(true, false, 1.5));
     chip->busyAnswers = -1;
-    startWrite(MemoryKind::Code, 1.5);
+    startWrite(MemoryKind::Code);
     writeBytes(0x80, {0x01, 0x02, 0x03});
     CaptureConsole capture;
     int64_t start = clockGuard.clock.nowUs();
-    EXPECT_EQ(statusOf([&] { commitOpenPage(session); }), ExitChip);
+    EXPECT_EQ(statusOf([&] { commit(); }), ExitChip);
     EXPECT_EQ(capture.out(), "ERROR:  Poll: can't write page at 0x80\n");
     // 4 x 6 ms x 1.5, plus the instructions sent before the time-out was seen.
     int64_t waited = clockGuard.clock.nowUs() - start;
@@ -292,46 +298,42 @@ TEST_F(MemoryAccess, PollingTimesOutAfterFourTimesTheScaledDelay) {
 // The first ready/busy answer is "busy", and then the process is held up far
 // past the time-out: the chip has finished meanwhile, and one more question says so.
 TEST_F(MemoryAccess, PollingHeldUpPastTheTimeOutAsksOnceMore) {
-    useChip("mega88");
-    session.options.pollRequested = true;
+    useChip("mega88", optionsWith(true));
     chip->busyAnswers = 1;
     chip->stallAfter = 0xF0;
     chip->stallUs = 1000000;
     startWrite(MemoryKind::Code);
     writeBytes(0x80, {0x01, 0x02});
-    EXPECT_EQ(statusOf([&] { commitOpenPage(session); }), 0);
+    EXPECT_EQ(statusOf([&] { commit(); }), 0);
     const std::vector<std::string> text = sent();
     EXPECT_EQ(std::count(text.begin(), text.end(), "F0 00 FF 00"), 2);
 }
 
 TEST_F(MemoryAccess, ByteWriteThatPollingCannotConfirmFails) {
-    useChip("90S2313");
-    session.options.pollRequested = true;
+    useChip("90S2313", optionsWith(true));
     startWrite(MemoryKind::Data);
     chip->eeprom.resize(0x10);  // the byte never reads back as written
     CaptureConsole capture;
-    EXPECT_EQ(statusOf([&] { writeMemoryByte(session, 0x20, 0x12); }), ExitChip);
+    EXPECT_EQ(statusOf([&] { writeByte(0x20, 0x12); }), ExitChip);
     EXPECT_EQ(capture.out(), "ERROR:  Poll: can't write byte to DATA memory at 0x20\n");
 }
 
 TEST_F(MemoryAccess, UnpollableMemoryWarnsAndUsesFixedDelays) {
-    useChip("mega103");  // flash cannot be polled
-    session.selection.detectedIndex = findChipByName("mega103");
-    session.options.pollRequested = true;
+    useChip("mega103", optionsWith(true));  // flash cannot be polled
+    connectQuietly();
     CaptureConsole capture(false, false, LevelWarning);
     startWrite(MemoryKind::Code);
     EXPECT_EQ(capture.out(), "Warning: Can't use write polling for CODE memory of mega103\n");
-    EXPECT_EQ(session.poll.method, PollKind::FixedDelay);
+    EXPECT_EQ(session.pollMethod(), PollKind::FixedDelay);
 }
 
 TEST_F(MemoryAccess, EepromPagesOnAByteWiseChipWarnAndWriteBytes) {
-    useChip("90S8515");
-    session.selection.detectedIndex = findChipByName("90S8515");
-    session.options.eepromPages = true;
+    useChip("90S8515", optionsWith(false, true));
+    connectQuietly();
     CaptureConsole capture(false, false, LevelWarning);
     startWrite(MemoryKind::Data);
     EXPECT_EQ(capture.out(), "Warning: Can't use page writes for DATA memory of 90S8515\n");
-    writeMemoryByte(session, 0x10, 0x12);
+    writeByte(0x10, 0x12);
     EXPECT_EQ(sent(), std::vector<std::string>{"C0 00 10 12"});
 }
 

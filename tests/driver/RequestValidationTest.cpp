@@ -20,13 +20,12 @@ using test::CaptureConsole;
 std::string validate(std::vector<const char*> args, int* status = nullptr) {
     args.insert(args.begin(), "mervex");
     Request request;
-    ChipSession session;
     CaptureConsole capture;
     std::string afterParse;
     int result = 0;
     try {
         parseCommandLine(int(args.size()), args.data(), request, {});
-        session.selection.requestedName = request.chipName;
+        ChipSession session(request.chipName, ChipOptions());
         afterParse = capture.out();
         validateRequest(request, session);
     } catch (const app_error& error) {

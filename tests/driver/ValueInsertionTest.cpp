@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chip/ChipDescriptor.h"
+#include "chip/FakeChip.h"
 #include "console/Errors.h"
 #include "driver/ValueInsertion.h"
 #include "support/CaptureConsole.h"
@@ -32,7 +33,15 @@ protected:
         if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    void useChip(const char* name) { state.session.selection = ChipSelection{name}; }
+    void useChip(const char* name) { state.session = ChipSession(name, ChipOptions()); }
+
+    // A chip with these calibration bytes behind the session, read as the run reads them.
+    void readCalibration(const std::vector<uint8_t>& bytes) {
+        auto chip = std::make_unique<test::FakeChip>(state.session.selectedChip().signature, 0, 0, 0);
+        std::copy(bytes.begin(), bytes.end(), chip->calibration);
+        state.session.attachProgrammer(std::move(chip));
+        state.session.readCalibration();
+    }
 
     void addBlock(MemoryImage& image, uint32_t address, std::vector<uint8_t> bytes) {
         image.append(std::make_unique<MemoryBlock>(address, uint32_t(bytes.size()), bytes.data()));
@@ -69,7 +78,7 @@ protected:
 
 TEST_F(ValueInsertionTest, OsccalIntoLdiAndPlainBytes) {
     addBlock(state.codeImage, 0x10, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0xE0});
-    state.session.fuses.calibration[0] = 0xA7;
+    readCalibration({0xA7, 0x00, 0xFE, 0x00});
     request.osccalInsert.target = CodeLdi;
     request.osccalInsert.address = 0x1E;
     auto [out, status] = attempt([&] { insertOsccal(request, state); });
@@ -79,7 +88,6 @@ TEST_F(ValueInsertionTest, OsccalIntoLdiAndPlainBytes) {
     EXPECT_EQ(state.codeImage.first()->byteAt(0x1F), 0xEA);
 
     addBlock(state.dataImage, 0x1F0, std::vector<uint8_t>(16, 0));
-    state.session.fuses.calibration[2] = 0xFE;
     request.osccalInsert = {DataByte, 2, 3, 0x1FF};
     std::tie(out, status) = attempt([&] { insertOsccal(request, state); });
     EXPECT_EQ(out, "Warning: corrected osccal value limited by 0xFF\nOSCCAL2+3 inserted to DATA memory at 0x1FF \n");

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "chip/ChipFixture.h"
-#include "chip/MemoryAccess.h"
 #include "image/MemoryOperations.h"
 
 namespace mervex {
@@ -19,7 +18,7 @@ class MemoryOperationsTest : public test::ChipFixture {
 protected:
     void SetUp() override {
         useChip("mega8");
-        setWriteTiming(session, 1.0);
+        connectQuietly();
         console().progressMode = 0;  // reports only, no bars
     }
     void TearDown() override { console().progressMode = 2; }
@@ -170,12 +169,14 @@ TEST_F(MemoryOperationsTest, FillWritesFreeEepromUnlessTheEraseBlankedIt) {
     for (const Case& c : {Case{"mega8", false, false, true}, Case{"90S8515", true, false, false},
                           Case{"mega8", true, false, true}, Case{"mega8", true, true, true}}) {
         SCOPED_TRACE(c.chipName);
-        useChip(c.chipName);
-        setWriteTiming(session, 1.0);
+        ChipOptions chipOptions;
+        chipOptions.preserveEeprom = c.eepromKept;
+        useChip(c.chipName, chipOptions);
+        if (c.erased)
+            eraseQuietly();
+        else
+            connectQuietly();
         std::fill(chip->eeprom.begin(), chip->eeprom.end(), 0x00);
-        chip->clearLog();
-        session.chipErased = c.erased;
-        session.options.preserveEeprom = c.eepromKept;
         CaptureConsole capture;
         writeMemory(session, options, MemoryKind::Data, image);
         EXPECT_EQ(capture.out(), "Programming 16 bytes to DATA memory\n");
@@ -198,11 +199,11 @@ TEST_F(MemoryOperationsTest, WriteCommitsTheLastPage) {
 }
 
 TEST_F(MemoryOperationsTest, BlankRangeOfNothingIsBlank) {
-    beginMemoryPass(session, MemoryKind::Code);
+    session.beginMemoryPass();
     chip->flash[0] = 0;
-    EXPECT_TRUE(isBlankRange(session, 5, 4));
-    EXPECT_FALSE(isBlankRange(session, 0, 0));
-    EXPECT_TRUE(isBlankRange(session, 1, 8191));
+    EXPECT_TRUE(isBlankRange(session, MemoryKind::Code, 5, 4));
+    EXPECT_FALSE(isBlankRange(session, MemoryKind::Code, 0, 0));
+    EXPECT_TRUE(isBlankRange(session, MemoryKind::Code, 1, 8191));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // The real LptAdapter on a virtual port with a simulated chip behind the
-// default cable, as the run would build it, bound to a chip session.
+// default cable, as the run would build it, owned by a chip session.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,8 +20,8 @@ class VirtualRig {
 public:
     // A fresh target of the named chip, clocked at clockHz; the name is also the requested chip.
     explicit VirtualRig(const char* chipName, uint32_t clockHz = 8000000,
-                        void (*prepare)(VirtualTarget&) = nullptr) {
-        session.selection.requestedName = chipName;
+                        void (*prepare)(VirtualTarget&) = nullptr, const ChipOptions& options = ChipOptions())
+        : session(chipName, options) {
         std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
         EXPECT_TRUE(target) << chipName;
         target->clockHz = clockHz;
@@ -33,15 +33,14 @@ public:
         map.driveResetAsHeld();
         SckCycles cycles = sckTimingCycles(session.selectedChip(), clockHz, 1);
         SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
-        adapter = std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing);
-        session.attachedLink = adapter.get();
+        session.attachProgrammer(
+            std::make_unique<LptAdapter>(std::move(ownedPort), std::make_unique<PinMap>(map), timing));
     }
 
     VirtualTarget& target() { return port->target(); }
 
-    std::unique_ptr<LptAdapter> adapter;
-    VirtualPort* port = nullptr;  // owned by the adapter
     ChipSession session;
+    VirtualPort* port = nullptr;  // owned by the adapter, which the session owns
 };
 
 }  // namespace mervex::test

@@ -8,12 +8,6 @@
 #include <vector>
 
 #include "VirtualRig.h"
-#include "chip/ChipConnection.h"
-#include "chip/Erase.h"
-#include "chip/FuseRequest.h"
-#include "chip/Fuses.h"
-#include "chip/LockBits.h"
-#include "chip/MemoryAccess.h"
 #include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
 
@@ -22,22 +16,19 @@ namespace {
 
 // A write pass as the memory operation drives it: ascending bytes, then the open page.
 void writeAll(ChipSession& session, MemoryKind kind, const std::vector<uint8_t>& image) {
-    beginWritePass(session, kind);
-    for (size_t a = 0; a < image.size(); ++a) writeMemoryByte(session, uint32_t(a), image[a]);
-    if (kind == MemoryKind::Code) commitOpenPage(session);
+    session.beginWritePass(kind);
+    for (size_t a = 0; a < image.size(); ++a) session.writeMemoryByte(kind, uint32_t(a), image[a]);
+    if (kind == MemoryKind::Code) session.commitOpenPage(kind);
 }
 
 // A read pass in the memory operation's chunks, of size bytes from address from.
 std::vector<uint8_t> readAll(ChipSession& session, MemoryKind kind, size_t size, size_t from = 0) {
-    beginMemoryPass(session, kind);
+    session.beginMemoryPass();
     std::vector<uint8_t> bytes(size);
     const size_t chunk = kind == MemoryKind::Code ? 512 : 32;
     for (size_t i = 0; i < size; i += chunk) {
         size_t n = std::min(chunk, size - i);
-        if (kind == MemoryKind::Code)
-            readFlashBlock(session, bytes.data() + i, uint32_t(from + i), n);
-        else
-            readEepromBlock(session, bytes.data() + i, uint32_t(from + i), n);
+        session.readMemoryBlock(kind, bytes.data() + i, uint32_t(from + i), n);
     }
     return bytes;
 }
@@ -51,9 +42,16 @@ std::vector<uint8_t> imageOf(size_t size, unsigned seed) {
     return image;
 }
 
+ChipOptions polling(bool on = true, double delayScale = 1.0) {
+    ChipOptions options;
+    options.pollRequested = on;
+    options.delayScale = delayScale;
+    return options;
+}
+
 void connect(VirtualRig& rig) {
-    rig.adapter->enableAdapter();
-    connectChip(rig.session);
+    rig.session.programmer()->enableAdapter();
+    rig.session.connectChip();
 }
 
 TEST(VirtualTarget, ConnectsToEachChipFamily) {
@@ -65,10 +63,10 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
         VirtualRig rig(name);
         CaptureConsole capture;
         connect(rig);
-        EXPECT_EQ(rig.session.selection.detectedIndex, findChipByName(name));
-        readLockBits(rig.session);
-        EXPECT_EQ(rig.session.fuses.lockLevel, rig.session.selectedChip().lockLayout == 0 ? -1 : 0);
-        rig.adapter->disableAdapter();
+        EXPECT_EQ(rig.session.detectedIndex(), findChipByName(name));
+        rig.session.readLockBits();
+        EXPECT_EQ(rig.session.lockLevel(), rig.session.selectedChip().lockLayout == 0 ? -1 : 0);
+        rig.session.programmer()->disableAdapter();
     }
 }
 
@@ -85,12 +83,10 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
                           Case{"90S2313", true, 0, 0x200}, Case{"mega2560", false, 0x1E000, 0x22000}}) {
         SCOPED_TRACE(std::string(c.chip) + (c.polling ? " polling" : " fixed delays"));
         ManualClockGuard clock;
-        VirtualRig rig(c.chip);
-        rig.session.options.pollRequested = c.polling;
+        VirtualRig rig(c.chip, 8000000, nullptr, polling(c.polling));
         CaptureConsole capture(false, false, LevelWarning);
         connect(rig);
-        setWriteTiming(rig.session, 1.0);
-        eraseChip(rig.session);
+        rig.session.eraseChip();
         const size_t size = size_t(rig.session.flashSize());
         const size_t from = c.from, to = c.to == 0 ? size : c.to;
         // An erased chip skips 0xFF bytes, so the blank rest costs nothing to write.
@@ -112,11 +108,9 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
 
 TEST(VirtualTarget, EepromWriteAndReadBack) {
     ManualClockGuard clock;
-    VirtualRig rig("mega8");
-    rig.session.options.pollRequested = true;
+    VirtualRig rig("mega8", 8000000, nullptr, polling());
     CaptureConsole capture;
     connect(rig);
-    setWriteTiming(rig.session, 1.0);
     std::vector<uint8_t> image = imageOf(size_t(rig.session.eepromSize()), 3);
     writeAll(rig.session, MemoryKind::Data, image);
     EXPECT_TRUE(readAll(rig.session, MemoryKind::Data, image.size()) == image);
@@ -127,18 +121,17 @@ TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
     VirtualRig rig("mega8");
     CaptureConsole capture;
     connect(rig);
-    setWriteTiming(rig.session, 1.0);
-    parseFuseRequest(rig.session.fuses, rig.session.selectedChip(), "CKSEL=4,BOOTRST=ON,BLB0=2");
-    readFuses(rig.session);
-    ASSERT_TRUE(canWriteFusesWithoutErase(rig.session));
-    programFuses(rig.session);
-    EXPECT_TRUE(verifyFuses(rig.session));
-    EXPECT_EQ(lockChip(rig.session, '1'), '1');
-    readLockBits(rig.session);
-    EXPECT_EQ(rig.session.fuses.lockLevel, 1);
+    rig.session.parseFuseRequest("CKSEL=4,BOOTRST=ON,BLB0=2");
+    rig.session.readFuses();
+    ASSERT_TRUE(rig.session.canWriteFusesWithoutErase());
+    rig.session.programFuses();
+    EXPECT_TRUE(rig.session.verifyFuses());
+    EXPECT_EQ(rig.session.lockChip('1'), '1');
+    rig.session.readLockBits();
+    EXPECT_EQ(rig.session.lockLevel(), 1);
     // The boot lock bits written with the fuses survived the locking.
-    readFuses(rig.session);
-    EXPECT_EQ((rig.session.fuses.readValue[0] >> 2) & 3, 2);
+    rig.session.readFuses();
+    EXPECT_EQ((rig.session.fuses().readValue[0] >> 2) & 3, 2);
 }
 
 }  // namespace
