@@ -126,7 +126,7 @@ _mervex() {
             -i*)
                 _mervex_add "" "$cur" <<<$'-i\n-ie\n-iw\n-ii\n-id\n-it\n-i1\n-i2\n-i3\n-i4\n-i5\n-ip\n-ip+\n-ip-'
                 ;;
-            -w*) _mervex_add "" "$cur" <<<$'-w\n-w+\n-wp\n-w+p\n-we\n-wpe\n-w+e\n-w+pe' ;;
+            -w*) _mervex_add "" "$cur" <<<$'-w\n-w+\n-wp\n-w+p\n-we\n-wpe\n-w+e\n-w+pe\n-ws\n-wps\n-wpes' ;;
             -r*) _mervex_add "" "$cur" <<<$'-r\n-r+' ;;
             -v*) _mervex_add "" "$cur" <<<$'-v\n-v+' ;;
             -u*) _mervex_add "" "$cur" <<<$'-u\n-uf\n-ul' ;;

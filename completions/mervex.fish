@@ -137,7 +137,8 @@ function __mervex_complete
             -ip\t'progress bar: auto' -ip+\t'progress bar: always' -ip-\t'progress bar: never'
     else if string match -q -- '-w*' $cur
         printf '%s\n' -w\twrite -w+\t'write, FF to unmentioned EEPROM' -wp\t'write with polling' -w+p \
-            -we\t'write, EEPROM by pages' -wpe\t'write with polling, EEPROM by pages' -w+e -w+pe
+            -we\t'write, EEPROM by pages' -wpe\t'write with polling, EEPROM by pages' -w+e -w+pe \
+            -ws\t'write only when the chip differs' -wps\t'with polling, only when the chip differs' -wpes
     else if string match -q -- '-r*' $cur
         printf '%s\n' -r\tread -r+\t'read, keep FF blocks'
     else if string match -q -- '-v*' $cur

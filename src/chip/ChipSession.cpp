@@ -54,6 +54,7 @@ bool ChipSession::canWriteFusesWithoutErase() const { return mervex::canWriteFus
 void ChipSession::programFuses() { mervex::programFuses(state_); }
 bool ChipSession::verifyFuses() { return mervex::verifyFuses(state_); }
 bool ChipSession::fusesReadAsWritten() const { return mervex::fusesReadAsWritten(state_); }
+bool ChipSession::fusesHoldRequest() const { return mervex::fusesHoldRequest(state_); }
 
 void ChipSession::beginMemoryPass() { mervex::beginMemoryPass(state_); }
 void ChipSession::beginWritePass(MemoryKind kind) { mervex::beginWritePass(state_, kind); }

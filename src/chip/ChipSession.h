@@ -82,6 +82,7 @@ public:
     void programFuses();
     bool verifyFuses();
     bool fusesReadAsWritten() const;
+    bool fusesHoldRequest() const;
 
     // A pass over a memory begins: open pages and the remembered extended
     // address are forgotten.

@@ -38,8 +38,8 @@ void writeFuseByte(ChipState& session, const IspInstruction& command) {
 }
 
 // Compare every requested field of the bytes last read with the value
-// requested (merged, once written); each difference is reported.
-bool requestedFieldsMatch(const ChipState& session) {
+// requested (merged, once written); with `report` each difference is printed.
+bool requestedFieldsMatch(const ChipState& session, bool report) {
     const ChipDescriptor& chip = session.selectedChip();
     const FuseValues& fuses = session.fuses;
     bool matched = true;
@@ -49,7 +49,7 @@ bool requestedFieldsMatch(const ChipState& session) {
             unsigned expected = unsigned((fuses.requestValue[b] >> field->shift) & field->maxValue());
             unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
             if (expected != read) {
-                message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
+                if (report) message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
                 matched = false;
             }
         }
@@ -152,7 +152,7 @@ void programFuses(ChipState& session) {
 bool verifyFuses(ChipState& session) {
     message(LevelInfo, "Verifying fuses\n");
     readFuses(session);
-    if (!requestedFieldsMatch(session)) {
+    if (!requestedFieldsMatch(session, true)) {
         message(LevelError, "Verifying of fuses failed\n");
         return false;
     }
@@ -160,8 +160,10 @@ bool verifyFuses(ChipState& session) {
     return true;
 }
 
+bool fusesHoldRequest(const ChipState& session) { return requestedFieldsMatch(session, false); }
+
 bool fusesReadAsWritten(const ChipState& session) {
-    if (requestedFieldsMatch(session)) return true;
+    if (requestedFieldsMatch(session, true)) return true;
     message(LevelError, "Writing of fuses failed, the chip reads back other values\n");
     return false;
 }

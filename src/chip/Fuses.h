@@ -33,6 +33,10 @@ void programFuses(ChipState& session);
 // Read the fuses again and compare every requested field; false on a difference.
 bool verifyFuses(ChipState& session);
 
+// After readFuses: true when every requested field already reads as
+// requested; prints nothing.
+bool fusesHoldRequest(const ChipState& session);
+
 // After programFuses and readFuses: false (reported) when a requested field
 // reads back other than written, a write that did not take.
 bool fusesReadAsWritten(const ChipState& session);

@@ -230,6 +230,8 @@ private:
                 request_.write |= WritePolling;
             } else if (*p == 'e' || *p == 'E') {
                 request_.write |= WriteEepromPages;
+            } else if (*p == 's' || *p == 'S') {
+                request_.write |= WriteWhenDiffers;
             } else {
                 break;
             }

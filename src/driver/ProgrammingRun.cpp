@@ -127,6 +127,49 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
     if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
 
+// -ws: whether the chip already holds all the run would write, the images
+// with their inserts and the fuses listed. The erase counter's bytes are out of
+// the comparison: a run that does not erase counts no erase. A run that locks
+// the chip, checks it for blank or sets the counter (-n#) is not left out.
+bool chipHoldsRunResult(const Request& request, RunState& state) {
+    if (state.lockRequest != 0 || request.blankCheck != 0 || request.eraseCount != EraseCountNotGiven ||
+        state.session.selection().detectedIndex == -1)
+        return false;
+    ChipSession& session = state.session;
+    const MemoryPassOptions options = state.passOptions(request);
+    if (!state.codeImage.empty() && !memoryHoldsImage(session, options, MemoryKind::Code, state.codeImage))
+        return false;
+    if (!state.dataImage.empty() && !memoryHoldsImage(session, options, MemoryKind::Data, state.dataImage))
+        return false;
+    if (!session.fuses().listGiven) return true;
+    session.readFuses();
+    return session.fusesHoldRequest();
+}
+
+// -ws: decide whether the run writes, and take the serial number (held under
+// the file's lock since it was inserted) only when it does.
+bool leaveChipAsItIs(const Request& request, RunState& state) {
+    if ((request.write & WriteWhenDiffers) == 0 || !writeRequested(request)) return false;
+    const bool holds = chipHoldsRunResult(request, state);
+    if (state.serialFile.hasNumber()) {
+        if (holds)
+            state.serialFile.close();
+        else
+            state.serialFile.take();
+    }
+    return holds;
+}
+
+// The chip holds the run's result: the comparison that found it is the verification.
+void reportChipLeftAsItIs(const Request& request, RunState& state) {
+    message(LevelInfo, "Chip already holds the image: nothing erased or written\n");
+    if (!request.verify) return;
+    const MemoryPassOptions options = state.passOptions(request);
+    if (!state.codeImage.empty()) reportHeldImageVerified(options, MemoryKind::Code);
+    if (!state.dataImage.empty()) reportHeldImageVerified(options, MemoryKind::Data);
+    if (state.session.fuses().listGiven && !state.session.verifyFuses()) failChip();
+}
+
 // A chip that gives no steady answer while being connected is most often on
 // another cable, without power, or clocked slower than assumed.
 void connectOrHint(const Request& request, RunState& state) {
@@ -172,6 +215,12 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
     if (writeRequested(request) || request.verify) insertValues(request, state);
     if (state.eraseCounter) determineEraseCount(request, state);
 
+    if (leaveChipAsItIs(request, state)) {
+        checkBeforeWork(request, state);
+        reportChipLeftAsItIs(request, state);
+        updateSerialFile(state);
+        return;
+    }
     if (!request.erase) {
         checkBeforeWork(request, state);
         blankCheckOrFail(request, state);

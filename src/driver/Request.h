@@ -31,6 +31,7 @@ enum WriteBits : uint8_t {
     WriteFillEeprom = 2,  // "+": 0xFF into EEPROM locations the data file does not name
     WritePolling = 4,     // "p": detect the end of a write by polling
     WriteEepromPages = 8, // "e": EEPROM by pages, pages the chip already holds left alone
+    WriteWhenDiffers = 16, // "s": a chip that already holds all the run would write is left alone
 };
 
 // Bits of Request::useFirmware (-u): what an ELF file's settings are used for.

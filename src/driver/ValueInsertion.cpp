@@ -107,8 +107,12 @@ void insertSerialNumber(const Request& request, RunState& state) {
     // Taken only once it has its place, so that a request that cannot be met
     // costs no number.
     insertIntoImage(state, "SERNO", insert.target, insert.address, bytes, insert.length);
-    if (request.write & WriteRequested) file.take();
-    file.close();
+    // With -ws the number is taken only once the chip is found to differ; the
+    // file stays locked until then, so that no other run takes it meanwhile.
+    if ((request.write & WriteWhenDiffers) == 0) {
+        if (request.write & WriteRequested) file.take();
+        file.close();
+    }
     message(LevelInfo, "Chip serial number is %ld\n", static_cast<long>(number));
     message(LevelDebug, "inserted as %d-byte value to %s at 0x%lX%s\n", int(insert.length),
             memoryName(insert.target), static_cast<unsigned long>(insert.address),

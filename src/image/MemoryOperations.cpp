@@ -122,7 +122,9 @@ void fillFree(ChipSession& session, MemoryKind kind, uint64_t from, uint64_t to)
 }
 
 // Compare one block with the chip; the bytes that differ go to `mismatches`.
-void compareBlock(ChipSession& session, MemoryKind kind, const MemoryBlock& block, MismatchList& mismatches) {
+// With `stopAtFirst` the reading ends with the chunk where one is found.
+void compareBlock(ChipSession& session, MemoryKind kind, const MemoryBlock& block, MismatchList& mismatches,
+                  bool stopAtFirst) {
     readChunks(session, kind, block.address, block.length, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         const uint8_t* expected = block.data.get() + (address - block.address);
         for (uint32_t i = 0; i < count; ++i) {
@@ -131,8 +133,67 @@ void compareBlock(ChipSession& session, MemoryKind kind, const MemoryBlock& bloc
             message(LevelTrace, "%08lX: expected %02X, read %02X\n", static_cast<unsigned long>(address + i),
                     unsigned(expected[i]), unsigned(buffer[i]));
         }
-        return true;
+        return !(stopAtFirst && !mismatches.empty());
     });
+}
+
+// What comparing the chip with an image found.
+struct Comparison {
+    bool testFree = false;  // the free positions were tested for 0xFF
+    MismatchList mismatches;
+    MismatchList notBlank;
+    bool freeBlank = true;
+
+    bool matched() const { return mismatches.empty() && freeBlank; }
+};
+
+// Compare the chip with the image (and, where tested, the free positions with
+// 0xFF); with `stopAtFirst` the reading ends at the first difference.
+Comparison compareMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                         const MemoryImage& image, bool stopAtFirst) {
+    Comparison found;
+    found.testFree = freePositionTest(options, kind);
+    const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
+    session.beginMemoryPass();
+    uint64_t nextAddress = 0;
+    image.forEach([&](const MemoryBlock& block) {
+        if (stopAtFirst && !found.matched()) return;
+        if (found.testFree && nextAddress < block.address) {
+            if (!scanBlank(session, kind, uint32_t(nextAddress), block.address - 1, found.notBlank)) found.freeBlank = false;
+        }
+        message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
+                static_cast<unsigned long>(block.lastAddress()));
+        nextAddress = block.endAddress();
+        compareBlock(session, kind, block, found.mismatches, stopAtFirst);
+    });
+    if (found.testFree && nextAddress < size && !(stopAtFirst && !found.matched())) {
+        if (!scanBlank(session, kind, uint32_t(nextAddress), size - 1, found.notBlank)) found.freeBlank = false;
+    }
+    return found;
+}
+
+void reportVerification(const Comparison& found) {
+    const long errors = long(found.mismatches.size());
+    if (errors == 0) {
+        message(LevelInfo, " passed\n");
+    } else {
+        message(LevelError, "failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's');
+        reportMismatches(found.mismatches, AllCompared);
+    }
+    if (found.testFree) {
+        if (found.freeBlank) {
+            message(LevelInfo, " Free positions are %sblank\n", "");
+        } else {
+            message(LevelError, " Free positions are %sblank\n", "NOT ");
+            reportMismatches(found.notBlank, FirstNonBlankBlocks);
+        }
+    }
+}
+
+uint64_t comparedBytes(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                       const MemoryImage& image) {
+    return freePositionTest(options, kind) ? passMemorySize(session.selectedChip(), kind, options)
+                                           : image.totalLength();
 }
 
 }  // namespace
@@ -197,46 +258,26 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
 bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image) {
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
-    const bool testFree = freePositionTest(options, kind);
-    const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
-    progressStart("Verfiy", barTotal(testFree ? size : image.totalLength()));
-    session.beginMemoryPass();
-
-    MismatchList mismatches;
-    MismatchList notBlank;
-    bool freeBlank = true;
-    uint64_t nextAddress = 0;
-    image.forEach([&](const MemoryBlock& block) {
-        if (testFree && nextAddress < block.address) {
-            if (!scanBlank(session, kind, uint32_t(nextAddress), block.address - 1, notBlank)) freeBlank = false;
-        }
-        message(LevelTrace, "Verifying from 0x%lX to 0x%lX\n", static_cast<unsigned long>(block.address),
-                static_cast<unsigned long>(block.lastAddress()));
-        nextAddress = block.endAddress();
-        compareBlock(session, kind, block, mismatches);
-    });
-    if (testFree && nextAddress < size) {
-        if (!scanBlank(session, kind, uint32_t(nextAddress), size - 1, notBlank)) freeBlank = false;
-    }
+    progressStart("Verfiy", barTotal(comparedBytes(session, options, kind, image)));
+    const Comparison found = compareMemory(session, options, kind, image, false);
     progressEnd();
+    reportVerification(found);
+    return found.matched();
+}
 
-    const long errors = long(mismatches.size());
-    const bool matched = errors == 0;
-    if (matched) {
-        message(LevelInfo, " passed\n");
-    } else {
-        message(LevelError, "failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's');
-        reportMismatches(mismatches, AllCompared);
-    }
-    if (testFree) {
-        if (freeBlank) {
-            message(LevelInfo, " Free positions are %sblank\n", "");
-        } else {
-            message(LevelError, " Free positions are %sblank\n", "NOT ");
-            reportMismatches(notBlank, FirstNonBlankBlocks);
-        }
-    }
-    return matched && freeBlank;
+bool memoryHoldsImage(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                      const MemoryImage& image) {
+    progressStart("Compare", barTotal(comparedBytes(session, options, kind, image)));
+    const bool held = compareMemory(session, options, kind, image, true).matched();
+    progressEnd();
+    return held;
+}
+
+void reportHeldImageVerified(const MemoryPassOptions& options, MemoryKind kind) {
+    message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
+    Comparison found;
+    found.testFree = freePositionTest(options, kind);
+    reportVerification(found);
 }
 
 }  // namespace mervex

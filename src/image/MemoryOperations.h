@@ -44,6 +44,16 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
 bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image);
 
+// Before a write that may be left out: true when the chip already holds the
+// image, compared as verifyMemory compares it; prints nothing and stops
+// reading at the first difference.
+bool memoryHoldsImage(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+                      const MemoryImage& image);
+
+// What verifyMemory prints for a chip that memoryHoldsImage found holding the
+// image: the verification is that comparison, not a second read.
+void reportHeldImageVerified(const MemoryPassOptions& options, MemoryKind kind);
+
 // True when every byte from first to last of memory kind reads 0xFF; true for
 // an empty range (last below first).
 bool isBlankRange(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t last);

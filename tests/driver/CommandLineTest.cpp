@@ -251,6 +251,10 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
              EXPECT_EQ(r.write, WriteRequested | WriteFillEeprom | WritePolling | WriteEepromPages);
          }},
         {{"-WE"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.write, WriteRequested | WriteEepromPages); }},
+        {{"-wps"},
+         [](const Request& r, const Parsed&) {
+             EXPECT_EQ(r.write, WriteRequested | WritePolling | WriteWhenDiffers);
+         }},
         {{"--log=bench.log"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.logPath, "bench.log"); }},
         {{"-b"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bcd"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},

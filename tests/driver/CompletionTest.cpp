@@ -106,7 +106,7 @@ const Case cases[] = {
     {"mervex -am=vud", {"vuder-leds-key.cfg", "vuder.cfg"}, {"-am=vuder-leds-key.cfg", "-am=vuder.cfg"}},
     {"mervex -ip", {"-ip", "-ip+", "-ip-"}, {}},
     {"mervex -i5", {"-i5"}, {}},
-    {"mervex -w", {"-w", "-w+", "-w+e", "-w+p", "-w+pe", "-we", "-wp", "-wpe"}, {}},
+    {"mervex -w", {"-w", "-w+", "-w+e", "-w+p", "-w+pe", "-we", "-wp", "-wpe", "-wpes", "-wps", "-ws"}, {}},
     {"mervex -r", {"-r", "-r+"}, {}},
     {"mervex -v", {"-v", "-v+"}, {}},
     {"mervex -e", {"-e", "-e-"}, {}},

@@ -316,6 +316,60 @@ TEST_F(EndToEndRun, EraseCounter) {
     EXPECT_TRUE(contains(outcome.out, "Warning: Ignore -n switch, top two flash bytes used for code\nVerifying CODE memory\n"));
 }
 
+// -ws on a chip that holds the image, serial number and erase counter as the
+// run would write them: nothing erased or written, the file and the counter
+// kept, the comparison standing for the verification. A fuse or one byte
+// changed: the whole image goes in as without the letter.
+TEST_F(EndToEndRun, WriteOnlyWhenTheChipDiffers) {
+    store(*chip("mega8"));
+    std::vector<uint8_t> code = pattern(0x300);
+    hexFile("code.hex", {{0, code}});
+    textFile("sn.txt", "4660\n");
+    const std::vector<std::string> args = {"+mega8", "-n", "-e", "-wps", "-v", "-C*SERNO2=0x100,sn.txt", "code.hex"};
+    ASSERT_EQ(run(args).status, 0);
+    const auto first = stored();
+    ASSERT_EQ(first->flash[0x100], 0x34);
+    ASSERT_EQ(readFile(dir / "sn.txt"), "4661\n");
+
+    textFile("sn.txt", "4660\n");
+    Outcome outcome = run(args);
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(body(outcome), "Chip serial number is 4660\n"
+                                        "Read number of erases 1\n"
+                                        "Chip already holds the image: nothing erased or written\n"
+                                        "Verifying CODE memory\n"
+                                        " passed\n"
+                                        "Total time T\nAll OK\n"))
+        << outcome.out;
+    auto after = stored();
+    EXPECT_EQ(after->lastRun.writes, 0u);
+    EXPECT_EQ(after->lastRun.isp[0xAC], 1u);  // program enable only: no erase
+    EXPECT_EQ(after->lastRun.isp[0x20] + after->lastRun.isp[0x28], 0x300u + 2);  // the image and the counter, once
+    EXPECT_EQ(after->eraseCount, first->eraseCount);
+    EXPECT_EQ(after->flash, first->flash);
+    EXPECT_EQ(readFile(dir / "sn.txt"), "4660\n");
+
+    // A fuse the chip does not hold yet makes the run write.
+    std::vector<std::string> withFuse = args;
+    withFuse.insert(withFuse.end() - 1, "-fSUT=0");
+    outcome = run(withFuse);
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Device erased\n")) << outcome.out;
+    EXPECT_EQ(readFile(dir / "sn.txt"), "4661\n");
+
+    code[0x2A7] ^= 0x5A;
+    hexFile("code.hex", {{0, code}});
+    outcome = run(args);
+    EXPECT_EQ(outcome.status, 0) << outcome.out;
+    EXPECT_TRUE(contains(outcome.out, "Writing erase counter = 3\n"));
+    after = stored();
+    code[0x100] = 0x35;
+    code[0x101] = 0x12;
+    EXPECT_TRUE(std::equal(code.begin(), code.end(), after->flash.begin()));
+    EXPECT_EQ(after->flash[0x1FFE], 3);
+    EXPECT_EQ(readFile(dir / "sn.txt"), "4662\n");
+}
+
 TEST_F(EndToEndRun, EraseCounterOfAnUnknownChip) {
     auto target = chip("mega8");
     target->faults.signatureOverride = true;
