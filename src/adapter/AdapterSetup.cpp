@@ -7,6 +7,7 @@
 #include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortFactory.h"
+#include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/Units.h"
@@ -15,21 +16,16 @@ namespace mervex {
 
 namespace {
 
-void hintOtherAdapter(const char* tried) {
-    message(LevelInfo,
-            "Hint: no %s answered: check the cable and its power, try -aa to find it, name another cable "
-            "(-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n",
-            tried);
-}
-
 void adapterNotFound(const char* adapter, const char* tried, bool forced) {
     if (forced) {
         message(LevelWarning, "%s not found, but forced by '-!'\n", adapter);
         return;
     }
-    message(LevelError, "%s not found\n", adapter);
-    hintOtherAdapter(tried);
-    throw app_error(ExitUsage);
+    throw app_error(ExitSystem, "%s not found\n", adapter)
+        .then(LevelInfo,
+              formatText("Hint: no %s answered: check the cable and its power, try -aa to find it, name "
+                         "another cable (-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n",
+                         tried));
 }
 
 const char* byteBlasterName(ByteBlasterVariant variant) {
@@ -67,11 +63,10 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
         }
         ByteBlasterVariant variant = detectByteBlaster(port);
         if (variant == ByteBlasterVariant::None) {
-            message(LevelError, "Known buffered adapter not found\n");
-            message(LevelInfo,
-                    "Hint: neither an STK200/STK300 nor a ByteBlaster cable answered: check the cable and its "
-                    "power, or name an unbuffered cable (-ax, no -a for VUDER)\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitSystem, "Known buffered adapter not found\n")
+                .then(LevelInfo,
+                      "Hint: neither an STK200/STK300 nor a ByteBlaster cable answered: check the cable and its "
+                      "power, or name an unbuffered cable (-ax, no -a for VUDER)\n");
         }
         message(LevelInfo, "Cable found by -aa: %s\n", byteBlasterName(variant));
         map = builtinPinMap(AdapterType::ByteBlaster, int(variant));
@@ -84,8 +79,7 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
         if (!builtinCable(type)->modifiable) break;
         if (settings.lazyBlaster) {
             if (!port.canControlDirection()) {
-                message(LevelError, "Can't control LPT data direction bit (required for -AZ)\n");
-                throw app_error(ExitUsage);
+                throw app_error(ExitSystem, "Can't control LPT data direction bit (required for -AZ)\n");
             }
             applyLazyBlaster(map);
         }
@@ -135,8 +129,7 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
     map->driveResetAsHeld();
 
     if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
-        message(LevelError, "Can't generate XTAL, %s has no XTAL output\n", map->name);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", map->name);
     }
     return buildAdapter(std::move(port), std::move(map), settings);
 }

@@ -16,8 +16,6 @@ namespace {
 
 constexpr size_t EntryLimit = 511;
 
-[[noreturn]] void fail() { throw app_error(ExitUsage); }
-
 // Entries are C text: a NUL byte ends them.
 std::string trimmed(const std::string& text) { return trim(text.c_str()); }
 
@@ -35,24 +33,20 @@ void addPin(PinMap& map, SignalId id, const std::string& key, const std::string&
 
     const PinInfo* pin = findPin(pinName);
     if (pin == nullptr) {
-        message(LevelError, "adapter: invalid pin name '%s'\n", pinName.c_str());
-        fail();
+        throw app_error(ExitUsage, "adapter: invalid pin name '%s'\n", pinName.c_str());
     }
     if (const char* user = signalUsing(map, pin->mask)) {
-        message(LevelError, "adapter: can't use '%s' for '%s' - already used for '%s'\n", pinName.c_str(),
-                key.c_str(), user);
-        fail();
+        throw app_error(ExitUsage, "adapter: can't use '%s' for '%s' - already used for '%s'\n", pinName.c_str(),
+                        key.c_str(), user);
     }
     const SignalInfo& signal = signalInfo(id);
     if ((pin->direction & signal.direction) != signal.direction) {
-        message(LevelError, "adapter: can't use %s pin '%s' for %s signal '%s'\n", directionName(pin->direction),
-                pin->name, directionName(signal.direction), signal.name);
-        fail();
+        throw app_error(ExitUsage, "adapter: can't use %s pin '%s' for %s signal '%s'\n", directionName(pin->direction),
+                        pin->name, directionName(signal.direction), signal.name);
     }
     SignalEntry& entry = map.entry(id);
     if (entry.present() && !signal.severalPins) {
-        message(LevelError, "adapter: can't use multiply pins for signal '%s'\n", signal.name);
-        fail();
+        throw app_error(ExitUsage, "adapter: can't use multiply pins for signal '%s'\n", signal.name);
     }
     // The written "~" and the pin's own inversion cancel each other.
     if (inverted == pin->inverted)
@@ -84,16 +78,14 @@ void loadFile(PinMap& map, const std::string& path) {
 void parseEntry(PinMap& map, const std::string& entry) {
     size_t equals = entry.find('=');
     if (equals == std::string::npos || equals + 1 == entry.size()) {
-        message(LevelError, "adapter: invalid string '%s'\n", entry.c_str());
-        fail();
+        throw app_error(ExitUsage, "adapter: invalid string '%s'\n", entry.c_str());
     }
     std::string key = trimmed(entry.substr(0, equals));
     std::string value = entry.substr(equals + 1);
 
     if (strcasecmp(key.c_str(), "name") == 0) {
         if (map.name[0] != '\0') {
-            message(LevelError, "adapter: duplicate keyword 'name'\n");
-            fail();
+            throw app_error(ExitUsage, "adapter: duplicate keyword 'name'\n");
         }
         map.setName(trimmed(value).c_str());
         return;
@@ -101,12 +93,10 @@ void parseEntry(PinMap& map, const std::string& entry) {
 
     std::optional<SignalId> id = findSignal(key);
     if (!id) {
-        message(LevelError, "adapter: invalid signal name '%s'\n", key.c_str());
-        fail();
+        throw app_error(ExitUsage, "adapter: invalid signal name '%s'\n", key.c_str());
     }
     if (map.has(*id)) {
-        message(LevelError, "adapter: duplicate signal name '%s'\n", key.c_str());
-        fail();
+        throw app_error(ExitUsage, "adapter: duplicate signal name '%s'\n", key.c_str());
     }
     for (const std::string& item : splitList(value, ",", true)) addPin(map, *id, key, item);
 }
@@ -121,8 +111,7 @@ void loadPinMap(PinMap& map, const UserPinMap& source) {
 void validatePinMap(const PinMap& map) {
     for (SignalId id : {SignalId::Mosi, SignalId::Sck, SignalId::Reset, SignalId::Miso}) {
         if (!map.has(id)) {
-            message(LevelError, "%s must be defined\n", signalInfo(id).name);
-            fail();
+            throw app_error(ExitUsage, "%s must be defined\n", signalInfo(id).name);
         }
     }
     // The XTAL clock is woven into the data-register series only. MOSI, SCK
@@ -133,10 +122,11 @@ void validatePinMap(const PinMap& map) {
     for (SignalId id : {SignalId::Mosi, SignalId::Sck, SignalId::Reset, SignalId::Xtal}) {
         const uint32_t allowed = (id == SignalId::Xtal || xtal) ? DataLines : DataLines | ControlOutputs;
         if (map.entry(id).pins() & ~allowed) {
-            message(LevelError, "%s must be in %s\n", signalInfo(id).name, "D0..D7 lines");
+            app_error failure(ExitUsage, "%s must be in %s\n", signalInfo(id).name, "D0..D7 lines");
             if (id != SignalId::Xtal)
-                message(LevelError, "mosi, sck and reset may also be on STROBE, ALF, INIT or SELECT without xtal\n");
-            fail();
+                failure.then(LevelError,
+                             "mosi, sck and reset may also be on STROBE, ALF, INIT or SELECT without xtal\n");
+            throw failure;
         }
     }
 }

@@ -24,12 +24,10 @@ const char* const ExampleDevice = "/dev/ppi0";
 #endif
 
 [[noreturn]] void refusePortSpec() {
-    message(LevelError, "Invalid value for switch -p\n");
-    message(LevelInfo,
-            "Hint: -p takes, in the same argument, a port device (-p%s) or a virtual target file "
-            "(-pboard.vchip; without a slash it must exist)\n",
-            ExampleDevice);
-    throw app_error(ExitUsage);
+    throw app_error(ExitUsage, "Invalid value for switch -p\n")
+        .then(LevelInfo, formatText("Hint: -p takes, in the same argument, a port device (-p%s) or a virtual target "
+                                    "file (-pboard.vchip; without a slash it must exist)\n",
+                                    ExampleDevice));
 }
 
 bool isCharacterDevice(const std::string& path) {

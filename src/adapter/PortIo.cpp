@@ -48,17 +48,13 @@ void PortDescriptor::reset() {
 PortDescriptor PortDescriptor::openDevice(PortIo& io, const std::string& path) {
     int fd = io.open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        int saved = errno;
-        message(LevelError, "Can't open parport device `%s'\n", path.c_str());
-        errno = saved;
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open parport device `%s'\n", path.c_str());
     }
     return PortDescriptor(io, fd);
 }
 
 void refuseNonPort(const std::string& path, const std::string& reason) {
-    message(LevelError, "`%s' is not a parallel port or virtual target (%s)\n", path.c_str(), reason.c_str());
-    throw app_error(ExitUsage);
+    throw app_error(ExitUsage, "`%s' is not a parallel port or virtual target (%s)\n", path.c_str(), reason.c_str());
 }
 
 }  // namespace mervex

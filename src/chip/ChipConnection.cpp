@@ -77,8 +77,7 @@ void connectChip(ChipState& session) {
         checkTermination();
         for (int t = 1; !inStep; ++t) {
             if (t > SckResyncTries) {
-                message(LevelError, "Can't resync\n");
-                throw app_error(ExitSync);
+                throw app_error(ExitSync, "Can't resync\n");
             }
             message(LevelTrace, "Try %2d to resync by SCK pulse", t);
             link.pulseSck();

@@ -75,9 +75,8 @@ void commitEepromPage(ChipState& session) {
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
     if (!waitWriteDone(session, MemoryKind::Data, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {
-        message(LevelError, "Poll: can't write page to %s at 0x%lX\n", memoryKindName(MemoryKind::Data),
-                (unsigned long)base);
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Poll: can't write page to %s at 0x%lX\n", memoryKindName(MemoryKind::Data),
+                        (unsigned long)base);
     }
     poll.pollAddress = -1;
 }

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <vector>
 
-#include "console/Console.h"
+#include "base/TextUtil.h"
 
 namespace mervex {
 
@@ -56,7 +56,7 @@ int byteMeant(const std::string& typed) {
 
 }  // namespace
 
-void hintFuseNames(const ChipDescriptor& chip, const std::string& typed) {
+std::string fuseNamesHint(const ChipDescriptor& chip, const std::string& typed) {
     std::vector<std::string> names;
     std::string bytes;
     for (FuseByte b : {FuseByte::Low, FuseByte::High, FuseByte::Ext, FuseByte::Lock}) {
@@ -72,14 +72,14 @@ void hintFuseNames(const ChipDescriptor& chip, const std::string& typed) {
     std::string list;
     for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
     const std::string chipName = primaryChipName(chip);
-    message(LevelInfo, "Hint: %s has the fuses %s (closest first; 'mervex +%s -h' describes them)\n",
-            chipName.c_str(), list.c_str(), chipName.c_str());
+    std::string hint = formatText("Hint: %s has the fuses %s (closest first; 'mervex +%s -h' describes them)\n",
+                                  chipName.c_str(), list.c_str(), chipName.c_str());
     const int meant = byteMeant(typed);
     if (meant >= 0 && chip.fuseSet->lists[meant] != nullptr)
-        message(LevelInfo, "Hint: whole fuse bytes are named with a leading underscore (%s): %s=HH sets this one\n",
-                bytes.c_str(), fuseByteName(meant));
-    else
-        message(LevelInfo, "Hint: whole fuse bytes are named with a leading underscore: %s\n", bytes.c_str());
+        return hint +
+               formatText("Hint: whole fuse bytes are named with a leading underscore (%s): %s=HH sets this one\n",
+                          bytes.c_str(), fuseByteName(meant));
+    return hint + formatText("Hint: whole fuse bytes are named with a leading underscore: %s\n", bytes.c_str());
 }
 
 }  // namespace mervex

@@ -1,5 +1,5 @@
 #pragma once
-// What follows a fuse name that the chip does not know: the chip's own fuse
+// The hint that follows a fuse name the chip does not know: the chip's own fuse
 // names, the closest to the one typed first, and how whole bytes are named.
 #include <string>
 
@@ -7,6 +7,6 @@
 
 namespace mervex {
 
-void hintFuseNames(const ChipDescriptor& chip, const std::string& typed);
+std::string fuseNamesHint(const ChipDescriptor& chip, const std::string& typed);
 
 }  // namespace mervex

@@ -14,8 +14,6 @@ namespace mervex {
 
 namespace {
 
-[[noreturn]] void fail() { throw app_error(ExitUsage); }
-
 struct FuseItem {
     std::string name;
     std::string valueText;
@@ -51,8 +49,7 @@ FuseItem splitItem(const std::string& text) {
         item.value = 1;
         item.mnemonic = true;
     } else if (!readHex(item.valueText, item.value)) {
-        message(LevelError, "Invalid value '%s' for fuse '%s'\n", item.valueText.c_str(), item.name.c_str());
-        fail();
+        throw app_error(ExitUsage, "Invalid value '%s' for fuse '%s'\n", item.valueText.c_str(), item.name.c_str());
     }
     return item;
 }
@@ -71,24 +68,19 @@ bool fieldNamed(const FuseDescriptor& field, const std::string& name) {
 void addFuseByte(FuseValues& fuses, const ChipDescriptor& chip, int b, const FuseItem& item) {
     const char* name = item.name.c_str();
     if (!chip.fuseSet->lists[b]) {
-        message(LevelError, "Fuse byte '%s' not exist in %s\n", name, chip.names);
-        fail();
+        throw app_error(ExitUsage, "Fuse byte '%s' not exist in %s\n", name, chip.names);
     }
     if (item.mnemonic) {
-        message(LevelError, "ON/OFF mnemonics can't be used for fuse byte name '%s'\n", name);
-        fail();
+        throw app_error(ExitUsage, "ON/OFF mnemonics can't be used for fuse byte name '%s'\n", name);
     }
     if (fuses.requestMask[b] != 0) {
-        message(LevelError, "Duplicate fuse %s in command line\n", name);
-        fail();
+        throw app_error(ExitUsage, "Duplicate fuse %s in command line\n", name);
     }
     if (!item.hasValue) {
-        message(LevelError, "Value required for fuse %s\n", name);
-        fail();
+        throw app_error(ExitUsage, "Value required for fuse %s\n", name);
     }
     if (item.value > 0xFF) {
-        message(LevelError, "Value %X too large for fuse byte %s\n", item.value, name);
-        fail();
+        throw app_error(ExitUsage, "Value %X too large for fuse byte %s\n", item.value, name);
     }
     message(LevelTrace, "\t%% Fuse byte added: %s=%X\n", name, item.value);
     // The two lock bits themselves are never set through the lock byte's name.
@@ -104,20 +96,17 @@ void addField(FuseValues& fuses, const ChipDescriptor& chip, const FuseItem& ite
             if (!fieldNamed(*field, item.name)) continue;
             const uint32_t max = uint32_t(field->maxValue());
             if (!item.hasValue) {
-                message(LevelError, "Value required for fuse %s\n", name);
-                fail();
+                throw app_error(ExitUsage, "Value required for fuse %s\n", name);
             }
             if (item.value > max) {
-                message(LevelError, "Value %X too large for fuse %s\n", item.value, name);
-                fail();
+                throw app_error(ExitUsage, "Value %X too large for fuse %s\n", item.value, name);
             }
             if (item.mnemonic && field->width > 1) {
-                message(LevelError, "ON/OFF mnemonics can't be used with %d-bit fuse '%s'\n", int(field->width), name);
-                fail();
+                throw app_error(ExitUsage, "ON/OFF mnemonics can't be used with %d-bit fuse '%s'\n", int(field->width),
+                                name);
             }
             if ((fuses.requestMask[b] & field->mask()) != 0) {
-                message(LevelError, "Duplicate fuse %s in command line\n", name);
-                fail();
+                throw app_error(ExitUsage, "Duplicate fuse %s in command line\n", name);
             }
             message(LevelTrace, "\t%% Fuse added: %s=%X\n", name, item.value);
             fuses.requestMask[b] |= field->mask();
@@ -125,16 +114,13 @@ void addField(FuseValues& fuses, const ChipDescriptor& chip, const FuseItem& ite
             return;
         }
     }
-    message(LevelError, "Invalid fuse name '%s'\n", name);
-    hintFuseNames(chip, item.name);
-    fail();
+    throw app_error(ExitUsage, "Invalid fuse name '%s'\n", name).then(LevelInfo, fuseNamesHint(chip, item.name));
 }
 
 // Nothing requested yet; the known bits of the chip's fuse bytes.
 void startRequest(FuseValues& fuses, const ChipDescriptor& chip) {
     if (!chip.fuseSet) {
-        message(LevelError, "%s has no ISP-writable fuses\n", chip.names);
-        fail();
+        throw app_error(ExitUsage, "%s has no ISP-writable fuses\n", chip.names);
     }
     fuses.listGiven = true;
     for (int b = 0; b < FuseBytes; ++b) {
@@ -152,14 +138,12 @@ void parseFuseRequest(FuseValues& fuses, const ChipDescriptor& chip, const char*
     if (!text) return;
     if (chip.names == nullptr) {
         // Without a chip there is no fuse set to parse against.
-        message(LevelError, "Chip name must be specified\n");
-        fail();
+        throw app_error(ExitUsage, "Chip name must be specified\n");
     }
     startRequest(fuses, chip);
     for (const std::string& itemText : splitList(text, ",")) {
         if (itemText.size() > FuseItemMaxLength) {
-            message(LevelError, "Fuse command too long\n");
-            fail();
+            throw app_error(ExitUsage, "Fuse command too long\n");
         }
         FuseItem item = splitItem(itemText);
         int b = findFuseByte(item.name);
@@ -176,8 +160,7 @@ void addFuseBytes(FuseValues& fuses, const ChipDescriptor& chip, const uint8_t (
     for (int b = 0; b < FuseBytes; ++b) {
         if (mask[b] == 0) continue;
         if (!chip.fuseSet->lists[b]) {
-            message(LevelError, "Fuse byte '%s' not exist in %s\n", fuseByteName(b), chip.names);
-            fail();
+            throw app_error(ExitUsage, "Fuse byte '%s' not exist in %s\n", fuseByteName(b), chip.names);
         }
         const uint8_t taken = uint8_t(mask[b] & ~fuses.requestMask[b]);
         fuses.requestValue[b] = uint8_t((fuses.requestValue[b] & ~taken) | (value[b] & taken));

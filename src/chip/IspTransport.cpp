@@ -35,9 +35,6 @@ void traceReply(const char* label, const IspInstruction& reply) {
             unsigned(reply[2]), unsigned(reply[3]));
 }
 
-void throwSyncLost() {
-    message(LevelError, "\nSynchronisation lost\n");
-    throw app_error(ExitSync);
-}
+void throwSyncLost() { throw app_error(ExitSync, "\nSynchronisation lost\n"); }
 
 }  // namespace mervex

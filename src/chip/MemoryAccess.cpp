@@ -99,8 +99,8 @@ void byteWriter(ChipState& session, MemoryKind kind, uint32_t address, uint8_t v
     if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
     if (!waitWriteDone(session, kind, int32_t(address), value, delay)) {
-        message(LevelError, "Poll: can't write byte to %s at 0x%lX\n", memoryKindName(kind), (unsigned long)address);
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Poll: can't write byte to %s at 0x%lX\n", memoryKindName(kind),
+                        (unsigned long)address);
     }
 }
 
@@ -197,9 +197,8 @@ void writeFlashPage(ChipState& session, uint32_t lastLoaded) {
     exchangeChecked(link, isp::writeFlashPage(lastLoaded));
     PollState& poll = session.poll;
     if (!waitWriteDone(session, MemoryKind::Code, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
-        message(LevelError, "Poll: can't write page at 0x%lX\n",
-                (unsigned long)(lastLoaded & ~session.timing.pageMask));
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Poll: can't write page at 0x%lX\n",
+                        (unsigned long)(lastLoaded & ~session.timing.pageMask));
     }
     poll.pollAddress = -1;
 }

@@ -16,7 +16,7 @@ enum ExitStatus : int {
     ExitFile = 50,      // file contents and placement
     ExitMemory = 60,    // allocation failure
     ExitUsage = 70,     // command line, request, configuration
-    ExitSystem = 70,    // a system call failed: a file, device or port that cannot be opened, read or written
+    ExitSystem = 70,    // a system call, the port or the cable failed: cannot open, read, write, no answer
     ExitSignal = 80,    // terminated by a signal
     ExitOther = 255,    // anything else
 };

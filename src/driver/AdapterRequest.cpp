@@ -17,8 +17,7 @@ constexpr size_t FoundPathSize = 1024;
 constexpr const char* PinMapExtension = ".cfg";
 
 [[noreturn]] void invalidAdapterValue(const std::string& offending) {
-    message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
-    throw app_error(ExitUsage);
+    throw app_error(ExitUsage, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(), HelpHintText);
 }
 
 }  // namespace
@@ -45,8 +44,7 @@ UserPinMap userPinMapOf(const std::string& text, const char* programPath) {
     if (separator == std::string::npos) return source;
     const std::string rest = text.substr(separator + 1);
     if (rest.empty()) {
-        message(LevelError, "Invalid adapter switch '%s'\n", text.c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Invalid adapter switch '%s'\n", text.c_str());
     }
     if (text[separator] == ':') {
         source.entries = rest;
@@ -56,8 +54,7 @@ UserPinMap userPinMapOf(const std::string& text, const char* programPath) {
     // A shipped pin map is also found by its bare name: -am=dt006 for dt006.cfg.
     if (!findConfigFile(path, sizeof path, rest.c_str(), programPath) &&
         !findConfigFile(path, sizeof path, (rest + PinMapExtension).c_str(), programPath)) {
-        message(LevelError, "File '%s' not found\n", rest.c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "File '%s' not found\n", rest.c_str());
     }
     source.file = path;
     return source;

@@ -56,12 +56,10 @@ bool parseClockSwitch(const char* value, Request& request) {
 
     if (frequency != 0.0) {
         if (!(frequency >= MinOscillatorHz && frequency <= MaxOscillatorHz)) {
-            message(LevelError, "-o: OSC frequency must be 0 or from 1kHz to 40MHz\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "-o: OSC frequency must be 0 or from 1kHz to 40MHz\n");
         }
         if (request.sckDivider != 1) {
-            message(LevelError, "-o: divider can be used only with -o0 form of the switch\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "-o: divider can be used only with -o0 form of the switch\n");
         }
     }
     // Decimal fractions such as 4.1 kHz come out a hair below the whole number

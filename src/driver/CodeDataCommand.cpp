@@ -51,13 +51,11 @@ public:
 
 private:
     [[noreturn]] void fail() const {
-        message(LevelError, "Invalid HEX file switch extension '-%.*s'\n", int(shownLength_), command_);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Invalid HEX file switch extension '-%.*s'\n", int(shownLength_), command_);
     }
 
     [[noreturn]] static void failTwice() {
-        message(LevelError, "Can't handle two special code/data commands of one type\n");
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Can't handle two special code/data commands of one type\n");
     }
 
     static bool isName(const char* name, size_t length, const char* expected) {

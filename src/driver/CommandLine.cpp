@@ -61,14 +61,12 @@ private:
     void selectChip(const char* arg) {
         const char* name = arg + 1;
         if (*name == '\0') {
-            message(LevelError, "Chip name required for '+'\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Chip name required for '+'\n");
         }
         name = withoutAtPrefix(name);
         request_.chipName = name;
         if (findChipByName(name) < 0) {
-            message(LevelError, "Unsupported device %s\n", name);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Unsupported device %s\n", name);
         }
     }
 
@@ -76,8 +74,7 @@ private:
         if (request_.codeFile.path.empty()) {
             addImageFile(request_, CodeSlot, arg);
         } else if (!request_.dataFile.path.empty()) {
-            message(LevelError, "Too many files\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Too many files\n");
         } else {
             addImageFile(request_, DataSlot, arg);
             request_.combinedFile = false;
@@ -89,13 +86,11 @@ private:
         const Outcome outcome = dispatch(arg, letter, arg + 2);
         if (outcome.then == Then::NextArgument) return;
         if (outcome.then == Then::CheckRest && *outcome.rest != '\0') {
-            message(LevelError, "Invalid switch '%s'\n%s%s\n", arg, "\t(Switch groups no longer supported)\n",
-                    HelpHintText);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Invalid switch '%s'\n%s%s\n", arg, "\t(Switch groups no longer supported)\n",
+                            HelpHintText);
         }
         if (outcome.invalid) {
-            message(LevelError, "Invalid value for switch -%c in '%s'\n\n%s\n", letter, arg, HelpHintText);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Invalid value for switch -%c in '%s'\n\n%s\n", letter, arg, HelpHintText);
         }
     }
 
@@ -158,8 +153,7 @@ private:
                 break;
             default: break;
         }
-        message(LevelError, "Invalid switch '%s'\n%s%s\n", arg, "", HelpHintText);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Invalid switch '%s'\n%s%s\n", arg, "", HelpHintText);
     }
 
     [[noreturn]] void showHelp() {
@@ -176,14 +170,12 @@ private:
     Outcome adapterGroup(const char* p) {
         switch (*p) {
             case '\0':
-                message(LevelError, "Adapter type or operation mode must be specified in -a switch\n");
-                throw app_error(ExitUsage);
+                throw app_error(ExitUsage, "Adapter type or operation mode must be specified in -a switch\n");
             case 'z': case 'Z': request_.lazyBlaster = true; return consumed(p + 1);
             case 'p': case 'P': request_.powerFromData = true; return consumed(p + 1);
             case 'r': case 'R':
-                message(LevelError,
-                        "-ar switch not supported now, use adapter configuration file for inverted reset\n");
-                throw app_error(ExitUsage);
+                throw app_error(ExitUsage,
+                                "-ar switch not supported now, use adapter configuration file for inverted reset\n");
             case 'i': case 'I': return resetInactiveTime(p + 1);
             default:
                 // The adapter type or pin map is checked when the adapter is set up.
@@ -194,8 +186,7 @@ private:
 
     Outcome resetInactiveTime(const char* p) {
         if (!std::isdigit(static_cast<unsigned char>(*p))) {
-            message(LevelError, "Value required for switch '%s'\n", "-ai");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Value required for switch '%s'\n", "-ai");
         }
         // Saturate, so that a number of any length stays out of range.
         long value = 0;
@@ -264,8 +255,7 @@ private:
         const char* name = p;
         if (*name == '\0') {
             if (index_ + 1 >= argc_ || argv_[index_ + 1][0] == '\0') {
-                message(LevelError, "File name required for -%c\n", letter);
-                throw app_error(ExitUsage);
+                throw app_error(ExitUsage, "File name required for -%c\n", letter);
             }
             name = argv_[++index_];
         }
@@ -278,16 +268,14 @@ private:
     Outcome portSwitch(const char* p) {
         request_.portSpec = p;
         if (*p == '\0' && index_ + 1 < argc_ && namesPort(argv_[index_ + 1], backends_)) {
-            message(LevelError, "-p takes the port in the same argument: -p%s\n", argv_[index_ + 1]);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "-p takes the port in the same argument: -p%s\n", argv_[index_ + 1]);
         }
         return {p, false, Then::NextArgument};
     }
 
     Outcome fuseSwitch(const char* p) {
         if (request_.fuseList != nullptr) {
-            message(LevelError, "Only one -f switch can be used, place all fuses in one switch\n");
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Only one -f switch can be used, place all fuses in one switch\n");
         }
         request_.fuseList = p;
         return {p, false, Then::NextArgument};
@@ -366,16 +354,14 @@ void parseCommandLine(int argc, const char* const* argv, Request& request, const
 
 void addImageFile(Request& request, ImageSlot slot, const char* text) {
     if (text == nullptr || *text == '\0') {
-        message(LevelError, "Invalid command line\n");
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Invalid command line\n");
     }
     uint8_t format = FormatIntelHex;
     const char* path = text;
     if (text[0] == ':') {
         const char* close = std::strchr(text + 1, ':');
         if (close == nullptr) {
-            message(LevelError, "File name required: '%s'\n", text);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "File name required: '%s'\n", text);
         }
         const size_t prefixLength = size_t(close - text) + 1;
         if (prefixLength == 6 && strncasecmp(text, ":ihex:", 6) == 0) {
@@ -385,20 +371,17 @@ void addImageFile(Request& request, ImageSlot slot, const char* text) {
         } else if (prefixLength == 5 && strncasecmp(text, ":elf:", 5) == 0) {
             format = FormatElf;
         } else {
-            message(LevelError, "Invalid file type %s\n", text);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "Invalid file type %s\n", text);
         }
         path = close + 1;
         if (*path == '\0') {
-            message(LevelError, "File name required: '%s'\n", text);
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "File name required: '%s'\n", text);
         }
     }
     ImageFile& file = slot == DataSlot ? request.dataFile : request.codeFile;
     if (!file.path.empty()) {
-        message(LevelError, "Can't use two files for %s\n'%s'\n'%s'\n",
-                slot == DataSlot ? "DATA memory" : "CODE memory", file.path.c_str(), text);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Can't use two files for %s\n'%s'\n'%s'\n",
+                        slot == DataSlot ? "DATA memory" : "CODE memory", file.path.c_str(), text);
     }
     file.format = format;
     file.formatNamed = path != text;

@@ -113,8 +113,7 @@ void EepromSaveFile::keep(const MemoryImage& image, bool keepFF) {
     if (locate(where)) ::unlink(where.c_str());
     kept_ = false;
     errno = error;
-    message(LevelError, "Can't save EEPROM to HEX-file \"%s\", chip not erased\n", EepromSaveFileName);
-    throw rtl_error(ExitFile);
+    throw rtl_error(ExitFile, "Can't save EEPROM to HEX-file \"%s\", chip not erased\n", EepromSaveFileName);
 }
 
 void EepromSaveFile::discard() {

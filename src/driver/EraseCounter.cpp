@@ -42,8 +42,7 @@ void determineEraseCount(const Request& request, RunState& state) {
 
 void writeEraseCounter(const Request& request, RunState& state) {
     if (state.session.detectedIndex() == -1) {
-        message(LevelError, "Can't write number of erases%s\n", " to unknown chip");
-        throw app_error(ExitIdentity);
+        throw app_error(ExitIdentity, "Can't write number of erases%s\n", " to unknown chip");
     }
     const uint32_t address = uint32_t(usableFlashSize(state.session.selectedChip(), state.eraseCounter));
     if (!state.codeImage.empty() && imageLastAddress(state.codeImage) >= address) {
@@ -58,8 +57,7 @@ void writeEraseCounter(const Request& request, RunState& state) {
     const MemoryPassOptions options = state.passOptions(request);
     writeMemory(state.session, options, MemoryKind::Code, counter);
     if (request.verify && !verifyMemory(state.session, options, MemoryKind::Code, counter)) {
-        message(LevelError, "Can't write number of erases%s\n", "");
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Can't write number of erases%s\n", "");
     }
 }
 

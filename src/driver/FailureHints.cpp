@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "console/Console.h"
+#include "base/TextUtil.h"
 #include "console/Units.h"
 
 namespace mervex {
 
-void hintNoAnswer(const Request& request, const AdapterControls& controls) {
+std::string noAnswerHint(const Request& request, const AdapterControls& controls) {
     const std::string adapter = controls.adapterName();
     char clock[UnitTextSize];
     std::string assumed;
@@ -17,27 +17,25 @@ void hintNoAnswer(const Request& request, const AdapterControls& controls) {
         assumed = std::string("SCK set to ") + formatFrequency(request.oscillatorHz, UnitHz, clock);
     else
         assumed = std::string("its clock taken as ") + formatFrequency(request.oscillatorHz, UnitHz, clock);
-    message(LevelInfo, "Hint: the chip gave no steady answer through the %s cable, %s\n",
-            adapter.empty() ? "pin-map" : adapter.c_str(), assumed.c_str());
-    message(LevelInfo,
-            "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, "
-            "give the chip's real clock with -o, or slow down with -2\n");
+    return formatText("Hint: the chip gave no steady answer through the %s cable, %s\n",
+                      adapter.empty() ? "pin-map" : adapter.c_str(), assumed.c_str()) +
+           "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, "
+           "give the chip's real clock with -o, or slow down with -2\n";
 }
 
-void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip) {
+std::string otherChipHint(const Request& request, const ChipDescriptor& detectedChip) {
     const std::string detected = primaryChipName(detectedChip);
-    message(LevelInfo, "Hint: the chip on the cable is a %s: name it +%s, or go on as %s with -!\n",
-            detected.c_str(), detected.c_str(), request.chipName);
+    return formatText("Hint: the chip on the cable is a %s: name it +%s, or go on as %s with -!\n", detected.c_str(),
+                      detected.c_str(), request.chipName);
 }
 
-void hintUnknownChip() {
-    message(LevelInfo,
-            "Hint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF means no real answer "
-            "(check the cable and the target's power), else name the chip with + and add -! to go on as that chip\n");
+std::string unknownChipHint() {
+    return "Hint: no chip of the table has this signature; an ID of 0x000000 or 0xFFFFFF means no real answer "
+           "(check the cable and the target's power), else name the chip with + and add -! to go on as that chip\n";
 }
 
-void hintLocked() {
-    message(LevelInfo, "Hint: only an erase (-e) unlocks the chip, and it clears the flash and the EEPROM\n");
+std::string lockedHint() {
+    return "Hint: only an erase (-e) unlocks the chip, and it clears the flash and the EEPROM\n";
 }
 
 }  // namespace mervex

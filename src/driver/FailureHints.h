@@ -1,7 +1,9 @@
 #pragma once
 // Lines that follow a failure's message with its likely cause and what to try.
-// They are printed at info level and begin with "Hint: ", so that -ie shows the
+// They are printed after it at info level and begin with "Hint: ", so that -ie shows the
 // message alone and scripts can tell them from it.
+#include <string>
+
 #include "adapter/AdapterControls.h"
 #include "chip/ChipDescriptor.h"
 #include "driver/Request.h"
@@ -9,15 +11,15 @@
 namespace mervex {
 
 // The chip gave no steady answer while being connected.
-void hintNoAnswer(const Request& request, const AdapterControls& controls);
+std::string noAnswerHint(const Request& request, const AdapterControls& controls);
 
 // The chip on the cable is not the one named with "+".
-void hintOtherChip(const Request& request, const ChipDescriptor& detectedChip);
+std::string otherChipHint(const Request& request, const ChipDescriptor& detectedChip);
 
 // The chip answered with a signature that no row of the device table has.
-void hintUnknownChip();
+std::string unknownChipHint();
 
 // The lock bits refuse the operation.
-void hintLocked();
+std::string lockedHint();
 
 }  // namespace mervex

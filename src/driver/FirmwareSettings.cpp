@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/TextUtil.h"
 #include "chip/DeviceTable.h"
 #include "chip/FuseRequest.h"
 #include "console/Console.h"
@@ -28,9 +29,8 @@ char lockLevelOf(uint8_t lock, const std::string& file) {
         case 2: return '1';
         case 0: return '2';
         default:
-            message(LevelError, "Lock byte %02X of '%s' is no lock mode (LB2 programmed without LB1)\n",
-                    unsigned(lock), file.c_str());
-            throw app_error(ExitFile);
+            throw app_error(ExitFile, "Lock byte %02X of '%s' is no lock mode (LB2 programmed without LB1)\n",
+                            unsigned(lock), file.c_str());
     }
 }
 
@@ -41,24 +41,20 @@ void checkFirmwareParts(const Request& request, const RunState& state) {
     const FirmwareParts& firmware = state.firmware;
     const std::string& file = state.firmwareFile;
     if (!firmware.isElf) {
-        message(LevelError, "-u takes fuses and lock bits from an ELF file; '%s' is not one\n",
-                (request.codeFile.path.empty() ? request.dataFile.path : request.codeFile.path).c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "-u takes fuses and lock bits from an ELF file; '%s' is not one\n",
+                        (request.codeFile.path.empty() ? request.dataFile.path : request.codeFile.path).c_str());
     }
     const bool fuses = (request.useFirmware & UseFirmwareFuses) && !firmware.fuses.empty();
     const bool lock = (request.useFirmware & UseFirmwareLock) && firmware.lock >= 0;
     if (request.useFirmware & UseFirmwareAsFound) {
         if (fuses || lock) return;
-        message(LevelError, "'%s' has neither a .fuse nor a .lock section\n", file.c_str());
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "'%s' has neither a .fuse nor a .lock section\n", file.c_str());
     }
     if ((request.useFirmware & UseFirmwareFuses) && !fuses) {
-        message(LevelError, "'%s' has no .fuse section\n", file.c_str());
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "'%s' has no .fuse section\n", file.c_str());
     }
     if ((request.useFirmware & UseFirmwareLock) && !lock) {
-        message(LevelError, "'%s' has no .lock section\n", file.c_str());
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "'%s' has no .lock section\n", file.c_str());
     }
 }
 
@@ -66,11 +62,11 @@ void checkFirmwareSignature(const Request& request, const RunState& state) {
     const int64_t signature = state.firmware.signature;
     const ChipDescriptor& chip = state.session.selectedChip();
     if (signature < 0 || chip.signature == signature) return;
-    message(request.forceChip ? LevelWarning : LevelError, "'%s' is built for <%s> (signature %06X), chip is <%s>\n",
-            state.firmwareFile.c_str(), chipWithSignature(signature), unsigned(signature), chip.names);
-    if (request.forceChip) return;
-    message(LevelError, "Can't continue\n");
-    throw app_error(ExitIdentity);
+    const std::string mismatch =
+        formatText("'%s' is built for <%s> (signature %06X), chip is <%s>\n", state.firmwareFile.c_str(),
+                   chipWithSignature(signature), unsigned(signature), chip.names);
+    if (!request.forceChip) throw app_error(ExitIdentity, "%s", mismatch.c_str()).then(LevelError, "Can't continue\n");
+    message(LevelWarning, "%s", mismatch.c_str());
 }
 
 void applyFirmwareSettings(const Request& request, RunState& state) {

@@ -113,9 +113,8 @@ void loadCodeFile(const Request& request, RunState& state, const ImageBounds& bo
     state.firmwareFile = request.codeFile.path;
     if (firmware.eeprom.empty()) return;
     if (!request.dataFile.path.empty()) {
-        message(LevelError, "Can't use two files for %s\n'%s'\n'%s'\n", "DATA memory", request.codeFile.path.c_str(),
-                request.dataFile.path.c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Can't use two files for %s\n'%s'\n'%s'\n", "DATA memory",
+                        request.codeFile.path.c_str(), request.dataFile.path.c_str());
     }
     state.dataImage = std::move(firmware.eeprom);
     state.dataFromCombinedFile = true;

@@ -30,8 +30,7 @@ bool readKeyStable(AdapterControls& adapter) {
 
 void waitForKey(AdapterControls& adapter) {
     if (!adapter.hasKey()) {
-        message(LevelError, "Key not defined for given adapter, can't process -k switch\n");
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Key not defined for given adapter, can't process -k switch\n");
     }
     message(LevelPrompt, "Press ADAPTER KEY for continue.\n");
     while (readKeyStable(adapter)) {

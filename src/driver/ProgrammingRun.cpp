@@ -49,8 +49,7 @@ void eraseStep(const Request& request, RunState& state) {
     EepromSaveFile saveFile;
     if (request.saveEeprom) {
         if (session.detectedIndex() == -1 && !request.forceChip) {
-            message(LevelError, "Can't save EEPROM in unknown chip\n");
-            throw app_error(ExitIdentity);
+            throw app_error(ExitIdentity, "Can't save EEPROM in unknown chip\n");
         }
         message(LevelInfo, "Saving EEPROM\n");
         readMemory(session, state.passOptions(request), MemoryKind::Data, saved);
@@ -175,8 +174,8 @@ void reportChipLeftAsItIs(const Request& request, RunState& state) {
 void connectOrHint(const Request& request, RunState& state) {
     try {
         state.session.connectChip();
-    } catch (const app_error& error) {
-        if (error.status() == ExitSync) hintNoAnswer(request, *state.session.programmer());
+    } catch (app_error& failure) {
+        if (failure.status() == ExitSync) failure.then(LevelInfo, noAnswerHint(request, *state.session.programmer()));
         throw;
     }
 }

@@ -7,10 +7,7 @@ namespace mervex {
 
 namespace {
 
-[[noreturn]] void refuse(const char* text) {
-    message(LevelError, "%s", text);
-    throw app_error(ExitUsage);
-}
+[[noreturn]] void refuse(const char* text) { throw app_error(ExitUsage, "%s", text); }
 
 bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 

@@ -1,5 +1,8 @@
 #include "driver/RunChecks.h"
 
+#include <string>
+
+#include "base/TextUtil.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/LockBits.h"
 #include "console/Console.h"
@@ -13,9 +16,7 @@ namespace mervex {
 namespace {
 
 [[noreturn]] void refuseLocked(const char* text) {
-    message(LevelError, "%s", text);
-    hintLocked();
-    throw app_error(ExitChip);
+    throw app_error(ExitChip, "%s", text).then(LevelInfo, lockedHint());
 }
 
 }  // namespace
@@ -23,27 +24,26 @@ namespace {
 void checkIdentity(const Request& request, ChipSession& session, bool strict) {
     const ChipSelection& selection = session.selection();
     const ChipDescriptor* otherChip = nullptr;
+    std::string mismatch;
     if (selection.detectedIndex != -1) {
         const char* names = chipNameAt(selection.detectedIndex);
         // Nothing requested: whatever was found is the chip.
         if (request.chipName == nullptr || nameMatches(request.chipName, names)) return;
-        message(request.forceChip ? LevelWarning : LevelError, "Requested <%s>, detected <%s>\n", request.chipName,
-                names);
+        mismatch = formatText("Requested <%s>, detected <%s>\n", request.chipName, names);
         otherChip = &chipAt(selection.detectedIndex);
     } else if (!strict) {
         return;
     }
     if (request.forceChip && request.chipName != nullptr) {
+        if (!mismatch.empty()) message(LevelWarning, "%s", mismatch.c_str());
         session.forceRequestedChip();
         message(LevelWarning, "Device type forced to %s\n", request.chipName);
         return;
     }
-    message(LevelError, "Can't continue\n");
-    if (otherChip != nullptr)
-        hintOtherChip(request, *otherChip);
-    else
-        hintUnknownChip();
-    throw app_error(ExitIdentity);
+    app_error failure(ExitIdentity);
+    if (!mismatch.empty()) failure.then(LevelError, mismatch);
+    failure.then(LevelError, "Can't continue\n");
+    throw failure.then(LevelInfo, otherChip != nullptr ? otherChipHint(request, *otherChip) : unknownChipHint());
 }
 
 void checkLockState(const Request& request, const RunState& state) {
@@ -65,8 +65,7 @@ void checkFuseWrite(const Request& request, RunState& state) {
     }
     if ((request.write & WriteRequested) && state.session.fuses().listGiven &&
         !state.session.canWriteFusesWithoutErase()) {
-        message(LevelError, "Can't write all requested fuses, need to erase chip\n");
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Can't write all requested fuses, need to erase chip\n");
     }
 }
 
@@ -89,8 +88,7 @@ void lockToLevel(RunState& state, char level) {
     state.session.readLockBits();
     const int reached = state.session.lockLevel();
     if (reached != LockUnknown && reached < programmed - '0') {
-        message(LevelError, "Locking to level %c failed, chip %s\n", programmed, lockLevelName(reached));
-        throw app_error(ExitChip);
+        throw app_error(ExitChip, "Locking to level %c failed, chip %s\n", programmed, lockLevelName(reached));
     }
     message(LevelInfo, "Device locked to level %c!\n", programmed);
     if (reached == LockUnknown)

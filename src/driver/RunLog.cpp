@@ -183,8 +183,7 @@ void RunLog::open(const char* path) {
     path_ = path;
     fd_ = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd_ < 0) {
-        message(LevelError, "Can't open file '%s'\n", path);
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open file '%s'\n", path);
     }
 }
 

@@ -24,10 +24,7 @@ bool holds(const MemoryBlock* block, uint64_t address) {
     return block != nullptr && block->address <= address && address <= block->lastAddress();
 }
 
-[[noreturn]] void recordNotFound(const char* name) {
-    message(LevelError, "HEX record for %s not found\n", name);
-    throw app_error(ExitFile);
-}
+[[noreturn]] void recordNotFound(const char* name) { throw app_error(ExitFile, "HEX record for %s not found\n", name); }
 
 }  // namespace
 
@@ -37,8 +34,7 @@ void checkDestination(const RunState& state, const char* name, InsertTarget targ
     const int64_t limit = target == DataByte ? chip.eeprom.size : usableFlashSize(chip, state.eraseCounter);
     const int64_t room = target == CodeLdi ? 2 * int64_t(length) : int64_t(length);
     if (int64_t(address) > limit - room) {
-        message(LevelError, "%s destination address too large\n", name);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "%s destination address too large\n", name);
     }
 }
 
@@ -46,9 +42,8 @@ void insertIntoImage(RunState& state, const char* name, InsertTarget target, uin
                      const uint8_t* bytes, int32_t count) {
     MemoryImage& image = target == DataByte ? state.dataImage : state.codeImage;
     if (image.empty()) {
-        message(LevelError, "No hex records for %s, can't insert %s\n", target == DataByte ? "EEPROM" : "FLASH",
-                name);
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "No hex records for %s, can't insert %s\n", target == DataByte ? "EEPROM" : "FLASH",
+                        name);
     }
     MemoryBlock* block = nullptr;
     uint64_t at = address;
@@ -74,8 +69,7 @@ void insertIntoImage(RunState& state, const char* name, InsertTarget target, uin
 void insertOsccal(const Request& request, RunState& state) {
     const OsccalInsert& insert = request.osccalInsert;
     if (insert.index < 0 || insert.index >= state.session.selectedChip().calibrationCount) {
-        message(LevelError, "OSCCAL%d not exist in selected chip\n", int(insert.index));
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "OSCCAL%d not exist in selected chip\n", int(insert.index));
     }
     checkDestination(state, "OSCCAL", insert.target, insert.address, 1);
     int64_t value = int64_t(state.session.fuses().calibration[insert.index]) + insert.correction;
@@ -95,8 +89,7 @@ void insertOsccal(const Request& request, RunState& state) {
 void insertSerialNumber(const Request& request, RunState& state) {
     const SerialInsert& insert = request.serialInsert;
     if (insert.length < 1 || insert.length > 4) {
-        message(LevelError, "Invalid SERNO length\n");
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Invalid SERNO length\n");
     }
     checkDestination(state, "SERNO", insert.target, insert.address, insert.length);
     SerialNumberFile& file = state.serialFile;

@@ -36,8 +36,7 @@ uint32_t le32(const uint8_t* p) {
     va_start(args, format);
     std::vsnprintf(why, sizeof why, format, args);
     va_end(args);
-    message(LevelError, "Invalid ELF file '%s': %s\n", name.c_str(), why);
-    throw app_error(ExitFile);
+    throw app_error(ExitFile, "Invalid ELF file '%s': %s\n", name.c_str(), why);
 }
 
 struct Segment {
@@ -209,8 +208,7 @@ std::vector<uint8_t> readWholeStream(std::FILE* stream, const std::string& name)
         if (got < sizeof chunk) break;
     }
     if (std::ferror(stream)) {
-        message(LevelError, "%s - read error\n", name.c_str());
-        throw rtl_error(ExitFile);
+        throw rtl_error(ExitFile, "%s - read error\n", name.c_str());
     }
     return bytes;
 }

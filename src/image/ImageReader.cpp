@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/TextUtil.h"
 #include "console/Errors.h"
 #include "console/OpenFile.h"
 #include "image/IntelHexRecord.h"
@@ -15,8 +16,7 @@
 namespace mervex {
 
 void cannotFit(const std::string& what, const std::string& memory) {
-    message(LevelError, "Can't fit %s in %s\n", what.c_str(), memory.c_str());
-    throw app_error(ExitFile);
+    throw app_error(ExitFile, "Can't fit %s in %s\n", what.c_str(), memory.c_str());
 }
 
 namespace {
@@ -87,7 +87,7 @@ private:
     [[noreturn]] void failBinary();
     [[noreturn]] void failLine(const char* what, const char* line);
     // Where the last line read stands, after the message of a failure.
-    void printLocation();
+    std::string location() const;
     // Handles one compacted record line; returns true at the end record.
     bool handleRecord(const char* line, size_t length);
     // A checksum error: asks once whether to ignore them all.
@@ -133,8 +133,7 @@ bool HexReader::readPiece(std::FILE* stream, char* line) {
     if (n == 0) return false;
     textRead_ += n;
     if (textRead_ > textLimit_) {
-        message(LevelError, "HEX file '%s' is too long\n", name_.c_str());
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "HEX file '%s' is too long\n", name_.c_str());
     }
     if (pieceEndedLine_) ++lineNumber_;
     pieceEndedLine_ = line[n - 1] == '\n';
@@ -157,20 +156,15 @@ bool HexReader::startsBinary(std::FILE* stream) {
 }
 
 void HexReader::failBinary() {
-    message(LevelError, "'%s' is binary, not Intel HEX: give it as :bin:%s\n", name_.c_str(), name_.c_str());
-    throw app_error(ExitFile);
+    throw app_error(ExitFile, "'%s' is binary, not Intel HEX: give it as :bin:%s\n", name_.c_str(), name_.c_str());
 }
 
 void HexReader::failLine(const char* what, const char* line) {
     if (startsBinary(stream_)) failBinary();
-    message(LevelError, "%s:\n  '%s'\n", what, line);
-    printLocation();
-    throw app_error(ExitFile);
+    throw app_error(ExitFile, "%s:\n  '%s'\n", what, line).then(LevelError, location());
 }
 
-void HexReader::printLocation() {
-    message(LevelError, "File '%s', line %lu\n", name_.c_str(), lineNumber_);
-}
+std::string HexReader::location() const { return formatText("File '%s', line %lu\n", name_.c_str(), lineNumber_); }
 
 void HexReader::read(std::FILE* stream) {
     stream_ = stream;
@@ -181,9 +175,8 @@ void HexReader::read(std::FILE* stream) {
             // A failing read (a directory, a device error) also ends without an end
             // record; the system's text says why on the next line.
             if (!std::ferror(stream) && startsBinary(stream)) failBinary();
-            message(LevelError, "No ending record in HEX file '%s'\n", name_.c_str());
-            if (std::ferror(stream)) throw rtl_error(ExitFile);
-            throw app_error(ExitFile);
+            if (std::ferror(stream)) throw rtl_error(ExitFile, "No ending record in HEX file '%s'\n", name_.c_str());
+            throw app_error(ExitFile, "No ending record in HEX file '%s'\n", name_.c_str());
         }
         size_t length = compactLine(line);
         // A NUL ends the text of a line, but a line cut short so is no blank
@@ -221,9 +214,8 @@ bool HexReader::handleRecord(const char* line, size_t length) {
             message(LevelWarning, "Start address record in HEX file ignored\n");
             return false;
         default:
-            message(LevelError, "Unknown HEX record type 0x%2X\n", unsigned(record.type));
-            printLocation();
-            throw app_error(ExitFile);
+            throw app_error(ExitFile, "Unknown HEX record type 0x%2X\n", unsigned(record.type))
+                .then(LevelError, location());
     }
 }
 
@@ -231,10 +223,7 @@ void HexReader::checkSum(const char* line) {
     if (ignoreChecksum_) return;
     message(LevelError, "CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
     const int reply = answer_();
-    if (reply != 'y' && reply != 'Y') {
-        printLocation();
-        throw app_error(ExitFile);
-    }
+    if (reply != 'y' && reply != 'Y') throw app_error(ExitFile, "%s", location().c_str());
     ignoreChecksum_ = true;
 }
 
@@ -291,9 +280,8 @@ void checkOverlap(const MemoryBlock& s, const MemoryBlock& r, bool report) {
     const uint32_t from = r.address;
     const uint32_t to = std::min(s.lastAddress(), r.lastAddress());
     if (std::memcmp(&s.data[from - s.address], &r.data[0], size_t(to - from) + 1) != 0) {
-        message(LevelError, "HEX file records overlapped in addresses 0x%X-0x%X with NON-equal data\n",
-                unsigned(from), unsigned(to));
-        throw app_error(ExitFile);
+        throw app_error(ExitFile, "HEX file records overlapped in addresses 0x%X-0x%X with NON-equal data\n",
+                        unsigned(from), unsigned(to));
     }
     if (report)
         message(LevelWarning, "HEX file records overlapped in addresses 0x%X-0x%X with equal data\n",
@@ -356,8 +344,7 @@ void readBinaryStream(MemoryImage& image, std::FILE* stream, const std::string& 
     }
     // A failing read must not pass for the end of the file.
     if (std::ferror(stream)) {
-        message(LevelError, "%s - read error\n", name.c_str());
-        throw rtl_error(ExitFile);
+        throw rtl_error(ExitFile, "%s - read error\n", name.c_str());
     }
 }
 

@@ -92,8 +92,9 @@ bool VirtualCable::parse(const std::string& entries, std::string& error) {
         }
         try {
             parseEntry(wiring_, entry);
-        } catch (const app_error&) {
-            // The pin-map parser has printed the particular reason.
+        } catch (const app_error& failure) {
+            // The particular reason first, then the entry it refused.
+            reportFailure(failure);
             error = "invalid cable entry '" + entry + "'";
             return false;
         }

@@ -15,8 +15,7 @@ VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path
     std::string error;
     cable_ = VirtualCable::create(target_->cable, error);
     if (!cable_) {
-        message(LevelError, "Virtual target '%s': %s\n", path_.c_str(), error.c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitUsage, "Virtual target '%s': %s\n", path_.c_str(), error.c_str());
     }
     cycleTime_ = target_->accessTimeUs < 0.2 ? 0.2 : target_->accessTimeUs;
     canControlDirection_ = true;
@@ -64,7 +63,9 @@ void VirtualPort::flush() {
         // The user has perhaps been told of more than the file now holds.
         const char* kept = saved_ ? " (the file keeps the state saved earlier in this run)"
                                   : " (the file keeps its state from before this run)";
-        throw app_error(e.status(), "%s%s\n", std::strerror(e.savedErrno()), kept);
+        app_error failure(e.status());
+        for (size_t i = 0; i + 1 < e.lines().size(); ++i) failure.then(e.lines()[i].level, e.lines()[i].text);
+        throw failure.then(LevelError, std::strerror(e.savedErrno()) + std::string(kept) + "\n");
     }
     saved_ = true;
 }

@@ -28,9 +28,8 @@ constexpr size_t MaxFileSize = 64u << 20;  // far above the largest chip's text
 constexpr const char* EndLine = "[end]";
 
 [[noreturn]] void fileError(const std::string& name, int line, const std::string& reason) {
-    if (line > 0) message(LevelError, "Virtual target '%s', line %d: %s\n", name.c_str(), line, reason.c_str());
-    else message(LevelError, "Virtual target '%s': %s\n", name.c_str(), reason.c_str());
-    throw app_error(ExitUsage);
+    if (line > 0) throw app_error(ExitUsage, "Virtual target '%s', line %d: %s\n", name.c_str(), line, reason.c_str());
+    throw app_error(ExitUsage, "Virtual target '%s': %s\n", name.c_str(), reason.c_str());
 }
 
 // A line's blanks; other white space is part of its text.
@@ -176,8 +175,7 @@ std::string readTargetText(int fd, const std::string& name) {
         if (n == 0) return text;
         if (n < 0) {
             if (errno == EINTR) continue;
-            message(LevelError, "Can't read virtual target '%s'\n", name.c_str());
-            throw rtl_error(ExitUsage);
+            throw rtl_error(ExitSystem, "Can't read virtual target '%s'\n", name.c_str());
         }
         text.append(buffer, size_t(n));
         if (text.size() > MaxFileSize) fileError(name, 0, "the file is too large");
@@ -190,8 +188,7 @@ std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path) {
     // Non-blocking: the path may name a FIFO, whose open would wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open virtual target '%s'\n", path.c_str());
     }
     std::string text;
     try {
@@ -212,25 +209,21 @@ LockedFile holdVirtualTarget(const std::string& path) {
     LockedFile file;
     if (file.tryOpen(path)) return file;
     if (errno == EWOULDBLOCK) {
-        message(LevelError, "Virtual target '%s' is in use by another process\n", path.c_str());
-        throw app_error(ExitUsage);
+        throw app_error(ExitSystem, "Virtual target '%s' is in use by another process\n", path.c_str());
     }
-    message(LevelError, "Can't open virtual target '%s'\n", path.c_str());
-    throw rtl_error(ExitUsage);
+    throw rtl_error(ExitSystem, "Can't open virtual target '%s'\n", path.c_str());
 }
 
 void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder) {
     if (!replaceFile(path, formatVirtualTarget(target), holder)) {
-        message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't write virtual target '%s'\n", path.c_str());
     }
 }
 
 bool createVirtualTarget(const VirtualTarget& target, const std::string& path) {
     if (createFile(path, formatVirtualTarget(target))) return true;
     if (errno == EEXIST) return false;
-    message(LevelError, "Can't write virtual target '%s'\n", path.c_str());
-    throw rtl_error(ExitUsage);
+    throw rtl_error(ExitSystem, "Can't write virtual target '%s'\n", path.c_str());
 }
 
 }  // namespace mervex

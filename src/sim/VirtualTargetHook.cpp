@@ -34,8 +34,7 @@ std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
     const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     for (const std::string& place : {path, directory}) {
         if (::access(place.c_str(), W_OK) != 0) {
-            message(LevelError, "Can't open virtual target '%s' for writing\n", path.c_str());
-            throw rtl_error(ExitUsage);
+            throw rtl_error(ExitSystem, "Can't open virtual target '%s' for writing\n", path.c_str());
         }
     }
     // Held from here to the end of the run: one run per target, as per port.

@@ -38,9 +38,7 @@ const char* const UsageText =
     "Settings:\n";
 
 [[noreturn]] void usageError(const std::string& text) {
-    message(LevelError, "%s\n", text.c_str());
-    message(LevelInfo, "Try mervex-vchip --help\n");
-    throw app_error(ExitUsage);
+    throw app_error(ExitUsage, "%s\n", text.c_str()).then(LevelInfo, "Try mervex-vchip --help\n");
 }
 
 std::string withoutDashes(const std::string& text) { return text.compare(0, 2, "--") == 0 ? text.substr(2) : text; }
@@ -54,8 +52,7 @@ void applySettings(VirtualTarget& target, const std::vector<std::string>& items)
         if (item.compare(0, 5, "last.") == 0 || item.compare(0, equals, "chip") == 0)
             usageError("'" + item.substr(0, equals) + "' can't be set");
         if (!applyTargetSetting(target, item.substr(0, equals), item.substr(equals + 1), error)) {
-            message(LevelError, "%s\n", error.c_str());
-            throw app_error(ExitUsage);
+            throw app_error(ExitUsage, "%s\n", error.c_str());
         }
     }
 }
@@ -215,20 +212,18 @@ int commandShow(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
-// Write the whole file, or remove what was written; false after printing why.
-bool writeOutput(const std::string& path, const std::string& bytes) {
+// Write the whole file, or remove what was written.
+void writeOutput(const std::string& path, const std::string& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
-        message(LevelError, "Can't create '%s'\n", path.c_str());
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't create '%s'\n", path.c_str());
     }
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fclose(file) == 0 && ok;
     if (!ok) {
-        message(LevelError, "%s - write error\n", path.c_str());
         ::unlink(path.c_str());
+        throw app_error(ExitFile, "%s - write error\n", path.c_str());
     }
-    return ok;
 }
 
 int commandDump(const std::vector<std::string>& args) {
@@ -241,7 +236,8 @@ int commandDump(const std::vector<std::string>& args) {
     } else {
         for (const std::string& record : encodeHex(memory, false)) bytes += record + "\n";
     }
-    return writeOutput(args[2], bytes) ? ExitOk : ExitFile;
+    writeOutput(args[2], bytes);
+    return ExitOk;
 }
 
 int commandLoad(const std::vector<std::string>& args) {
@@ -252,8 +248,7 @@ int commandLoad(const std::vector<std::string>& args) {
     bool binary = binaryFormat(args[2], args.size() == 4 ? args[3] : "");
     std::FILE* file = std::fopen(args[2].c_str(), "rb");
     if (!file) {
-        message(LevelError, "Can't open file '%s'\n", args[2].c_str());
-        throw rtl_error(ExitUsage);
+        throw rtl_error(ExitSystem, "Can't open file '%s'\n", args[2].c_str());
     }
     std::string content;
     char buffer[65536];
@@ -265,9 +260,8 @@ int commandLoad(const std::vector<std::string>& args) {
     std::vector<uint8_t> image(memory.size(), 0xFF);
     if (binary) {
         if (content.size() > image.size()) {
-            message(LevelError, "'%s' holds %zu bytes, the %s only %zu\n", args[2].c_str(), content.size(),
-                    args[1].c_str(), image.size());
-            return ExitFile;
+            throw app_error(ExitFile, "'%s' holds %zu bytes, the %s only %zu\n", args[2].c_str(), content.size(),
+                            args[1].c_str(), image.size());
         }
         std::copy(content.begin(), content.end(), image.begin());
     } else {
@@ -282,13 +276,11 @@ int commandLoad(const std::vector<std::string>& args) {
             ++number;
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
             if (!decoder.feed(line, error)) {
-                message(LevelError, "'%s', line %d: %s\n", args[2].c_str(), number, error.c_str());
-                return ExitFile;
+                throw app_error(ExitFile, "'%s', line %d: %s\n", args[2].c_str(), number, error.c_str());
             }
         }
         if (!decoder.ended()) {
-            message(LevelError, "'%s': no end record\n", args[2].c_str());
-            return ExitFile;
+            throw app_error(ExitFile, "'%s': no end record\n", args[2].c_str());
         }
     }
     memory = image;

@@ -149,6 +149,7 @@ SetupRun runSetup(const char* text, const std::function<void(AdapterSettings&)>&
         run.control = io.control;
         run.adapter.reset();
     } catch (const app_error& e) {
+        reportFailure(e);
         run.status = e.status();
     }
     run.out = capture.out();

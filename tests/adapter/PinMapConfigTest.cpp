@@ -21,6 +21,7 @@ std::string load(const std::string& text, PinMap& map, bool validate = false) {
         loadPinMap(map, userPinMapOf(text));
         if (validate) validatePinMap(map);
     } catch (const app_error& e) {
+        reportFailure(e);
         EXPECT_EQ(e.status(), ExitUsage);
         return capture.out();
     }

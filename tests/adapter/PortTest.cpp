@@ -96,6 +96,7 @@ TEST(PpiPort, OpenFailureIsASystemError) {
         PpiPort port("/dev/nonexistent", io);
         FAIL() << "opened";
     } catch (const rtl_error& e) {
+        reportFailure(e);
         EXPECT_EQ(e.status(), ExitUsage);
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
@@ -113,6 +114,7 @@ TEST(PpiPort, DeviceThatAnswersNoRequestIsNoPort) {
         openDevicePort("/dev/null", io);
         FAIL() << "opened";
     } catch (const app_error& e) {
+        reportFailure(e);
         EXPECT_EQ(e.status(), ExitUsage);
     }
     EXPECT_EQ(capture.out(),
@@ -233,6 +235,7 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
             openPort(c.text, {}, io);
             FAIL() << "accepted";
         } catch (const app_error& e) {
+            reportFailure(e);
             EXPECT_EQ(e.status(), ExitUsage);
         }
         std::string out = capture.out();
@@ -255,6 +258,7 @@ TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
         openPort(std::string("/dev/nonexistent"), {});
         FAIL() << "opened";
     } catch (const rtl_error& e) {
+        reportFailure(e);
         EXPECT_EQ(e.status(), ExitUsage);
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }

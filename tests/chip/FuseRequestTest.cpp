@@ -7,6 +7,7 @@
 #include "chip/FuseRequest.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
@@ -62,6 +63,7 @@ TEST(FuseRequest, EveryExampleOfTheGrammar) {
         try {
             parseFuseRequest(fuses, ChipSelection{c.chip}.selectedChip(), c.list);
         } catch (const app_error& e) {
+            reportFailure(e);
             status = e.status();
         }
         if (c.error) {
@@ -94,7 +96,7 @@ TEST(FuseRequest, KnownMasksCoverTheChipsFieldsAndAnAbsentListChangesNothing) {
 TEST(FuseRequest, WithoutAChipTheListIsRefused) {
     FuseValues fuses;
     CaptureConsole capture;
-    EXPECT_THROW(parseFuseRequest(fuses, ChipSelection().selectedChip(), "CKSEL=1"), app_error);
+    EXPECT_EQ(test::statusOf([&] { parseFuseRequest(fuses, ChipSelection().selectedChip(), "CKSEL=1"); }), ExitUsage);
     EXPECT_EQ(capture.out(), "ERROR:  Chip name must be specified\n");
 }
 

@@ -36,6 +36,7 @@ Parsed parse(std::vector<const char*> args, Request& request, int startLevel = L
     try {
         parseCommandLine(int(args.size()), args.data(), request, {});
     } catch (const app_error& error) {
+        reportFailure(error);
         result.status = error.status();
     }
     result.level = console().level;

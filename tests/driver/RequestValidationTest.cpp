@@ -29,6 +29,7 @@ std::string validate(std::vector<const char*> args, int* status = nullptr) {
         afterParse = capture.out();
         validateRequest(request, session);
     } catch (const app_error& error) {
+        reportFailure(error);
         result = error.status();
     }
     if (status != nullptr) *status = result;

@@ -81,6 +81,7 @@ Parsed parse(const Bytes& file) {
     try {
         parseElf(file.data(), file.size(), "fw.elf", result.code, result.parts);
     } catch (const app_error& e) {
+        reportFailure(e);
         result.status = e.status();
     }
     result.out = capture.out();
@@ -204,6 +205,7 @@ TEST(ElfReader, KnownByItsMagicNumberWithoutPrefix) {
         try {
             readImageFile(image, c.file, readConsoleAnswer, &parts);
         } catch (const app_error& e) {
+            reportFailure(e);
             status = e.status();
         }
         EXPECT_EQ(status, c.status) << capture.out();

@@ -45,6 +45,7 @@ ReadResult readFile(const std::string& path, const std::string& reply, uint8_t f
         try {
             readImageFile(image, ImageFile{format, path}, scriptedAnswer, nullptr, bounds);
         } catch (const app_error& e) {
+            reportFailure(e);
             result.status = e.status();
         }
         result.out = capture.out();

@@ -6,15 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
 #include "console/Errors.h"
-#include "support/CaptureConsole.h"
-#include "support/Files.h"
 #include "sim/VirtualTarget.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
+#include "support/CaptureConsole.h"
+#include "support/Files.h"
 
 namespace mervex {
 namespace {
@@ -42,8 +44,10 @@ bool refused(const fs::path& file) {
         (void)openVirtualPort(file.string());
         return false;
     } catch (const app_error& error) {
+        reportFailure(error);
         return error.status() == ExitUsage &&
-               console.out() == "ERROR:  Can't open virtual target '" + file.string() + "' for writing\n" &&
+               console.out() == "ERROR:  Can't open virtual target '" + file.string() +
+                                    "' for writing\nERROR:  " + std::strerror(EACCES) + "\n" &&
                test::readFile(file) == before;
     }
 }

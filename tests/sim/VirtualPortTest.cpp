@@ -1,17 +1,18 @@
 // The virtual port: modelled time, counters, and the state written back to
 // the target file when the port closes.
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
 #include "console/Errors.h"
-#include "support/CaptureConsole.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
+#include "support/CaptureConsole.h"
 #include "support/ManualClock.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
@@ -120,7 +121,7 @@ TEST(VirtualPort, ABadCableInTheFileIsRefusedWhenThePortOpens) {
     CaptureConsole capture;
     auto target = newVirtualTarget("mega8");
     target->cable = "parallel-universe";
-    EXPECT_THROW(VirtualPort port(std::move(target), "x.vchip"), app_error);
+    EXPECT_EQ(test::statusOf([&] { VirtualPort port(std::move(target), "x.vchip"); }), ExitUsage);
     EXPECT_NE(capture.out().find("Virtual target 'x.vchip': unknown cable 'parallel-universe'"), std::string::npos);
 }
 
