@@ -30,7 +30,7 @@ struct AdapterSettings {
 
 // Build the run's adapter: pin map (user map errors come before the port is
 // opened), port, detection of buffered adapters, modifiers, timing. Failures are
-// printed and thrown; the port is closed again on any failure.
+// thrown; the port is closed again on any failure.
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io = systemPortIo());
 
 }  // namespace mervex

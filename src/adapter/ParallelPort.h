@@ -20,7 +20,7 @@ public:
     virtual void writeDataSequence(const uint8_t* values, size_t count) = 0;
     // Make what has been done through the port durable, before the run reports
     // its result. A device has nothing to keep; a port that keeps a virtual
-    // target in a file saves it. A failure is printed and thrown (app_error).
+    // target in a file saves it. A failure is thrown (app_error).
     virtual void flush() {}
 
     // Microseconds per data-register write, fixed when the port was opened.

@@ -15,7 +15,7 @@ struct UserPinMap {
 };
 
 // Load the user pin map: the file's lines when there is a file, else the
-// ':'-separated entries. Every error is printed and thrown as app_error
+// ':'-separated entries. Every error is thrown as app_error
 // (status 70), the failed open of the file as rtl_error.
 void loadPinMap(PinMap& map, const UserPinMap& source);
 

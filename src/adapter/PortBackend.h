@@ -17,7 +17,7 @@ public:
     // True when path names a port of this kind.
     virtual bool serves(const std::string& path) const = 0;
 
-    // Open the port at path; a failure is printed and thrown (status 70).
+    // Open the port at path; a failure is thrown (status 70).
     virtual std::unique_ptr<ParallelPort> open(const std::string& path) const = 0;
 };
 

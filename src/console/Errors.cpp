@@ -33,10 +33,6 @@ rtl_error::rtl_error(int status, const char* format, ...)
     then(LevelError, std::string(std::strerror(errno_)) + "\n");
 }
 
-rtl_error::rtl_error(int status) : app_error(status), errno_(errno) {
-    then(LevelError, std::string(std::strerror(errno_)) + "\n");
-}
-
 void reportFailure(const app_error& failure) {
     if (failure.status() == ExitOk) return;
     for (const FailureLine& line : failure.lines()) message(line.level, "%s", line.text.c_str());

@@ -32,7 +32,8 @@ struct FailureLine {
 // (a hint at info level). Printed once, by the top-level handler.
 class app_error : public std::exception {
 public:
-    // A quiet end: help shown, or nothing asked (status 0).
+    // A status with no text yet: a quiet end (help shown, status 0), or a
+    // failure whose lines are added with then().
     explicit app_error(int status) : status_(status) {}
     app_error(int status, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
@@ -55,8 +56,6 @@ private:
 class rtl_error : public app_error {
 public:
     rtl_error(int status, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    // The old form: the message has been printed, only the system's text is left.
-    explicit rtl_error(int status);
     int savedErrno() const noexcept { return errno_; }
 
 private:

@@ -12,7 +12,7 @@ namespace mervex {
 
 // The adapter type named by the -a group text's first letter (nullptr: the
 // default adapter, VUDER); anything else, or characters after a single-letter
-// type, is printed and thrown (status 70).
+// type, is thrown (status 70).
 AdapterType adapterTypeOf(const char* adapterSpec);
 
 // The user pin map named by the -a group text, which starts at its letter "m".

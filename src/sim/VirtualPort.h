@@ -21,7 +21,7 @@ public:
     // Run the target behind the port; path names it in messages. With the
     // held file at path (holdVirtualTarget), the port holds it for its whole
     // life and the state goes back to it. The counters of target.lastRun restart. A cable
-    // description that does not parse is printed and thrown (app_error 70).
+    // description that does not parse is thrown (app_error 70).
     explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
                          LockedFile file = LockedFile());
     // Records the run, prints it at debug level and saves the file, unless a
@@ -37,7 +37,7 @@ public:
     void writeRegister(PortRegister reg, uint8_t value) override;
     void writeDataSequence(const uint8_t* values, size_t count) override;
     // finishRun() and save the file now (when the port has one and no save
-    // has failed); a failure is printed and thrown, saying which state the
+    // has failed); a failure is thrown, saying which state the
     // file keeps.
     void flush() override;
 

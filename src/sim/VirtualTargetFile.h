@@ -32,7 +32,7 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
 // Hold the target file at path for this process alone, as a port serves one
 // run at a time. A file that another process holds is refused at once:
 // "Virtual target '%s' is in use by another process\n" and app_error (status
-// 70); one that cannot be opened or locked is printed and thrown as rtl_error (70).
+// 70); one that cannot be opened or locked is thrown as rtl_error (70).
 LockedFile holdVirtualTarget(const std::string& path);
 
 // Read and parse the file at path; failures as for parseVirtualTarget, an
@@ -45,7 +45,7 @@ std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const s
 // synced, renamed over the old one, and the directory synced, so an interrupted
 // write leaves the old file whole and a finished one survives a power loss.
 // With the holder of the file, the hold moves onto the new file. A failure is
-// printed and thrown as rtl_error (status 70).
+// thrown as rtl_error (status 70).
 void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder = nullptr);
 
 // Write the target as a new file at path, as saveVirtualTarget does, but only
