@@ -22,6 +22,7 @@ struct PinInfo {
     uint32_t mask;       // register bits in the combined data/status/control layout
     bool inverted;       // the register bit is the complement of the connector level
     uint8_t direction;   // PinDirection
+    uint8_t connectorPin;  // the pin of the DB-25 plug; 0: none (a register bit only)
 };
 
 constexpr size_t PinCount = 18;
