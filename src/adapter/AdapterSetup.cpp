@@ -1,6 +1,8 @@
 #include "adapter/AdapterSetup.h"
 
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "adapter/AdapterDetection.h"
 #include "adapter/BuiltinCables.h"
@@ -16,77 +18,76 @@ namespace mervex {
 
 namespace {
 
-void adapterNotFound(const char* adapter, const char* tried, bool forced) {
+// The -a switches of the cables: those that can be detected in the order -aa
+// tries them, then the others, the default wiring last.
+std::string cableSwitches(bool detected) {
+    std::string list;
+    const auto add = [&list](const std::string& item) { list += (list.empty() ? "" : ", ") + item; };
+    if (detected)
+        for (const BuiltinCable* row : detectableCables()) add(std::string("-a") + row->letter);
+    for (size_t i = 0; i < BuiltinCableCount; ++i)
+        if (!builtinCables[i].detected() && builtinCables[i].letter != '\0')
+            add(std::string("-a") + builtinCables[i].letter);
+    if (const BuiltinCable* vuder = builtinCableOfLetter('\0'))
+        add(std::string("no -a for ") + builtinPinMap(vuder->type).name);
+    return list;
+}
+
+void adapterNotFound(const BuiltinCable& row, bool forced) {
+    const char* name = row.detection.notFoundName;
     if (forced) {
-        message(LevelWarning, "%s not found, but forced by '-!'\n", adapter);
+        message(LevelWarning, "%s not found, but forced by '-!'\n", name);
         return;
     }
-    throw app_error(ExitSystem, "%s not found\n", adapter)
-        .then(LevelInfo,
-              formatText("Hint: no %s answered: check the cable and its power, try -aa to find it, name "
-                         "another cable (-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n",
-                         tried));
+    throw app_error(ExitSystem, "%s not found\n", name)
+        .then(LevelInfo, formatText("Hint: no %s cable answered: check the cable and its power, try -aa to find it, "
+                                    "name another cable (%s), or use this wiring anyway with -!\n",
+                                    row.detection.kind, cableSwitches(true).c_str()));
 }
 
-const char* byteBlasterName(ByteBlasterVariant variant) {
-    switch (variant) {
-    case ByteBlasterVariant::ByteBlasterMV: return "ByteBlasterMV";
-    case ByteBlasterVariant::ByteBlasterII: return "ByteBlaster-II";
-    default: return "ByteBlaster";
+[[noreturn]] void noCableFound() {
+    std::string kinds;
+    const std::vector<const BuiltinCable*> rows = detectableCables();
+    for (size_t i = 0; i < rows.size(); ++i)
+        kinds += std::string(i == 0 ? "" : i + 1 < rows.size() ? ", " : " or ") + rows[i]->detection.kind;
+    throw app_error(ExitSystem, "Known buffered adapter not found\n")
+        .then(LevelInfo, formatText("Hint: no %s cable answered: check the cable and its power, or name an "
+                                    "unbuffered cable (%s)\n",
+                                    kinds.c_str(), cableSwitches(false).c_str()));
+}
+
+// The row's wiring for the cable its detection found (verdict; 0: none or no
+// detection), completed for the frequency, with the modifiers a modifiable one takes.
+PinMap cableMap(const BuiltinCable& row, int verdict, ParallelPort& port, const AdapterSettings& settings) {
+    PinMap map = builtinPinMap(row.type, verdict);
+    completeForClock(map, row.type, settings.oscillatorHz);
+    if (!row.modifiable) return map;
+    if (settings.lazyBlaster) {
+        if (!port.canControlDirection()) {
+            throw app_error(ExitSystem, "Can't control LPT data direction bit (required for -AZ)\n");
+        }
+        applyLazyBlaster(map);
     }
-}
-
-PinMap stkMap(uint32_t oscillatorHz) {
-    PinMap map = builtinPinMap(AdapterType::Stk);
-    completeForClock(map, AdapterType::Stk, oscillatorHz);
+    if (settings.powerFromData) applyPowerFromData(map);
     return map;
 }
 
 void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings) {
-    switch (type) {
-    case AdapterType::ByteBlaster: {
-        ByteBlasterVariant variant = detectByteBlaster(port);
-        if (variant == ByteBlasterVariant::None)
-            adapterNotFound("Altera ByteBlaster", "ByteBlaster cable", settings.forceAdapter);
-        map = builtinPinMap(type, int(variant));
-        break;
+    if (type == AdapterType::UserMap) return;  // loaded before the port was opened
+    if (type == AdapterType::AutoBuffered) {
+        const FoundCable found = findCable(port);
+        if (found.row == nullptr) noCableFound();
+        message(LevelInfo, "Cable found by -aa: %s\n", verdictName(*found.row, found.verdict).c_str());
+        map = cableMap(*found.row, found.verdict, port, settings);
+        return;
     }
-    case AdapterType::Stk:
-        if (!detectStk(port)) adapterNotFound("Atmel STK* adapter", "STK200/STK300 cable", settings.forceAdapter);
-        map = stkMap(settings.oscillatorHz);
-        break;
-    case AdapterType::AutoBuffered: {
-        if (detectStk(port)) {
-            message(LevelInfo, "Cable found by -aa: %s\n", "Atmel STK200/STK300");
-            map = stkMap(settings.oscillatorHz);
-            break;
-        }
-        ByteBlasterVariant variant = detectByteBlaster(port);
-        if (variant == ByteBlasterVariant::None) {
-            throw app_error(ExitSystem, "Known buffered adapter not found\n")
-                .then(LevelInfo,
-                      "Hint: neither an STK200/STK300 nor a ByteBlaster cable answered: check the cable and its "
-                      "power, or name an unbuffered cable (-ax, no -a for VUDER)\n");
-        }
-        message(LevelInfo, "Cable found by -aa: %s\n", byteBlasterName(variant));
-        map = builtinPinMap(AdapterType::ByteBlaster, int(variant));
-        break;
+    const BuiltinCable& row = *builtinCable(type);
+    int verdict = 0;
+    if (row.detected()) {
+        verdict = detectCable(port, row);
+        if (verdict == 0) adapterNotFound(row, settings.forceAdapter);
     }
-    case AdapterType::UserMap: break;  // loaded before the port was opened
-    default: {
-        // A wiring without detection; only VUDER takes the modifiers.
-        map = builtinPinMap(type);
-        if (!builtinCable(type)->modifiable) break;
-        if (settings.lazyBlaster) {
-            if (!port.canControlDirection()) {
-                throw app_error(ExitSystem, "Can't control LPT data direction bit (required for -AZ)\n");
-            }
-            applyLazyBlaster(map);
-        }
-        if (settings.powerFromData) applyPowerFromData(map);
-        break;
-    }
-    }
+    map = cableMap(row, verdict, port, settings);
 }
 
 std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,

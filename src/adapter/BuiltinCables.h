@@ -1,11 +1,14 @@
 #pragma once
 // The cables the program knows without a pin map, one row each: the -a letter
-// that selects it, its help line, its wiring, and the cables built to it with
-// the loop-backs by which the detection recognises them. Adapter set-up, the
-// -a switch, the help, the detections and the simulated cables all read it.
+// that selects it, its help line, its wiring, how its detection probes the
+// port, and the cables built to it with the loop-backs by which the detection
+// recognises them. Adapter set-up, the -a switch, the help, the detections and
+// the simulated cables all read it.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "adapter/ParallelPort.h"
 #include "adapter/PinMap.h"
 
 namespace mervex {
@@ -21,6 +24,50 @@ struct CableVariant {
 };
 
 constexpr size_t MaxCableVariants = 3;
+constexpr size_t MaxVerdicts = 4;  // verdict 0 (nothing found) included
+constexpr size_t MaxProbes = 2;
+constexpr size_t MaxDetectionSteps = 3;
+constexpr size_t MaxLeftRegisters = 2;
+constexpr int NotFound = -1;  // where a detection step leads when it ends the detection
+
+constexpr unsigned verdictBit(int verdict) { return 1u << verdict; }
+
+// A value written to the data lines and, after a settle, the status lines
+// judged in the status read that follows.
+struct Probe {
+    uint8_t data;
+    uint8_t judged;  // status register bits; 0 ends a step's probes
+};
+
+struct RegisterWrite {
+    PortRegister reg;
+    uint8_t value;
+};
+
+// A step of a detection: its probes run back to back, then the answers are
+// compared with what each cable it judges would answer through its loop-backs.
+struct DetectionStep {
+    Probe probes[MaxProbes];  // ended by one that judges nothing
+    unsigned cables;          // the verdicts of the cables judged here, bit (1 << verdict) each
+    // A match ends the detection, with the verdicts of the cables that match
+    // or-ed together, or leads to the next step.
+    bool decides;
+    int otherwise;  // the step when no cable matches, or NotFound
+    // How a match that decides leaves the port for the adapter to start from.
+    RegisterWrite leave[MaxLeftRegisters];
+    size_t leaveCount;
+};
+
+// How a row's cables are recognised by loop-back; a row without detection has
+// an empty one (verdictText nullptr).
+struct CableDetection {
+    const char* verdictText;            // the verdict line before its suffix: "ByteBlaster"
+    const char* suffixes[MaxVerdicts];  // by verdict: " not" (0), "MV", ...
+    const char* notFoundName;  // how the failure names the row when its detection fails
+    const char* kind;          // how hints name its cables: "ByteBlaster"
+    int autoOrder;             // -aa tries the rows that have a detection in this order, 1 first
+    DetectionStep steps[MaxDetectionSteps];  // from the first; ended by a step without probes
+};
 
 struct BuiltinCable {
     char letter;        // the -a letter; '\0' for the default wiring
@@ -32,6 +79,9 @@ struct BuiltinCable {
     const char* clockLine;
     bool modifiable;     // -ap and -az apply to it
     CableVariant variants[MaxCableVariants];  // ended by a nullptr name
+    CableDetection detection;
+
+    bool detected() const { return detection.verdictText != nullptr; }
 };
 
 // The rows, in the order of the help.
@@ -43,6 +93,9 @@ const BuiltinCable* builtinCable(AdapterType type);
 
 // The row of the -a letter (case-insensitive; '\0' the default), or nullptr.
 const BuiltinCable* builtinCableOfLetter(char letter);
+
+// The rows that have a detection, in the order -aa tries them.
+std::vector<const BuiltinCable*> detectableCables();
 
 // Pin-map entries of the modifiers of a modifiable wiring: laZyBlaster (a
 // disabled adapter leaves the data lines at high impedance) and the supply

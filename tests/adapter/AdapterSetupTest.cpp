@@ -55,14 +55,14 @@ std::vector<uint8_t> writesTo(const RecordingPort& port, PortRegister reg) {
 TEST(AdapterDetection, StkProbesD0AndJudgesPeAndBusy) {
     struct Case {
         const CableModel* cable;
-        const char* verdict;
-        bool found;
+        const char* verdictLine;
+        int verdict;
     };
     const Case cases[] = {
-        {&nothingAttached, "Atmel adapter for STK not found\n", false},
-        {&stk300, "Atmel adapter for STK300 found\n", true},
-        {&stk200, "Atmel adapter for STK200 found\n", true},
-        {&stkBoth, "Atmel adapter for STK*00 found\n", true},
+        {&nothingAttached, "Atmel adapter for STK not found\n", 0},
+        {&stk300, "Atmel adapter for STK300 found\n", 1},
+        {&stk200, "Atmel adapter for STK200 found\n", 2},
+        {&stkBoth, "Atmel adapter for STK*00 found\n", 3},
     };
     for (const Case& c : cases) {
         ManualClockGuard time;
@@ -70,8 +70,8 @@ TEST(AdapterDetection, StkProbesD0AndJudgesPeAndBusy) {
         RecordingPort port;
         port.control = 0xCE;
         port.statusFor = *c.cable;
-        EXPECT_EQ(detectStk(port), c.found);
-        EXPECT_EQ(capture.out(), std::string("    ") + c.verdict);
+        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::Stk)), c.verdict);
+        EXPECT_EQ(capture.out(), std::string("    ") + c.verdictLine);
         EXPECT_EQ(writesTo(port, PortRegister::Control), std::vector<uint8_t>{0xCC});
         EXPECT_EQ(writesTo(port, PortRegister::Data), (std::vector<uint8_t>{0x0D, 0x0E}));
         EXPECT_EQ(port.count(AccessKind::Read, PortRegister::Status), 2u);
@@ -82,19 +82,19 @@ TEST(AdapterDetection, StkProbesD0AndJudgesPeAndBusy) {
 TEST(AdapterDetection, ByteBlasterVariantsAndTheirRegisterSequences) {
     struct Case {
         const CableModel* cable;
-        ByteBlasterVariant variant;
-        const char* verdict;
+        int verdict;
+        const char* verdictLine;
         std::vector<uint8_t> data;
         std::vector<uint8_t> control;
     };
     const Case cases[] = {
-        {&nothingAttached, ByteBlasterVariant::None, "ByteBlaster not found\n", {0xFF, 0x5F, 0xFF}, {0x04}},
-        {&byteBlaster, ByteBlasterVariant::ByteBlaster, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
-        {&byteBlasterMV, ByteBlasterVariant::ByteBlasterMV, "ByteBlasterMV found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
-        {&byteBlasterII, ByteBlasterVariant::ByteBlasterII, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
-        {&stk200, ByteBlasterVariant::None, "ByteBlaster not found\n", {0xFF, 0x5F, 0xFF}, {0x04}},
-        {&ackFollowsD4Alone, ByteBlasterVariant::ByteBlasterII, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
-        {&errorFollowsD7, ByteBlasterVariant::ByteBlaster, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
+        {&nothingAttached, 0, "ByteBlaster not found\n", {0xFF, 0x5F, 0xFF}, {0x04}},
+        {&byteBlaster, 1, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
+        {&byteBlasterMV, 2, "ByteBlasterMV found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
+        {&byteBlasterII, 3, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
+        {&stk200, 0, "ByteBlaster not found\n", {0xFF, 0x5F, 0xFF}, {0x04}},
+        {&ackFollowsD4Alone, 3, "ByteBlaster-II found\n", {0xFF, 0xEF, 0x00}, {0x04, 0x0B}},
+        {&errorFollowsD7, 1, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
     };
     for (const Case& c : cases) {
         ManualClockGuard time;
@@ -102,10 +102,35 @@ TEST(AdapterDetection, ByteBlasterVariantsAndTheirRegisterSequences) {
         RecordingPort port;
         port.control = 0x06;
         port.statusFor = *c.cable;
-        EXPECT_EQ(detectByteBlaster(port), c.variant);
-        EXPECT_EQ(capture.out(), std::string("    ") + c.verdict);
-        EXPECT_EQ(writesTo(port, PortRegister::Data), c.data) << c.verdict;
-        EXPECT_EQ(writesTo(port, PortRegister::Control), c.control) << c.verdict;
+        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::ByteBlaster)), c.verdict);
+        EXPECT_EQ(capture.out(), std::string("    ") + c.verdictLine);
+        EXPECT_EQ(writesTo(port, PortRegister::Data), c.data) << c.verdictLine;
+        EXPECT_EQ(writesTo(port, PortRegister::Control), c.control) << c.verdictLine;
+    }
+}
+
+TEST(AdapterDetection, ProbingAllCablesNamesTheOneFoundAndGivesThePortBack) {
+    struct Case {
+        const CableModel* cable;
+        const char* found;  // "": none
+    };
+    const Case cases[] = {
+        {&nothingAttached, ""},
+        {&stkBoth, "Atmel adapter for STK*00"},
+        {&byteBlasterMV, "ByteBlasterMV"},
+        {&byteBlasterII, "ByteBlaster-II"},  // found enabled, then disabled again
+    };
+    for (const Case& c : cases) {
+        ManualClockGuard time;
+        test::CaptureConsole capture(false, false, LevelDebug);
+        RecordingPort port;
+        port.data = 0x5A;
+        port.control = 0x04;
+        port.statusFor = *c.cable;
+        const FoundCable found = probeCables(port);
+        EXPECT_EQ(found.row ? verdictName(*found.row, found.verdict) : "", c.found);
+        EXPECT_EQ(port.data, 0x5A) << c.found;
+        EXPECT_EQ(port.control, 0x04) << c.found;
     }
 }
 

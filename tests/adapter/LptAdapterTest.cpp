@@ -46,7 +46,7 @@ TEST(LptAdapter, ConstructionReleasesOutputsThenActivatesSet) {
 }
 
 TEST(LptAdapter, MixedPolaritySignalChangesAllPinsWithOneDataAndOneControlWrite) {
-    Bench bench(runningMap(AdapterType::ByteBlaster, int(ByteBlasterVariant::ByteBlasterII)), 0x00, 0x0B);
+    Bench bench(runningMap(AdapterType::ByteBlaster, 3 /* ByteBlaster-II */), 0x00, 0x0B);
     bench.port->clearLog();
     uint8_t dataBefore = bench.adapter->dataShadow();
 

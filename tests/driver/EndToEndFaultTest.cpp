@@ -347,7 +347,7 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
         {"ByteBlaster not there", "mega8", "", {"+mega8", "-ab", "-r"}, 70,
          "ERROR:  Altera ByteBlaster not found\nHint: no ByteBlaster cable" + otherCable},
         {"no buffered cable for -aa", "mega8", "", {"+mega8", "-aa", "-r"}, 70,
-         "ERROR:  Known buffered adapter not found\nHint: neither an STK200/STK300 nor a ByteBlaster cable "
+         "ERROR:  Known buffered adapter not found\nHint: no STK200/STK300 or ByteBlaster cable "
          "answered: check the cable and its power, or name an unbuffered cable (-ax, no -a for VUDER)\n"},
         {"another chip on the cable", "mega328P", "", {"+mega8", "-r", "-cback.hex"}, 30,
          "ERROR:  Requested <mega8>, detected <mega328P|A6614Q>\nERROR:  Can't continue\n"
@@ -438,7 +438,7 @@ TEST_F(EndToEndFault, IdentifyOnlyChangesNothing) {
           "All OK\n"}},
         {"mega8", "vuder", {"+mega8", "-r"}, 0, {"Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
         {"mega8", "stk200", {"-aa", "-r"}, 0,
-         {"Cable found by -aa: Atmel STK200/STK300\n", "Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
+         {"Cable found by -aa: Atmel adapter for STK200\n", "Signature 0x1E9307: mega8|mega8A\n", "All OK\n"}},
         {"mega328P", "vuder", {"+mega8", "-r"}, 30,
          {"ERROR:  Requested <mega8>, detected <mega328P|A6614Q>\n", "Hint: the chip on the cable is a mega328P"}},
         // Anything more than -r still needs its files.

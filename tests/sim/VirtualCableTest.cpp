@@ -29,7 +29,7 @@ std::unique_ptr<VirtualPort> portWith(const std::string& cable, const std::strin
 struct DetectCase {
     const char* cable;
     const char* stk;  // the suffix of the STK verdict
-    int byteBlaster;  // ByteBlasterVariant
+    int byteBlaster;  // the ByteBlaster detection's verdict
 };
 
 class CableDetection : public ::testing::TestWithParam<DetectCase> {};
@@ -37,9 +37,11 @@ class CableDetection : public ::testing::TestWithParam<DetectCase> {};
 TEST_P(CableDetection, TheAdapterDetectionsRecogniseIt) {
     CaptureConsole capture(false, false, LevelDebug);
     ManualClockGuard clock;
-    EXPECT_EQ(detectStk(*portWith(GetParam().cable)), std::string(GetParam().stk) != " not");
+    EXPECT_EQ(detectCable(*portWith(GetParam().cable), *builtinCable(AdapterType::Stk)) != 0,
+              std::string(GetParam().stk) != " not");
     EXPECT_NE(capture.out().find(std::string("Atmel adapter for STK") + GetParam().stk + " found"), std::string::npos);
-    EXPECT_EQ(int(detectByteBlaster(*portWith(GetParam().cable))), GetParam().byteBlaster);
+    EXPECT_EQ(detectCable(*portWith(GetParam().cable), *builtinCable(AdapterType::ByteBlaster)),
+              GetParam().byteBlaster);
 }
 
 INSTANTIATE_TEST_SUITE_P(
