@@ -6,6 +6,7 @@
 
 #include "adapter/AdapterDetection.h"
 #include "adapter/BuiltinCables.h"
+#include "adapter/GpioSetup.h"
 #include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortFactory.h"
@@ -101,19 +102,24 @@ std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std
     }
     SckTiming timing = deriveSckTiming(frequency, settings.frequencyIsSck, periods);
     auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), timing);
-    char first[UnitTextSize];
-    char second[UnitTextSize];
-    message(LevelDebug, "%s frequency = %s\n", settings.frequencyIsSck ? "SPI SCK requested" : "MCU oscillator",
-            formatFrequency(frequency, UnitHz, first));
-    message(LevelDebug, "setup %s, hold %s\n", formatTime(timing.setupTime, UnitUs, first),
-            formatTime(timing.holdTime, UnitUs, second));
-    message(LevelDebug, "actual SCK frequency %s\n", formatFrequency(adapter->sckFrequency(), UnitMHz, first));
+    reportSckTiming(settings, timing, adapter->sckFrequency());
     return adapter;
 }
 
 }  // namespace
 
+void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, double sckMHz) {
+    char first[UnitTextSize];
+    char second[UnitTextSize];
+    message(LevelDebug, "%s frequency = %s\n", settings.frequencyIsSck ? "SPI SCK requested" : "MCU oscillator",
+            formatFrequency(settings.oscillatorHz, UnitHz, first));
+    message(LevelDebug, "setup %s, hold %s\n", formatTime(timing.setupTime, UnitUs, first),
+            formatTime(timing.holdTime, UnitUs, second));
+    message(LevelDebug, "actual SCK frequency %s\n", formatFrequency(sckMHz, UnitMHz, first));
+}
+
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io) {
+    if (settings.portSpec && namesGpioChip(*settings.portSpec, settings.portBackends)) return createGpioAdapter(settings);
     auto map = std::make_unique<PinMap>();
     if (settings.type == AdapterType::UserMap) {
         loadPinMap(*map, settings.userPinMap);

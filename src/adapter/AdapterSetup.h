@@ -31,6 +31,11 @@ struct AdapterSettings {
 // Build the run's adapter: pin map (user map errors come before the port is
 // opened), port, detection of buffered adapters, modifiers, timing. Failures are
 // thrown; the port is closed again on any failure.
+// A -p text naming a GPIO chip builds the programmer on GPIO lines (GpioSetup.h).
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io = systemPortIo());
+
+// Print the timing a programmer was built with (debug level): the requested
+// frequency, the SCK low and high times, the SCK frequency achieved (MHz).
+void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, double sckMHz);
 
 }  // namespace mervex

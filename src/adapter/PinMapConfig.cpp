@@ -55,13 +55,15 @@ void addPin(PinMap& map, SignalId id, const std::string& key, const std::string&
         entry.clearMask |= pin->mask;
 }
 
-void loadInline(PinMap& map, const std::string& list) {
-    for (const std::string& entry : splitList(list, ":")) parseEntry(map, entry.substr(0, EntryLimit));
-}
+}  // namespace
 
-void loadFile(PinMap& map, const std::string& path) {
-    FilePtr file = openFile(path.c_str(), "rt");
-    message(LevelTrace, "Loading config file '%s'\n", path.c_str());
+void forEachPinMapEntry(const UserPinMap& source, const std::function<void(const std::string&)>& apply) {
+    if (source.file.empty()) {
+        for (const std::string& entry : splitList(source.entries, ":")) apply(entry.substr(0, EntryLimit));
+        return;
+    }
+    FilePtr file = openFile(source.file.c_str(), "rt");
+    message(LevelTrace, "Loading config file '%s'\n", source.file.c_str());
 
     // A line longer than the buffer continues as the next line.
     char line[EntryLimit + 1];
@@ -69,19 +71,20 @@ void loadFile(PinMap& map, const std::string& path) {
         if (char* comment = std::strchr(line, '#')) *comment = '\0';
         if (char* comment = std::strchr(line, ';')) *comment = '\0';
         const std::string entry = trimEnd(line);
-        if (!entry.empty()) parseEntry(map, entry);
+        if (!entry.empty()) apply(entry);
     }
 }
 
-}  // namespace
-
-void parseEntry(PinMap& map, const std::string& entry) {
+std::pair<std::string, std::string> splitEntry(const std::string& entry) {
     size_t equals = entry.find('=');
     if (equals == std::string::npos || equals + 1 == entry.size()) {
         throw app_error(ExitUsage, "adapter: invalid string '%s'\n", entry.c_str());
     }
-    std::string key = trimmed(entry.substr(0, equals));
-    std::string value = entry.substr(equals + 1);
+    return {trimmed(entry.substr(0, equals)), entry.substr(equals + 1)};
+}
+
+void parseEntry(PinMap& map, const std::string& entry) {
+    const auto [key, value] = splitEntry(entry);
 
     if (strcasecmp(key.c_str(), "name") == 0) {
         if (map.name[0] != '\0') {
@@ -102,10 +105,7 @@ void parseEntry(PinMap& map, const std::string& entry) {
 }
 
 void loadPinMap(PinMap& map, const UserPinMap& source) {
-    if (!source.file.empty())
-        loadFile(map, source.file);
-    else
-        loadInline(map, source.entries);
+    forEachPinMapEntry(source, [&map](const std::string& entry) { parseEntry(map, entry); });
 }
 
 void validatePinMap(const PinMap& map) {

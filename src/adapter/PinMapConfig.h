@@ -1,5 +1,6 @@
 #pragma once
 // User pin maps: "-am=file" (a configuration file) or "-am:entry:entry" (inline).
+#include <functional>
 #include <string>
 
 #include "adapter/PinMap.h"
@@ -18,6 +19,15 @@ struct UserPinMap {
 // ':'-separated entries. Every error is thrown as app_error
 // (status 70), the failed open of the file as rtl_error.
 void loadPinMap(PinMap& map, const UserPinMap& source);
+
+// Each entry of the user pin map in order: the file's lines without their
+// comments and blank lines when there is a file, else the ':'-separated entries.
+// The failed open of the file is thrown as rtl_error (status 70).
+void forEachPinMapEntry(const UserPinMap& source, const std::function<void(const std::string&)>& apply);
+
+// Split "key=value" into its trimmed key and its value; an entry without a
+// value is thrown (status 70).
+std::pair<std::string, std::string> splitEntry(const std::string& entry);
 
 // Apply one "key=value" entry: the name, or a signal with its comma-separated pins.
 void parseEntry(PinMap& map, const std::string& entry);

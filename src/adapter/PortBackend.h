@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/GpioIo.h"
 #include "adapter/ParallelPort.h"
 
 namespace mervex {
@@ -19,6 +20,12 @@ public:
 
     // Open the port at path; a failure is thrown (status 70).
     virtual std::unique_ptr<ParallelPort> open(const std::string& path) const = 0;
+
+    // True when path names a GPIO chip of this kind (a virtual target wired
+    // to GPIO lines); serves(path) is then true as well.
+    virtual bool servesGpio(const std::string& /*path*/) const { return false; }
+    // Open that chip: calls that answer as the kernel's would. A failure is thrown (status 70).
+    virtual std::unique_ptr<GpioIo> openGpio(const std::string& /*path*/) const { return nullptr; }
 };
 
 // The backends a run may open, asked in order; none owned.

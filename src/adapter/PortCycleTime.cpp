@@ -15,19 +15,33 @@ constexpr size_t LongSeries = 100;
 constexpr size_t ShortSeries = 4;
 constexpr int Repeats = 100;
 
-}  // namespace
-
-double shortestSequenceMs(ParallelPort& port, const uint8_t* values, size_t count) {
+// Shortest time in milliseconds of 100 runs of the series of count updates.
+double shortestSeriesMs(const UpdateSeries& series, size_t count) {
     double best = 1000;
     Stopwatch watch;
     // The minimum over many runs filters out scheduling noise.
     for (int i = 0; i < Repeats; ++i) {
         watch.restart();
-        port.writeDataSequence(values, count);
+        series(count);
         watch.stop();
         best = std::min(best, watch.elapsedMs());
     }
     return best;
+}
+
+}  // namespace
+
+double measureUpdateCycle(const UpdateSeries& series, const char* kind) {
+    double t100 = shortestSeriesMs(series, LongSeries);
+    double t4 = shortestSeriesMs(series, ShortSeries);
+    // The difference of 96 updates cancels the fixed cost of a call and of the clock.
+    double cycle = (t100 - t4) * 1000 / double(LongSeries - ShortSeries);
+    if (cycle < MinimumCycleTime) {
+        message(LevelWarning, "incredibly fast %s found, min write cycle time %s\n", kind, formatTime(cycle, UnitUs));
+        message(LevelWarning, "Cycle time forced to %.2fus\n", MinimumCycleTime);
+        cycle = MinimumCycleTime;
+    }
+    return cycle;
 }
 
 double measureCycleTime(ParallelPort& port) {
@@ -37,17 +51,7 @@ double measureCycleTime(ParallelPort& port) {
     // Rewrite the current data value, so the measurement does not move the lines.
     uint8_t buffer[LongSeries];
     std::fill(buffer, buffer + LongSeries, port.readRegister(PortRegister::Data));
-
-    double t100 = shortestSequenceMs(port, buffer, LongSeries);
-    double t4 = shortestSequenceMs(port, buffer, ShortSeries);
-    // The difference of 96 writes cancels the fixed cost of a call and of the clock.
-    double cycle = (t100 - t4) * 1000 / double(LongSeries - ShortSeries);
-    if (cycle < MinimumCycleTime) {
-        message(LevelWarning, "incredibly fast LPT found, min write cycle time %s\n", formatTime(cycle, UnitUs));
-        message(LevelWarning, "Cycle time forced to %.2fus\n", MinimumCycleTime);
-        cycle = MinimumCycleTime;
-    }
-    return cycle;
+    return measureUpdateCycle([&](size_t count) { port.writeDataSequence(buffer, count); }, "LPT");
 }
 
 }  // namespace mervex

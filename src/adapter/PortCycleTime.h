@@ -1,11 +1,18 @@
 #pragma once
-// The measurement of a port's data-write cycle, shared by the device backends.
+// The measurement of the cost of one line update (a port's data write, a GPIO
+// line update), shared by the hardware backends.
+#include <functional>
+
 #include "adapter/ParallelPort.h"
 
 namespace mervex {
 
-// Shortest time in milliseconds of 100 runs of writeDataSequence(values, count).
-double shortestSequenceMs(ParallelPort& port, const uint8_t* values, size_t count);
+// Writes count updates back to back, each leaving the lines as they are.
+using UpdateSeries = std::function<void(size_t count)>;
+
+// Microseconds per update of the series; kind names the hardware in the
+// warning that a result below 0.2 prints before it is raised to 0.2.
+double measureUpdateCycle(const UpdateSeries& series, const char* kind);
 
 // Clear the interrupt-enable bit, then measure the microseconds per data write
 // without changing the data lines. A result below 0.2 is reported and raised to 0.2.

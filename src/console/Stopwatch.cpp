@@ -3,6 +3,8 @@
 #include <sys/time.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <ctime>
 
 namespace mervex {
@@ -101,6 +103,19 @@ void sleepMs(double ms) {
     Stopwatch watch;
     watch.setTimeout(ms);
     watch.sleepTimeout();
+}
+
+void spinUs(double us) {
+    if (!(us > 0)) return;
+    if (SteppedClock* clock = steppedClock()) {
+        clock->advanceUs(int64_t(std::ceil(us - 1e-9)));
+        return;
+    }
+    // A sleep would last tens of microseconds at best.
+    using Steady = std::chrono::steady_clock;
+    const Steady::time_point until = Steady::now() + std::chrono::nanoseconds(int64_t(us * 1000));
+    while (Steady::now() < until) {
+    }
 }
 
 }  // namespace mervex

@@ -60,4 +60,9 @@ private:
 // Plain delay: sleep for the given milliseconds on the active clock.
 void sleepMs(double ms);
 
+// A wait too short to sleep (a phase of a bit-banged clock): a spin on the
+// system clock; a stepped clock is moved on, rounded up to whole microseconds,
+// as the wait is a minimum.
+void spinUs(double us);
+
 }  // namespace mervex

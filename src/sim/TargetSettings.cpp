@@ -331,7 +331,8 @@ std::string cableDescription() {
         lineLength += word.size();
     }
     return text + " or\n" + indent + "user:ENTRY:ENTRY... with pin-map entries (mosi=D5, key=~PE, ...)\n" + indent +
-           "and loop-backs STATUSPIN<[~]PIN, STATUSPIN<0, STATUSPIN<1";
+           "and loop-backs STATUSPIN<[~]PIN, STATUSPIN<0, STATUSPIN<1, or a GPIO chip (lines GPIO0..53):\n" +
+           indent + "gpio (SPI0 pins, RESET on 25) or gpio:mosi=10:miso=9:sck=11:reset=~25:busy=7";
 }
 
 // Every setting of a target, in file order: the reading, the writing and the

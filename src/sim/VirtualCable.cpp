@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "base/TextUtil.h"
@@ -60,7 +63,9 @@ std::string VirtualCable::builtinCableNames() {
 std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std::string& error) {
     auto cable = std::unique_ptr<VirtualCable>(new VirtualCable());
     std::string entries;
-    if (strncasecmp(text.c_str(), "user:", 5) == 0) {
+    if (strcasecmp(text.c_str(), "gpio") == 0 || strncasecmp(text.c_str(), "gpio:", 5) == 0) {
+        if (!cable->parseGpio(text, entries, error)) return nullptr;
+    } else if (strncasecmp(text.c_str(), "user:", 5) == 0) {
         entries = text.substr(5);
     } else {
         const std::vector<SimulatedCable> cables = simulatedCables();
@@ -79,6 +84,49 @@ std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std:
     }
     if (!cable->parse(entries, error)) return nullptr;
     return cable;
+}
+
+uint32_t VirtualCable::gpioPortBits(SignalId id) {
+    switch (id) {
+    case SignalId::Mosi: return 0x01;    // D0
+    case SignalId::Sck: return 0x02;     // D1
+    case SignalId::Reset: return 0x04;   // D2
+    case SignalId::Miso: return 0x4000;  // ACK
+    default: return 0;
+    }
+}
+
+bool VirtualCable::parseGpio(const std::string& text, std::string& entries, std::string& error) {
+    static const SignalId carried[] = {SignalId::Mosi, SignalId::Miso, SignalId::Sck, SignalId::Reset};
+    static const char* const portPins[] = {"D0", "ACK", "D1", "D2"};
+    gpio_ = std::make_unique<GpioCableWiring>();
+    const std::string wiring = text.size() > 4 ? text.substr(5) : "mosi=10:miso=9:sck=11:reset=25";
+    for (const std::string& piece : splitList(wiring, ":")) {
+        const std::string entry = trim(piece, Blanks);
+        const size_t equals = entry.find('=');
+        const std::string key = trim(entry.substr(0, equals), Blanks);
+        std::string value = equals == std::string::npos ? "" : trim(entry.substr(equals + 1), Blanks);
+        const bool inverted = !value.empty() && value[0] == '~';
+        if (inverted) value.erase(0, 1);
+        uint64_t line = 0;
+        if (!parseNumber(value, strtoulSyntax(10), line) || line >= GpioCableWiring::LineCount) {
+            error = "invalid GPIO cable entry '" + entry + "' (lines 0 to 53)";
+            return false;
+        }
+        if (strcasecmp(key.c_str(), "busy") == 0 && !inverted) {
+            gpio_->busy.push_back(uint32_t(line));
+            continue;
+        }
+        const std::optional<SignalId> id = findSignal(key);
+        const SignalId* found = id ? std::find(std::begin(carried), std::end(carried), *id) : std::end(carried);
+        if (found == std::end(carried)) {
+            error = "invalid GPIO cable entry '" + entry + "' (mosi, miso, sck, reset or busy)";
+            return false;
+        }
+        gpio_->line[size_t(*id)] = int32_t(line);
+        entries += ":" + key + "=" + (inverted ? "~" : "") + portPins[found - std::begin(carried)];
+    }
+    return true;
 }
 
 bool VirtualCable::parse(const std::string& entries, std::string& error) {

@@ -36,17 +36,39 @@ struct CableOutputs {
     bool ledError = false;
 };
 
+// The wiring of a cable on a GPIO chip ("gpio" or "gpio:ENTRIES"): each SPI
+// signal on one line of the chip, and lines another user holds. Inside the
+// model each line reaches the chip through a fixed port pin (gpioPortBits).
+struct GpioCableWiring {
+    static constexpr uint32_t LineCount = 54;  // as the Raspberry Pi's first chip, lines GPIO0..GPIO53
+    int32_t line[SignalCount];                 // the line of each signal; -1: none
+    std::vector<uint32_t> busy;                // lines held by another user
+
+    GpioCableWiring() {
+        for (int32_t& l : line) l = -1;
+    }
+};
+
 class VirtualCable {
 public:
     // Build the cable named by the text: a built-in name (see builtinCableNames) or
     // "user:" followed by pin-map entries separated by ':', where RESET is given by
     // its level while the chip runs, as in a pin map, and an entry STATUSPIN<SOURCE
-    // adds a loop-back (SOURCE: [~]output pin, or 0 / 1 for a fixed level).
+    // adds a loop-back (SOURCE: [~]output pin, or 0 / 1 for a fixed level); or
+    // "gpio" (the Raspberry Pi's SPI0 pins, RESET on line 25) or "gpio:" with
+    // entries SIGNAL=[~]LINE for mosi, miso, sck and reset ("~": an inverter
+    // between the line and the chip) and busy=LINE for a line another user holds.
     // nullptr with the reason in error.
     static std::unique_ptr<VirtualCable> create(const std::string& text, std::string& error);
 
     // The built-in cable names, separated by ", ".
     static std::string builtinCableNames();
+
+    // The GPIO wiring of a cable on a GPIO chip; nullptr for a parallel-port cable.
+    const GpioCableWiring* gpio() const { return gpio_.get(); }
+    // The port bits (data bits 0-7, status bits 8-15, as in a pin map) through
+    // which a GPIO cable's signal reaches the chip.
+    static uint32_t gpioPortBits(SignalId id);
 
     // False for "none": nothing is plugged into the port.
     bool attached() const { return attached_; }
@@ -65,11 +87,14 @@ public:
 
 private:
     bool parse(const std::string& entries, std::string& error);
+    // "gpio" or "gpio:..." into the GPIO wiring and the port entries that carry it.
+    bool parseGpio(const std::string& text, std::string& entries, std::string& error);
     bool signalActive(SignalId id, uint32_t registers, bool dataFloating) const;
 
     PinMap wiring_;
     std::vector<CableLoopback> loopbacks_;
     bool attached_ = true;
+    std::unique_ptr<GpioCableWiring> gpio_;
 };
 
 }  // namespace mervex

@@ -1,5 +1,6 @@
 #include "sim/VirtualTargetHook.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 
 #include "console/Console.h"
 #include "console/Errors.h"
+#include "sim/VirtualGpioChip.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
 
@@ -26,7 +28,20 @@ bool isVirtualTargetFile(const std::string& path) {
     return hasVirtualTargetHeader(std::string(line, n)) || (n > 0 && n < magic.size() && magic.compare(0, n, line, n) == 0);
 }
 
-std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
+bool isVirtualGpioTarget(const std::string& path) {
+    if (!isVirtualTargetFile(path)) return false;
+    // A file that does not parse is no GPIO target: opened as a port, it is refused with its reasons.
+    try {
+        const std::string cable = loadVirtualTarget(path)->cable;
+        return strncasecmp(cable.c_str(), "gpio", 4) == 0;
+    } catch (const app_error&) {
+        return false;
+    }
+}
+
+namespace {
+
+std::unique_ptr<VirtualPort> openTargetPort(const std::string& path) {
     // The run's result is saved through a new file in the same directory. A
     // target that could not be saved (a read-only file or directory) is refused
     // before it is touched, as a port the user may not write is.
@@ -41,6 +56,14 @@ std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) {
     LockedFile file = holdVirtualTarget(path);
     auto target = loadVirtualTarget(file, path);
     return std::make_unique<VirtualPort>(std::move(target), path, std::move(file));
+}
+
+}  // namespace
+
+std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) { return openTargetPort(path); }
+
+std::unique_ptr<GpioIo> openVirtualGpioChip(const std::string& path) {
+    return std::make_unique<VirtualGpioChip>(openTargetPort(path), path);
 }
 
 }  // namespace mervex

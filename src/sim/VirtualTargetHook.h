@@ -17,11 +17,19 @@ bool isVirtualTargetFile(const std::string& path);
 // thrown (app_error or rtl_error, status 70). The port's register operations never throw.
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path);
 
-// The two above as the backend that serves virtual target files.
+// True if path names a virtual target file whose cable is on a GPIO chip.
+bool isVirtualGpioTarget(const std::string& path);
+
+// Open the virtual target stored at path as a GPIO chip; failures as for openVirtualPort.
+std::unique_ptr<GpioIo> openVirtualGpioChip(const std::string& path);
+
+// The above as the backend that serves virtual target files.
 class VirtualPortBackend : public PortBackend {
 public:
     bool serves(const std::string& path) const override { return isVirtualTargetFile(path); }
     std::unique_ptr<ParallelPort> open(const std::string& path) const override { return openVirtualPort(path); }
+    bool servesGpio(const std::string& path) const override { return isVirtualGpioTarget(path); }
+    std::unique_ptr<GpioIo> openGpio(const std::string& path) const override { return openVirtualGpioChip(path); }
 };
 
 }  // namespace mervex

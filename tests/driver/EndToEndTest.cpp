@@ -113,6 +113,55 @@ TEST_F(EndToEndRun, ExampleFirmwareRoundTrips) {
     }
 }
 
+// A GPIO wiring programs a real firmware, also with RESET through an
+// inverter; a line another user holds, a line or a chip that is not there
+// each fail with status 70.
+TEST_F(EndToEndRun, GpioWiringsProgramOrFailClearly) {
+    struct Case {
+        const char* cable;
+        std::vector<std::string> args;
+        std::string expected;  // "All OK", or the failure
+    };
+    const std::string rpi = "-am=" + (fs::path(MERVEX_SOURCE_DIR) / "examples/pinmaps/rpi").string();
+    const std::string missing = (dir / "gpiochip9").string();
+    const std::string ok = "All OK\n";
+    const Case cases[] = {
+        {"gpio", {rpi}, ok},
+        {"gpio:mosi=10:miso=9:sck=11:reset=~25", {"-am:mosi=GPIO10:miso=9:sck=GPIO11:reset=~GPIO25"}, ok},
+        {"gpio:mosi=10:miso=9:sck=11:reset=25:busy=25", {rpi},
+         "ERROR:  GPIO 'GPIO25' (line 25) of `" + targetPath() + "' is in use by 'spi0 CS0'\n"},
+        {"gpio", {"-am:mosi=GPIO10:miso=9:sck=GPIO11:reset=GPIO60"},
+         "ERROR:  GPIO chip `" + targetPath() + "' has no line named 'GPIO60'\n"},
+        {"gpio", {rpi, "-p" + missing}, "ERROR:  Can't open GPIO chip `" + missing + "'\nERROR:  No such"},
+    };
+    const fs::path firmware = fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex";
+    MemoryImage image;
+    ImageFile source;
+    source.path = firmware.string();
+    readImageFile(image, source);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cable);
+        auto target = chip("mega8");
+        target->cable = c.cable;
+        store(*target);
+        std::vector<std::string> args = c.args;
+        for (const char* arg : {"+mega8", "-e", "-w", "-v"}) args.push_back(arg);
+        args.push_back(firmware.string());
+        const Outcome outcome = run(args);
+        EXPECT_TRUE(contains(outcome.out, c.expected)) << outcome.out;
+        const auto after = stored();
+        if (c.expected != ok) {
+            EXPECT_EQ(outcome.status, 70);
+            EXPECT_EQ(after->runCount, target->runCount + (c.args.size() > 1 ? 0 : 1));
+            continue;
+        }
+        EXPECT_EQ(outcome.status, 0);
+        image.forEach([&after](const MemoryBlock& b) {
+            EXPECT_TRUE(std::equal(b.data.get(), b.data.get() + b.length, after->flash.begin() + b.address));
+        });
+    }
+}
+
 TEST_F(EndToEndRun, ReadFileSizes) {
     auto target = chip("mega8");
     const std::vector<uint8_t> bytes = pattern(0x102);
@@ -442,6 +491,7 @@ TEST_F(EndToEndRun, ShippedPinMapsDriveTheirCables) {
         {"futurlec", "user:reset=D1:sck=D0:mosi=STROBE:miso=ACK"},
         {"picoweb", "user:reset=D0:sck=D1:mosi=D2:miso=ONLINE"},
         {"pony-stk200", "user:reset=D7:sck=D4:mosi=D5:miso=ACK:enable=~D2,~D3"},
+        {"rpi", "gpio:mosi=10:miso=9:sck=11:reset=25"},
         {"sp12", "user:reset=D1:sck=D0:mosi=D7:miso=BUSY:power=D2,D3,D4,D5,D6"},
         {"stk200", "stk200"},
         {"vuder", "vuder"},

@@ -116,15 +116,21 @@ TEST_F(Install, InstalledPinMapsAreFoundByTheirBareNames) {
     const test::Outcome result =
         run("mervex", "+mega8 -it -am=vuder-leds-key.cfg -p" + shellQuote(port.string()) + " -r out.hex");
     EXPECT_NE(result.out.find("Adapter 'VUDER with LEDs and key'"), std::string::npos) << result.out;
+    const fs::path chip = work_ / "no-such-dir/gpiochip0";
     for (const std::string& file : shippedPinMaps()) {
         const std::string name = fs::path(file).stem().string();
+        // A map of GPIO lines goes with a GPIO chip.
+        const bool gpio = name == "rpi";
+        const fs::path device = gpio ? chip : port;
         const test::Outcome found =
-            run("mervex", "+mega8 -it -am=" + name + " -p" + shellQuote(port.string()) + " -r out.hex");
+            run("mervex", "+mega8 -it -am=" + name + " -p" + shellQuote(device.string()) + " -r out.hex");
         EXPECT_EQ(found.status, 70) << found.out;
         const fs::path expectedMap = prefix_ / "bin/../share/mervex" / file;
         EXPECT_NE(found.out.find("Loading config file '" + expectedMap.string() + "'"), std::string::npos)
             << found.out;
-        EXPECT_NE(found.out.find("Can't open parport device `" + port.string() + "'"), std::string::npos)
+        EXPECT_NE(found.out.find((gpio ? "Can't open GPIO chip `" : "Can't open parport device `") + device.string() +
+                                 "'"),
+                  std::string::npos)
             << found.out;
     }
 

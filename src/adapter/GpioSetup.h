@@ -1,0 +1,24 @@
+#pragma once
+// Set-up of the programmer on GPIO lines: the chip named by -p (or found by
+// the wiring's line names), the wiring's lines resolved and requested, timing.
+#include <memory>
+#include <string>
+
+#include "adapter/AdapterSetup.h"
+#include "adapter/GpioIo.h"
+
+namespace mervex {
+
+// The -p text that searches every GPIO chip for the wiring's lines by name.
+constexpr const char* AnyGpioChip = "gpio";
+
+// True if the -p text names a GPIO chip: "gpio", a path whose file name begins
+// with "gpiochip", or a chip one of the backends serves.
+bool namesGpioChip(const std::string& text, const PortBackends& backends);
+
+// Build the programmer on the GPIO chip the settings' port names, with their
+// user pin map as the wiring. Failures are thrown (status 70), with no line
+// left requested.
+std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, GpioIo& io = systemGpioIo());
+
+}  // namespace mervex
