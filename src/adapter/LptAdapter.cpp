@@ -37,6 +37,7 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
 }
 
 LptAdapter::~LptAdapter() {
+    settle();
     if (hasEnable()) disableBuffers();
     if (hasPower()) powerOff();
     // The sequences, then the pin map, then the port (closing the device) go
@@ -50,6 +51,7 @@ void LptAdapter::releaseOutputs() {
 }
 
 void LptAdapter::setSignal(SignalId id, bool active) {
+    settle();
     const SignalEntry& entry = pinMap_->entry(id);
     uint8_t control = port_->readRegister(PortRegister::Control);
     if (active) {
@@ -180,7 +182,6 @@ void LptAdapter::clockBytesByWrites(const uint8_t* out, uint8_t* in, size_t coun
             uint8_t status = port_->readRegister(PortRegister::Status);
             sampled = (sampled << 1) | ((status & misoStatusBits_) ? 1u : 0u);
         }
-        restoreLines();
         if (in) in[i] = uint8_t(misoInverted_ ? ~sampled : sampled);
     }
 }
@@ -197,8 +198,18 @@ void LptAdapter::weaveXtal() {
 
 void LptAdapter::restoreData() { port_->writeRegister(PortRegister::Data, dataShadow_); }
 
+void LptAdapter::settle() {
+    if (!restoreOwed_) return;
+    restoreOwed_ = false;
+    if (controlPath_)
+        restoreLines();
+    else
+        restoreData();
+}
+
 void LptAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
     // The choice is made once per block, never between port writes.
+    restoreOwed_ = true;
     if (controlPath_) {
         clockBytesByWrites(out, in, count);
     } else if (!in) {
@@ -220,7 +231,6 @@ uint8_t LptAdapter::transferBits(uint8_t out) {
         uint8_t status = port_->readRegister(PortRegister::Status);
         in = (in << 1) | ((status & misoStatusBits_) ? 1u : 0u);
     }
-    restoreData();
     return uint8_t(misoInverted_ ? ~in : in);
 }
 
@@ -229,7 +239,6 @@ void LptAdapter::sendBits(uint8_t out) {
     const uint8_t* one = bitOneSequence_.data();
     size_t length = bitZeroSequence_.size();
     for (unsigned bit = 0x80; bit != 0; bit >>= 1) port_->writeDataSequence((out & bit) ? one : zero, length);
-    restoreData();
 }
 
 uint8_t LptAdapter::receiveBits() {
@@ -241,11 +250,11 @@ uint8_t LptAdapter::receiveBits() {
         uint8_t status = port_->readRegister(PortRegister::Status);
         in = (in << 1) | ((status & misoStatusBits_) ? 1u : 0u);
     }
-    restoreData();
     return uint8_t(misoInverted_ ? ~in : in);
 }
 
 void LptAdapter::pulseSck() {
+    settle();
     if (controlPath_) {
         writeSeries(bitZeroWrites_);
         restoreLines();
@@ -256,6 +265,7 @@ void LptAdapter::pulseSck() {
 }
 
 void LptAdapter::pulseReset() {
+    settle();
     if (controlPath_) {
         writeSeries(resetPulseWrites_);
         restoreLines();
@@ -266,6 +276,7 @@ void LptAdapter::pulseReset() {
 }
 
 void LptAdapter::delay(double ms) {
+    settle();
     Stopwatch watch;
     watch.setTimeout(ms);
     if (!xtalMode_) {

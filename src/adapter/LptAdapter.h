@@ -35,7 +35,10 @@ public:
     double sckFrequency() const override;
     const char* typeName() const override { return "LPT soft SPI"; }
     const char* adapterName() const override { return pinMap_->name; }
-    void flush() override { port_->flush(); }
+    void flush() override {
+        settle();
+        port_->flush();
+    }
 
     // The owned port and wiring, for inspection.
     const ParallelPort& port() const { return *port_; }
@@ -75,7 +78,8 @@ private:
 
     LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode);
     // One byte each: 8 bit sequences, MISO sampled after each bit or not at
-    // all, then the restore write.
+    // all. The byte ends with SCK high: the next byte's first write is its
+    // falling edge, as between bits, and the restore is owed (settle).
     uint8_t transferBits(uint8_t out);
     void sendBits(uint8_t out);
     uint8_t receiveBits();
@@ -83,6 +87,9 @@ private:
     void buildSequences(int low, int high);
     void weaveXtal();
     void restoreData();
+    // Pay the restore the last byte owes, so that SCK is low and MOSI at rest
+    // before any other line changes, a pulse or a wait.
+    void settle();
     // The control-line path: the same bits, pulses and restore as register writes.
     void buildControlWrites(uint8_t dataFill, int low, int high);
     void clockBytesByWrites(const uint8_t* out, uint8_t* in, size_t count);
@@ -94,6 +101,7 @@ private:
     std::unique_ptr<PinMap> pinMap_;
     bool xtalMode_;
     uint8_t dataShadow_ = 0;
+    bool restoreOwed_ = false;
     // MISO sampling, fixed at construction.
     uint8_t misoStatusBits_ = 0;
     bool misoInverted_ = false;

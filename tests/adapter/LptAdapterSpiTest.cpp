@@ -30,16 +30,53 @@ TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
     EXPECT_EQ(in, 0xB2);
     // RESET active (D4 low) during the bits; MOSI D5, SCK D6.
     std::vector<uint8_t> expectedData = {0x20, 0x60, 0x00, 0x40, 0x20, 0x60, 0x00, 0x40,
-                                         0x20, 0x60, 0x20, 0x60, 0x00, 0x40, 0x00, 0x40,
-                                         adapter->dataShadow()};
+                                         0x20, 0x60, 0x20, 0x60, 0x00, 0x40, 0x00, 0x40};
     EXPECT_EQ(port->dataWrites(), expectedData);
     EXPECT_EQ(port->sequenceCalls, 8u);
     EXPECT_EQ(port->count(AccessKind::SequenceWrite, PortRegister::Data), 16u);
     EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 8u);
-    EXPECT_EQ(port->log.size(), 16u + 8u + 1u);
-    // Each status read follows its bit's last write; the restore comes last.
+    EXPECT_EQ(port->log.size(), 16u + 8u);
+    // Each status read follows its bit's last write.
     for (size_t bit = 0; bit < 8; ++bit) EXPECT_EQ(port->log[bit * 3 + 2].kind, AccessKind::Read);
-    EXPECT_EQ(port->log.back(), (PortAccess{AccessKind::Write, PortRegister::Data, adapter->dataShadow()}));
+}
+
+// A byte ends with SCK high, as a bit does: the next byte's first write is its
+// falling edge. Anything else first writes the resting value, once.
+TEST(LptAdapterSpi, BytesFollowBackToBackAndTheRestoreComesBeforeAnythingElse) {
+    ManualClockGuard time;
+    struct Case {
+        const char* name;
+        void (*next)(LptAdapter&);
+        size_t ownWrites;  // data writes of the operation after the restore
+    };
+    const Case cases[] = {
+        {"delay", [](LptAdapter& a) { a.delay(1); }, 0},
+        {"flush", [](LptAdapter& a) { a.flush(); }, 0},
+        {"setReset", [](LptAdapter& a) { a.setReset(false); }, 1},
+        {"pulseSck", [](LptAdapter& a) { a.pulseSck(); }, 3},
+        {"pulseReset", [](LptAdapter& a) { a.pulseReset(); }, 3},
+    };
+    for (const Case& c : cases) {
+        RecordingPort* port;
+        auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+        port->clearLog();
+        const uint8_t bytes[2] = {0x01, 0x80};
+        adapter->sendBlock(bytes, 2);
+        adapter->transferByte(0x00);
+        std::vector<uint8_t> data = port->dataWrites();
+        ASSERT_EQ(data.size(), 48u) << "nothing between the bytes";
+        // The last bit of 0x01 (MOSI and SCK high), then the first bit of 0x80.
+        EXPECT_EQ(std::vector<uint8_t>(data.begin() + 14, data.begin() + 18),
+                  (std::vector<uint8_t>{0x20, 0x60, 0x20, 0x60}));
+        const uint8_t resting = adapter->dataShadow();
+        c.next(*adapter);
+        data = port->dataWrites();
+        ASSERT_EQ(data.size(), 48u + 1u + c.ownWrites) << c.name;
+        EXPECT_EQ(data[48], resting) << c.name;
+        if (c.ownWrites > 1) {
+            EXPECT_EQ(data.back(), adapter->dataShadow()) << c.name << " ends at rest";
+        }
+    }
 }
 
 TEST(LptAdapterSpi, SendAndReceiveByte) {
@@ -47,8 +84,8 @@ TEST(LptAdapterSpi, SendAndReceiveByte) {
     auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
     port->clearLog();
     adapter->sendByte(0x80);
-    std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
-                                     0x00, 0x40, 0x00, 0x40, 0x00, 0x40, adapter->dataShadow()};
+    std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
+                                     0x00, 0x40, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40};
     EXPECT_EQ(port->dataWrites(), expected);
     EXPECT_EQ(port->count(AccessKind::Read, PortRegister::Status), 0u);
 
@@ -131,7 +168,9 @@ TEST(LptAdapterSpi, ControlLineWiringsWriteEachBitRegisterByRegister) {
         port->statusScript = {0x40, 0x00, 0x40, 0x40, 0x00, 0x00, 0x40, 0x00};  // ACK: 1011 0010
         EXPECT_EQ(adapter->transferByte(0xAC), 0xB2);
         EXPECT_EQ(port->sequenceCalls, 0u);
-        EXPECT_EQ(port->log.size(), 8u * (3 + 1) + 2) << "three writes and a read per bit, then the restore";
+        EXPECT_EQ(port->log.size(), 8u * (3 + 1)) << "three writes and a read per bit";
+        adapter->flush();
+        EXPECT_EQ(port->log.size(), 8u * (3 + 1) + 2) << "then the restore of both registers";
     }
 }
 
