@@ -59,7 +59,7 @@ void writeHex(const fs::path& path, const std::vector<uint8_t>& bytes) {
     }
     ImageFile file;
     file.path = path.string();
-    if (!writeImageFile(image, file, true)) std::exit(1);
+    writeImageFile(image, file, true);
 }
 
 // One SPI bit at the fastest SCK the chip's clock allows.

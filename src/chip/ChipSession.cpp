@@ -52,8 +52,8 @@ void ChipSession::printFuses(const char* title) const { mervex::printFuses(state
 void ChipSession::printFuses(const char* title, int level) const { mervex::printFuses(state_, title, level); }
 bool ChipSession::canWriteFusesWithoutErase() const { return mervex::canWriteFusesWithoutErase(state_); }
 void ChipSession::programFuses() { mervex::programFuses(state_); }
-bool ChipSession::verifyFuses() { return mervex::verifyFuses(state_); }
-bool ChipSession::fusesReadAsWritten() const { return mervex::fusesReadAsWritten(state_); }
+void ChipSession::verifyFuses() { mervex::verifyFuses(state_); }
+void ChipSession::checkFusesReadAsWritten() const { mervex::checkFusesReadAsWritten(state_); }
 bool ChipSession::fusesHoldRequest() const { return mervex::fusesHoldRequest(state_); }
 
 void ChipSession::beginMemoryPass() { mervex::beginMemoryPass(state_); }

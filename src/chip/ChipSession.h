@@ -80,8 +80,8 @@ public:
     void printFuses(const char* title, int level) const;
     bool canWriteFusesWithoutErase() const;
     void programFuses();
-    bool verifyFuses();
-    bool fusesReadAsWritten() const;
+    void verifyFuses();
+    void checkFusesReadAsWritten() const;
     bool fusesHoldRequest() const;
 
     // A pass over a memory begins: open pages and the remembered extended

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "base/TextUtil.h"
 #include "chip/ChipDescriptor.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
 #include "console/Console.h"
+#include "console/Errors.h"
 #include "console/SignalMonitor.h"
 
 namespace mervex {
@@ -38,8 +40,8 @@ void writeFuseByte(ChipState& session, const IspInstruction& command) {
 }
 
 // Compare every requested field of the bytes last read with the value
-// requested (merged, once written); with `report` each difference is printed.
-bool requestedFieldsMatch(const ChipState& session, bool report) {
+// requested (merged, once written); each difference is named in `report`, if given.
+bool requestedFieldsMatch(const ChipState& session, app_error* report) {
     const ChipDescriptor& chip = session.selectedChip();
     const FuseValues& fuses = session.fuses;
     bool matched = true;
@@ -49,7 +51,8 @@ bool requestedFieldsMatch(const ChipState& session, bool report) {
             unsigned expected = unsigned((fuses.requestValue[b] >> field->shift) & field->maxValue());
             unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
             if (expected != read) {
-                if (report) message(LevelError, "%-8s: expected %X, read %X\n", field->info->name, expected, read);
+                if (report)
+                    report->then(LevelError, formatText("%-8s: expected %X, read %X\n", field->info->name, expected, read));
                 matched = false;
             }
         }
@@ -149,23 +152,25 @@ void programFuses(ChipState& session) {
     }
 }
 
-bool verifyFuses(ChipState& session) {
-    message(LevelInfo, "Verifying fuses\n");
-    readFuses(session);
-    if (!requestedFieldsMatch(session, true)) {
-        message(LevelError, "Verifying of fuses failed\n");
-        return false;
-    }
-    message(LevelInfo, "passed\n");
-    return true;
+// Fail (ExitChip) when a requested field reads other than requested: the
+// differences, then the conclusion.
+void checkRequestedFields(const ChipState& session, const char* conclusion) {
+    app_error failure(ExitChip);
+    if (requestedFieldsMatch(session, &failure)) return;
+    throw failure.then(LevelError, conclusion);
 }
 
-bool fusesHoldRequest(const ChipState& session) { return requestedFieldsMatch(session, false); }
+void verifyFuses(ChipState& session) {
+    message(LevelInfo, "Verifying fuses\n");
+    readFuses(session);
+    checkRequestedFields(session, "Verifying of fuses failed\n");
+    message(LevelInfo, "passed\n");
+}
 
-bool fusesReadAsWritten(const ChipState& session) {
-    if (requestedFieldsMatch(session, true)) return true;
-    message(LevelError, "Writing of fuses failed, the chip reads back other values\n");
-    return false;
+bool fusesHoldRequest(const ChipState& session) { return requestedFieldsMatch(session, nullptr); }
+
+void checkFusesReadAsWritten(const ChipState& session) {
+    checkRequestedFields(session, "Writing of fuses failed, the chip reads back other values\n");
 }
 
 }  // namespace mervex

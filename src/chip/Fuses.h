@@ -30,15 +30,16 @@ uint8_t mergedFuseByte(uint8_t requestValue, uint8_t requestMask, uint8_t readVa
 // Merge the requested bits into the values read and write the requested bytes.
 void programFuses(ChipState& session);
 
-// Read the fuses again and compare every requested field; false on a difference.
-bool verifyFuses(ChipState& session);
+// Read the fuses again and compare every requested field; a difference fails
+// (ExitChip) with the fields that differ.
+void verifyFuses(ChipState& session);
 
 // After readFuses: true when every requested field already reads as
 // requested; prints nothing.
 bool fusesHoldRequest(const ChipState& session);
 
-// After programFuses and readFuses: false (reported) when a requested field
-// reads back other than written, a write that did not take.
-bool fusesReadAsWritten(const ChipState& session);
+// After programFuses and readFuses: a requested field that reads back other
+// than written, a write that did not take, fails (ExitChip) with the fields.
+void checkFusesReadAsWritten(const ChipState& session);
 
 }  // namespace mervex

@@ -44,18 +44,10 @@ bool Console::progressEnabled() const {
     return progressMode == 1 || (progressMode == 2 && level >= LevelInfo);
 }
 
-void Console::copyError(const char* text) {
-    if (errorCopy_ != nullptr && errorCopy_->size() < MessageBufferSize) errorCopy_->append(text);
-}
-
 Console& console() {
     static Console instance;
     return instance;
 }
-
-ErrorCopy::ErrorCopy(std::string& target) : previous_(console().errorCopy_) { console().errorCopy_ = &target; }
-
-ErrorCopy::~ErrorCopy() { console().errorCopy_ = previous_; }
 
 void message(int level, const char* format, ...) {
     // Callers print before they throw an rtl_error, which takes errno: printing,
@@ -94,7 +86,6 @@ void message(int level, const char* format, ...) {
         va_end(args);
         if (!whole.empty() && whole[size_t(full) - 1] == '\n' && len > 0) text[len - 1] = '\n';
     }
-    if (level == LevelError) con.copyError(text);
     if (copyToErr) {
         std::fputs(text, con.err);
         std::fputs(text, con.out);

@@ -3,7 +3,6 @@
 // and the state of the progress bar.
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 #include "console/Stopwatch.h"
 
@@ -46,32 +45,11 @@ public:
     int32_t progressStars = 0;
     char progressBar[51] = {};
     char progressLabel[11] = {};
-
-    // Append an error message's text to the string of the living ErrorCopy, if any.
-    void copyError(const char* text);
-
-private:
-    friend class ErrorCopy;
-    std::string* errorCopy_ = nullptr;
 };
 
 // Process-wide: the process has one terminal, whose streams, level and progress
 // bar every part of a run shares.
 Console& console();
-
-// While it lives, the texts of error messages are appended to `target` as well:
-// how a run keeps the record of its errors. Made and ended by the run that owns
-// the record; one made later takes over until it ends.
-class ErrorCopy {
-public:
-    explicit ErrorCopy(std::string& target);
-    ~ErrorCopy();
-    ErrorCopy(const ErrorCopy&) = delete;
-    ErrorCopy& operator=(const ErrorCopy&) = delete;
-
-private:
-    std::string* previous_;
-};
 
 // Print one message at the given level; the format carries its own line ends.
 // errno is as it was before the call.

@@ -23,6 +23,11 @@ app_error& app_error::then(int level, std::string text) {
     return *this;
 }
 
+app_error& app_error::shown(const std::string& text) {
+    errorText_ += text;
+    return *this;
+}
+
 rtl_error::rtl_error(int status, const char* format, ...)
     // The errno of the failed call, before formatting can touch it.
     : app_error(status), errno_(errno) {

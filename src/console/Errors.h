@@ -21,6 +21,9 @@ enum ExitStatus : int {
     ExitOther = 255,    // anything else
 };
 
+// What an allocation failure prints.
+constexpr const char* AllocationFailed = "Can't allocate memory\nFAILED\n";
+
 // One line of a failure's report, printed at its message level.
 struct FailureLine {
     int level;
@@ -39,6 +42,10 @@ public:
 
     // Add a line printed after the message.
     app_error& then(int level, std::string text);
+    // Add error text the user has already read where the failure arose (a
+    // report printed as it was found, a question answered no): it is part of
+    // what(), not printed again.
+    app_error& shown(const std::string& text);
 
     int status() const noexcept { return status_; }
     const std::vector<FailureLine>& lines() const noexcept { return lines_; }

@@ -20,8 +20,6 @@ namespace {
 
 bool writeRequested(const Request& request) { return (request.write & WriteRequested) != 0; }
 
-[[noreturn]] void failChip() { throw app_error(ExitChip); }
-
 void insertValues(const Request& request, RunState& state) {
     if (request.osccalInsert.target != InsertNone) insertOsccal(request, state);
     if (request.serialInsert.target != InsertNone) insertSerialNumber(request, state);
@@ -35,9 +33,8 @@ void checkBeforeWork(const Request& request, RunState& state) {
 }
 
 // Blank check of the requested memories; a memory that is not blank fails the run.
-void blankCheckOrFail(const Request& request, RunState& state) {
-    if (request.blankCheck != 0 && blankCheck(state.session, state.passOptions(request), request.blankCheck) != 0)
-        failChip();
+void blankCheckIfAsked(const Request& request, RunState& state) {
+    if (request.blankCheck != 0) blankCheck(state.session, state.passOptions(request), request.blankCheck);
 }
 
 // Erase, with the EEPROM read before and written back after it for -e-. The
@@ -58,12 +55,12 @@ void eraseStep(const Request& request, RunState& state) {
     try {
         session.eraseChip();
         checkBeforeWork(request, state);
-        blankCheckOrFail(request, state);
+        blankCheckIfAsked(request, state);
         if (request.saveEeprom) {
             message(LevelInfo, "Restoring EEPROM\n");
             writeMemory(session, state.passOptions(request), MemoryKind::Data, saved);
             // A write that did not take goes unnoticed with fixed delays.
-            if (!verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved)) failChip();
+            verifyMemory(session, state.passOptions(request), MemoryKind::Data, saved);
         }
     } catch (app_error& failure) {
         if (request.saveEeprom)
@@ -78,18 +75,29 @@ void eraseStep(const Request& request, RunState& state) {
     if (state.eraseCount != EraseCountNotGiven) writeEraseCounter(request, state);
 }
 
-// Read run: the chip into the named files. A file that cannot be written fails
-// the run at its end.
+// Read run: the chip into the named files. A file whose data cannot be
+// written is reported at once and fails the run at its end: the other memory
+// is still read and saved.
 void readIntoFiles(const Request& request, RunState& state) {
     const MemoryPassOptions options = state.passOptions(request);
-    if (!request.codeFile.path.empty()) {
-        readMemory(state.session, options, MemoryKind::Code, state.codeImage);
-        if (!writeImageFile(state.codeImage, request.codeFile, request.readKeepFF)) state.fileWriteFailed = true;
-    }
-    if (!request.dataFile.path.empty()) {
-        readMemory(state.session, options, MemoryKind::Data, state.dataImage);
-        if (!writeImageFile(state.dataImage, request.dataFile, request.readKeepFF)) state.fileWriteFailed = true;
-    }
+    app_error unwritten(ExitFile);
+    bool failed = false;
+    const auto save = [&](MemoryKind kind, MemoryImage& image, const ImageFile& file) {
+        if (file.path.empty()) return;
+        readMemory(state.session, options, kind, image);
+        try {
+            writeImageFile(image, file, request.readKeepFF);
+        } catch (const app_error& failure) {
+            // A file that cannot even be created ends the run at once.
+            if (failure.status() != ExitFile) throw;
+            reportFailure(failure);
+            unwritten.shown(failure.what());
+            failed = true;
+        }
+    };
+    save(MemoryKind::Code, state.codeImage, request.codeFile);
+    save(MemoryKind::Data, state.dataImage, request.dataFile);
+    if (failed) throw unwritten;
 }
 
 void writeAndVerifyMemories(const Request& request, RunState& state) {
@@ -100,13 +108,12 @@ void writeAndVerifyMemories(const Request& request, RunState& state) {
             const int64_t counterAddress = eraseCounterAddress(state.session.selectedChip());
             if (state.eraseCounter && int64_t(imageLastAddress(state.codeImage)) >= counterAddress)
                 message(LevelWarning, "Ignore -n switch, top two flash bytes used for code\n");
-            if (!verifyMemory(state.session, options, MemoryKind::Code, state.codeImage)) failChip();
+            verifyMemory(state.session, options, MemoryKind::Code, state.codeImage);
         }
     }
     if (!state.dataImage.empty()) {
         if (writeRequested(request)) writeMemory(state.session, options, MemoryKind::Data, state.dataImage);
-        if (request.verify && !verifyMemory(state.session, options, MemoryKind::Data, state.dataImage))
-            failChip();
+        if (request.verify) verifyMemory(state.session, options, MemoryKind::Data, state.dataImage);
     }
 }
 
@@ -119,9 +126,9 @@ void writeFusesAndLocks(const Request& request, RunState& state) {
             session.readFuses();
             session.printFuses("New fuses value");
             // With -v the verification reports it; without, a write that did not take still fails.
-            if (!request.verify && !session.fusesReadAsWritten()) failChip();
+            if (!request.verify) session.checkFusesReadAsWritten();
         }
-        if (request.verify && !session.verifyFuses()) failChip();
+        if (request.verify) session.verifyFuses();
     }
     if (state.lockRequest != 0 && !request.lockBeforeFuses) lockToLevel(state, state.lockRequest);
 }
@@ -166,7 +173,7 @@ void reportChipLeftAsItIs(const Request& request, RunState& state) {
     const MemoryPassOptions options = state.passOptions(request);
     if (!state.codeImage.empty()) reportHeldImageVerified(options, MemoryKind::Code);
     if (!state.dataImage.empty()) reportHeldImageVerified(options, MemoryKind::Data);
-    if (state.session.fuses().listGiven && !state.session.verifyFuses()) failChip();
+    if (state.session.fuses().listGiven) state.session.verifyFuses();
 }
 
 // A chip that gives no steady answer while being connected is most often on
@@ -222,7 +229,7 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
     }
     if (!request.erase) {
         checkBeforeWork(request, state);
-        blankCheckOrFail(request, state);
+        blankCheckIfAsked(request, state);
     } else {
         eraseStep(request, state);
     }
@@ -236,7 +243,6 @@ void runProgramming(const Request& request, RunState& state, RunLog& log) {
         writeFusesAndLocks(request, state);
     }
     updateSerialFile(state);
-    if (state.fileWriteFailed) throw app_error(ExitFile);
 }
 
 }  // namespace mervex

@@ -62,6 +62,8 @@ size_t utf8Length(const std::string& text, size_t at) {
     return length;
 }
 
+constexpr size_t MaxErrorText = 1024;
+
 std::string hexBytes(const uint8_t* bytes, size_t count) {
     std::string hex;
     char pair[3];
@@ -185,6 +187,11 @@ void RunLog::open(const char* path) {
     if (fd_ < 0) {
         throw rtl_error(ExitSystem, "Can't open file '%s'\n", path);
     }
+}
+
+void RunLog::noteError(const std::string& text) {
+    // Bounded as one printed message is: a failure's text is a few short lines.
+    if (isOpen() && errorText_.size() < MaxErrorText) errorText_.append(text, 0, MaxErrorText);
 }
 
 void RunLog::noteInputFiles(const Request& request) {

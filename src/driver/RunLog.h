@@ -27,9 +27,9 @@ public:
     void open(const char* path);
     bool isOpen() const { return fd_ >= 0; }
 
-    // Where the run copies its error messages (see ErrorCopy) from the log's
-    // opening until just before it is written.
-    std::string& errorText() { return errorText_; }
+    // Add a failure's text, as printed, to the record: the run's own failure
+    // and any of switching the adapter off.
+    void noteError(const std::string& text);
 
     // Each code and data file of the request, with its size and SHA-256, as
     // read now (the run has just loaded them).

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <new>
-#include <optional>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -19,10 +18,11 @@ namespace mervex {
 
 namespace {
 
-// The status of a failure, whose lines are printed here.
-int reportedStatus(const app_error& error) {
-    reportFailure(error);
-    return error.status();
+// The run's failure: printed once, here, and recorded in the run log.
+int failedWith(const app_error& failure, RunLog& log) {
+    reportFailure(failure);
+    log.noteError(failure.what());
+    return failure.status();
 }
 
 }  // namespace
@@ -35,35 +35,30 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     totalTime.restart();
     int status = ExitOk;
     RunLog log;
-    std::optional<ErrorCopy> errorsToLog;
     // The run's own request (its texts point into argv) and state.
     Request request;
     RunState state;
     try {
         parseCommandLine(argc, argv, request, backends);
-        if (request.logPath != nullptr) {
-            log.open(request.logPath);
-            errorsToLog.emplace(log.errorText());
-        }
+        if (request.logPath != nullptr) log.open(request.logPath);
         runRequest(request, backends, state, totalTime, log);
-    } catch (const app_error& error) {
-        status = reportedStatus(error);
+    } catch (const app_error& failure) {
+        status = failedWith(failure, log);
     } catch (const std::bad_alloc&) {
-        message(LevelError, "Can't allocate memory\nFAILED\n");
+        // Printed from a fixed text: there may be no memory for a failure's lines.
+        message(LevelError, "%s", AllocationFailed);
+        log.noteError(AllocationFailed);
         status = ExitMemory;
     } catch (const std::exception& error) {
-        message(LevelError, "%s\n", error.what());
-        status = ExitOther;
+        status = failedWith(app_error(ExitOther, "%s\n", error.what()), log);
     }
     // Noted while the adapter still exists: its cable is part of the record.
     log.noteEnd(request, state);
     try {
         finishRun(state, status);
-    } catch (const app_error& error) {
-        status = reportedStatus(error);
+    } catch (const app_error& failure) {
+        status = failedWith(failure, log);
     }
-    // The record is complete: a failure to write it is not part of it.
-    errorsToLog.reset();
     // A run whose record is lost does not end as a success.
     if (!log.write(status) && status == ExitOk) status = ExitFile;
     return status;

@@ -23,7 +23,6 @@ void RunState::start(const Request& request) {
     dataImage.clear();
     dataFromCombinedFile = false;
     serialFile = SerialNumberFile();
-    fileWriteFailed = false;
     eraseCounter = request.eraseCounter;
     eraseCount = request.eraseCount;
     lockRequest = request.lockRequest;

@@ -44,8 +44,6 @@ public:
     FirmwareParts firmware;
     std::string firmwareFile;
     SerialNumberFile serialFile;
-    // A file of a read run could not be written: the run must not end "All OK".
-    bool fileWriteFailed = false;
 };
 
 }  // namespace mervex

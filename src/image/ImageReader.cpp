@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string_view>
 #include <vector>
 
@@ -221,9 +220,10 @@ bool HexReader::handleRecord(const char* line, size_t length) {
 
 void HexReader::checkSum(const char* line) {
     if (ignoreChecksum_) return;
-    message(LevelError, "CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
+    const std::string question = formatText("CSUM error in line\n  '%s'\nIgnore ALL CSUM errors (y/N)?\n", line);
+    message(LevelError, "%s", question.c_str());
     const int reply = answer_();
-    if (reply != 'y' && reply != 'Y') throw app_error(ExitFile, "%s", location().c_str());
+    if (reply != 'y' && reply != 'Y') throw app_error(ExitFile).shown(question).then(LevelError, location());
     ignoreChecksum_ = true;
 }
 
@@ -366,7 +366,7 @@ void readHexOrElf(MemoryImage& image, std::FILE* stream, const std::string& name
         std::vector<uint8_t> bytes = readWholeStream(stream, name);
         if (hasElfMagic(bytes.data(), bytes.size())) return readElf(image, bytes, name, parts);
         std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(fmemopen(bytes.data(), bytes.size(), "r"), std::fclose);
-        if (!copy) throw std::bad_alloc();
+        if (!copy) throw app_error(ExitMemory, "%s", AllocationFailed);
         return readHexStream(image, copy.get(), name, answer, bounds);
     }
     if (first != EOF) std::ungetc(first, stream);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "console/Console.h"
+#include "console/Errors.h"
 #include "console/OpenFile.h"
 #include "image/IntelHexRecord.h"
 
@@ -52,7 +52,7 @@ void writeBinaryStream(const MemoryImage& image, std::FILE* stream, bool keepFF)
     });
 }
 
-bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF) {
+void writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF) {
     const bool hex = file.format != FormatBinary;
     FilePtr stream = openFile(file.path.c_str(), hex ? "wt" : "wb");
     if (hex)
@@ -62,13 +62,12 @@ bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF
     // Buffered data may fail only when flushed or closed (a full disk), so both count.
     bool failed = std::fflush(stream.get()) != 0 || std::ferror(stream.get()) != 0;
     failed = std::fclose(stream.release()) != 0 || failed;
-    if (!failed) return true;
-    message(LevelError, "%s - write error\n", file.path.c_str());
+    if (!failed) return;
     // Only the partial regular file goes: the name may be a device such as
     // /dev/full, or a link, and neither is ours to delete.
     struct stat info;
     if (::lstat(file.path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) std::remove(file.path.c_str());
-    return false;
+    throw app_error(ExitFile, "%s - write error\n", file.path.c_str());
 }
 
 }  // namespace mervex

@@ -10,10 +10,10 @@ namespace mervex {
 // Creates or truncates the file and writes the image in the file's format.
 // Without `keepFF`, HEX leaves out 16-byte pieces of all 0xFF (except the one at
 // address 0) and binary cuts the trailing 0xFF bytes (even length, at least 2 when
-// the image holds a byte). Returns true when written. A write error prints
-// "%s - write error\n", deletes the file and returns false; the caller must make
-// the run fail with status 50. A file that cannot be created gives rtl_error(70).
-[[nodiscard]] bool writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF);
+// the image holds a byte). Data that cannot be written deletes the file and
+// fails with ExitFile, "%s - write error\n"; a file that cannot be created
+// fails with ExitSystem (rtl_error).
+void writeImageFile(const MemoryImage& image, const ImageFile& file, bool keepFF);
 
 // Writes the image as Intel HEX records to an open stream.
 void writeHexStream(const MemoryImage& image, std::FILE* stream, bool keepFF);

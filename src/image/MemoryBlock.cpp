@@ -1,7 +1,8 @@
 #include "image/MemoryBlock.h"
 
 #include <cstring>
-#include <stdexcept>
+
+#include "console/Errors.h"
 
 namespace mervex {
 
@@ -11,7 +12,7 @@ uint32_t checkedLength(uint32_t address, uint32_t length) {
     // A block that is empty or runs past the top of the address space would make
     // lastAddress() wrap below address and break every range comparison.
     if (length == 0 || uint64_t(address) + length > (uint64_t(1) << 32))
-        throw std::invalid_argument("memory block outside the 32-bit address space");
+        throw app_error(ExitOther, "memory block outside the 32-bit address space\n");
     return length;
 }
 

@@ -10,8 +10,8 @@ namespace mervex {
 class MemoryBlock : public ListNode {
 public:
     // Copies `length` bytes from `source`. The block must hold at least one byte
-    // and end at or below address 0xFFFFFFFF (std::invalid_argument otherwise), so
-    // that lastAddress() is always at or above address.
+    // and end at or below address 0xFFFFFFFF (ExitOther otherwise: no input
+    // makes such a block), so that lastAddress() is always at or above address.
     MemoryBlock(uint32_t address, uint32_t length, const uint8_t* source);
 
     // The byte at an absolute chip address; no range test.

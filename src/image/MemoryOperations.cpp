@@ -5,8 +5,10 @@
 #include <limits>
 #include <vector>
 
+#include "base/TextUtil.h"
 #include "chip/ChipDescriptor.h"
 #include "console/Console.h"
+#include "console/Errors.h"
 #include "console/Progress.h"
 
 namespace mervex {
@@ -70,15 +72,20 @@ constexpr const char* FirstNonBlankBlock = "in the first non-blank block (-id li
 constexpr const char* FirstNonBlankBlocks =
     "in the first non-blank block of each free range (-id lists them); the test stops there";
 
-void reportMismatches(const MismatchList& mismatches, const char* rest) {
-    for (size_t i = 0; i < mismatches.size(); ++i) {
+// Name the mismatches in the failure's report.
+void addMismatches(app_error& report, const MismatchList& mismatches, const char* rest) {
+    // Past the shown ones, lines only the debug level prints are not made at all:
+    // a chip that differs everywhere has as many mismatches as bytes.
+    const bool listAll = console().level >= LevelDebug;
+    for (size_t i = 0; i < mismatches.size() && (i < MismatchesShown || listAll); ++i) {
         const ByteMismatch& m = mismatches[i];
-        message(i < MismatchesShown ? LevelError : LevelDebug, "at 0x%04lX: expected %02X, read %02X\n",
-                static_cast<unsigned long>(m.address), unsigned(m.expected), unsigned(m.read));
+        report.then(i < MismatchesShown ? LevelError : LevelDebug,
+                    formatText("at 0x%04lX: expected %02X, read %02X\n", static_cast<unsigned long>(m.address),
+                               unsigned(m.expected), unsigned(m.read)));
     }
-    if (mismatches.size() > MismatchesShown && console().level < LevelDebug)
-        message(LevelError, "and %lu more %s\n", static_cast<unsigned long>(mismatches.size() - MismatchesShown),
-                rest);
+    if (mismatches.size() > MismatchesShown && !listAll)
+        report.then(LevelError, formatText("and %lu more %s\n",
+                                           static_cast<unsigned long>(mismatches.size() - MismatchesShown), rest));
 }
 
 // Like isBlankRange; the bytes that are not 0xFF in the chunk where it stopped go to `found`.
@@ -95,8 +102,10 @@ bool scanBlank(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t l
                       });
 }
 
-// One memory of the blank check: true when blank.
-bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label) {
+// One memory of the blank check: true when blank. A memory that is not blank
+// is reported at once, before the next is checked, and its report goes into
+// `failure`.
+bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label, app_error& failure) {
     session.beginMemoryPass();
     message(LevelInfo, "%s: ", label);
     progressStart(label, barTotal(size));
@@ -105,12 +114,14 @@ bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, cons
     progressEnd();
     if (blank) {
         message(LevelInfo, "Blank\n");
-    } else {
-        message(LevelInfo, "\n");
-        message(LevelError, "%s not blank\n", label);
-        reportMismatches(found, FirstNonBlankBlock);
+        return true;
     }
-    return blank;
+    message(LevelInfo, "\n");
+    app_error report(ExitChip, "%s not blank\n", label);
+    addMismatches(report, found, FirstNonBlankBlock);
+    reportFailure(report);
+    failure.shown(report.what());
+    return false;
 }
 
 // Write 0xFF from `from` up to, not including, `to`.
@@ -172,22 +183,30 @@ Comparison compareMemory(ChipSession& session, const MemoryPassOptions& options,
     return found;
 }
 
+// Print a verification that passed; throw the report of one that failed.
 void reportVerification(const Comparison& found) {
+    if (found.matched()) {
+        message(LevelInfo, " passed\n");
+        if (found.testFree) message(LevelInfo, " Free positions are blank\n");
+        return;
+    }
+    app_error failure(ExitChip);
     const long errors = long(found.mismatches.size());
     if (errors == 0) {
-        message(LevelInfo, " passed\n");
+        failure.then(LevelInfo, " passed\n");
     } else {
-        message(LevelError, "failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's');
-        reportMismatches(found.mismatches, AllCompared);
+        failure.then(LevelError, formatText("failed, %ld error%c\n", errors, errors == 1 ? ' ' : 's'));
+        addMismatches(failure, found.mismatches, AllCompared);
     }
     if (found.testFree) {
         if (found.freeBlank) {
-            message(LevelInfo, " Free positions are %sblank\n", "");
+            failure.then(LevelInfo, " Free positions are blank\n");
         } else {
-            message(LevelError, " Free positions are %sblank\n", "NOT ");
-            reportMismatches(found.notBlank, FirstNonBlankBlocks);
+            failure.then(LevelError, " Free positions are NOT blank\n");
+            addMismatches(failure, found.notBlank, FirstNonBlankBlocks);
         }
     }
+    throw failure;
 }
 
 uint64_t comparedBytes(const ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
@@ -208,18 +227,18 @@ bool isBlankRange(ChipSession& session, MemoryKind kind, uint32_t first, uint32_
     return scanBlank(session, kind, first, last, found);
 }
 
-uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set) {
+void blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set) {
     message(LevelInfo, "Blank check\n");
-    uint8_t notBlank = 0;
+    app_error notBlank(ExitChip);
+    bool blank = true;
     if (set & BlankCode) {
         const uint32_t codeSize = passMemorySize(session.selectedChip(), MemoryKind::Code, options);
-        if (!blankCheckMemory(session, MemoryKind::Code, codeSize, "Code")) notBlank |= BlankCode;
+        blank = blankCheckMemory(session, MemoryKind::Code, codeSize, "Code", notBlank);
     }
     const uint32_t dataSize = passMemorySize(session.selectedChip(), MemoryKind::Data, options);
-    if ((set & BlankData) && dataSize != 0) {
-        if (!blankCheckMemory(session, MemoryKind::Data, dataSize, "Data")) notBlank |= BlankData;
-    }
-    return notBlank;
+    if ((set & BlankData) && dataSize != 0)
+        blank = blankCheckMemory(session, MemoryKind::Data, dataSize, "Data", notBlank) && blank;
+    if (!blank) throw notBlank;
 }
 
 void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image) {
@@ -255,14 +274,13 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
     progressEnd();
 }
 
-bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+void verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image) {
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
     progressStart("Verfiy", barTotal(comparedBytes(session, options, kind, image)));
     const Comparison found = compareMemory(session, options, kind, image, false);
     progressEnd();
     reportVerification(found);
-    return found.matched();
 }
 
 bool memoryHoldsImage(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,

@@ -16,7 +16,7 @@ struct MemoryPassOptions {
     bool fillEeprom = false;    // -w+: free EEPROM positions are written with 0xFF
 };
 
-// Bits of the blank check's memory set, argument and result.
+// Bits of the blank check's memory set.
 enum BlankSet : uint8_t {
     BlankCode = 1,
     BlankData = 2,
@@ -26,10 +26,10 @@ enum BlankSet : uint8_t {
 // counter bytes while the counter is on).
 uint32_t passMemorySize(const ChipDescriptor& chip, MemoryKind kind, const MemoryPassOptions& options);
 
-// Test the memories of `set` for 0xFF only; returns the set of memories that are
-// not blank (0 when all tested memories are blank). A chip without EEPROM is
-// skipped silently.
-uint8_t blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set);
+// Test the memories of `set` for 0xFF only. A memory that is not blank is
+// reported as it is found; then the check fails (ExitChip) with those reports
+// as its text, shown already. A chip without EEPROM is skipped silently.
+void blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t set);
 
 // Read the whole memory into `image` (passed empty) as a gap-free run of blocks.
 void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image);
@@ -39,9 +39,10 @@ void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKi
 void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                  const MemoryImage& image);
 
-// Compare the chip with the image; true when every byte matched and, where
-// tested, every free position is blank. Mismatches are reported, not thrown.
-bool verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
+// Compare the chip with the image: every byte must match and, where tested,
+// every free position be blank. A difference fails with ExitChip, which
+// nothing else of the reading gives, and the verification's report as lines.
+void verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image);
 
 // Before a write that may be left out: true when the chip already holds the

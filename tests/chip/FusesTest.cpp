@@ -3,6 +3,7 @@
 
 #include "ChipFixture.h"
 #include "chip/Fuses.h"
+#include "support/StatusOf.h"
 
 namespace mervex::test {
 namespace {
@@ -128,7 +129,7 @@ TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
     session.parseFuseRequest("CKSEL=4,SUT=2");
     chip->fuse[Low] = 0x01;  // SUT 0, CKSEL 1; the other bits differ too but are not requested
     CaptureConsole capture;
-    EXPECT_FALSE(session.verifyFuses());
+    EXPECT_EQ(statusOf([&] { session.verifyFuses(); }), ExitChip);
     EXPECT_EQ(capture.out(),
               "Verifying fuses\n"
               "ERROR:  SUT     : expected 2, read 0\n"
@@ -137,7 +138,7 @@ TEST_F(Fuses, VerifyComparesOnlyRequestedFields) {
 
     chip->fuse[Low] = 0x24;
     CaptureConsole again;
-    EXPECT_TRUE(session.verifyFuses());
+    session.verifyFuses();
     EXPECT_EQ(again.out(), "Verifying fuses\npassed\n");
 }
 

@@ -79,7 +79,7 @@ protected:
             image.append(std::make_unique<MemoryBlock>(b.first, uint32_t(b.second.size()), b.second.data()));
         ImageFile file;
         file.path = (dir / name).string();
-        EXPECT_TRUE(writeImageFile(image, file, true));
+        writeImageFile(image, file, true);
         return file.path;
     }
 

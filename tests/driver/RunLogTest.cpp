@@ -49,6 +49,15 @@ TEST(RunLogJson, EveryTextIsAJsonString) {
 
 class RunLogFile : public test::EndToEnd {
 protected:
+    // The error lines of a run's output, without their prefix: what its record keeps.
+    static std::string errorLines(const std::string& out) {
+        std::string text;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind("ERROR:  ", 0) == 0) text += (text.empty() ? "" : "\n") + line.substr(8);
+        return text;
+    }
+
     std::vector<std::string> logLines() {
         std::vector<std::string> lines;
         std::istringstream in(test::readFile(dir / "run.log"));
@@ -108,6 +117,8 @@ TEST_F(RunLogFile, EightParallelRunsWriteEightWholeLines) {
 
         const int status = std::stoi(test::readFile(dir / ("status" + number)));
         EXPECT_EQ(record["result"]["status"].number, status) << line;
+        // A failure's text is recorded once, as printed; a success records none.
+        EXPECT_EQ(record["result"]["error"].text, errorLines(test::readFile(dir / ("out" + number + ".txt"))));
         EXPECT_EQ(record["result"]["error"].text.empty(), status == 0) << line;
         const Json& chipRecord = record["chip"];
         EXPECT_EQ(chipRecord["detected"].text, "mega8|mega8A") << line;

@@ -13,6 +13,7 @@
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
+#include "support/StatusOf.h"
 
 namespace mervex {
 namespace {
@@ -23,7 +24,7 @@ using test::hexRecord;
 std::string writeToText(const MemoryImage& image, uint8_t format, bool keepFF) {
     const std::string path = test::scratchPath(format == FormatBinary ? "writer-output.bin" : "writer-output.hex");
     test::CaptureConsole capture;
-    EXPECT_TRUE(writeImageFile(image, ImageFile{format, path}, keepFF));
+    writeImageFile(image, ImageFile{format, path}, keepFF);
     EXPECT_EQ(capture.out(), "");
     return test::readFile(path);
 }
@@ -133,7 +134,7 @@ TEST(ImageWriter, UncreatableFileIsAnOpenError) {
     test::CaptureConsole capture;
     MemoryImage image;
     try {
-        (void)writeImageFile(image, ImageFile{FormatIntelHex, path}, false);
+        writeImageFile(image, ImageFile{FormatIntelHex, path}, false);
         ADD_FAILURE() << "no exception";
     } catch (const rtl_error& e) {
         reportFailure(e);
@@ -157,22 +158,22 @@ TEST(ImageWriter, WriteErrorIsReportedAndLeavesNoFile) {
             std::signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit = {1000, 1000};
             ::setrlimit(RLIMIT_FSIZE, &limit);
-            bool written;
+            int failed;
             std::string out;
             {
                 test::CaptureConsole capture;
-                written = writeImageFile(image, ImageFile{format, path}, true);
+                failed = test::statusOf([&] { writeImageFile(image, ImageFile{format, path}, true); });
                 out = capture.out();
             }
             limit = {RLIM_INFINITY, RLIM_INFINITY};
             ::setrlimit(RLIMIT_FSIZE, &limit);
             test::writeFile(log, out);
-            std::_Exit(written ? 1 : 0);
+            std::_Exit(failed == ExitFile ? 0 : 1);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "the writer reported success";
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "the writer did not fail with status 50";
         EXPECT_EQ(test::readFile(log), "ERROR:  " + path + " - write error\n");
         EXPECT_FALSE(test::fileExists(path));
     }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <vector>
 
+#include "console/Errors.h"
 #include "image/ImageTestFiles.h"
 #include "image/MemoryImage.h"
 
@@ -131,8 +131,8 @@ TEST(MemoryBlock, AddressesAboveTwoGiBStayUnsigned) {
     EXPECT_EQ(top.endAddress(), uint64_t(1) << 32);
     MemoryBlock high(0x80000000u, 1, bytes);
     EXPECT_GT(high.lastAddress(), 0x7FFFFFFFu);
-    EXPECT_THROW(MemoryBlock(0xFFFFFFF1u, 16, bytes), std::invalid_argument);
-    EXPECT_THROW(MemoryBlock(0, 0, bytes), std::invalid_argument);
+    EXPECT_THROW(MemoryBlock(0xFFFFFFF1u, 16, bytes), app_error);
+    EXPECT_THROW(MemoryBlock(0, 0, bytes), app_error);
 }
 
 }  // namespace

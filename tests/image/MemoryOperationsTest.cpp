@@ -8,6 +8,7 @@
 
 #include "chip/ChipFixture.h"
 #include "image/MemoryOperations.h"
+#include "support/StatusOf.h"
 
 namespace mervex {
 namespace {
@@ -50,17 +51,17 @@ TEST_F(MemoryOperationsTest, VerifyWithFreePositionTest) {
     options.verifyAll = true;
     {
         CaptureConsole capture;
-        EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+        verifyMemory(session, options, MemoryKind::Code, image);
         EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\n Free positions are blank\n");
     }
     chip->flash[0x150] = 0x00;
     CaptureConsole capture;
-    EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
+    EXPECT_EQ(test::statusOf([&] { verifyMemory(session, options, MemoryKind::Code, image); }), ExitChip);
     EXPECT_EQ(capture.out(), "Verifying CODE memory\n passed\nERROR:   Free positions are NOT blank\n"
                              "ERROR:  at 0x0150: expected FF, read 00\n");
     // Without -v+ the free positions are not read.
     options.verifyAll = false;
-    EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+    verifyMemory(session, options, MemoryKind::Code, image);
 }
 
 // Every mismatch is counted; the first eight are named, the rest only at debug level.
@@ -94,7 +95,7 @@ TEST_F(MemoryOperationsTest, VerifyCountsEveryMismatch) {
         std::copy_n(image.first()->data.get(), 600, chip->flash.begin() + 0x40);
         for (int i = 0; i < c.mismatches; ++i) chip->flash[0x40 + 50 * i] ^= 0x01;
         CaptureConsole capture(false, false, c.level);
-        EXPECT_FALSE(verifyMemory(session, options, MemoryKind::Code, image));
+        EXPECT_EQ(test::statusOf([&] { verifyMemory(session, options, MemoryKind::Code, image); }), ExitChip);
         EXPECT_EQ(capture.out(), std::string("Verifying CODE memory\n") + c.report);
     }
 }
@@ -135,14 +136,14 @@ TEST_F(MemoryOperationsTest, BlankCheckLeavesOutTheEraseCounterBytes) {
     options.eraseCounter = true;
     {
         CaptureConsole capture;
-        EXPECT_EQ(blankCheck(session, options, BlankCode | BlankData), 0);
+        blankCheck(session, options, BlankCode | BlankData);
         EXPECT_EQ(capture.out(), "Blank check\nCode: Blank\nData: Blank\n");
     }
     options.eraseCounter = false;
     // The check stops at the first non-blank block (32 EEPROM bytes): its count says so.
     std::fill_n(chip->eeprom.begin() + 3, 40, uint8_t(0));
     CaptureConsole capture;
-    EXPECT_EQ(blankCheck(session, options, BlankCode | BlankData), BlankCode | BlankData);
+    EXPECT_EQ(test::statusOf([&] { blankCheck(session, options, BlankCode | BlankData); }), ExitChip);
     std::string named;
     for (int a = 3; a < 11; ++a) {
         char line[48];
@@ -195,7 +196,7 @@ TEST_F(MemoryOperationsTest, WriteCommitsTheLastPage) {
     writeMemory(session, options, MemoryKind::Code, image);
     EXPECT_EQ(countInstructions(0x4C), 2);
     EXPECT_TRUE(std::equal(chip->flash.begin(), chip->flash.begin() + 0x50, image.first()->data.get()));
-    EXPECT_TRUE(verifyMemory(session, options, MemoryKind::Code, image));
+    verifyMemory(session, options, MemoryKind::Code, image);
 }
 
 TEST_F(MemoryOperationsTest, BlankRangeOfNothingIsBlank) {

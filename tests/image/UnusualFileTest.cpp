@@ -13,6 +13,7 @@
 #include "image/ImageWriter.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
+#include "support/StatusOf.h"
 
 namespace mervex {
 namespace {
@@ -27,7 +28,7 @@ TEST(SpecialOutput, FullDeviceFailsAndStays) {
         MemoryImage image;
         image.append(std::make_unique<MemoryBlock>(0, uint32_t(bytes.size()), bytes.data()));
         test::CaptureConsole capture;
-        EXPECT_FALSE(writeImageFile(image, ImageFile{format, link}, true));
+        EXPECT_EQ(test::statusOf([&] { writeImageFile(image, ImageFile{format, link}, true); }), ExitFile);
         EXPECT_EQ(capture.out(), "ERROR:  " + link + " - write error\n");
         struct stat info;
         EXPECT_EQ(::lstat(link.c_str(), &info), 0) << "the link was deleted";
