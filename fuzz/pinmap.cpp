@@ -11,7 +11,6 @@
 #include "FuzzSupport.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
-#include "driver/AdapterRequest.h"
 
 using namespace mervex;
 using namespace mervex::fuzz;

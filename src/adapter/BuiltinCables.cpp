@@ -7,6 +7,7 @@
 #include "adapter/PinInfo.h"
 #include "adapter/PinMapConfig.h"
 #include "base/TextUtil.h"
+#include "console/Errors.h"
 
 namespace mervex {
 
@@ -69,6 +70,26 @@ const BuiltinCable* builtinCableOfLetter(char letter) {
     for (const BuiltinCable& cable : builtinCables)
         if (cable.letter == lower) return &cable;
     return nullptr;
+}
+
+AdapterType adapterTypeOf(const char* adapterSpec) {
+    if (adapterSpec == nullptr) return AdapterType::Default;
+    const std::string text = adapterSpec;
+    const auto refuse = [](const std::string& offending) {
+        return app_error(ExitUsage, "Invalid value for switch -%c in '%s'\n\n%s\n", 'A', offending.c_str(),
+                         HelpHintText);
+    };
+    if (text.empty()) throw refuse(text);
+    const char letter = char(std::tolower(static_cast<unsigned char>(text[0])));
+    if (letter == 'm') return AdapterType::UserMap;
+    AdapterType type = AdapterType::AutoBuffered;
+    if (letter != 'a') {
+        const BuiltinCable* cable = builtinCableOfLetter(letter);
+        if (cable == nullptr || cable->letter == '\0') throw refuse(text);
+        type = cable->type;
+    }
+    if (text.size() > 1) throw refuse(text.substr(1));
+    return type;
 }
 
 std::vector<const BuiltinCable*> detectableCables() {

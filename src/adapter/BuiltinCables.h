@@ -94,6 +94,11 @@ const BuiltinCable* builtinCable(AdapterType type);
 // The row of the -a letter (case-insensitive; '\0' the default), or nullptr.
 const BuiltinCable* builtinCableOfLetter(char letter);
 
+// The adapter type named by the -a group text's first letter (nullptr: the
+// default adapter, VUDER); anything else, or characters after a single-letter
+// type, is thrown (status 70).
+AdapterType adapterTypeOf(const char* adapterSpec);
+
 // The rows that have a detection, in the order -aa tries them.
 std::vector<const BuiltinCable*> detectableCables();
 

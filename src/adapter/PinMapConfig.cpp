@@ -6,6 +6,7 @@
 
 #include "adapter/PinInfo.h"
 #include "base/TextUtil.h"
+#include "console/ConfigSearch.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/OpenFile.h"
@@ -15,6 +16,8 @@ namespace mervex {
 namespace {
 
 constexpr size_t EntryLimit = 511;
+constexpr size_t FoundPathSize = 1024;
+constexpr const char* PinMapExtension = ".cfg";
 
 // Entries are C text: a NUL byte ends them.
 std::string trimmed(const std::string& text) { return trim(text.c_str()); }
@@ -102,6 +105,28 @@ void parseEntry(PinMap& map, const std::string& entry) {
         throw app_error(ExitUsage, "adapter: duplicate signal name '%s'\n", key.c_str());
     }
     for (const std::string& item : splitList(value, ",", true)) addPin(map, *id, key, item);
+}
+
+UserPinMap userPinMapOf(const std::string& text, const char* programPath) {
+    UserPinMap source;
+    const size_t separator = text.find_first_of("=:");
+    if (separator == std::string::npos) return source;
+    const std::string rest = text.substr(separator + 1);
+    if (rest.empty()) {
+        throw app_error(ExitUsage, "Invalid adapter switch '%s'\n", text.c_str());
+    }
+    if (text[separator] == ':') {
+        source.entries = rest;
+        return source;
+    }
+    char path[FoundPathSize];
+    // A shipped pin map is also found by its bare name: -am=dt006 for dt006.cfg.
+    if (!findConfigFile(path, sizeof path, rest.c_str(), programPath) &&
+        !findConfigFile(path, sizeof path, (rest + PinMapExtension).c_str(), programPath)) {
+        throw app_error(ExitUsage, "File '%s' not found\n", rest.c_str());
+    }
+    source.file = path;
+    return source;
 }
 
 void loadPinMap(PinMap& map, const UserPinMap& source) {

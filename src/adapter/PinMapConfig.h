@@ -15,6 +15,14 @@ struct UserPinMap {
     std::string file;
 };
 
+// The user pin map named by the -a group text, which starts at its letter "m".
+// The first "=" or ":" selects file or inline form; without either there is
+// nothing to load. A file is searched like every configuration file, then with
+// ".cfg" added to its name; an empty form or a file not found is thrown
+// (status 70). programPath is the program's first argument, whose directory is
+// one of the places searched.
+UserPinMap userPinMapOf(const std::string& text, const char* programPath = nullptr);
+
 // Load the user pin map: the file's lines when there is a file, else the
 // ':'-separated entries. Every error is thrown as app_error
 // (status 70), the failed open of the file as rtl_error.

@@ -10,6 +10,8 @@
 
 namespace mervex {
 
+const char* const HelpHintText = "For short help type\n\tmervex -h\n";
+
 app_error::app_error(int status, const char* format, ...) : status_(status) {
     va_list args;
     va_start(args, format);

@@ -30,6 +30,10 @@ struct FailureLine {
     std::string text;
 };
 
+// How to get the short help, which the refusal of a switch ends with; ends with
+// a line end.
+extern const char* const HelpHintText;
+
 // A failure: its exit status and the lines that say what went wrong, the
 // message first (error level, with its own line ends), then any that follow it
 // (a hint at info level). Printed once, by the top-level handler.

@@ -15,8 +15,6 @@ const char* const AboutText =
     "fuses and lock bits of Atmel AVR microcontrollers through their ISP interface,\n"
     "driven bit by bit from a PC parallel port.\n";
 
-const char* const HelpHintText = "For short help type\n\tmervex -h\n";
-
 namespace {
 
 // The switch summary is kept as lines: as one text it would exceed what one

@@ -1,5 +1,7 @@
 #pragma once
-// The fixed texts with which the program introduces itself.
+// The fixed texts with which the program introduces itself. How to get the
+// short help (HelpHintText) is console/Errors.h's, as every refusal ends with it.
+#include "console/Errors.h"
 
 namespace mervex {
 
@@ -8,9 +10,6 @@ extern const char* const BannerText;
 
 // What the program is, for the help and for a run without arguments; ends with a line end.
 extern const char* const AboutText;
-
-// How to get the short help; ends with a line end.
-extern const char* const HelpHintText;
 
 // Print the banner at info level.
 void printBanner();

@@ -10,7 +10,6 @@
 #include "adapter/AdapterSetup.h"
 #include "adapter/LptAdapter.h"
 #include "console/Errors.h"
-#include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
 #include "support/ManualClock.h"

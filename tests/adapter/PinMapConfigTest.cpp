@@ -7,7 +7,6 @@
 #include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "console/Errors.h"
-#include "driver/AdapterRequest.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
 

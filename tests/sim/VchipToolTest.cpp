@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/Files.h"
-#include "support/RunProgram.h"
+#include "support/RunEntry.h"
 #include "sim/VirtualTargetFile.h"
 
 namespace mervex::test {

@@ -9,7 +9,6 @@
 #include "adapter/AdapterDetection.h"
 #include "adapter/AdapterSetup.h"
 #include "console/Errors.h"
-#include "driver/AdapterRequest.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
