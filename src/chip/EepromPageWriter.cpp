@@ -71,7 +71,7 @@ void commitEepromPage(ChipState& session) {
     }
     IspLink& link = session.link();
     link.sendBlock(loads.data(), loads.size());
-    exchangeChecked(link, isp::writeEepromPage(base));
+    sendChecked(link, isp::writeEepromPage(base));
     session.eepromWrittenSinceErase = true;
     if (access.eepromBlankFrom != -1) access.eepromBlankFrom = std::max<int64_t>(access.eepromBlankFrom, base + size);
     if (!waitWriteDone(session, MemoryKind::Data, poll.pollAddress, poll.pollValue, session.timing.eepromByteDelay)) {

@@ -9,10 +9,11 @@ void checkEcho(const IspInstruction& command, const IspInstruction& reply) {
     if (reply[isp::EchoIndex] != command[0]) throwSyncLost();
 }
 
-IspInstruction exchangeChecked(IspLink& link, const IspInstruction& command) {
-    IspInstruction reply = link.exchange(command);
-    checkEcho(command, reply);
-    return reply;
+void sendChecked(IspLink& link, const IspInstruction& command) {
+    link.sendByte(command[0]);
+    uint8_t echo = link.transferByte(command[1]);
+    link.sendBlock(command.bytes + 2, 2);
+    if (echo != command[0]) throwSyncLost();
 }
 
 uint8_t exchangeRead(IspLink& link, const IspInstruction& command) {

@@ -11,11 +11,13 @@ namespace mervex {
 // Fail with "Synchronisation lost" unless reply byte 1 echoes command byte 0.
 void checkEcho(const IspInstruction& command, const IspInstruction& reply);
 
-// IspLink::exchange followed by checkEcho.
-IspInstruction exchangeChecked(IspLink& link, const IspInstruction& command);
+// Send an instruction whose reply is only its echo (a write, a load, a page
+// write) byte by byte, sampling only the echo (taken while byte 1 goes out);
+// check it.
+void sendChecked(IspLink& link, const IspInstruction& command);
 
-// Send a read instruction byte by byte, sampling only the echo (taken while
-// byte 1 goes out) and the data byte; check the echo and return the data.
+// Send a read instruction byte by byte, sampling only the echo and the data
+// byte; check the echo and return the data.
 uint8_t exchangeRead(IspLink& link, const IspInstruction& command);
 
 // Trace one instruction and its reply at trace level.

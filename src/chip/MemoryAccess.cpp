@@ -95,7 +95,7 @@ void byteWriter(ChipState& session, MemoryKind kind, uint32_t address, uint8_t v
         if (current == 0xFF) return;
     }
     rememberPollByte(session.poll, address, value);
-    exchangeChecked(session.link(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
+    sendChecked(session.link(), data ? isp::writeEeprom(address, value) : isp::writeFlashByte(address, value));
     if (data) session.eepromWrittenSinceErase = true;
     double delay = data ? session.timing.eepromByteDelay : session.timing.flashByteDelay;
     if (!waitWriteDone(session, kind, int32_t(address), value, delay)) {
@@ -194,7 +194,7 @@ void writeFlashPage(ChipState& session, uint32_t lastLoaded) {
         appendInstruction(queue, isp::loadExtendedAddress(isp::extendedAddressByte(lastLoaded)));
     link.sendBlock(queue.data(), queue.size());
     queue.clear();
-    exchangeChecked(link, isp::writeFlashPage(lastLoaded));
+    sendChecked(link, isp::writeFlashPage(lastLoaded));
     PollState& poll = session.poll;
     if (!waitWriteDone(session, MemoryKind::Code, poll.pollAddress, poll.pollValue, session.timing.flashPageDelay)) {
         throw app_error(ExitChip, "Poll: can't write page at 0x%lX\n",
@@ -246,10 +246,7 @@ bool waitWriteDone(ChipState& session, MemoryKind kind, int32_t address, uint8_t
         return pollUntil(PollTimeoutFactor * delayMs,
                          [&] { return readProgramByte(session, kind, uint32_t(address)) == value; });
     case PollKind::ReadyBusy:
-        return pollUntil(PollTimeoutFactor * delayMs, [&] {
-            IspInstruction reply = exchangeChecked(link, isp::readyBusy());
-            return (reply[isp::DataIndex] & 1) == 0;
-        });
+        return pollUntil(PollTimeoutFactor * delayMs, [&] { return (exchangeRead(link, isp::readyBusy()) & 1) == 0; });
     case PollKind::FixedDelay:
         break;
     }
@@ -263,7 +260,7 @@ uint8_t readProgramByte(ChipState& session, MemoryKind kind, uint32_t address) {
 }
 
 void loadExtendedAddress(ChipState& session, uint8_t high) {
-    exchangeChecked(session.link(), isp::loadExtendedAddress(high));
+    sendChecked(session.link(), isp::loadExtendedAddress(high));
 }
 
 uint16_t readFlashWord(ChipState& session, uint32_t address) {
