@@ -57,6 +57,7 @@ struct PollState {
     uint8_t unpollableB = 0xFF;
     int32_t pollAddress = -1;    // -1: nothing to poll
     uint8_t pollValue = 0xFF;    // the byte that confirms the write
+    double flashWriteMs = 0;     // the quickest flash write of the pass polling confirmed; 0: none yet
 };
 
 // The cached state of memory access, reset before every memory pass.

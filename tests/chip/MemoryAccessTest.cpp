@@ -309,6 +309,43 @@ TEST_F(MemoryAccess, PollingHeldUpPastTheTimeOutAsksOnceMore) {
     EXPECT_EQ(std::count(text.begin(), text.end(), "F0 00 FF 00"), 2);
 }
 
+// A pass's later flash writes are polled only once three quarters of its
+// quickest confirmed write have passed, and never later than three quarters of
+// the fixed delay; EEPROM writes are polled from the start.
+TEST_F(MemoryAccess, LaterFlashWritesArePolledAfterAHeadStart) {
+    struct Case {
+        const char* chip;
+        MemoryKind kind;
+        uint32_t second;  // the second write's address (flash: it commits the first page)
+        int busyAnswers;
+        int64_t stallUs;  // the process is held up after the first poll
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        // Three busy answers of 4 us each: the first page is confirmed after 16 us.
+        {"mega88", MemoryKind::Code, 0x40, 3, 0, {"delay 0.012000"}},
+        // The first read back confirms the page after 4 us.
+        {"mega8", MemoryKind::Code, 0x40, 0, 0, {"delay 0.003000"}},
+        {"mega88", MemoryKind::Code, 0x40, 1, 1000000, {"delay 4.500000"}},
+        {"mega88", MemoryKind::Data, 1, 3, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + (c.kind == MemoryKind::Code ? " flash" : " EEPROM"));
+        useChip(c.chip, optionsWith(true));
+        chip->busyAnswers = c.busyAnswers;
+        chip->stallAfter = 0xF0;
+        chip->stallUs = c.stallUs;
+        startWrite(c.kind);
+        writeByte(0, 0x01);
+        chip->clearLog();
+        writeByte(c.second, 0x02);
+        commit();
+        EXPECT_EQ(chip->events, c.events);
+        const std::vector<uint8_t>& memory = c.kind == MemoryKind::Code ? chip->flash : chip->eeprom;
+        EXPECT_EQ(memory[c.second], 0x02);
+    }
+}
+
 TEST_F(MemoryAccess, ByteWriteThatPollingCannotConfirmFails) {
     useChip("90S2313", optionsWith(true));
     startWrite(MemoryKind::Data);
