@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "adapter/SckTiming.h"
+#include "chip/ChipConnection.h"
 #include "chip/ChipDescriptor.h"
 #include "console/Console.h"
 #include "support/ManualClock.h"
@@ -32,7 +33,6 @@ using namespace mervex;
 namespace fs = std::filesystem;
 
 constexpr uint32_t ChipClockHz = 8000000;
-constexpr double ResetWaitSeconds = 0.1;  // between RESET and programming enable, in every run
 
 double cpuSeconds() {
     struct timespec t;
@@ -99,7 +99,7 @@ double instructionSeconds(const VirtualTarget& target, int answeredBits) {
 // it differs; then every byte is loaded, every page written and every byte
 // read back. A page is left alone only once all its bytes are read and found
 // equal, so an unchanged image costs two reads of every byte and nothing else.
-// Every run also waits 100 ms after pulling RESET before it enables
+// Every run also waits ResetWaitMs after pulling RESET before it enables
 // programming, so that wait counts; the few instructions of connecting and
 // identifying the chip are left out.
 double eepromWorkBoundSeconds(const VirtualTarget& target, bool unchanged) {
@@ -109,7 +109,7 @@ double eepromWorkBoundSeconds(const VirtualTarget& target, bool unchanged) {
     const double reads = (unchanged ? bytes : pages) + bytes;
     const double writes = unchanged ? 0 : bytes + pages;
     const double busy = unchanged ? 0 : pages * target.busy.eepromUs * 1e-6;
-    return ResetWaitSeconds + busy + writes * instructionSeconds(target, 0) + reads * instructionSeconds(target, 8);
+    return ResetWaitMs * 1e-3 + busy + writes * instructionSeconds(target, 0) + reads * instructionSeconds(target, 8);
 }
 
 // The chip alone: its erase and write times plus the SPI bits of writing and

@@ -65,7 +65,7 @@ void connectChip(ChipState& session) {
     IspLink& link = session.link();
     message(LevelDebug, "Reset\n");
     link.setReset(true);
-    link.delay(100);
+    link.delay(ResetWaitMs);
 
     bool inStep = programEnable(link) == isp::ProgramEnableAnswer;
     if (!inStep) {
