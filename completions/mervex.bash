@@ -151,6 +151,7 @@ _mervex() {
                 _mervex_add "" "$cur" <<<$'-C*OSCCAL=\n-C?OSCCAL=\n-D*OSCCAL=\n-C*SERNO\n-C?SERNO\n-D*SERNO\n-C*BYTES\n-C?BYTES\n-D*BYTES'
                 nospace=1
                 ;;
+            --*) _mervex_add "" "$cur" <<<$'--help\n--wiring\n--version\n--log=' ;;
             -*)
                 _mervex_add "" "$cur" <<<$'-h\n-?\n-i\n-a\n-k\n-K\n-p\n-o\n-1\n-2\n-3\n-4\n-5\n-!\n-n\n-c\n-d\n-C*\n-C?\n-D*\n-e\n-b\n-r\n-w\n-v\n-u\n-l\n-f'
                 nospace=1

@@ -189,6 +189,8 @@ function __mervex_complete
             '-C*BYTES' '-C?BYTES' '-D*BYTES'
     else if string match -rq -- '^-[cd].' $cur
         __mervex_files (string sub -l 2 -- $cur) (string sub -s 3 -- $cur)
+    else if string match -q -- '--*' $cur
+        printf '%s\n' --help\thelp --wiring\t'draw the wiring' --version\tversion --log=\t'run log file'
     else if string match -q -- '-*' $cur
         printf '%s\n' -h\thelp -i\t'information level' -a\tadapter -k\t'wait for key' \
             -K\t'wait for key before reading files' -p\tport -o\tfrequency \

@@ -59,18 +59,29 @@ void adapterNotFound(const BuiltinCable& row, bool forced) {
 
 // The row's wiring for the cable its detection found (verdict; 0: none or no
 // detection), completed for the frequency, with the modifiers a modifiable one takes.
-PinMap cableMap(const BuiltinCable& row, int verdict, ParallelPort& port, const AdapterSettings& settings) {
+PinMap cableWiring(const BuiltinCable& row, int verdict, const AdapterSettings& settings) {
     PinMap map = builtinPinMap(row.type, verdict);
     completeForClock(map, row.type, settings.oscillatorHz);
     if (!row.modifiable) return map;
-    if (settings.lazyBlaster) {
-        if (!port.canControlDirection()) {
-            throw app_error(ExitSystem, "Can't control LPT data direction bit (required for -AZ)\n");
-        }
-        applyLazyBlaster(map);
-    }
+    if (settings.lazyBlaster) applyLazyBlaster(map);
     if (settings.powerFromData) applyPowerFromData(map);
     return map;
+}
+
+// The same on the port, which must be able to float the data lines for -az.
+PinMap cableMap(const BuiltinCable& row, int verdict, ParallelPort& port, const AdapterSettings& settings) {
+    if (row.modifiable && settings.lazyBlaster && !port.canControlDirection()) {
+        throw app_error(ExitSystem, "Can't control LPT data direction bit (required for -AZ)\n");
+    }
+    return cableWiring(row, verdict, settings);
+}
+
+// The row's wiring, then that of each of its cables with a wiring of its own.
+void addCableWirings(std::vector<PinMap>& maps, const BuiltinCable& row, const AdapterSettings& settings) {
+    maps.push_back(cableWiring(row, 0, settings));
+    for (const CableVariant& variant : row.variants)
+        if (variant.name != nullptr && variant.wiring != nullptr)
+            maps.push_back(cableWiring(row, variant.verdict, settings));
 }
 
 void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings) {
@@ -139,6 +150,20 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
         throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", map->name);
     }
     return buildAdapter(std::move(port), std::move(map), settings);
+}
+
+std::vector<PinMap> possibleWirings(const AdapterSettings& settings) {
+    std::vector<PinMap> maps;
+    if (settings.type == AdapterType::UserMap) {
+        maps.emplace_back();
+        loadPinMap(maps.back(), settings.userPinMap);
+        validatePinMap(maps.back());
+    } else if (settings.type == AdapterType::AutoBuffered) {
+        for (const BuiltinCable* row : detectableCables()) addCableWirings(maps, *row, settings);
+    } else {
+        addCableWirings(maps, *builtinCable(settings.type), settings);
+    }
+    return maps;
 }
 
 }  // namespace mervex

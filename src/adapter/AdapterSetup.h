@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
@@ -37,5 +38,11 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
 // Print the timing a programmer was built with (debug level): the requested
 // frequency, the SCK low and high times, the SCK frequency achieved (MHz).
 void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, double sckMHz);
+
+// The wirings the settings may drive, as pin maps are written (RESET by its
+// level while the target runs), found without a port: each cable that -aa or
+// the type's detection may find, completed for the clock, with the modifiers
+// -ap and -az; the user map loaded and checked (its errors thrown as in set-up).
+std::vector<PinMap> possibleWirings(const AdapterSettings& settings);
 
 }  // namespace mervex

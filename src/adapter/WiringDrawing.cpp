@@ -5,6 +5,7 @@
 
 #include "adapter/PinInfo.h"
 #include "base/TextUtil.h"
+#include "console/Console.h"
 
 namespace mervex {
 
@@ -90,7 +91,8 @@ std::string drawWiring(const std::string& name, const WiringConnector& connector
     Row::size_type columns = rows.front().size();
     std::array<size_t, 7> widths{};
     for (const Row& row : rows)
-        for (size_t column = 0; column < columns; ++column) widths[column] = std::max(widths[column], row[column].size());
+        for (size_t column = 0; column < columns; ++column)
+            widths[column] = std::max(widths[column], row[column].size());
 
     std::string text = formatText("%s wiring, %s to the 6-pin and 10-pin ISP headers:\n",
                                   name.empty() ? "Pin map" : name.c_str(), connector.name.c_str());
@@ -112,6 +114,10 @@ std::string drawAdapterPinMap(const PinMap& adapterMap) {
     PinMap asWritten = adapterMap;
     asWritten.driveResetAsHeld();  // an exchange: done twice, the map is as written
     return drawPinMap(asWritten);
+}
+
+void printDrawing(const std::string& drawing) {
+    for (const std::string& line : splitList(drawing, "\n")) message(LevelInfo, "%s\n", line.c_str());
 }
 
 }  // namespace mervex

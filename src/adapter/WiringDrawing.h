@@ -45,4 +45,8 @@ std::string drawPinMap(const PinMap& map);
 // set-up turned to "active = held in reset".
 std::string drawAdapterPinMap(const PinMap& adapterMap);
 
+// Print a drawing at info level, a line at a time: a drawing may be longer
+// than one message can carry.
+void printDrawing(const std::string& drawing);
+
 }  // namespace mervex

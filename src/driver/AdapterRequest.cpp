@@ -6,16 +6,21 @@
 
 namespace mervex {
 
-AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends) {
+AdapterSettings wiringSettingsOf(const Request& request) {
     AdapterSettings settings;
     settings.type = adapterTypeOf(request.adapterSpec);
     if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec, request.programPath);
-    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
-    settings.portBackends = backends;
     settings.lazyBlaster = request.lazyBlaster;
     settings.powerFromData = request.powerFromData;
-    settings.forceAdapter = request.forceChip;
     settings.oscillatorHz = request.oscillatorHz;
+    return settings;
+}
+
+AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends) {
+    AdapterSettings settings = wiringSettingsOf(request);
+    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
+    settings.portBackends = backends;
+    settings.forceAdapter = request.forceChip;
     settings.frequencyIsSck = request.frequencyIsSck;
     const SckCycles cycles = sckTimingCycles(chip, request.oscillatorHz, request.sckDivider);
     settings.sckPeriods = SckPeriods{int(cycles.low), int(cycles.high)};

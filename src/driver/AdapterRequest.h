@@ -8,6 +8,10 @@
 
 namespace mervex {
 
+// The settings that choose the adapter's wiring (type, user map, modifiers,
+// clock), which need neither a chip nor a port.
+AdapterSettings wiringSettingsOf(const Request& request);
+
 // The settings for the run's adapter, with the chip's SCK minimums; backends
 // are the ports served other than by a device.
 AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends);

@@ -150,6 +150,11 @@ private:
                     request_.logPath = p + 4;
                     return {p, false, Then::NextArgument};
                 }
+                if (std::strcmp(p, "help") == 0) showHelp();
+                if (std::strcmp(p, "wiring") == 0) {
+                    request_.showWiring = true;
+                    return {p, false, Then::NextArgument};
+                }
                 break;
             default: break;
         }

@@ -100,6 +100,9 @@ const char* const helpBlockAdded[] = {
     " -r alone (no files)\tidentify the chip: signature, name, fuses, lock state;\n",
     "\tnothing is changed, and +name may be left out\n",
     " --version\tprint the version and the system it was built for\n",
+    " --help\tthis help, as -h\n",
+    " --wiring\tdraw the wiring of the cable that -a names: each DB-25 pin with its\n",
+    "\tsignal and the ISP header pins it goes to; nothing else is done\n",
 };
 
 template <size_t N>

@@ -106,6 +106,7 @@ struct Request {
     BytesInsert bytesInsert;
     const char* programPath = nullptr;  // the first argument: configuration files are also searched beside the program
     const char* logPath = nullptr;  // --log=FILE: the run log to append to
+    bool showWiring = false;        // --wiring: draw the cable's wiring, do nothing else
 
     // True when a code or a data file is named.
     bool filesGiven() const { return !codeFile.path.empty() || !dataFile.path.empty(); }

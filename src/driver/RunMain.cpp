@@ -13,6 +13,7 @@
 #include "driver/Run.h"
 #include "driver/RunLog.h"
 #include "driver/RunState.h"
+#include "driver/WiringRequest.h"
 
 namespace mervex {
 
@@ -41,7 +42,10 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
     try {
         parseCommandLine(argc, argv, request, backends);
         if (request.logPath != nullptr) log.open(request.logPath);
-        runRequest(request, backends, state, totalTime, log);
+        if (request.showWiring)
+            printWirings(request);
+        else
+            runRequest(request, backends, state, totalTime, log);
     } catch (const app_error& failure) {
         status = failedWith(failure, log);
     } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 // verdicts, and createAdapter's choices, modifiers and failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "adapter/AdapterDetection.h"
 #include "adapter/AdapterSetup.h"
 #include "adapter/LptAdapter.h"
+#include "adapter/WiringDrawing.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
 #include "support/FakePortIo.h"
@@ -250,6 +252,11 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
         const PinMap& map = dynamic_cast<const LptAdapter&>(*adapter).pinMap();
         EXPECT_EQ(map.entry(c.signal).setMask, c.setMask) << (c.text ? c.text : "-");
         EXPECT_EQ(map.entry(c.signal).clearMask, c.clearMask) << (c.text ? c.text : "-");
+        // --wiring draws, without the port, the wiring this set-up drives.
+        const std::string driven = drawAdapterPinMap(map);
+        const std::vector<PinMap> drawn = possibleWirings(settings);
+        EXPECT_TRUE(std::any_of(drawn.begin(), drawn.end(), [&](const PinMap& m) { return drawPinMap(m) == driven; }))
+            << driven;
     }
 }
 

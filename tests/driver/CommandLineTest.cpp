@@ -93,6 +93,8 @@ TEST(CommandLine, RejectsWithMessageAndUsageStatus) {
         {{"--log="}, invalidSwitch("--log=")},
         {{"--log"}, invalidSwitch("--log")},
         {{"--logfile=x"}, invalidSwitch("--logfile=x")},
+        {{"--helpme"}, invalidSwitch("--helpme")},
+        {{"--wiring=x"}, invalidSwitch("--wiring=x")},
         // switch groups
         {{"-ewv"}, switchGroup("-ewv")},
         {{"-bx"}, switchGroup("-bx")},
@@ -257,6 +259,7 @@ TEST(CommandLine, AcceptsEverySwitchForm) {
              EXPECT_EQ(r.write, WriteRequested | WritePolling | WriteWhenDiffers);
          }},
         {{"--log=bench.log"}, [](const Request& r, const Parsed&) { EXPECT_STREQ(r.logPath, "bench.log"); }},
+        {{"--wiring"}, [](const Request& r, const Parsed&) { EXPECT_TRUE(r.showWiring); }},
         {{"-b"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bcd"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, 3); }},
         {{"-bc"}, [](const Request& r, const Parsed&) { EXPECT_EQ(r.blankCheck, BlankCheckCode); }},
@@ -468,6 +471,7 @@ TEST(CommandLine, HelpSwitchEndsTheRunWithStatusZero) {
         {{"-h", "-x"}, false},  // nothing after the help is looked at
         {{"+tiny13", "-h"}, true},
         {{"+ATtiny13", "-ie", "-?"}, true},
+        {{"+tiny13", "--help"}, true},
     };
     for (const HelpCase& c : cases) {
         Request request;
@@ -514,11 +518,16 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
                        " -r alone (no files)\tidentify the chip: signature, name, fuses, lock state;\n"
                        "\tnothing is changed, and +name may be left out\n"
                        " --version\tprint the version and the system it was built for\n"
+                       " --help\tthis help, as -h\n"
+                       " --wiring\tdraw the wiring of the cable that -a names: each DB-25 pin with its\n"
+                       "\tsignal and the ISP header pins it goes to; nothing else is done\n"
                        "\nSupported devices:\n 86RF401"),
               std::string::npos);
     ASSERT_GE(out.size(), 2u);
     EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
     EXPECT_EQ(out.find("ERROR"), std::string::npos);
+    Request longRequest;
+    EXPECT_EQ(parse({"--help"}, longRequest).out, out);
 }
 
 }  // namespace

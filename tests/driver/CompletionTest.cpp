@@ -116,6 +116,7 @@ const Case cases[] = {
     {"mervex +mega8 -w :bin:code.b", {"code.bin"}, {":bin:code.bin"}},
     {"mervex +mega8 -w :", {"ihex:", "bin:", "elf:"}, {":bin:", ":elf:", ":ihex:"}},
     {"mervex -u", {"-u", "-uf", "-ul"}, {}},
+    {"mervex --", {"--help", "--log=", "--version", "--wiring"}, {}},
     {"mervex +mega8 -p./bo", {"-p./board.vchip"}, {}},
     // -p offers what it takes: devices, virtual targets and directories.
     {"mervex +mega8 -pbo", {"-pboard.vchip"}, {}},

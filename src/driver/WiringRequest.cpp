@@ -1,0 +1,25 @@
+#include "driver/WiringRequest.h"
+
+#include <vector>
+
+#include "adapter/AdapterSetup.h"
+#include "adapter/WiringDrawing.h"
+#include "console/Console.h"
+#include "console/Errors.h"
+#include "driver/AdapterRequest.h"
+
+namespace mervex {
+
+void printWirings(const Request& request) {
+    if (request.filesGiven() || request.read || request.write != 0 || request.verify || request.erase ||
+        request.blankCheck != 0 || request.lockRequest != 0 || request.fuseList != nullptr || request.eraseCounter) {
+        throw app_error(ExitUsage, "--wiring only draws the cable: run the operations without it\n");
+    }
+    const std::vector<PinMap> maps = possibleWirings(wiringSettingsOf(request));
+    for (size_t i = 0; i < maps.size(); ++i) {
+        if (i > 0) message(LevelInfo, "\n");
+        printDrawing(drawPinMap(maps[i]));
+    }
+}
+
+}  // namespace mervex
