@@ -8,7 +8,9 @@
 
 #include "adapter/AdapterDetection.h"
 #include "adapter/AdapterSetup.h"
+#include "base/TextUtil.h"
 #include "console/Errors.h"
+#include "sim/VirtualCable.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTargetFile.h"
 #include "sim/VirtualTargetHook.h"
@@ -50,6 +52,21 @@ INSTANTIATE_TEST_SUITE_P(
                       DetectCase{"byteblaster", " not", 1}, DetectCase{"byteblaster-mv", " not", 2},
                       DetectCase{"byteblaster-ii", " not", 3}, DetectCase{"xilinx", " not", 0},
                       DetectCase{"none", " not", 0}));
+
+// Probes and loop-backs are separate data in a cable's row: every simulated
+// cable, a new row's included, must be found as itself, and the others not at all.
+TEST(VirtualCable, ProbingFindsEveryDetectableCableAsItself) {
+    CaptureConsole capture;
+    ManualClockGuard clock;
+    for (const std::string& name : splitList(VirtualCable::builtinCableNames(), ", ")) {
+        std::string expected;
+        for (const BuiltinCable* row : detectableCables())
+            for (const CableVariant& variant : row->variants)
+                if (variant.name != nullptr && name == variant.name) expected = verdictName(*row, variant.verdict);
+        const FoundCable found = probeCables(*portWith(name));
+        EXPECT_EQ(found.row ? verdictName(*found.row, found.verdict) : "", expected) << name;
+    }
+}
 
 TEST(VirtualCable, NothingAttachedReadsIdleLines) {
     auto port = portWith("none");
