@@ -38,8 +38,8 @@ public:
     virtual const char* typeName() const = 0;
     // The adapter as the user knows it (its wiring's name), for hints and the run record.
     virtual const char* adapterName() const { return typeName(); }
-    // Make what has been done to the target durable; a failure is printed and
-    // thrown (app_error).
+    // Make what has been done to the target durable; a failure is thrown
+    // (app_error).
     virtual void flush() {}
 
 protected:

@@ -17,7 +17,7 @@ extern const unsigned long PpiSetControl;  // PPISCTRL
 class PpiPort final : public ParallelPort {
 public:
     // Open the device, report it and measure the write cycle; an open failure
-    // prints and throws rtl_error (status 70), a device that refuses the
+    // throws rtl_error (ExitSystem), a device that refuses the
     // status request is no port (refuseNonPort).
     explicit PpiPort(const std::string& path, PortIo& io = systemPortIo());
     // Take over a descriptor that is already open on path, report it and measure.

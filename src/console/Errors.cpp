@@ -40,6 +40,13 @@ rtl_error::rtl_error(int status, const char* format, ...)
     then(LevelError, std::string(std::strerror(errno_)) + "\n");
 }
 
+app_error failureAt(const app_error& failure, int status, const std::string& where) {
+    app_error placed(status);
+    const std::vector<FailureLine>& lines = failure.lines();
+    for (size_t i = 0; i < lines.size(); ++i) placed.then(lines[i].level, (i + 1 == lines.size() ? where : "") + lines[i].text);
+    return placed;
+}
+
 void reportFailure(const app_error& failure) {
     if (failure.status() == ExitOk) return;
     for (const FailureLine& line : failure.lines()) message(line.level, "%s", line.text.c_str());

@@ -73,6 +73,10 @@ private:
     int errno_;
 };
 
+// The failure as its caller reports it: with the caller's status, and `where`
+// it arose put before its last line, the reason the lines above explain.
+app_error failureAt(const app_error& failure, int status, const std::string& where);
+
 // Print the failure's lines at their levels, as the top-level handler does.
 void reportFailure(const app_error& failure);
 

@@ -1,8 +1,7 @@
 #include "sim/TargetHex.h"
 
-#include <cstdio>
-
 #include "base/TextUtil.h"
+#include "console/Errors.h"
 #include "image/IntelHexRecord.h"
 
 namespace mervex {
@@ -18,6 +17,8 @@ const char* faultText(unsigned faults) {
     return "HEX record checksum error";
 }
 
+[[noreturn]] void fail(const char* reason) { throw app_error(ExitFile, "%s\n", reason); }
+
 }  // namespace
 
 std::vector<std::string> encodeHex(const std::vector<uint8_t>& memory, bool skipBlank) {
@@ -29,56 +30,36 @@ std::vector<std::string> encodeHex(const std::vector<uint8_t>& memory, bool skip
     return lines;
 }
 
-bool HexDecoder::feed(const std::string& rawLine, std::string& error) {
+void HexDecoder::feed(const std::string& rawLine) {
     const std::string line = trimEnd(rawLine, " \t\r");
-    if (ended_) {
-        error = "record after the end record";
-        return false;
-    }
+    if (ended_) fail("record after the end record");
     HexRecord record;
-    if (const unsigned faults = parseHexRecord(line, record)) {
-        error = faultText(faults);
-        return false;
-    }
+    if (const unsigned faults = parseHexRecord(line, record)) fail(faultText(faults));
     const size_t count = record.count;
     switch (record.type) {
     case HexData: {
         uint32_t address = base_ + record.offset;
-        if (uint64_t(address) + count > memory_.size()) {
-            char text[96];
-            std::snprintf(text, sizeof text, "data at 0x%X lies beyond the memory size 0x%zX", unsigned(address),
-                          memory_.size());
-            error = text;
-            return false;
-        }
+        if (uint64_t(address) + count > memory_.size())
+            throw app_error(ExitFile, "data at 0x%X lies beyond the memory size 0x%zX\n", unsigned(address),
+                            memory_.size());
         for (size_t i = 0; i < count; ++i) memory_[address + i] = record.data[i];
-        return true;
+        return;
     }
     case HexEnd:
-        if (count != 0) {
-            error = "end record with data";
-            return false;
-        }
+        if (count != 0) fail("end record with data");
         ended_ = true;
-        return true;
+        return;
     case HexSegmentBase:
     case HexLinearBase:
-        if (count != 2) {
-            error = "address record of wrong length";
-            return false;
-        }
+        if (count != 2) fail("address record of wrong length");
         base_ = hexBaseAddress(record);
-        return true;
+        return;
     case HexSegmentStart:
     case HexLinearStart:
-        if (count != 4) {
-            error = "start address record of wrong length";
-            return false;
-        }
-        return true;
+        if (count != 4) fail("start address record of wrong length");
+        return;
     default:
-        error = "unknown HEX record type";
-        return false;
+        fail("unknown HEX record type");
     }
 }
 

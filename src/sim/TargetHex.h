@@ -18,8 +18,9 @@ class HexDecoder {
 public:
     explicit HexDecoder(std::vector<uint8_t>& memory) : memory_(memory) {}
 
-    // Take one record (trailing white space allowed); false with the reason in error.
-    bool feed(const std::string& line, std::string& error);
+    // Take one record (trailing white space allowed); a record it cannot take
+    // throws the reason (ExitFile).
+    void feed(const std::string& line);
     // True once the end record has been read; nothing may follow it.
     bool ended() const { return ended_; }
 

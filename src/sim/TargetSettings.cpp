@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/TextUtil.h"
+#include "console/Errors.h"
 #include "sim/VirtualCable.h"
 
 namespace mervex {
@@ -171,14 +172,14 @@ bool parseLine(const std::string& text, TargetLineRecord& line) {
     return true;
 }
 
-// A setting's parse takes the whole value or leaves the target as it was; it
-// returns false with the reason in error, or with error empty when the value
-// is not of the expected form.
-using ParseSetting = bool (*)(VirtualTarget& t, const std::string& value, std::string& error);
+// A setting's parse takes the whole value or leaves the target as it was. It
+// returns false when the value is not of the expected form, and throws the
+// reason (ExitUsage) when a value of that form does not fit the target.
+using ParseSetting = bool (*)(VirtualTarget& t, const std::string& value);
 using FormatSetting = std::string (*)(const VirtualTarget& t);
 
 template <FuseByte Byte>
-bool parseFuse(VirtualTarget& t, const std::string& value, std::string&) {
+bool parseFuse(VirtualTarget& t, const std::string& value) {
     uint64_t n = 0;
     if (!parseHex(value, 0xFF, n)) return false;
     t.fuse(Byte) = uint8_t(n);
@@ -191,7 +192,7 @@ std::string formatFuse(const VirtualTarget& t) {
 }
 
 template <double TargetBusyTimes::*Field>
-bool parseBusy(VirtualTarget& t, const std::string& value, std::string&) {
+bool parseBusy(VirtualTarget& t, const std::string& value) {
     double d = 0;
     if (!parseDouble(value, d) || d > 10e6) return false;
     t.busy.*Field = d;
@@ -211,25 +212,23 @@ uint32_t& countIn(VirtualTarget& t) {
 }
 
 template <typename Owner, uint32_t Owner::*Field>
-bool parseCount(VirtualTarget& t, const std::string& value, std::string&) {
+bool parseCount(VirtualTarget& t, const std::string& value) {
     uint64_t n = 0;
     if (!parseUnsigned(value, 0xFFFFFFFF, n)) return false;
     countIn<Owner, Field>(t) = uint32_t(n);
     return true;
 }
 
-bool parseCalibration(VirtualTarget& t, const std::string& value, std::string& error) {
+bool parseCalibration(VirtualTarget& t, const std::string& value) {
     std::vector<uint8_t> bytes;
     uint64_t n = 0;
     for (const std::string& item : splitList(value, ListSeparators)) {
         if (!parseHex(item, 0xFF, n)) return false;
         bytes.push_back(uint8_t(n));
     }
-    if (int32_t(bytes.size()) != t.chip().calibrationCount) {
-        error = "the chip has " + std::to_string(t.chip().calibrationCount) + " calibration bytes, not " +
-                std::to_string(bytes.size());
-        return false;
-    }
+    if (int32_t(bytes.size()) != t.chip().calibrationCount)
+        throw app_error(ExitUsage, "the chip has %d calibration bytes, not %zu\n", int(t.chip().calibrationCount),
+                        bytes.size());
     t.calibration = bytes;
     return true;
 }
@@ -240,7 +239,7 @@ std::string formatCalibration(const VirtualTarget& t) {
     return calibration;
 }
 
-bool parseStuckBit(VirtualTarget& t, const std::string& value, std::string& error) {
+bool parseStuckBit(VirtualTarget& t, const std::string& value) {
     if (strcasecmp(value.c_str(), "none") == 0) {
         t.faults.stuckBit = false;
         return true;
@@ -252,10 +251,8 @@ bool parseStuckBit(VirtualTarget& t, const std::string& value, std::string& erro
         !parseUnsigned(value.substr(first + 1, second - first - 1), 7, bit) ||
         !parseUnsigned(value.substr(second + 1), 1, level))
         return false;
-    if (n >= t.flash.size()) {
-        error = "stuck bit address " + value.substr(0, first) + " lies beyond the flash";
-        return false;
-    }
+    if (n >= t.flash.size())
+        throw app_error(ExitUsage, "stuck bit address %s lies beyond the flash\n", value.substr(0, first).c_str());
     t.faults.stuckBit = true;
     t.faults.stuckBitAddress = uint32_t(n);
     t.faults.stuckBitNumber = uint8_t(bit);
@@ -272,7 +269,7 @@ std::string formatStuckBit(const VirtualTarget& t) {
     return text;
 }
 
-bool parseSignature(VirtualTarget& t, const std::string& value, std::string&) {
+bool parseSignature(VirtualTarget& t, const std::string& value) {
     if (strcasecmp(value.c_str(), "none") == 0) {
         t.faults.signatureOverride = false;
         return true;
@@ -291,7 +288,7 @@ std::string formatSignature(const VirtualTarget& t) {
     return text;
 }
 
-bool parseSignal(VirtualTarget& t, const std::string& value, std::string&) {
+bool parseSignal(VirtualTarget& t, const std::string& value) {
     if (strcasecmp(value.c_str(), "none") == 0) {
         t.faults.signalAt = 0;
         t.faults.signalNumber = 0;
@@ -346,19 +343,19 @@ const struct TargetSetting {
     FormatSetting format;
     std::string (*describe)() = nullptr;  // a description made from other tables, instead of help
 } targetSettings[] = {
-    {"cable", "NAME", "", "", [](VirtualTarget& t, const std::string& value, std::string& error) {
-         if (!VirtualCable::create(value, error)) return false;
+    {"cable", "NAME", "", "", [](VirtualTarget& t, const std::string& value) {
+         VirtualCable::create(value);
          t.cable = value;
          return true;
      },
      [](const VirtualTarget& t) { return t.cable; }, cableDescription},
     {"clock", "HZ", "the chip's oscillator (1000000, 8M, 32k); 0: clocked through XTAL only",
      "a frequency up to 100M in Hz, k or M; 0 for XTAL",
-     [](VirtualTarget& t, const std::string& value, std::string&) { return parseFrequency(value, t.clockHz); },
+     [](VirtualTarget& t, const std::string& value) { return parseFrequency(value, t.clockHz); },
      [](const VirtualTarget& t) { return std::to_string(t.clockHz); }},
     {"access-time", "US", "modelled time of one port access in microseconds (default 1)",
      "microseconds from 0.2 to 1000",
-     [](VirtualTarget& t, const std::string& value, std::string&) {
+     [](VirtualTarget& t, const std::string& value) {
          double d = 0;
          if (!parseDouble(value, d) || d < 0.2 || d > 1000) return false;
          t.accessTimeUs = d;
@@ -382,7 +379,7 @@ const struct TargetSetting {
      parseBusy<&TargetBusyTimes::fuseUs>, formatBusy<&TargetBusyTimes::fuseUs>},
     {"fault.out-of-step", "N", "after each reset the chip needs N extra SCK pulses (0-31)",
      "a number of bits from 0 to 31",
-     [](VirtualTarget& t, const std::string& value, std::string&) {
+     [](VirtualTarget& t, const std::string& value) {
          uint64_t n = 0;
          if (!parseUnsigned(value, 31, n)) return false;
          t.faults.outOfStepBits = uint32_t(n);
@@ -390,7 +387,7 @@ const struct TargetSetting {
      },
      [](const VirtualTarget& t) { return std::to_string(t.faults.outOfStepBits); }},
     {"fault.no-program-enable", "yes", "program enable is never answered", "yes or no",
-     [](VirtualTarget& t, const std::string& value, std::string&) {
+     [](VirtualTarget& t, const std::string& value) {
          return parseYesNo(value, t.faults.noProgramEnable);
      },
      [](const VirtualTarget& t) { return std::string(t.faults.noProgramEnable ? "yes" : "no"); }},
@@ -409,7 +406,7 @@ const struct TargetSetting {
      [](const VirtualTarget& t) { return formatSignal(t.faults); }},
     {"key", "none|pressed|FROM-TO,FROM-", "when the cable's key is held, in ms of modelled time",
      "none, pressed, or FROM-TO,FROM- in milliseconds",
-     [](VirtualTarget& t, const std::string& value, std::string&) {
+     [](VirtualTarget& t, const std::string& value) {
          std::vector<KeyInterval> script;
          if (!parseKeyScript(value, script)) return false;
          t.key = script;
@@ -460,17 +457,14 @@ const LineField lineFields[] = {
 
 }  // namespace
 
-bool applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value,
-                        std::string& error) {
+void applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value) {
     for (const TargetSetting& setting : targetSettings) {
         if (key != setting.key) continue;
-        error.clear();
-        if (setting.parse(target, value, error)) return true;
-        if (error.empty()) error = "invalid value '" + value + "' for " + key + " (expected " + setting.expected + ")";
-        return false;
+        if (setting.parse(target, value)) return;
+        throw app_error(ExitUsage, "invalid value '%s' for %s (expected %s)\n", value.c_str(), key.c_str(),
+                        setting.expected);
     }
-    error = "unknown setting '" + key + "'";
-    return false;
+    throw app_error(ExitUsage, "unknown setting '%s'\n", key.c_str());
 }
 
 TargetSettingList formatTargetSettings(const VirtualTarget& t) {
@@ -480,10 +474,15 @@ TargetSettingList formatTargetSettings(const VirtualTarget& t) {
     return list;
 }
 
-bool applyCounterSetting(TargetCounters& counters, const std::string& key, const std::string& value,
-                         std::string& error) {
+namespace {
+
+[[noreturn]] void unknownCounter(const std::string& key) {
+    throw app_error(ExitUsage, "unknown counter '%s'\n", key.c_str());
+}
+
+// Take one counter's value: false when it is not of the counter's form.
+bool parseCounter(TargetCounters& counters, const std::string& key, const std::string& value) {
     uint64_t n = 0;
-    error = "invalid value '" + value + "' for " + key;
     for (const CounterField& f : counterFields) {
         if (key != f.key) continue;
         if (!parseUnsigned(value, UINT64_MAX, n)) return false;
@@ -501,16 +500,19 @@ bool applyCounterSetting(TargetCounters& counters, const std::string& key, const
     if (key == "last.modelled-us") return parseDouble(value, counters.modelledUs);
     if (key.compare(0, 9, "last.isp.") == 0) {
         uint64_t opcode = 0;
-        if (key.size() != 11 || !parseHex(key.substr(9), 0xFF, opcode)) {
-            error = "unknown counter '" + key + "'";
-            return false;
-        }
+        if (key.size() != 11 || !parseHex(key.substr(9), 0xFF, opcode)) unknownCounter(key);
         if (!parseUnsigned(value, UINT64_MAX, n)) return false;
         counters.isp[opcode] = n;
         return true;
     }
-    error = "unknown counter '" + key + "'";
-    return false;
+    unknownCounter(key);
+}
+
+}  // namespace
+
+void applyCounterSetting(TargetCounters& counters, const std::string& key, const std::string& value) {
+    if (!parseCounter(counters, key, value))
+        throw app_error(ExitUsage, "invalid value '%s' for %s\n", value.c_str(), key.c_str());
 }
 
 TargetSettingList formatCounters(const TargetCounters& c) {

@@ -13,16 +13,16 @@ namespace mervex {
 using TargetSettingList = std::vector<std::pair<std::string, std::string>>;
 
 // Apply one setting to a target whose chip is already chosen ("chip" itself is
-// not a setting). False with the reason in error; the target is then unchanged.
-bool applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value,
-                        std::string& error);
+// not a setting). A key or value it cannot take throws the reason (ExitUsage)
+// and leaves the target unchanged.
+void applyTargetSetting(VirtualTarget& target, const std::string& key, const std::string& value);
 
 // Every setting of the target, in file order.
 TargetSettingList formatTargetSettings(const VirtualTarget& target);
 
-// Apply one "last.*" counter line. False with the reason in error.
-bool applyCounterSetting(TargetCounters& counters, const std::string& key, const std::string& value,
-                         std::string& error);
+// Apply one "last.*" counter line; an unknown key or invalid value throws the
+// reason (ExitUsage).
+void applyCounterSetting(TargetCounters& counters, const std::string& key, const std::string& value);
 
 // The counters as "last.*" lines; instruction counts only for opcodes seen.
 TargetSettingList formatCounters(const TargetCounters& counters);

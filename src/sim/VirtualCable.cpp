@@ -8,6 +8,7 @@
 #include "adapter/BuiltinCables.h"
 #include "adapter/PinMapConfig.h"
 #include "base/TextUtil.h"
+#include "console/Console.h"
 #include "console/Errors.h"
 
 namespace mervex {
@@ -60,11 +61,11 @@ std::string VirtualCable::builtinCableNames() {
     return names;
 }
 
-std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std::string& error) {
+std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text) {
     auto cable = std::unique_ptr<VirtualCable>(new VirtualCable());
     std::string entries;
     if (strcasecmp(text.c_str(), "gpio") == 0 || strncasecmp(text.c_str(), "gpio:", 5) == 0) {
-        if (!cable->parseGpio(text, entries, error)) return nullptr;
+        entries = cable->parseGpio(text);
     } else if (strncasecmp(text.c_str(), "user:", 5) == 0) {
         entries = text.substr(5);
     } else {
@@ -72,17 +73,16 @@ std::unique_ptr<VirtualCable> VirtualCable::create(const std::string& text, std:
         const SimulatedCable* found = nullptr;
         for (const SimulatedCable& c : cables)
             if (strcasecmp(c.name.c_str(), text.c_str()) == 0) found = &c;
-        if (!found) {
-            error = "unknown cable '" + text + "' (known: " + builtinCableNames() + ", or user:ENTRIES)";
-            return nullptr;
-        }
+        if (!found)
+            throw app_error(ExitUsage, "unknown cable '%s' (known: %s, or user:ENTRIES)\n", text.c_str(),
+                            builtinCableNames().c_str());
         if (found->entries.empty()) {
             cable->attached_ = false;
             return cable;
         }
         entries = found->entries;
     }
-    if (!cable->parse(entries, error)) return nullptr;
+    cable->parse(entries);
     return cable;
 }
 
@@ -96,10 +96,11 @@ uint32_t VirtualCable::gpioPortBits(SignalId id) {
     }
 }
 
-bool VirtualCable::parseGpio(const std::string& text, std::string& entries, std::string& error) {
+std::string VirtualCable::parseGpio(const std::string& text) {
     static const SignalId carried[] = {SignalId::Mosi, SignalId::Miso, SignalId::Sck, SignalId::Reset};
     static const char* const portPins[] = {"D0", "ACK", "D1", "D2"};
     gpio_ = std::make_unique<GpioCableWiring>();
+    std::string entries;
     const std::string wiring = text.size() > 4 ? text.substr(5) : "mosi=10:miso=9:sck=11:reset=25";
     for (const std::string& piece : splitList(wiring, ":")) {
         const std::string entry = trim(piece, Blanks);
@@ -109,27 +110,24 @@ bool VirtualCable::parseGpio(const std::string& text, std::string& entries, std:
         const bool inverted = !value.empty() && value[0] == '~';
         if (inverted) value.erase(0, 1);
         uint64_t line = 0;
-        if (!parseNumber(value, strtoulSyntax(10), line) || line >= GpioCableWiring::LineCount) {
-            error = "invalid GPIO cable entry '" + entry + "' (lines 0 to 53)";
-            return false;
-        }
+        if (!parseNumber(value, strtoulSyntax(10), line) || line >= GpioCableWiring::LineCount)
+            throw app_error(ExitUsage, "invalid GPIO cable entry '%s' (lines 0 to 53)\n", entry.c_str());
         if (strcasecmp(key.c_str(), "busy") == 0 && !inverted) {
             gpio_->busy.push_back(uint32_t(line));
             continue;
         }
         const std::optional<SignalId> id = findSignal(key);
         const SignalId* found = id ? std::find(std::begin(carried), std::end(carried), *id) : std::end(carried);
-        if (found == std::end(carried)) {
-            error = "invalid GPIO cable entry '" + entry + "' (mosi, miso, sck, reset or busy)";
-            return false;
-        }
+        if (found == std::end(carried))
+            throw app_error(ExitUsage, "invalid GPIO cable entry '%s' (mosi, miso, sck, reset or busy)\n",
+                            entry.c_str());
         gpio_->line[size_t(*id)] = int32_t(line);
         entries += ":" + key + "=" + (inverted ? "~" : "") + portPins[found - std::begin(carried)];
     }
-    return true;
+    return entries;
 }
 
-bool VirtualCable::parse(const std::string& entries, std::string& error) {
+void VirtualCable::parse(const std::string& entries) {
     std::string loopbacks;
     for (const std::string& piece : splitList(entries, ":")) {
         const std::string entry = trim(piece, Blanks);
@@ -140,27 +138,20 @@ bool VirtualCable::parse(const std::string& entries, std::string& error) {
         }
         try {
             parseEntry(wiring_, entry);
-        } catch (const app_error& failure) {
+        } catch (app_error& failure) {
             // The particular reason first, then the entry it refused.
-            reportFailure(failure);
-            error = "invalid cable entry '" + entry + "'";
-            return false;
+            throw failure.then(LevelError, formatText("invalid cable entry '%s'\n", entry.c_str()));
         }
     }
     for (SignalId id : {SignalId::Mosi, SignalId::Miso, SignalId::Sck, SignalId::Reset}) {
-        if (!wiring_.has(id)) {
-            error = std::string("the cable has no ") + signalInfo(id).name + " line";
-            return false;
-        }
+        if (!wiring_.has(id)) throw app_error(ExitUsage, "the cable has no %s line\n", signalInfo(id).name);
     }
-    if (!parseLoopbacks(loopbacks, loopbacks_, error)) return false;
+    std::string error;
+    if (!parseLoopbacks(loopbacks, loopbacks_, error)) throw app_error(ExitUsage, "%s\n", error.c_str());
     for (SignalId id : {SignalId::Miso, SignalId::Key}) {
-        if (statusBits(wiring_.entry(id).pins()) & loopbackBits(loopbacks_)) {
-            error = std::string("a loop-back drives the status line of ") + signalInfo(id).name;
-            return false;
-        }
+        if (statusBits(wiring_.entry(id).pins()) & loopbackBits(loopbacks_))
+            throw app_error(ExitUsage, "a loop-back drives the status line of %s\n", signalInfo(id).name);
     }
-    return true;
 }
 
 bool VirtualCable::signalActive(SignalId id, uint32_t registers, bool dataFloating) const {

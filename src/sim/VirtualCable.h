@@ -58,8 +58,8 @@ public:
     // "gpio" (the Raspberry Pi's SPI0 pins, RESET on line 25) or "gpio:" with
     // entries SIGNAL=[~]LINE for mosi, miso, sck and reset ("~": an inverter
     // between the line and the chip) and busy=LINE for a line another user holds.
-    // nullptr with the reason in error.
-    static std::unique_ptr<VirtualCable> create(const std::string& text, std::string& error);
+    // Text it cannot take throws the reason (ExitUsage) as its last line.
+    static std::unique_ptr<VirtualCable> create(const std::string& text);
 
     // The built-in cable names, separated by ", ".
     static std::string builtinCableNames();
@@ -86,9 +86,9 @@ public:
     uint8_t status(uint8_t data, uint8_t control, bool misoDriven, bool miso, bool keyPressed) const;
 
 private:
-    bool parse(const std::string& entries, std::string& error);
-    // "gpio" or "gpio:..." into the GPIO wiring and the port entries that carry it.
-    bool parseGpio(const std::string& text, std::string& entries, std::string& error);
+    void parse(const std::string& entries);
+    // "gpio" or "gpio:..." into the GPIO wiring; returns the port entries that carry it.
+    std::string parseGpio(const std::string& text);
     bool signalActive(SignalId id, uint32_t registers, bool dataFloating) const;
 
     PinMap wiring_;

@@ -12,10 +12,10 @@ namespace mervex {
 
 VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path, LockedFile file)
     : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
-    std::string error;
-    cable_ = VirtualCable::create(target_->cable, error);
-    if (!cable_) {
-        throw app_error(ExitUsage, "Virtual target '%s': %s\n", path_.c_str(), error.c_str());
+    try {
+        cable_ = VirtualCable::create(target_->cable);
+    } catch (const app_error& failure) {
+        throw failureAt(failure, ExitUsage, "Virtual target '" + path_ + "': ");
     }
     cycleTime_ = target_->accessTimeUs < 0.2 ? 0.2 : target_->accessTimeUs;
     canControlDirection_ = true;

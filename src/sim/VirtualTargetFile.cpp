@@ -27,9 +27,13 @@ constexpr size_t MaxFileSize = 64u << 20;  // far above the largest chip's text
 // The last line of every file written, so that a file cut short is never taken for a whole one.
 constexpr const char* EndLine = "[end]";
 
+// Where in the file a failure arose, as its message begins.
+std::string placeIn(const std::string& name, int line) {
+    return "Virtual target '" + name + (line > 0 ? "', line " + std::to_string(line) : std::string("'")) + ": ";
+}
+
 [[noreturn]] void fileError(const std::string& name, int line, const std::string& reason) {
-    if (line > 0) throw app_error(ExitUsage, "Virtual target '%s', line %d: %s\n", name.c_str(), line, reason.c_str());
-    throw app_error(ExitUsage, "Virtual target '%s': %s\n", name.c_str(), reason.c_str());
+    throw app_error(ExitUsage, "%s%s\n", placeIn(name, line).c_str(), reason.c_str());
 }
 
 // A line's blanks; other white space is part of its text.
@@ -114,12 +118,16 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
         target = newVirtualTarget(s.value);
         if (!target) fileError(name, s.line, "unknown chip '" + s.value + "'");
     }
-    std::string error;
     for (const SettingLine& s : settings) {
         if (s.key == "chip") continue;
-        bool ok = s.key.compare(0, 5, "last.") == 0 ? applyCounterSetting(target->lastRun, s.key, s.value, error)
-                                                    : applyTargetSetting(*target, s.key, s.value, error);
-        if (!ok) fileError(name, s.line, error);
+        try {
+            if (s.key.compare(0, 5, "last.") == 0)
+                applyCounterSetting(target->lastRun, s.key, s.value);
+            else
+                applyTargetSetting(*target, s.key, s.value);
+        } catch (const app_error& failure) {
+            throw failureAt(failure, ExitUsage, placeIn(name, s.line));
+        }
     }
 
     // Then the memories, each a complete HEX file of its own.
@@ -150,7 +158,11 @@ std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const
             continue;
         }
         if (!decoder) fileError(name, number, "expected a section, found '" + line + "'");
-        if (!decoder->feed(line, error)) fileError(name, number, error);
+        try {
+            decoder->feed(line);
+        } catch (const app_error& failure) {
+            throw failureAt(failure, ExitUsage, placeIn(name, number));
+        }
     }
     if (decoder && !decoder->ended()) fileError(name, sectionLine, "the memory has no end record");
     // Files of the first version have no end line but always both memories;

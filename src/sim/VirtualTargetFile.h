@@ -26,17 +26,18 @@ bool hasVirtualTargetHeader(const std::string& firstLine);
 std::string formatVirtualTarget(const VirtualTarget& target);
 
 // The target that file text describes; name is the file name for messages.
-// Every problem is printed with its line and thrown as app_error (status 70).
+// Every problem is thrown as app_error (ExitUsage) naming its line.
 std::unique_ptr<VirtualTarget> parseVirtualTarget(const std::string& text, const std::string& name);
 
 // Hold the target file at path for this process alone, as a port serves one
 // run at a time. A file that another process holds is refused at once:
-// "Virtual target '%s' is in use by another process\n" and app_error (status
-// 70); one that cannot be opened or locked is thrown as rtl_error (70).
+// "Virtual target '%s' is in use by another process\n" and app_error
+// (ExitSystem); one that cannot be opened or locked is thrown as rtl_error
+// (ExitSystem).
 LockedFile holdVirtualTarget(const std::string& path);
 
 // Read and parse the file at path; failures as for parseVirtualTarget, an
-// unreadable file as rtl_error (status 70).
+// unreadable file as rtl_error (ExitSystem).
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const std::string& path);
 // The same for the held file at path.
 std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const std::string& path);
@@ -45,7 +46,7 @@ std::unique_ptr<VirtualTarget> loadVirtualTarget(const LockedFile& file, const s
 // synced, renamed over the old one, and the directory synced, so an interrupted
 // write leaves the old file whole and a finished one survives a power loss.
 // With the holder of the file, the hold moves onto the new file. A failure is
-// thrown as rtl_error (status 70).
+// thrown as rtl_error (ExitSystem).
 void saveVirtualTarget(const VirtualTarget& target, const std::string& path, LockedFile* holder = nullptr);
 
 // Write the target as a new file at path, as saveVirtualTarget does, but only

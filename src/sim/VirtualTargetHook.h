@@ -13,8 +13,8 @@ namespace mervex {
 // target header line, or is a beginning of it (a target file cut short).
 bool isVirtualTargetFile(const std::string& path);
 
-// Open the virtual target stored at path as a parallel port; a failure is printed and
-// thrown (app_error or rtl_error, status 70). The port's register operations never throw.
+// Open the virtual target stored at path as a parallel port; a failure is thrown
+// (app_error or rtl_error, status 70). The port's register operations never throw.
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path);
 
 // True if path names a virtual target file whose cable is on a GPIO chip.

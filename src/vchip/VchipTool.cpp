@@ -48,12 +48,9 @@ void applySettings(VirtualTarget& target, const std::vector<std::string>& items)
         std::string item = withoutDashes(raw);
         size_t equals = item.find('=');
         if (equals == std::string::npos || equals == 0) usageError("Expected SETTING=VALUE, found '" + raw + "'");
-        std::string error;
         if (item.compare(0, 5, "last.") == 0 || item.compare(0, equals, "chip") == 0)
             usageError("'" + item.substr(0, equals) + "' can't be set");
-        if (!applyTargetSetting(target, item.substr(0, equals), item.substr(equals + 1), error)) {
-            throw app_error(ExitUsage, "%s\n", error.c_str());
-        }
+        applyTargetSetting(target, item.substr(0, equals), item.substr(equals + 1));
     }
 }
 
@@ -266,7 +263,6 @@ int commandLoad(const std::vector<std::string>& args) {
         std::copy(content.begin(), content.end(), image.begin());
     } else {
         HexDecoder decoder(image);
-        std::string error;
         int number = 0;
         for (size_t start = 0; start < content.size();) {
             size_t end = content.find('\n', start);
@@ -275,8 +271,10 @@ int commandLoad(const std::vector<std::string>& args) {
             start = end + 1;
             ++number;
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-            if (!decoder.feed(line, error)) {
-                throw app_error(ExitFile, "'%s', line %d: %s\n", args[2].c_str(), number, error.c_str());
+            try {
+                decoder.feed(line);
+            } catch (const app_error& failure) {
+                throw failureAt(failure, ExitFile, "'" + args[2] + "', line " + std::to_string(number) + ": ");
             }
         }
         if (!decoder.ended()) {

@@ -97,7 +97,7 @@ TEST(PpiPort, OpenFailureIsASystemError) {
         FAIL() << "opened";
     } catch (const rtl_error& e) {
         reportFailure(e);
-        EXPECT_EQ(e.status(), ExitUsage);
+        EXPECT_EQ(e.status(), ExitSystem);
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
     EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);
@@ -259,7 +259,7 @@ TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
         FAIL() << "opened";
     } catch (const rtl_error& e) {
         reportFailure(e);
-        EXPECT_EQ(e.status(), ExitUsage);
+        EXPECT_EQ(e.status(), ExitSystem);
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
     EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);

@@ -166,9 +166,7 @@ protected:
             const uint64_t number = (c.at.after != nullptr ? counts.at(c.at.after) : 0) + c.at.offset;
             for (const std::string& setting : words(replaced(c.fault, "{N}", std::to_string(number)))) {
                 const size_t equals = setting.find('=');
-                std::string error;
-                EXPECT_TRUE(applyTargetSetting(*target, setting.substr(0, equals), setting.substr(equals + 1), error))
-                    << c.name << ": " << error;
+                applyTargetSetting(*target, setting.substr(0, equals), setting.substr(equals + 1));
             }
             places[i] = prepare("case-" + std::to_string(i), *target);
             RunOptions options;

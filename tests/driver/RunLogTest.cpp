@@ -168,7 +168,7 @@ TEST_F(RunLogFile, LogThatCannotBeOpenedStopsTheRunFirst) {
     store(*chip("mega8"));
     const std::string code = hexFile("code.hex", {{0x0000, pattern(64)}});
     const test::Outcome outcome = run({"+mega8", "--log=no-such-dir/run.log", "-e", "-w", code});
-    EXPECT_EQ(outcome.status, ExitUsage);
+    EXPECT_EQ(outcome.status, ExitSystem);
     EXPECT_NE(outcome.out.find("ERROR:  Can't open file 'no-such-dir/run.log'"), std::string::npos) << outcome.out;
     EXPECT_EQ(stored()->flash[0], 0xFF);
 }

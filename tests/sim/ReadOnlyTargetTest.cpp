@@ -45,7 +45,7 @@ bool refused(const fs::path& file) {
         return false;
     } catch (const app_error& error) {
         reportFailure(error);
-        return error.status() == ExitUsage &&
+        return error.status() == ExitSystem &&
                console.out() == "ERROR:  Can't open virtual target '" + file.string() +
                                     "' for writing\nERROR:  " + std::strerror(EACCES) + "\n" &&
                test::readFile(file) == before;
