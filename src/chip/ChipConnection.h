@@ -12,9 +12,9 @@ constexpr int SckResyncTries = 32;
 // Signature that a protected chip answers.
 constexpr uint32_t ProtectedSignature = 0x000102;
 // The wait between holding RESET and program enable. The data sheets ask for
-// at least 20 ms; this leaves two and a half times that for a supply or an
-// oscillator slow to settle.
-constexpr double ResetWaitMs = 50;
+// at least 20 ms after RESET; 100 ms also covers a freshly powered target whose
+// start-up fuses select the longest oscillator start-up (65 ms).
+constexpr double ResetWaitMs = 100;
 
 // Send program enable and return reply byte 2 (0x53 when the chip is in step).
 uint8_t programEnable(IspLink& link);

@@ -31,7 +31,7 @@ TEST_F(Connection, ChipInStepAtOnceTracesTheWholeConversation) {
               "        GetID reply: 00 30 00 07\n"
               "    Read ID: 0x1E9307\n"
               "Device connected, mega8|mega8A detected\n");
-    EXPECT_EQ(chip->events, (std::vector<std::string>{"reset on", "delay 50.000000"}));
+    EXPECT_EQ(chip->events, (std::vector<std::string>{"reset on", "delay 100.000000"}));
     EXPECT_EQ(session.detectedIndex(), findChipByName("mega8"));
 }
 
