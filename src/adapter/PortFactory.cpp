@@ -23,11 +23,13 @@ const char* const ExampleDevice = "/dev/parport0";
 const char* const ExampleDevice = "/dev/ppi0";
 #endif
 
-[[noreturn]] void refusePortSpec() {
-    throw app_error(ExitUsage, "Invalid value for switch -p\n")
-        .then(LevelInfo, formatText("Hint: -p takes, in the same argument, a port device (-p%s) or a virtual target "
-                                    "file (-pboard.vchip; without a slash it must exist)\n",
-                                    ExampleDevice));
+[[noreturn]] void refusePortSpec(const PortIo& io) {
+    app_error failure(ExitUsage, "Invalid value for switch -p\n");
+    failure.then(LevelInfo, formatText("Hint: -p takes, in the same argument, a port device (-p%s) or a virtual "
+                                       "target file (-pboard.vchip; without a slash it must exist)\n",
+                                       ExampleDevice));
+    for (std::string& hint : portHints(io.portSurvey(), "")) failure.then(LevelInfo, std::move(hint));
+    throw failure;
 }
 
 bool isCharacterDevice(const std::string& path) {
@@ -44,15 +46,15 @@ bool existingFile(const std::string& path) {
 
 // Numbers name ports the way DOS did; this build reaches ports only through a
 // device, so each form is reported and then refused.
-[[noreturn]] void refusePortNumber(unsigned value) {
-    if (value == 0 || (value > 3 && value <= 0xFF)) refusePortSpec();
+[[noreturn]] void refusePortNumber(unsigned value, const PortIo& io) {
+    if (value == 0 || (value > 3 && value <= 0xFF)) refusePortSpec(io);
     unsigned base = value;
     if (value <= 3) {
         message(LevelDebug, "LPT port number %d\n", int(value));
         base = portBaseAddress[value - 1];
     }
     message(LevelDebug, "LPT base address 0x%3X\n", base);
-    refusePortSpec();
+    refusePortSpec(io);
 }
 
 const PortBackend* backendServing(const std::string& path, const PortBackends& backends) {
@@ -91,7 +93,7 @@ std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io
 
 std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
                                        PortIo& io) {
-    if (!portSpec) refusePortNumber(DefaultPortNumber);
+    if (!portSpec) refusePortNumber(DefaultPortNumber, io);
 
     std::string text = *portSpec;
     size_t comma = text.find(',');
@@ -107,8 +109,8 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
     }
 
     uint64_t value = 0;
-    if (!parseNumber(text, strtoulSyntax(16), value)) refusePortSpec();
-    refusePortNumber(unsigned(value));
+    if (!parseNumber(text, strtoulSyntax(16), value)) refusePortSpec(io);
+    refusePortNumber(unsigned(value), io);
 }
 
 }  // namespace mervex

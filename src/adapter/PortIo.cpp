@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -48,7 +49,9 @@ void PortDescriptor::reset() {
 PortDescriptor PortDescriptor::openDevice(PortIo& io, const std::string& path) {
     int fd = io.open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        throw rtl_error(ExitSystem, "Can't open parport device `%s'\n", path.c_str());
+        rtl_error failure(ExitSystem, "Can't open parport device `%s'\n", path.c_str());
+        for (std::string& hint : portHints(io.portSurvey(), path)) failure.then(LevelInfo, std::move(hint));
+        throw failure;
     }
     return PortDescriptor(io, fd);
 }

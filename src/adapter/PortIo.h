@@ -3,6 +3,8 @@
 // watch the request traffic without hardware.
 #include <string>
 
+#include "adapter/PortSurvey.h"
+
 namespace mervex {
 
 class PortIo {
@@ -15,6 +17,8 @@ public:
     virtual int ioctl(int fd, unsigned long request, void* arg) = 0;
     // close(2).
     virtual int close(int fd) = 0;
+    // Where the hints after a port that cannot be opened look for the system's ports.
+    virtual PortSurvey portSurvey() const { return PortSurvey::ofThisSystem(); }
 };
 
 // The real system calls.
@@ -33,7 +37,8 @@ public:
 
     // Open path read-write, without waiting (a FIFO, a terminal, a port another
     // process holds) and without becoming the controlling terminal. A failure
-    // prints "Can't open parport device" and throws rtl_error (status 70).
+    // throws rtl_error (status 70): "Can't open parport device", then the
+    // system's ports (portHints).
     static PortDescriptor openDevice(PortIo& io, const std::string& path);
 
     // The descriptor, -1 when none.

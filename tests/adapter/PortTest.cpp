@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "adapter/PpiPort.h"
 #include "console/Errors.h"
 #include "support/CaptureConsole.h"
+#include "support/Files.h"
 #include "support/FakePortIo.h"
 #include "support/ManualClock.h"
 
@@ -21,6 +23,9 @@ namespace {
 
 using test::FakePortIo;
 using test::IoCall;
+
+// What the hints say of the system FakePortIo surveys by default.
+const std::string NoPortHint = "Hint: this system has no parallel port device (/dev/parport*, /dev/ppi*)\n";
 
 TEST(PpiPort, RequestCodesAreTheDeviceEncodings) {
     EXPECT_EQ(PpiGetData, 0x4001500Au);
@@ -100,7 +105,10 @@ TEST(PpiPort, OpenFailureIsASystemError) {
         EXPECT_EQ(e.status(), ExitSystem);
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
-    EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);
+    // The system's ports follow the system's text.
+    EXPECT_EQ(capture.out(),
+              "ERROR:  Can't open parport device `/dev/nonexistent'\nERROR:  " + std::string(std::strerror(ENOENT)) +
+                  "\n" + NoPortHint);
     EXPECT_EQ(io.countOf(IoCall::Close), 0u);
 }
 
@@ -211,7 +219,8 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
     const std::string device = "/dev/ppi0";
 #endif
     const std::string PortHint = "Hint: -p takes, in the same argument, a port device (-p" + device +
-                                 ") or a virtual target file (-pboard.vchip; without a slash it must exist)\n";
+                                 ") or a virtual target file (-pboard.vchip; without a slash it must exist)\n" +
+                                 NoPortHint;
     struct Case {
         std::optional<std::string> text;
         const char* reports;  // debug lines before the refusal
@@ -263,6 +272,71 @@ TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
     EXPECT_NE(capture.out().find("Can't open parport device `/dev/nonexistent'\n"), std::string::npos);
+}
+
+// The hints after a port that is not there, from a system tree of files: a
+// directory for each path ending in "/", a file of the mode for the others.
+TEST(PortSurvey, ListsThePortsAndSaysWhatKeepsThemAway) {
+    struct Node {
+        const char* path;
+        mode_t mode;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Node> tree;
+        bool inTheFilesGroup;
+        const char* path;  // the -p path
+        std::string hints;
+    };
+    const std::string modprobe = "Hint: the kernel knows the port parport0, but its user-space driver is not loaded: "
+                                 "'modprobe ppdev' (as root) makes /dev/parport0\n";
+    const std::string joinLp = "is open to the group lp, which you are not in: 'usermod -aG lp tester' (as root), "
+                               "then log in again\n";
+    const Case cases[] = {
+        {"no kernel view, no device", {}, false, "/dev/parport0", NoPortHint},
+        {"a kernel with no port", {{"sys/class/", 0}}, false, "",
+         "Hint: this system has no parallel port: no /dev/parport*, and the kernel knows none (/sys/class/parport); "
+         "a port on a PCI or PCIe card needs the parport_pc module ('modprobe parport_pc' as root)\n"},
+        {"ppdev not loaded", {{"sys/class/parport/parport0/", 0}}, false, "/dev/parport0", modprobe},
+        {"no device node", {{"sys/class/parport/parport0/", 0}, {"sys/class/ppdev/", 0}}, false, "",
+         "Hint: the kernel knows the port parport0, but /dev/parport0 is missing: 'mknod /dev/parport0 c 99 0' (as "
+         "root) makes it\n"},
+        {"ports by number, one for a group",
+         {{"dev/", 0}, {"dev/parport10", 0666}, {"dev/parport1", 0666}, {"dev/parport0", 0660}, {"dev/parportx", 0666},
+          {"sys/class/parport/parport0/", 0}, {"sys/class/parport/parport2/", 0}},
+         false, "/dev/parport3",
+         "Hint: this system's parallel ports: /dev/parport0, /dev/parport1, /dev/parport10\n"
+         "Hint: the kernel knows the port parport2, but its user-space driver is not loaded: 'modprobe ppdev' (as "
+         "root) makes /dev/parport2\n"
+         "Hint: /dev/parport0 " + joinLp},
+        {"a member of the group", {{"dev/", 0}, {"dev/parport0", 0660}}, true, "/dev/parport0",
+         "Hint: this system's parallel ports: /dev/parport0\n"},
+        {"no group may", {{"dev/", 0}, {"dev/parport0", 0600}}, false, "/dev/parport0",
+         "Hint: this system's parallel ports: /dev/parport0\n"
+         "Hint: /dev/parport0 is open neither to you nor to a group of yours: have it given to a group (a udev rule; "
+         "devfs.rules on FreeBSD)\n"},
+        {"ppi devices, the named one no port", {{"dev/", 0}, {"dev/ppi0", 0666}, {"dev/lpt0", 0660}}, false,
+         "/dev/lpt0", "Hint: this system's parallel ports: /dev/ppi0\nHint: /dev/lpt0 " + joinLp},
+    };
+    for (const Case& c : cases) {
+        test::TempDir root("survey");
+        for (const Node& node : c.tree) {
+            const std::filesystem::path path = root.path() / node.path;
+            if (path.filename().empty()) {
+                std::filesystem::create_directories(path);
+            } else {
+                test::writeFile(path, "");
+                ::chmod(path.c_str(), node.mode);
+            }
+        }
+        PortSurvey survey = FakePortIo().survey;
+        survey.root = root.str();
+        struct stat info {};
+        if (c.inTheFilesGroup && ::stat((root.str() + c.path).c_str(), &info) == 0) survey.user.groups = {info.st_gid};
+        std::string hints;
+        for (const std::string& hint : portHints(survey, c.path)) hints += hint;
+        EXPECT_EQ(hints, c.hints) << c.name;
+    }
 }
 
 }  // namespace

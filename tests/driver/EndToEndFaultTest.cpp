@@ -411,7 +411,8 @@ TEST_F(EndToEndFault, PortsAreExplained) {
         SCOPED_TRACE(c.args[1]);
         const Outcome outcome = runProgram(dir, c.args);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
-        EXPECT_TRUE(endsWith(outcome.out, c.ending)) << outcome.out;
+        // The lines that list this system's ports may follow.
+        EXPECT_NE(outcome.out.find(c.ending), std::string::npos) << outcome.out;
         EXPECT_EQ(stored()->eraseCount, 0u);
     }
 }

@@ -3,6 +3,8 @@
 // registers behind both the ppi and the ppdev requests, answers status reads
 // from a cable model, can refuse the open or the ppdev claim, and can answer no
 // request at all, as a device that is no port.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <functional>
@@ -100,6 +102,8 @@ public:
         return 0;
     }
 
+    PortSurvey portSurvey() const override { return survey; }
+
     // The calls with this request, in order.
     std::vector<IoCall> callsOf(unsigned long request) const {
         std::vector<IoCall> found;
@@ -124,6 +128,9 @@ public:
     int64_t usPerDataWrite = 1;
     std::vector<IoCall> calls;
     std::string openedPath;
+    // The system the port hints survey: by default one with no port at all,
+    // for a user who owns none of the tests' files and is in none of their groups.
+    PortSurvey survey{MERVEX_TEST_TMP "/no-system", {::geteuid() + 1, {}, "tester"}, [](gid_t) { return "lp"; }};
 
 private:
     uint8_t currentStatus() const { return statusFor ? statusFor(data, control) : status; }
