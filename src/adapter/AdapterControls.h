@@ -38,6 +38,8 @@ public:
     virtual const char* typeName() const = 0;
     // The adapter as the user knows it (its wiring's name), for hints and the run record.
     virtual const char* adapterName() const { return typeName(); }
+    // What to try when the chip gives no answer through the adapter, for the hint.
+    virtual const char* noAnswerAdvice() const { return "try -aa to find the cable (or -as, -ab, -ax)"; }
     // Make what has been done to the target durable; a failure is thrown
     // (app_error).
     virtual void flush() {}

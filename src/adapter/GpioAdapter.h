@@ -43,6 +43,9 @@ public:
     double sckFrequency() const override;
     const char* typeName() const override { return "GPIO soft SPI"; }
     const char* adapterName() const override { return name_.c_str(); }
+    const char* noAnswerAdvice() const override {
+        return "check the wiring's lines (-id names the chip and the line numbers)";
+    }
     void flush() override;
 
     // Microseconds per line update.

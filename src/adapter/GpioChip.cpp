@@ -1,8 +1,11 @@
 #include "adapter/GpioChip.h"
 
+#ifdef MERVEX_HAVE_GPIO
+#include <linux/gpio.h>
+#endif
+
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/gpio.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,6 +16,8 @@
 #include "console/Errors.h"
 
 namespace mervex {
+
+#ifdef MERVEX_HAVE_GPIO
 
 namespace {
 
@@ -130,5 +135,23 @@ uint64_t GpioLineRequest::get(uint64_t mask) const {
     if (descriptor_.request(GPIO_V2_LINE_GET_VALUES_IOCTL, &values) != 0) return 0;
     return values.bits & mask;
 }
+
+#else
+
+namespace {
+
+[[noreturn]] void noGpio(const std::string& path) {
+    throw app_error(ExitSystem, "`%s' is a GPIO chip: this system has no GPIO character device\n", path.c_str());
+}
+
+}  // namespace
+
+GpioChip::GpioChip(GpioIo& io, const std::string& path) : io_(io), path_(path) { noGpio(path); }
+GpioLineInfo GpioChip::lineInfo(uint32_t) const { noGpio(path_); }
+GpioLineRequest::GpioLineRequest(const GpioChip& chip, const std::vector<GpioLineSetting>&) { noGpio(chip.path()); }
+void GpioLineRequest::set(uint64_t, uint64_t) const {}
+uint64_t GpioLineRequest::get(uint64_t) const { return 0; }
+
+#endif
 
 }  // namespace mervex

@@ -7,6 +7,11 @@
 
 #include "adapter/PortIo.h"
 
+// The kernel interface the GPIO programmer speaks; elsewhere a GPIO chip is refused.
+#if defined(__linux__) && __has_include(<linux/gpio.h>)
+#define MERVEX_HAVE_GPIO 1
+#endif
+
 namespace mervex {
 
 class GpioIo : public PortIo {

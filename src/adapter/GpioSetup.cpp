@@ -100,6 +100,8 @@ std::vector<GpioLine> resolveLines(const GpioChip& chip, const GpioWiring& wirin
                     .then(LevelInfo, "Hint: stop the program or driver that holds it (a device-tree overlay such as "
                                      "spi0 holds its pins), or wire the signal to a free line\n");
             }
+            message(LevelDebug, "%s on GPIO %s%s\n", signalInfo(SignalId(s)).name, written.inverted ? "~" : "",
+                    describeLine(offset, info.name).c_str());
             lines.push_back({SignalId(s), offset, written.inverted});
         }
     }

@@ -19,8 +19,8 @@ std::string noAnswerHint(const Request& request, const AdapterControls& controls
         assumed = std::string("its clock taken as ") + formatFrequency(request.oscillatorHz, UnitHz, clock);
     return formatText("Hint: the chip gave no steady answer through the %s cable, %s\n",
                       adapter.empty() ? "pin-map" : adapter.c_str(), assumed.c_str()) +
-           "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, "
-           "give the chip's real clock with -o, or slow down with -2\n";
+           formatText("Hint: %s, check the target's power, give the chip's real clock with -o, or slow down with -2\n",
+                      controls.noAnswerAdvice());
 }
 
 std::string otherChipHint(const Request& request, const ChipDescriptor& detectedChip) {

@@ -1,5 +1,6 @@
 #include "sim/VirtualGpioChip.h"
 
+#ifdef MERVEX_HAVE_GPIO
 #include <linux/gpio.h>
 
 #include <algorithm>
@@ -152,3 +153,5 @@ void VirtualGpioChip::drive(uint64_t mask, uint64_t bits) {
 }
 
 }  // namespace mervex
+
+#endif

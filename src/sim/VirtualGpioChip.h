@@ -10,6 +10,8 @@
 #include "adapter/GpioIo.h"
 #include "sim/VirtualPort.h"
 
+#ifdef MERVEX_HAVE_GPIO
+
 namespace mervex {
 
 class VirtualGpioChip final : public GpioIo {
@@ -48,3 +50,5 @@ private:
 };
 
 }  // namespace mervex
+
+#endif

@@ -63,7 +63,12 @@ std::unique_ptr<VirtualPort> openTargetPort(const std::string& path) {
 std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) { return openTargetPort(path); }
 
 std::unique_ptr<GpioIo> openVirtualGpioChip(const std::string& path) {
+#ifdef MERVEX_HAVE_GPIO
     return std::make_unique<VirtualGpioChip>(openTargetPort(path), path);
+#else
+    throw app_error(ExitSystem, "Virtual target '%s' is on a GPIO chip: this system has no GPIO character device\n",
+                    path.c_str());
+#endif
 }
 
 }  // namespace mervex

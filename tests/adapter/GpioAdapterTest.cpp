@@ -14,6 +14,8 @@
 #include "support/ManualClock.h"
 #include "support/StatusOf.h"
 
+#ifdef MERVEX_HAVE_GPIO
+
 namespace mervex::test {
 namespace {
 
@@ -208,3 +210,5 @@ TEST(GpioSetup, WiringErrorsComeBeforeTheChipIsOpened) {
 
 }  // namespace
 }  // namespace mervex::test
+
+#endif

@@ -3,8 +3,6 @@
 // other users. It records every line request and value update, answers MISO
 // from a script, counts the descriptors left open, and can refuse the open,
 // the v2 requests (an older kernel) or the line request.
-#include <linux/gpio.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +12,9 @@
 
 #include "adapter/GpioIo.h"
 #include "support/ManualClock.h"
+
+#ifdef MERVEX_HAVE_GPIO
+#include <linux/gpio.h>
 
 namespace mervex::test {
 
@@ -156,3 +157,5 @@ private:
 };
 
 }  // namespace mervex::test
+
+#endif
