@@ -23,9 +23,7 @@ size_t probeCount(const DetectionStep& step) {
 
 // True if the cable's loop-backs answer the probes as read, on the lines judged.
 bool answersLike(const CableVariant& variant, const DetectionStep& step, const uint8_t* status, uint8_t control) {
-    std::vector<CableLoopback> loops;
-    std::string error;
-    if (!parseLoopbacks(variant.loopbacks, loops, error)) return false;
+    const std::vector<CableLoopback> loops = parseLoopbacks(variant.loopbacks);
     const uint8_t driven = loopbackBits(loops);
     // The cable as wired, its data lines driven.
     const uint8_t drivenControl = uint8_t(control & ~DataLinesFloat);

@@ -3,6 +3,7 @@
 #include "adapter/PinInfo.h"
 #include "adapter/SignalEntry.h"
 #include "base/TextUtil.h"
+#include "console/Errors.h"
 
 namespace mervex {
 
@@ -13,47 +14,42 @@ constexpr const char* Blanks = " \t";
 
 }  // namespace
 
-bool parseLoopback(const std::string& entry, CableLoopback& loop, std::string& error) {
+CableLoopback parseLoopback(const std::string& entry) {
     const size_t at = entry.find('<');
     const std::string destination = trim(entry.substr(0, at), Blanks);
     const std::string source = at == std::string::npos ? "" : trim(entry.substr(at + 1), Blanks);
     const PinInfo* status = findPin(destination);
-    if (at == std::string::npos || !status || status->direction != DirectionInput) {
-        error = "loop-back '" + entry + "' must lead to a status line (ERROR, ONLINE, PE, ACK, BUSY)";
-        return false;
-    }
-    loop = CableLoopback{};
+    if (at == std::string::npos || !status || status->direction != DirectionInput)
+        throw app_error(ExitUsage, "loop-back '%s' must lead to a status line (ERROR, ONLINE, PE, ACK, BUSY)\n",
+                        entry.c_str());
+    CableLoopback loop;
     loop.statusBit = statusBits(status->mask);
     loop.statusInverted = status->inverted;
     if (source == "0" || source == "1") {
         loop.fixed = true;
         loop.level = source == "1";
-        return true;
+        return loop;
     }
     const bool negated = !source.empty() && source[0] == '~';
     const PinInfo* pin = findPin(negated ? source.substr(1) : source);
-    if (!pin || pin->direction != DirectionOutput || pin->mask == DirectionBit) {
-        error = "loop-back '" + entry + "' must come from an output line, 0 or 1";
-        return false;
-    }
+    if (!pin || pin->direction != DirectionOutput || pin->mask == DirectionBit)
+        throw app_error(ExitUsage, "loop-back '%s' must come from an output line, 0 or 1\n", entry.c_str());
     loop.sourceMask = pin->mask;
     loop.sourceInverted = pin->inverted != negated;
-    return true;
+    return loop;
 }
 
-bool parseLoopbacks(const std::string& entries, std::vector<CableLoopback>& loops, std::string& error) {
+std::vector<CableLoopback> parseLoopbacks(const std::string& entries) {
+    std::vector<CableLoopback> loops;
     for (const std::string& piece : splitList(entries, ":")) {
         const std::string entry = trim(piece, Blanks);
         if (entry.empty()) continue;
-        CableLoopback loop;
-        if (!parseLoopback(entry, loop, error)) return false;
-        if (loopbackBits(loops) & loop.statusBit) {
-            error = "two loop-backs drive " + trim(entry.substr(0, entry.find('<')), Blanks);
-            return false;
-        }
+        const CableLoopback loop = parseLoopback(entry);
+        if (loopbackBits(loops) & loop.statusBit)
+            throw app_error(ExitUsage, "two loop-backs drive %s\n", trim(entry.substr(0, entry.find('<')), Blanks).c_str());
         loops.push_back(loop);
     }
-    return true;
+    return loops;
 }
 
 uint8_t driveLoopbacks(const std::vector<CableLoopback>& loops, uint8_t status, uint8_t data, uint8_t control) {

@@ -20,13 +20,13 @@ struct CableLoopback {
     bool sourceInverted = false;  // connector level = NOT register bit, the '~' folded in
 };
 
-// One entry STATUSPIN<SOURCE, SOURCE being [~]output pin, 0 or 1. False with
-// the reason in error.
-bool parseLoopback(const std::string& entry, CableLoopback& loop, std::string& error);
+// One entry STATUSPIN<SOURCE, SOURCE being [~]output pin, 0 or 1; another
+// entry throws the reason (ExitUsage).
+CableLoopback parseLoopback(const std::string& entry);
 
-// The loop-backs of a list of entries separated by ':' (empty pieces skipped).
-// False with the reason in error.
-bool parseLoopbacks(const std::string& entries, std::vector<CableLoopback>& loops, std::string& error);
+// The loop-backs of a list of entries separated by ':' (empty pieces skipped);
+// a bad entry, or two that drive one line, throws the reason (ExitUsage).
+std::vector<CableLoopback> parseLoopbacks(const std::string& entries);
 
 // The status register with the loop-backs' lines set as these output register
 // values drive them. Data lines switched to input (control bit 5) float high.

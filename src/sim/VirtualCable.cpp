@@ -146,8 +146,7 @@ void VirtualCable::parse(const std::string& entries) {
     for (SignalId id : {SignalId::Mosi, SignalId::Miso, SignalId::Sck, SignalId::Reset}) {
         if (!wiring_.has(id)) throw app_error(ExitUsage, "the cable has no %s line\n", signalInfo(id).name);
     }
-    std::string error;
-    if (!parseLoopbacks(loopbacks, loopbacks_, error)) throw app_error(ExitUsage, "%s\n", error.c_str());
+    loopbacks_ = parseLoopbacks(loopbacks);
     for (SignalId id : {SignalId::Miso, SignalId::Key}) {
         if (statusBits(wiring_.entry(id).pins()) & loopbackBits(loopbacks_))
             throw app_error(ExitUsage, "a loop-back drives the status line of %s\n", signalInfo(id).name);
