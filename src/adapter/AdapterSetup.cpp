@@ -10,6 +10,7 @@
 #include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortFactory.h"
+#include "adapter/WiringDrawing.h"
 #include "base/TextUtil.h"
 #include "console/Console.h"
 #include "console/Errors.h"
@@ -164,6 +165,16 @@ std::vector<PinMap> possibleWirings(const AdapterSettings& settings) {
         addCableWirings(maps, *builtinCable(settings.type), settings);
     }
     return maps;
+}
+
+std::vector<std::string> wiringDrawings(const AdapterSettings& settings) {
+    if (settings.portSpec && namesGpioChip(*settings.portSpec, settings.portBackends)) {
+        const GpioWiring wiring = gpioWiringOf(settings);
+        return {drawWiring(wiring.name(), gpioWiringConnector(wiring))};
+    }
+    std::vector<std::string> drawings;
+    for (const PinMap& map : possibleWirings(settings)) drawings.push_back(drawPinMap(map));
+    return drawings;
 }
 
 }  // namespace mervex

@@ -45,4 +45,8 @@ void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, d
 // -ap and -az; the user map loaded and checked (its errors thrown as in set-up).
 std::vector<PinMap> possibleWirings(const AdapterSettings& settings);
 
+// The drawings of those wirings (WiringDrawing.h), or, when the port is a
+// GPIO chip, of the user map's GPIO lines.
+std::vector<std::string> wiringDrawings(const AdapterSettings& settings);
+
 }  // namespace mervex

@@ -117,16 +117,21 @@ bool namesGpioChip(const std::string& text, const PortBackends& backends) {
            gpioBackendOf(text, backends) != nullptr;
 }
 
-std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, GpioIo& io) {
-    const std::string text = settings.portSpec.value_or(AnyGpioChip);
+GpioWiring gpioWiringOf(const AdapterSettings& settings) {
     const UserPinMap& source = settings.userPinMap;
     if (settings.type != AdapterType::UserMap || (source.entries.empty() && source.file.empty())) {
-        throw app_error(ExitUsage, "`%s' is a GPIO chip: its wiring is a pin map of GPIO lines\n", text.c_str())
+        throw app_error(ExitUsage, "`%s' is a GPIO chip: its wiring is a pin map of GPIO lines\n",
+                        settings.portSpec.value_or(AnyGpioChip).c_str())
             .then(LevelInfo, "Hint: -am=rpi for the Raspberry Pi's SPI0 pins with RESET on GPIO25, or "
                              "-am:mosi=GPIO10:miso=GPIO9:sck=GPIO11:reset=GPIO25\n");
     }
+    return loadGpioWiring(source);
+}
+
+std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, GpioIo& io) {
+    const std::string text = settings.portSpec.value_or(AnyGpioChip);
     // The wiring is checked before anything is opened.
-    const GpioWiring wiring = loadGpioWiring(source);
+    const GpioWiring wiring = gpioWiringOf(settings);
     message(LevelInfo, "Adapter '%s'\n", wiring.name());
     if (settings.oscillatorHz == 0) {
         throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", wiring.name());

@@ -6,6 +6,7 @@
 
 #include "adapter/AdapterSetup.h"
 #include "adapter/GpioIo.h"
+#include "adapter/GpioWiring.h"
 
 namespace mervex {
 
@@ -15,6 +16,10 @@ constexpr const char* AnyGpioChip = "gpio";
 // True if the -p text names a GPIO chip: "gpio", a path whose file name begins
 // with "gpiochip", or a chip one of the backends serves.
 bool namesGpioChip(const std::string& text, const PortBackends& backends);
+
+// The settings' user pin map as a wiring of GPIO lines; a request without one
+// is thrown (status 70), as are the wiring's errors.
+GpioWiring gpioWiringOf(const AdapterSettings& settings);
 
 // Build the programmer on the GPIO chip the settings' port names, with their
 // user pin map as the wiring. Failures are thrown (status 70), with no line

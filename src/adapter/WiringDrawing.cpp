@@ -83,22 +83,38 @@ WiringConnector parallelPortWiring(const PinMap& map) {
     return connector;
 }
 
+WiringConnector gpioWiringConnector(const GpioWiring& wiring) {
+    WiringConnector connector{"GPIO", "GND", {}};
+    for (size_t id = 0; id < SignalCount; ++id)
+        for (const GpioLineName& written : wiring.of(SignalId(id)))
+            connector.lines.push_back(
+                {(written.inverted ? "~" : "") + written.line, "", SignalId(id), written.inverted, ""});
+    return connector;
+}
+
 std::string drawWiring(const std::string& name, const WiringConnector& connector) {
     std::vector<Row> rows{{connector.name, "line", "", "signal", "ISP-6", "ISP-10", ""}};
     for (const WiredLine& wired : connector.lines) rows.push_back(rowOf(wired));
-    rows.push_back({connector.groundPins, "GND", "", "ground", "6", "4,6,8,10", ""});
+    rows.push_back({connector.groundPins, "", "", "ground", "6", "4,6,8,10", ""});
 
-    Row::size_type columns = rows.front().size();
+    // A column with nothing below its heading (the port's line names of a
+    // connector that has none) is left out.
+    const size_t columns = rows.front().size();
     std::array<size_t, 7> widths{};
-    for (const Row& row : rows)
-        for (size_t column = 0; column < columns; ++column)
-            widths[column] = std::max(widths[column], row[column].size());
+    std::array<bool, 7> used{};
+    for (size_t row = 0; row < rows.size(); ++row) {
+        for (size_t column = 0; column < columns; ++column) {
+            widths[column] = std::max(widths[column], rows[row][column].size());
+            used[column] = used[column] || (row > 0 && !rows[row][column].empty());
+        }
+    }
 
     std::string text = formatText("%s wiring, %s to the 6-pin and 10-pin ISP headers:\n",
                                   name.empty() ? "Pin map" : name.c_str(), connector.name.c_str());
     for (const Row& row : rows) {
         std::string line = " ";
         for (size_t column = 0; column < columns; ++column) {
+            if (!used[column]) continue;
             line += ' ';
             line += row[column];
             line.append(widths[column] - row[column].size() + 1, ' ');

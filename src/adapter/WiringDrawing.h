@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "adapter/AdapterSignals.h"
+#include "adapter/GpioWiring.h"
 #include "adapter/PinMap.h"
 
 namespace mervex {
@@ -32,6 +33,9 @@ struct WiringConnector {
 // map describes RESET by its level while the target runs, as maps are written
 // and loaded.
 WiringConnector parallelPortWiring(const PinMap& map);
+
+// The lines of a wiring on GPIO lines, by signal, named as the wiring names them.
+WiringConnector gpioWiringConnector(const GpioWiring& wiring);
 
 // The drawing of a wiring named name (a pin map's name; empty for a nameless
 // map): a title line, a heading, a row per line and the ground row, each

@@ -6,10 +6,12 @@
 
 namespace mervex {
 
-AdapterSettings wiringSettingsOf(const Request& request) {
+AdapterSettings wiringSettingsOf(const Request& request, const PortBackends& backends) {
     AdapterSettings settings;
     settings.type = adapterTypeOf(request.adapterSpec);
     if (settings.type == AdapterType::UserMap) settings.userPinMap = userPinMapOf(request.adapterSpec, request.programPath);
+    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
+    settings.portBackends = backends;
     settings.lazyBlaster = request.lazyBlaster;
     settings.powerFromData = request.powerFromData;
     settings.oscillatorHz = request.oscillatorHz;
@@ -17,9 +19,7 @@ AdapterSettings wiringSettingsOf(const Request& request) {
 }
 
 AdapterSettings adapterSettingsOf(const Request& request, const ChipDescriptor& chip, const PortBackends& backends) {
-    AdapterSettings settings = wiringSettingsOf(request);
-    if (request.portSpec != nullptr) settings.portSpec = request.portSpec;
-    settings.portBackends = backends;
+    AdapterSettings settings = wiringSettingsOf(request, backends);
     settings.forceAdapter = request.forceChip;
     settings.frequencyIsSck = request.frequencyIsSck;
     const SckCycles cycles = sckTimingCycles(chip, request.oscillatorHz, request.sckDivider);

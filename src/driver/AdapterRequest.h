@@ -9,8 +9,8 @@
 namespace mervex {
 
 // The settings that choose the adapter's wiring (type, user map, modifiers,
-// clock), which need neither a chip nor a port.
-AdapterSettings wiringSettingsOf(const Request& request);
+// clock, the port that tells a GPIO chip), which need no chip.
+AdapterSettings wiringSettingsOf(const Request& request, const PortBackends& backends);
 
 // The settings for the run's adapter, with the chip's SCK minimums; backends
 // are the ports served other than by a device.

@@ -43,7 +43,7 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
         parseCommandLine(argc, argv, request, backends);
         if (request.logPath != nullptr) log.open(request.logPath);
         if (request.showWiring)
-            printWirings(request);
+            printWirings(request, backends);
         else
             runRequest(request, backends, state, totalTime, log);
     } catch (const app_error& failure) {

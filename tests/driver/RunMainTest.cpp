@@ -34,6 +34,8 @@ TEST(RunMain, WiringIsDrawnAlone) {
         {{"--wiring", "-aa"}, 0, {"STK wiring", "\n\nByteBlaster wiring", "\n\nByteBlasterII wiring"}},
         {{"+mega8", "-as", "-o0", "--wiring"}, 0, {"STK wiring", "  8      D6    ->  xtal"}},
         {{"--wiring", "-am:mosi=D5"}, 70, {"ERROR:  sck must be defined\n"}},
+        {{"--wiring", "-pgpio", "-am:mosi=GPIO10:miso=GPIO9:sck=GPIO11:reset=GPIO25"}, 0,
+         {"Pin map wiring, GPIO", "  GPIO9   <-  miso"}},
         {{"--wiring", "-r", "out.hex"}, 70, {"ERROR:  --wiring only draws the cable: run the operations without it\n"}},
     };
     for (const Case& c : cases) {
