@@ -16,9 +16,9 @@
 #include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
 #include "console/Console.h"
-#include "support/ManualClock.h"
 #include "sim/VirtualPort.h"
 #include "sim/VirtualTarget.h"
+#include "support/ManualClock.h"
 
 namespace {
 
@@ -31,6 +31,7 @@ double cpuMs() {
 }
 
 struct Rig {
+    ManualClock clock;  // declared first: it outlives the adapter that waits on it
     ChipSession session;
     VirtualPort* port = nullptr;  // owned by the adapter, which the session owns
 };
@@ -40,13 +41,14 @@ std::unique_ptr<Rig> makeRig(const char* chipName, uint32_t clockHz, const ChipO
     rig->session = ChipSession(chipName, options);
     std::unique_ptr<VirtualTarget> target = newVirtualTarget(chipName);
     target->clockHz = clockHz;
-    auto port = std::make_unique<VirtualPort>(std::move(target));
+    auto port = std::make_unique<VirtualPort>(std::move(target), rig->clock);
     rig->port = port.get();
     PinMap map = builtinPinMap(AdapterType::Default);
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
     SckCycles cycles = sckTimingCycles(rig->session.selectedChip(), clockHz, 1);
     SckTiming timing = deriveSckTiming(clockHz, false, SckPeriods{cycles.low, cycles.high});
-    rig->session.attachProgrammer(std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing));
+    rig->session.attachProgrammer(
+        std::make_unique<LptAdapter>(std::move(port), std::make_unique<PinMap>(map), timing, rig->clock));
     return rig;
 }
 
@@ -113,7 +115,6 @@ void run(bool polling, uint32_t clockHz) {
 }  // namespace
 
 int main() {
-    ManualClockGuard clock;
     console().level = LevelWarning;
     std::printf("mega8 flash (8 KiB) through LptAdapter on the virtual port, vuder cable, 1 us per access\n");
     std::printf("%-22s %7s %11s %10s %9s %8s %11s\n", "phase", "bytes", "accesses", "acc/byte", "CPU ms", "ns/acc",

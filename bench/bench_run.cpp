@@ -124,13 +124,16 @@ double lowerBoundSeconds(const VirtualTarget& target) {
     return busyUs * 1e-6 + instructions * 32 * bitSeconds(target);
 }
 
+// Sleeps take no host time: the run and its virtual port share a manual clock,
+// whose waits the port counts as waited time.
 int runMervex(std::vector<std::string> args) {
     args.insert(args.begin(), "mervex");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    const VirtualPortBackend virtualTargets;
-    return runMain(int(args.size()), argv.data(), {&virtualTargets});
+    ManualClock clock;
+    const VirtualPortBackend virtualTargets(clock);
+    return runMain(int(args.size()), argv.data(), {&virtualTargets}, clock);
 }
 
 void benchmark(const fs::path& dir, const char* chipName, bool polling) {
@@ -145,8 +148,6 @@ void benchmark(const fs::path& dir, const char* chipName, bool polling) {
     double cpu;
     int status;
     {
-        // Sleeps take no host time; the virtual port counts them as waited time.
-        ManualClockGuard clock;
         const double start = cpuSeconds();
         status = runMervex({"+" + std::string(chipName), "-p" + targetPath.string(), "-ie", "-o8MHz", "-e",
                             polling ? "-wp" : "-w", "-v", "-c" + code.string(), "-d" + data.string()});
@@ -174,12 +175,8 @@ void eepromBenchmark(const fs::path& dir, const char* chipName, const char* writ
     const fs::path data = dir / "data.hex";
     writeHex(data, contents(size_t(target->chip().eeprom.size), 3));
     for (const char* pass : {"fresh", "again"}) {
-        int status;
-        {
-            ManualClockGuard clock;
-            status = runMervex({"+" + std::string(chipName), "-p" + targetPath.string(), "-ie", "-o8MHz", write, "-v",
-                                "-d" + data.string()});
-        }
+        const int status = runMervex({"+" + std::string(chipName), "-p" + targetPath.string(), "-ie", "-o8MHz",
+                                      write, "-v", "-d" + data.string()});
         std::unique_ptr<VirtualTarget> after = loadVirtualTarget(targetPath.string());
         const TargetCounters& c = after->lastRun;
         const double modelled = c.modelledUs * 1e-6;
@@ -210,10 +207,7 @@ struct JobFigures {
 
 JobFigures runJob(const fs::path& targetPath, const std::vector<std::string>& args) {
     JobFigures figures;
-    {
-        ManualClockGuard clock;
-        figures.status = runMervex(args);
-    }
+    figures.status = runMervex(args);
     figures.counters = loadVirtualTarget(targetPath.string())->lastRun;
     return figures;
 }

@@ -45,7 +45,8 @@ Result measure(const char* label, SckTiming timing, Operation operation) {
     std::swap(map.entry(SignalId::Reset).setMask, map.entry(SignalId::Reset).clearMask);
     auto owned = std::make_unique<CountingPort>(1.0);
     CountingPort* port = owned.get();
-    LptAdapter adapter(std::move(owned), std::make_unique<PinMap>(map), timing);
+    SystemClock clock;
+    LptAdapter adapter(std::move(owned), std::make_unique<PinMap>(map), timing, clock);
 
     constexpr int Bytes = 2000000;
     port->reads = port->writes = port->calls = 0;

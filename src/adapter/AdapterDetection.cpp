@@ -6,7 +6,6 @@
 
 #include "adapter/CableLoopback.h"
 #include "console/Console.h"
-#include "console/Stopwatch.h"
 
 namespace mervex {
 
@@ -39,9 +38,9 @@ bool answersLike(const CableVariant& variant, const DetectionStep& step, const u
 
 }  // namespace
 
-int detectCable(ParallelPort& port, const BuiltinCable& row) {
+int detectCable(ParallelPort& port, const BuiltinCable& row, Clock& clock) {
     const CableDetection& detection = row.detection;
-    Stopwatch settle;
+    Stopwatch settle(clock);
     settle.setTimeout(0.01);
     const uint8_t control = uint8_t(port.readRegister(PortRegister::Control) & ~DetectionControlClear);
     port.writeRegister(PortRegister::Control, control);
@@ -76,18 +75,18 @@ int detectCable(ParallelPort& port, const BuiltinCable& row) {
     return verdict;
 }
 
-FoundCable findCable(ParallelPort& port) {
+FoundCable findCable(ParallelPort& port, Clock& clock) {
     for (const BuiltinCable* row : detectableCables()) {
-        const int verdict = detectCable(port, *row);
+        const int verdict = detectCable(port, *row, clock);
         if (verdict != 0) return FoundCable{row, verdict};
     }
     return FoundCable{};
 }
 
-FoundCable probeCables(ParallelPort& port) {
+FoundCable probeCables(ParallelPort& port, Clock& clock) {
     const uint8_t data = port.readRegister(PortRegister::Data);
     const uint8_t control = port.readRegister(PortRegister::Control);
-    const FoundCable found = findCable(port);
+    const FoundCable found = findCable(port, clock);
     port.writeRegister(PortRegister::Control, control);
     port.writeRegister(PortRegister::Data, data);
     return found;

@@ -85,10 +85,10 @@ void addCableWirings(std::vector<PinMap>& maps, const BuiltinCable& row, const A
             maps.push_back(cableWiring(row, variant.verdict, settings));
 }
 
-void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings) {
+void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const AdapterSettings& settings, Clock& clock) {
     if (type == AdapterType::UserMap) return;  // loaded before the port was opened
     if (type == AdapterType::AutoBuffered) {
-        const FoundCable found = findCable(port);
+        const FoundCable found = findCable(port, clock);
         if (found.row == nullptr) noCableFound();
         message(LevelInfo, "Cable found by -aa: %s\n", verdictName(*found.row, found.verdict).c_str());
         map = cableMap(*found.row, found.verdict, port, settings);
@@ -97,23 +97,23 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
     const BuiltinCable& row = *builtinCable(type);
     int verdict = 0;
     if (row.detected()) {
-        verdict = detectCable(port, row);
+        verdict = detectCable(port, row, clock);
         if (verdict == 0) adapterNotFound(row, settings.forceAdapter);
     }
     map = cableMap(row, verdict, port, settings);
 }
 
 std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,
-                                         const AdapterSettings& settings) {
+                                         const AdapterSettings& settings, Clock& clock) {
     SckPeriods periods = settings.sckPeriods;
     uint32_t frequency = settings.oscillatorHz;
     if (frequency == 0) {
-        auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), periods);
+        auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), periods, clock);
         message(LevelDebug, "with SCK low %d periods, high %d periods\n", periods.low, periods.high);
         return adapter;
     }
     SckTiming timing = deriveSckTiming(frequency, settings.frequencyIsSck, periods);
-    auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), timing);
+    auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), timing, clock);
     reportSckTiming(settings, timing, adapter->sckFrequency());
     return adapter;
 }
@@ -130,8 +130,9 @@ void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, d
     message(LevelDebug, "actual SCK frequency %s\n", formatFrequency(sckMHz, UnitMHz, first));
 }
 
-std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io) {
-    if (settings.portSpec && namesGpioChip(*settings.portSpec, settings.portBackends)) return createGpioAdapter(settings);
+std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, Clock& clock, PortIo& io) {
+    if (settings.portSpec && namesGpioChip(*settings.portSpec, settings.portBackends))
+        return createGpioAdapter(settings, clock);
     auto map = std::make_unique<PinMap>();
     if (settings.type == AdapterType::UserMap) {
         loadPinMap(*map, settings.userPinMap);
@@ -139,10 +140,10 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
         message(LevelInfo, "Adapter '%s'\n", map->name);
     }
 
-    std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, settings.portBackends, io);
+    std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, settings.portBackends, clock, io);
     message(LevelDebug, "LPT write cycle %s\n", formatTime(port->cycleTime(), UnitUs));
 
-    fillPinMap(*map, settings.type, *port, settings);
+    fillPinMap(*map, settings.type, *port, settings, clock);
     message(LevelDebug, "%s adapter mode\n", map->name);
 
     map->driveResetAsHeld();
@@ -150,7 +151,7 @@ std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortI
     if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
         throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", map->name);
     }
-    return buildAdapter(std::move(port), std::move(map), settings);
+    return buildAdapter(std::move(port), std::move(map), settings, clock);
 }
 
 std::vector<PinMap> possibleWirings(const AdapterSettings& settings) {

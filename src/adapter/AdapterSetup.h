@@ -12,6 +12,7 @@
 #include "adapter/PortIo.h"
 #include "adapter/Programmer.h"
 #include "adapter/SckTiming.h"
+#include "console/Stopwatch.h"
 
 namespace mervex {
 
@@ -31,9 +32,11 @@ struct AdapterSettings {
 
 // Build the run's adapter: pin map (user map errors come before the port is
 // opened), port, detection of buffered adapters, modifiers, timing. Failures are
-// thrown; the port is closed again on any failure.
+// thrown; the port is closed again on any failure. The port's measurement, the
+// detections and the adapter's waits run on clock, which outlives the adapter.
 // A -p text naming a GPIO chip builds the programmer on GPIO lines (GpioSetup.h).
-std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, PortIo& io = systemPortIo());
+std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, Clock& clock,
+                                          PortIo& io = systemPortIo());
 
 // Print the timing a programmer was built with (debug level): the requested
 // frequency, the SCK low and high times, the SCK frequency achieved (MHz).

@@ -10,8 +10,8 @@
 namespace mervex {
 
 GpioAdapter::GpioAdapter(std::unique_ptr<GpioIo> ownedIo, std::unique_ptr<GpioChip> chip,
-                         const std::vector<GpioLine>& lines, SckTiming timing, std::string name)
-    : ownedIo_(std::move(ownedIo)), chip_(std::move(chip)), timing_(timing), name_(std::move(name)) {
+                         const std::vector<GpioLine>& lines, SckTiming timing, std::string name, Clock& clock)
+    : Programmer(clock), ownedIo_(std::move(ownedIo)), chip_(std::move(chip)), timing_(timing), name_(std::move(name)) {
     std::vector<GpioLineSetting> settings;
     for (size_t i = 0; i < lines.size(); ++i) signalBits_[size_t(lines[i].signal)] |= uint64_t(1) << i;
     // Everything released and RESET running, as the LPT adapter starts; `set` active.
@@ -30,7 +30,7 @@ GpioAdapter::GpioAdapter(std::unique_ptr<GpioIo> ownedIo, std::unique_ptr<GpioCh
             [&](size_t count) {
                 for (size_t i = 0; i < count; ++i) lines_->set(reset, values_ & reset);
             },
-            "GPIO");
+            "GPIO", clock);
     }
 }
 
@@ -69,9 +69,9 @@ bool GpioAdapter::readSignal(SignalId id) {
 void GpioAdapter::clockBit(uint64_t mosiLevel) {
     const uint64_t sck = bitsOf(SignalId::Sck);
     const bool moved = update(bitsOf(SignalId::Mosi) | sck, mosiLevel);
-    spinUs(moved ? timing_.setupTime - cycleUs_ : timing_.setupTime);
+    clock().spinUs(moved ? timing_.setupTime - cycleUs_ : timing_.setupTime);
     update(sck, sck);
-    spinUs(timing_.holdTime - cycleUs_);
+    clock().spinUs(timing_.holdTime - cycleUs_);
 }
 
 void GpioAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
@@ -97,11 +97,11 @@ void GpioAdapter::pulseSck() {
 
 void GpioAdapter::pulseReset() {
     setReset(false);
-    spinUs(timing_.setupTime + timing_.holdTime - cycleUs_);
+    clock().spinUs(timing_.setupTime + timing_.holdTime - cycleUs_);
     setReset(true);
 }
 
-void GpioAdapter::delay(double ms) { sleepMs(ms); }
+void GpioAdapter::delay(double ms) { sleepMs(clock(), ms); }
 
 double GpioAdapter::sckFrequency() const {
     // One update per edge and one read per bit.

@@ -27,9 +27,9 @@ public:
     // and the key as inputs) and measure the cost of one line update, unless
     // the chip's io knows it. ownedIo, when given, is the simulated chip
     // behind the lines, kept as long as they are. SCK low and high last at
-    // least the timing's times.
+    // least the timing's times, spun and waited on clock.
     GpioAdapter(std::unique_ptr<GpioIo> ownedIo, std::unique_ptr<GpioChip> chip, const std::vector<GpioLine>& lines,
-                SckTiming timing, std::string name);
+                SckTiming timing, std::string name, Clock& clock);
     // RESET released (the target runs), buffers disabled, supply off; then
     // the lines are released.
     ~GpioAdapter() override;

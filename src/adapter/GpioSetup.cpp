@@ -128,7 +128,7 @@ GpioWiring gpioWiringOf(const AdapterSettings& settings) {
     return loadGpioWiring(source);
 }
 
-std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, GpioIo& io) {
+std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, Clock& clock, GpioIo& io) {
     const std::string text = settings.portSpec.value_or(AnyGpioChip);
     // The wiring is checked before anything is opened.
     const GpioWiring wiring = gpioWiringOf(settings);
@@ -145,7 +145,7 @@ std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, G
 
     const SckTiming timing = deriveSckTiming(settings.oscillatorHz, settings.frequencyIsSck, settings.sckPeriods);
     auto adapter =
-        std::make_unique<GpioAdapter>(std::move(simulated), std::move(chip), lines, timing, wiring.name());
+        std::make_unique<GpioAdapter>(std::move(simulated), std::move(chip), lines, timing, wiring.name(), clock);
     message(LevelDebug, "GPIO update cycle %s\n", formatTime(adapter->cycleTime(), UnitUs));
     reportSckTiming(settings, timing, adapter->sckFrequency());
     return adapter;

@@ -22,8 +22,9 @@ bool namesGpioChip(const std::string& text, const PortBackends& backends);
 GpioWiring gpioWiringOf(const AdapterSettings& settings);
 
 // Build the programmer on the GPIO chip the settings' port names, with their
-// user pin map as the wiring. Failures are thrown (status 70), with no line
-// left requested.
-std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, GpioIo& io = systemGpioIo());
+// user pin map as the wiring, waiting and measuring on clock. Failures are
+// thrown (status 70), with no line left requested.
+std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, Clock& clock,
+                                              GpioIo& io = systemGpioIo());
 
 }  // namespace mervex

@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/Stopwatch.h"
+
 namespace mervex {
 
 // Four bytes sent MSB first; four reply bytes come back while they are sent.
@@ -29,7 +31,11 @@ struct IspInstruction {
 
 class IspLink {
 public:
+    // clock times the link's waits and the chip's time-outs; it outlives the link.
+    explicit IspLink(Clock& clock) : clock_(clock) {}
     virtual ~IspLink() = default;
+
+    Clock& clock() const { return clock_; }
 
     // One instruction out, its four reply bytes back.
     IspInstruction exchange(const IspInstruction& command) {
@@ -74,6 +80,9 @@ protected:
     // same array). A null in lets a backend skip sampling the chip's answer;
     // out and in are never both null.
     virtual void clockBytes(const uint8_t* out, uint8_t* in, size_t count) = 0;
+
+private:
+    Clock& clock_;
 };
 
 }  // namespace mervex

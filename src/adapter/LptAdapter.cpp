@@ -8,8 +8,9 @@
 
 namespace mervex {
 
-LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode)
-    : port_(std::move(port)), pinMap_(std::move(pinMap)), xtalMode_(xtalMode) {
+LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode,
+                       Clock& clock)
+    : Programmer(clock), port_(std::move(port)), pinMap_(std::move(pinMap)), xtalMode_(xtalMode) {
     const SignalEntry& miso = pinMap_->entry(SignalId::Miso);
     misoStatusBits_ = statusBits(miso.pins());
     misoInverted_ = miso.clearMask != 0;
@@ -22,14 +23,16 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
     setSignal(SignalId::Set, true);
 }
 
-LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing)
-    : LptAdapter(std::move(port), std::move(pinMap), false) {
+LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing,
+                       Clock& clock)
+    : LptAdapter(std::move(port), std::move(pinMap), false, clock) {
     double cycle = port_->cycleTime();
     buildSequences(portWritesFor(timing.setupTime, cycle), portWritesFor(timing.holdTime, cycle));
 }
 
-LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckPeriods periods)
-    : LptAdapter(std::move(port), std::move(pinMap), true) {
+LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckPeriods periods,
+                       Clock& clock)
+    : LptAdapter(std::move(port), std::move(pinMap), true, clock) {
     // One XTAL period is two port writes.
     buildSequences(2 * periods.low, 2 * periods.high);
     weaveXtal();
@@ -277,7 +280,7 @@ void LptAdapter::pulseReset() {
 
 void LptAdapter::delay(double ms) {
     settle();
-    Stopwatch watch;
+    Stopwatch watch(clock());
     watch.setTimeout(ms);
     if (!xtalMode_) {
         watch.sleepTimeout();

@@ -18,11 +18,11 @@ namespace mervex {
 class LptAdapter final : public Programmer {
 public:
     // Timed adapter: SCK low and high last at least the given times, in whole port cycles.
-    // Takes over port and pinMap (the holders become empty).
-    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing);
+    // Takes over port and pinMap (the holders become empty); waits on clock.
+    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing, Clock& clock);
     // XTAL adapter: generates the chip clock on `xtal`, one period per two port writes,
     // with SCK low and high for the given numbers of those periods.
-    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckPeriods periods);
+    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckPeriods periods, Clock& clock);
     // Disables the buffers and switches the supply off, then frees the map and closes the port.
     ~LptAdapter() override;
     LptAdapter(const LptAdapter&) = delete;
@@ -76,7 +76,7 @@ private:
     void setSignal(SignalId id, bool active) override;
     bool readSignal(SignalId id) override;
 
-    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode);
+    LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, bool xtalMode, Clock& clock);
     // One byte each: 8 bit sequences, MISO sampled after each bit or not at
     // all. The byte ends with SCK high: the next byte's first write is its
     // falling edge, as between bits, and the restore is owed (settle).

@@ -83,16 +83,16 @@ bool namesPort(const std::string& text, const PortBackends& backends) {
     return backendServing(text, backends) != nullptr || isCharacterDevice(text);
 }
 
-std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io) {
+std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, Clock& clock, PortIo& io) {
     PortDescriptor descriptor = PortDescriptor::openDevice(io, path);
 #ifdef MERVEX_HAVE_PPDEV
-    if (claimPpdev(descriptor, path)) return std::make_unique<PpdevPort>(std::move(descriptor), path);
+    if (claimPpdev(descriptor, path)) return std::make_unique<PpdevPort>(std::move(descriptor), path, clock);
 #endif
-    return std::make_unique<PpiPort>(std::move(descriptor), path);
+    return std::make_unique<PpiPort>(std::move(descriptor), path, clock);
 }
 
 std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
-                                       PortIo& io) {
+                                       Clock& clock, PortIo& io) {
     if (!portSpec) refusePortNumber(DefaultPortNumber, io);
 
     std::string text = *portSpec;
@@ -105,7 +105,7 @@ std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpe
     if (text.find('/') != std::string::npos || existingFile(text)) {
         if (const PortBackend* backend = backendServing(text, backends)) return backend->open(text);
         refuseIfNoDevice(text);
-        return openDevicePort(text, io);
+        return openDevicePort(text, clock, io);
     }
 
     uint64_t value = 0;

@@ -7,6 +7,7 @@
 #include "adapter/ParallelPort.h"
 #include "adapter/PortBackend.h"
 #include "adapter/PortIo.h"
+#include "console/Stopwatch.h"
 
 namespace mervex {
 
@@ -14,15 +15,16 @@ namespace mervex {
 // Port numbers and base addresses are reported and refused (no direct register
 // access); a text containing "/", or naming an existing file, is a path: a
 // port one of the backends serves, or a device.
-// Refusals print and throw app_error (status 70); open failures rtl_error.
+// A device port measures its cycle time on clock. Refusals print and throw
+// app_error (status 70); open failures rtl_error.
 std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
-                                       PortIo& io = systemPortIo());
+                                       Clock& clock, PortIo& io = systemPortIo());
 
 // True when text names a port one of the backends serves, or a device: what -p takes.
 bool namesPort(const std::string& text, const PortBackends& backends);
 
 // Open a device path: claimed through ppdev where the system has it and the
 // device answers, otherwise driven with the ppi requests.
-std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, PortIo& io = systemPortIo());
+std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, Clock& clock, PortIo& io = systemPortIo());
 
 }  // namespace mervex

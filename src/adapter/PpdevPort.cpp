@@ -43,13 +43,14 @@ bool claimPpdev(const PortDescriptor& descriptor, const std::string& path) {
     throw app_error(ExitSystem, "Can't claim parport device `%s'\n", path.c_str()).then(LevelError, text + "\n");
 }
 
-PpdevPort::PpdevPort(PortDescriptor claimed, const std::string& path) : descriptor_(std::move(claimed)) {
+PpdevPort::PpdevPort(PortDescriptor claimed, const std::string& path, Clock& clock)
+    : descriptor_(std::move(claimed)) {
     // Start from a known direction: the data lines drive.
     int forward = 0;
     descriptor_.request(PPDATADIR, &forward);
     message(LevelDebug, "Parallel port `%s' found, ioctl interface activated\n", path.c_str());
     canControlDirection_ = true;
-    cycleTime_ = measureCycleTime(*this);
+    cycleTime_ = measureCycleTime(*this, clock);
 }
 
 PpdevPort::~PpdevPort() {

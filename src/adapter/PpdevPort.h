@@ -4,6 +4,7 @@
 
 #include "adapter/ParallelPort.h"
 #include "adapter/PortIo.h"
+#include "console/Stopwatch.h"
 
 #if defined(__linux__) && __has_include(<linux/ppdev.h>)
 #define MERVEX_HAVE_PPDEV 1
@@ -18,8 +19,9 @@ bool claimPpdev(const PortDescriptor& descriptor, const std::string& path);
 
 class PpdevPort final : public ParallelPort {
 public:
-    // Take over a descriptor on which claimPpdev succeeded; report it and measure the write cycle.
-    PpdevPort(PortDescriptor claimed, const std::string& path);
+    // Take over a descriptor on which claimPpdev succeeded; report it and measure
+    // the write cycle on clock.
+    PpdevPort(PortDescriptor claimed, const std::string& path, Clock& clock);
     // Release the claim, then close the device.
     ~PpdevPort() override;
     PpdevPort(const PpdevPort&) = delete;

@@ -28,15 +28,17 @@ const unsigned long PpiSetData = 0x80015010;
 const unsigned long PpiSetControl = 0x80015012;
 #endif
 
-PpiPort::PpiPort(const std::string& path, PortIo& io) : descriptor_(PortDescriptor::openDevice(io, path)) {
-    activate(path);
+PpiPort::PpiPort(const std::string& path, Clock& clock, PortIo& io)
+    : descriptor_(PortDescriptor::openDevice(io, path)) {
+    activate(path, clock);
 }
 
-PpiPort::PpiPort(PortDescriptor descriptor, const std::string& path) : descriptor_(std::move(descriptor)) {
-    activate(path);
+PpiPort::PpiPort(PortDescriptor descriptor, const std::string& path, Clock& clock)
+    : descriptor_(std::move(descriptor)) {
+    activate(path, clock);
 }
 
-void PpiPort::activate(const std::string& path) {
+void PpiPort::activate(const std::string& path, Clock& clock) {
     // A path that opens but is no port (/dev/null, a terminal) fails every
     // request; say so now rather than after a whole connection attempt.
     uint8_t status = 0;
@@ -45,7 +47,7 @@ void PpiPort::activate(const std::string& path) {
     message(LevelDebug, "Parallel port `%s' found, ioctl interface activated\n", path.c_str());
     // ppi never switches the data direction: its control writes keep bits 0-3 only.
     canControlDirection_ = false;
-    cycleTime_ = measureCycleTime(*this);
+    cycleTime_ = measureCycleTime(*this, clock);
 }
 
 // The requests' results are not checked: the adapter has no way to recover

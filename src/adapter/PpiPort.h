@@ -4,6 +4,7 @@
 
 #include "adapter/ParallelPort.h"
 #include "adapter/PortIo.h"
+#include "console/Stopwatch.h"
 
 namespace mervex {
 
@@ -16,12 +17,12 @@ extern const unsigned long PpiSetControl;  // PPISCTRL
 
 class PpiPort final : public ParallelPort {
 public:
-    // Open the device, report it and measure the write cycle; an open failure
-    // throws rtl_error (ExitSystem), a device that refuses the
-    // status request is no port (refuseNonPort).
-    explicit PpiPort(const std::string& path, PortIo& io = systemPortIo());
+    // Open the device, report it and measure the write cycle on clock; an open
+    // failure throws rtl_error (ExitSystem), a device that refuses the status
+    // request is no port (refuseNonPort).
+    PpiPort(const std::string& path, Clock& clock, PortIo& io = systemPortIo());
     // Take over a descriptor that is already open on path, report it and measure.
-    PpiPort(PortDescriptor descriptor, const std::string& path);
+    PpiPort(PortDescriptor descriptor, const std::string& path, Clock& clock);
 
     uint8_t readRegister(PortRegister reg) override;
     void writeRegister(PortRegister reg, uint8_t value) override;
@@ -31,7 +32,7 @@ public:
     int fd() const { return descriptor_.fd(); }
 
 private:
-    void activate(const std::string& path);
+    void activate(const std::string& path, Clock& clock);
 
     PortDescriptor descriptor_;
 };

@@ -13,7 +13,7 @@ constexpr double PowerSettleMs = 300;
 void Programmer::enableAdapter() {
     if (hasPower()) {
         powerOn();
-        sleepMs(PowerSettleMs);
+        sleepMs(clock(), PowerSettleMs);
         message(LevelDebug, "Power ON\n");
     }
     if (hasEnable()) {
@@ -36,7 +36,7 @@ void Programmer::disableAdapter() {
     }
     if (hasPower()) {
         powerOff();
-        sleepMs(PowerSettleMs);
+        sleepMs(clock(), PowerSettleMs);
         message(LevelDebug, "Power OFF\n");
     }
 }

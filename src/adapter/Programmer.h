@@ -9,6 +9,8 @@ namespace mervex {
 
 class Programmer : public IspLink, public AdapterControls {
 public:
+    using IspLink::IspLink;
+
     // Power the target, enable the buffers, switch both LEDs off.
     void enableAdapter();
     // Release RESET, disable the buffers, switch the power off. Does nothing

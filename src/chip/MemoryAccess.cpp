@@ -232,7 +232,7 @@ template <typename Done>
 bool pollUntil(ChipState& session, MemoryKind kind, double delayMs, Done done) {
     PollState& poll = session.poll;
     const bool flash = kind == MemoryKind::Code;
-    Stopwatch timer;
+    Stopwatch timer(session.link().clock());
     timer.restart();
     timer.setTimeout(PollTimeoutFactor * delayMs);
     if (flash && poll.flashWriteMs > 0)

@@ -3,6 +3,7 @@
 // and the state of the progress bar.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "console/Stopwatch.h"
 
@@ -36,7 +37,7 @@ public:
     bool outLost = false;  // a write to `out` failed: errors go to `err` as well
     uint8_t level = LevelInfo;
     uint8_t progressMode = 2;  // 0 off, 1 always, 2 automatic
-    Stopwatch progressClock;
+    std::optional<Stopwatch> progressClock;  // on the clock the bar was started with
     bool progressActive = false;
     bool progressLabelPending = false;
     int32_t progressTotal = 50;

@@ -15,7 +15,7 @@ constexpr int32_t MaxStars = 50;
 constexpr size_t LabelLength = 10;
 }  // namespace
 
-void progressStart(const char* label, int32_t total) {
+void progressStart(Clock& clock, const char* label, int32_t total) {
     Console& con = console();
     if (!con.progressEnabled()) return;
     con.progressActive = true;
@@ -25,7 +25,8 @@ void progressStart(const char* label, int32_t total) {
     std::snprintf(con.progressLabel, sizeof con.progressLabel, "%.*s", int(LabelLength), label ? label : "");
     con.progressBar[0] = '\0';
     con.progressWidth = std::min(total, MaxStars);
-    con.progressClock.restart();
+    con.progressClock.emplace(clock);
+    con.progressClock->restart();
     con.progressLabelPending = true;
     progressAdvance(0);
 }
@@ -63,13 +64,14 @@ void progressAdvance(int32_t count) {
 void progressEnd() {
     Console& con = console();
     if (!con.progressEnabled() || !con.progressActive) return;
-    con.progressClock.stop();
+    con.progressClock->stop();
     if (con.progressLabelPending) progressAdvance(0);
     if (!con.stdoutIsTerminal) std::fputc(']', con.out);
     std::fputc('\n', con.out);
     con.progressActive = false;
     char elapsed[UnitTextSize];
-    std::fprintf(con.out, "%*c done (%s)\n", 10, ' ', formatTime(con.progressClock.elapsedMs(), UnitMs, elapsed));
+    std::fprintf(con.out, "%*c done (%s)\n", 10, ' ', formatTime(con.progressClock->elapsedMs(), UnitMs, elapsed));
+    con.progressClock.reset();  // the clock belongs to the run, which may end now
     std::fflush(con.out);
 }
 

@@ -9,35 +9,42 @@ struct TimeVal {
     int32_t usec = 0;  // 0..999999
 };
 
-// Source of time and sleep.
+// Source of time and sleep. The program's entry makes the one clock of a run
+// and passes it down to whatever measures or waits.
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual TimeVal now() = 0;
     // Sleep the whole interval (resuming after interrupting signals).
     virtual void sleep(TimeVal interval) = 0;
+    // A wait too short to sleep (a phase of a bit-banged clock); nothing for
+    // us <= 0.
+    virtual void spinUs(double us) = 0;
+};
+
+// The time of day, and real sleeps.
+class SystemClock final : public Clock {
+public:
+    TimeVal now() override;
+    void sleep(TimeVal interval) override;
+    // Spins: a sleep would last tens of microseconds at best.
+    void spinUs(double us) override;
 };
 
 // A clock whose time moves only when it sleeps or is told to: tests and
-// benchmarks install one so that time-outs run instantly and deterministically.
+// benchmarks run on one so that time-outs run instantly and deterministically.
 // Simulated hardware moves it on by the time its work takes, so that waits
 // measured on it end as they would on the real thing.
 class SteppedClock : public Clock {
 public:
     virtual void advanceUs(int64_t us) = 0;
+    // Moves on, rounded up to whole microseconds, as the wait is a minimum.
+    void spinUs(double us) override;
 };
-
-Clock& systemClock();
-// The clock all stopwatches use: the installed one, else the system clock.
-Clock& activeClock();
-// The installed clock; nullptr while the system clock is in use.
-SteppedClock* steppedClock();
-// Install a clock; nullptr restores the system clock.
-void setClock(SteppedClock* clock);
 
 class Stopwatch {
 public:
-    virtual ~Stopwatch() = default;
+    explicit Stopwatch(Clock& clock) : clock_(&clock) {}
 
     void restart();
     void stop();
@@ -50,6 +57,7 @@ public:
     TimeVal timeout() const { return timeout_; }
 
 private:
+    Clock* clock_;
     bool running_ = false;
     TimeVal accumulated_{};
     TimeVal started_{};
@@ -57,12 +65,7 @@ private:
     TimeVal timeout_{};
 };
 
-// Plain delay: sleep for the given milliseconds on the active clock.
-void sleepMs(double ms);
-
-// A wait too short to sleep (a phase of a bit-banged clock): a spin on the
-// system clock; a stepped clock is moved on, rounded up to whole microseconds,
-// as the wait is a minimum.
-void spinUs(double us);
+// Plain delay: sleep for the given milliseconds.
+void sleepMs(Clock& clock, double ms);
 
 }  // namespace mervex

@@ -153,8 +153,9 @@ void loadInputFiles(const Request& request, RunState& state) {
             splitCombinedImage(state.codeImage, state.dataImage, uint32_t(state.session.flashSize()));
 }
 
-void createProgrammer(const Request& request, const PortBackends& backends, RunState& state) {
-    state.session.attachProgrammer(createAdapter(adapterSettingsOf(request, state.session.selectedChip(), backends)));
+void createProgrammer(const Request& request, const PortBackends& backends, Clock& clock, RunState& state) {
+    state.session.attachProgrammer(
+        createAdapter(adapterSettingsOf(request, state.session.selectedChip(), backends), clock));
 }
 
 }  // namespace mervex

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "adapter/PortBackend.h"
+#include "console/Stopwatch.h"
 #include "driver/Request.h"
 #include "driver/RunState.h"
 #include "image/MemoryImage.h"
@@ -27,7 +28,8 @@ bool splitCombinedImage(MemoryImage& code, MemoryImage& data, uint32_t flashSize
 // by 0x810000 and return true; otherwise change nothing.
 bool moveGccEepromDown(MemoryImage& data);
 
-// Build the adapter for the requested port and keep it in the run's slot.
-void createProgrammer(const Request& request, const PortBackends& backends, RunState& state);
+// Build the adapter for the requested port, running on clock, and keep it in
+// the run's slot.
+void createProgrammer(const Request& request, const PortBackends& backends, Clock& clock, RunState& state);
 
 }  // namespace mervex

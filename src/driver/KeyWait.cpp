@@ -3,7 +3,6 @@
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
-#include "console/Stopwatch.h"
 
 namespace mervex {
 
@@ -12,12 +11,12 @@ constexpr double KeySampleMs = 20.0;
 constexpr int StableSamples = 2;
 }  // namespace
 
-bool readKeyStable(AdapterControls& adapter) {
+bool readKeyStable(AdapterControls& adapter, Clock& clock) {
     bool state = adapter.isKeyPressed();
     int equal = 0;
     for (;;) {
         checkTermination();
-        sleepMs(KeySampleMs);
+        sleepMs(clock, KeySampleMs);
         const bool sample = adapter.isKeyPressed();
         if (sample != state) {
             state = sample;
@@ -28,14 +27,14 @@ bool readKeyStable(AdapterControls& adapter) {
     }
 }
 
-void waitForKey(AdapterControls& adapter) {
+void waitForKey(AdapterControls& adapter, Clock& clock) {
     if (!adapter.hasKey()) {
         throw app_error(ExitUsage, "Key not defined for given adapter, can't process -k switch\n");
     }
     message(LevelPrompt, "Press ADAPTER KEY for continue.\n");
-    while (readKeyStable(adapter)) {
+    while (readKeyStable(adapter, clock)) {
     }
-    while (!readKeyStable(adapter)) {
+    while (!readKeyStable(adapter, clock)) {
     }
     message(LevelInfo, "Start programming...\n");
 }

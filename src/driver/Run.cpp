@@ -19,26 +19,26 @@ namespace {
 
 // From here on a signal must be noted and end the run at a check point, so
 // that the run switches the adapter off: the adapter is about to exist.
-void prepareAdapter(const Request& request, const PortBackends& backends, RunState& state) {
+void prepareAdapter(const Request& request, const PortBackends& backends, Clock& clock, RunState& state) {
     installSignalMonitor();
-    createProgrammer(request, backends, state);
+    createProgrammer(request, backends, clock, state);
 }
 
 }  // namespace
 
-void runRequest(const Request& request, const PortBackends& backends, RunState& state, Stopwatch& totalTime,
-                RunLog& log) {
+void runRequest(const Request& request, const PortBackends& backends, Clock& clock, RunState& state,
+                Stopwatch& totalTime, RunLog& log) {
     state.start(request);
     validateRequest(request, state.session);
     if (!request.waitKeyEarly) {
         loadInputFiles(request, state);
         log.noteInputFiles(request);
-        prepareAdapter(request, backends, state);
+        prepareAdapter(request, backends, clock, state);
         state.session.programmer()->enableAdapter();
-        if (request.waitKey) waitForKey(*state.session.programmer());
+        if (request.waitKey) waitForKey(*state.session.programmer(), clock);
     } else {
-        prepareAdapter(request, backends, state);
-        waitForKey(*state.session.programmer());
+        prepareAdapter(request, backends, clock, state);
+        waitForKey(*state.session.programmer(), clock);
         loadInputFiles(request, state);
         log.noteInputFiles(request);
         state.session.programmer()->enableAdapter();

@@ -11,10 +11,10 @@ class RunLog;
 
 // Validate and carry out the request in state (started afresh); returns after
 // a successful run, throws app_error (message already printed) on failure.
-// backends serve the ports that are no device; totalTime runs since start-up;
-// log gathers the run's record.
-void runRequest(const Request& request, const PortBackends& backends, RunState& state, Stopwatch& totalTime,
-                RunLog& log);
+// backends serve the ports that are no device; clock times the run's waits;
+// totalTime runs since start-up; log gathers the run's record.
+void runRequest(const Request& request, const PortBackends& backends, Clock& clock, RunState& state,
+                Stopwatch& totalTime, RunLog& log);
 
 // The last step of every run, success or failure: mark a failed run on the
 // adapter, disable it and release it (port closed). May throw app_error, whose

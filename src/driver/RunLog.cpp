@@ -175,7 +175,7 @@ std::string jsonString(const std::string& text) {
     return quoted + "\"";
 }
 
-RunLog::RunLog() : startTime_(utcNow()) { clock_.restart(); }
+RunLog::RunLog(Clock& clock) : startTime_(utcNow()), clock_(clock) { clock_.restart(); }
 
 RunLog::~RunLog() {
     if (fd_ >= 0) ::close(fd_);

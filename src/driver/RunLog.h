@@ -15,8 +15,8 @@ namespace mervex {
 
 class RunLog {
 public:
-    // Notes the run's start time.
-    RunLog();
+    // Notes the run's start time; the run's duration is measured on clock.
+    explicit RunLog(Clock& clock);
     // Closes the file.
     ~RunLog();
     RunLog(const RunLog&) = delete;

@@ -7,7 +7,6 @@
 #include "console/Errors.h"
 #include "console/RunConsoleSettings.h"
 #include "console/SignalMonitor.h"
-#include "console/Stopwatch.h"
 #include "driver/CommandLine.h"
 #include "driver/Request.h"
 #include "driver/Run.h"
@@ -28,14 +27,14 @@ int failedWith(const app_error& failure, RunLog& log) {
 
 }  // namespace
 
-int runMain(int argc, char** argv, const PortBackends& backends) {
+int runMain(int argc, char** argv, const PortBackends& backends, Clock& clock) {
     ignoreBrokenPipe();
     // The -i switches set the level and progress mode for this run only.
     const RunConsoleSettings consoleSettings;
-    Stopwatch totalTime;
+    Stopwatch totalTime(clock);
     totalTime.restart();
     int status = ExitOk;
-    RunLog log;
+    RunLog log(clock);
     // The run's own request (its texts point into argv) and state.
     Request request;
     RunState state;
@@ -45,7 +44,7 @@ int runMain(int argc, char** argv, const PortBackends& backends) {
         if (request.showWiring)
             printWirings(request, backends);
         else
-            runRequest(request, backends, state, totalTime, log);
+            runRequest(request, backends, clock, state, totalTime, log);
     } catch (const app_error& failure) {
         status = failedWith(failure, log);
     } catch (const std::bad_alloc&) {

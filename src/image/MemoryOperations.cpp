@@ -21,9 +21,11 @@ constexpr uint32_t DataChunk = 32;
 
 uint32_t chunkSize(MemoryKind kind) { return kind == MemoryKind::Code ? CodeChunk : DataChunk; }
 
-// The progress bar counts in 32-bit steps.
-int32_t barTotal(uint64_t bytes) {
-    return int32_t(std::min<uint64_t>(bytes, uint64_t(std::numeric_limits<int32_t>::max())));
+// Start a pass's progress bar, timed on the programmer's clock. The bar
+// counts in 32-bit steps.
+void startBar(const ChipSession& session, const char* label, uint64_t bytes) {
+    progressStart(session.programmer()->clock(), label,
+                  int32_t(std::min<uint64_t>(bytes, uint64_t(std::numeric_limits<int32_t>::max()))));
 }
 
 // Read `length` bytes of memory kind from `first` on, chunk by chunk;
@@ -108,7 +110,7 @@ bool scanBlank(ChipSession& session, MemoryKind kind, uint32_t first, uint32_t l
 bool blankCheckMemory(ChipSession& session, MemoryKind kind, uint32_t size, const char* label, app_error& failure) {
     session.beginMemoryPass();
     message(LevelInfo, "%s: ", label);
-    progressStart(label, barTotal(size));
+    startBar(session, label, size);
     MismatchList found;
     const bool blank = size == 0 || scanBlank(session, kind, 0, size - 1, found);
     progressEnd();
@@ -244,7 +246,7 @@ void blankCheck(ChipSession& session, const MemoryPassOptions& options, uint8_t 
 void readMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind, MemoryImage& image) {
     const uint32_t size = passMemorySize(session.selectedChip(), kind, options);
     message(LevelInfo, "Reading %ld bytes from %s\n", static_cast<long>(size), memoryKindName(kind));
-    progressStart("Read", barTotal(size));
+    startBar(session, "Read", size);
     session.beginMemoryPass();
     readChunks(session, kind, 0, size, [&](uint32_t address, const uint8_t* buffer, uint32_t count) {
         image.append(std::make_unique<MemoryBlock>(address, count, buffer));
@@ -257,7 +259,7 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
                  const MemoryImage& image) {
     const uint64_t total = image.totalLength();
     message(LevelInfo, "Programming %ld bytes to %s\n", static_cast<long>(total), memoryKindName(kind));
-    progressStart("Write", barTotal(total));
+    startBar(session, "Write", total);
     session.beginWritePass(kind);
     const bool fill = freePositionFill(session, options, kind);
     uint64_t nextAddress = 0;
@@ -277,7 +279,7 @@ void writeMemory(ChipSession& session, const MemoryPassOptions& options, MemoryK
 void verifyMemory(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                   const MemoryImage& image) {
     message(LevelInfo, "Verifying %s\n", memoryKindName(kind));
-    progressStart("Verfiy", barTotal(comparedBytes(session, options, kind, image)));
+    startBar(session, "Verfiy", comparedBytes(session, options, kind, image));
     const Comparison found = compareMemory(session, options, kind, image, false);
     progressEnd();
     reportVerification(found);
@@ -285,7 +287,7 @@ void verifyMemory(ChipSession& session, const MemoryPassOptions& options, Memory
 
 bool memoryHoldsImage(ChipSession& session, const MemoryPassOptions& options, MemoryKind kind,
                       const MemoryImage& image) {
-    progressStart("Compare", barTotal(comparedBytes(session, options, kind, image)));
+    startBar(session, "Compare", comparedBytes(session, options, kind, image));
     const bool held = compareMemory(session, options, kind, image, true).matched();
     progressEnd();
     return held;

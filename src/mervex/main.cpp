@@ -1,9 +1,12 @@
+#include "console/Stopwatch.h"
 #include "driver/RunMain.h"
 #include "sim/VirtualTargetHook.h"
 
 // The virtual target is handed to the port selection here, so that neither the
-// run nor the adapter layer depends on the simulator.
+// run nor the adapter layer depends on the simulator. The run and the virtual
+// target share the one clock, the system's.
 int main(int argc, char** argv) {
-    const mervex::VirtualPortBackend virtualTargets;
-    return mervex::runMain(argc, argv, {&virtualTargets});
+    mervex::SystemClock clock;
+    const mervex::VirtualPortBackend virtualTargets(clock);
+    return mervex::runMain(argc, argv, {&virtualTargets}, clock);
 }

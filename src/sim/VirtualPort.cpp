@@ -10,8 +10,8 @@
 
 namespace mervex {
 
-VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path, LockedFile file)
-    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)) {
+VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, TargetClock clock, std::string path, LockedFile file)
+    : target_(std::move(target)), path_(std::move(path)), file_(std::move(file)), clock_(clock) {
     try {
         cable_ = VirtualCable::create(target_->cable);
     } catch (const app_error& failure) {
@@ -28,7 +28,7 @@ VirtualPort::VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path
     counters.ledOk.present = cable_->has(SignalId::LedOk);
     counters.ledError.present = cable_->has(SignalId::LedError);
     chip_ = std::make_unique<VirtualChip>(*target_, counters);
-    sampleClock();
+    lastSample_ = clock_.clock.now();
     apply();
 }
 
@@ -71,28 +71,21 @@ void VirtualPort::flush() {
 }
 
 void VirtualPort::sampleClock() {
-    Clock& clock = activeClock();
-    TimeVal now = clock.now();
-    if (&clock != clock_) {
-        // A different clock: its time has nothing to do with the last sample.
-        clock_ = &clock;
-        steppedClock_ = steppedClock();
-    } else {
-        double elapsedUs = double(now.sec - lastSample_.sec) * 1e6 + double(now.usec - lastSample_.usec);
-        double waited = elapsedUs - double(advancedUs_);
-        if (waited > 0) waitedUs_ += waited;
-    }
+    TimeVal now = clock_.clock.now();
+    double elapsedUs = double(now.sec - lastSample_.sec) * 1e6 + double(now.usec - lastSample_.usec);
+    double waited = elapsedUs - double(advancedUs_);
+    if (waited > 0) waitedUs_ += waited;
     lastSample_ = now;
     advancedUs_ = 0;
 }
 
 void VirtualPort::tick() {
     ++accesses_;
-    if (!steppedClock_) return;
+    if (!clock_.stepped) return;
     advanceDebtUs_ += target_->accessTimeUs;
     int64_t whole = int64_t(advanceDebtUs_);
     if (whole > 0) {
-        steppedClock_->advanceUs(whole);
+        clock_.stepped->advanceUs(whole);
         advanceDebtUs_ -= double(whole);
         advancedUs_ += whole;
     }

@@ -1,15 +1,15 @@
 #pragma once
 // A parallel port with a simulated cable and chip behind it. Every register
 // access takes the modelled access time; the chip judges its timing on the
-// modelled time: accesses x access time + the real waits in between (the
-// active clock, so a stepped clock makes tests instant; the port moves a
-// stepped clock on by its own access time, so busy-waits on the port end too).
+// modelled time: accesses x access time + the waits in between, measured on
+// the port's clock (a stepped clock makes tests instant; the port moves it on
+// by its own access time, so busy-waits on the port end too).
 #include <memory>
 #include <string>
 
 #include "adapter/ParallelPort.h"
 #include "base/LockedFile.h"
-#include "console/Stopwatch.h"
+#include "sim/TargetClock.h"
 #include "sim/VirtualCable.h"
 #include "sim/VirtualChip.h"
 #include "sim/VirtualTarget.h"
@@ -18,12 +18,12 @@ namespace mervex {
 
 class VirtualPort final : public ParallelPort {
 public:
-    // Run the target behind the port; path names it in messages. With the
+    // Run the target behind the port on clock; path names it in messages. With the
     // held file at path (holdVirtualTarget), the port holds it for its whole
     // life and the state goes back to it. The counters of target.lastRun restart. A cable
     // description that does not parse is thrown (app_error 70).
-    explicit VirtualPort(std::unique_ptr<VirtualTarget> target, std::string path = "",
-                         LockedFile file = LockedFile());
+    VirtualPort(std::unique_ptr<VirtualTarget> target, TargetClock clock, std::string path = "",
+                LockedFile file = LockedFile());
     // Records the run, prints it at debug level and saves the file, unless a
     // save has failed (the run has failed for it) or a flush has saved it: the
     // run's last flush saves its end, where a failure can still fail the run,
@@ -76,8 +76,7 @@ private:
     // Modelled time.
     uint64_t accesses_ = 0;
     double waitedUs_ = 0;
-    Clock* clock_ = nullptr;
-    SteppedClock* steppedClock_ = nullptr;  // the active clock when it is a stepped one
+    TargetClock clock_;
     TimeVal lastSample_{};
     double advanceDebtUs_ = 0;   // access time not yet moved onto the stepped clock
     int64_t advancedUs_ = 0;     // moved onto the stepped clock since the last sample

@@ -41,7 +41,7 @@ bool isVirtualGpioTarget(const std::string& path) {
 
 namespace {
 
-std::unique_ptr<VirtualPort> openTargetPort(const std::string& path) {
+std::unique_ptr<VirtualPort> openTargetPort(const std::string& path, TargetClock clock) {
     // The run's result is saved through a new file in the same directory. A
     // target that could not be saved (a read-only file or directory) is refused
     // before it is touched, as a port the user may not write is.
@@ -55,17 +55,20 @@ std::unique_ptr<VirtualPort> openTargetPort(const std::string& path) {
     // Held from here to the end of the run: one run per target, as per port.
     LockedFile file = holdVirtualTarget(path);
     auto target = loadVirtualTarget(file, path);
-    return std::make_unique<VirtualPort>(std::move(target), path, std::move(file));
+    return std::make_unique<VirtualPort>(std::move(target), clock, path, std::move(file));
 }
 
 }  // namespace
 
-std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path) { return openTargetPort(path); }
+std::unique_ptr<ParallelPort> openVirtualPort(const std::string& path, TargetClock clock) {
+    return openTargetPort(path, clock);
+}
 
-std::unique_ptr<GpioIo> openVirtualGpioChip(const std::string& path) {
+std::unique_ptr<GpioIo> openVirtualGpioChip(const std::string& path, TargetClock clock) {
 #ifdef MERVEX_HAVE_GPIO
-    return std::make_unique<VirtualGpioChip>(openTargetPort(path), path);
+    return std::make_unique<VirtualGpioChip>(openTargetPort(path, clock), path);
 #else
+    (void)clock;
     throw app_error(ExitSystem, "Virtual target '%s' is on a GPIO chip: this system has no GPIO character device\n",
                     path.c_str());
 #endif

@@ -66,17 +66,17 @@ TEST(AdapterDetection, StkProbesD0AndJudgesPeAndBusy) {
         {&stkBoth, "Atmel adapter for STK*00 found\n", 3},
     };
     for (const Case& c : cases) {
-        ManualClockGuard time;
+        ManualClock clock;
         test::CaptureConsole capture(false, false, LevelDebug);
         RecordingPort port;
         port.control = 0xCE;
         port.statusFor = *c.cable;
-        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::Stk)), c.verdict);
+        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::Stk), clock), c.verdict);
         EXPECT_EQ(capture.out(), std::string("    ") + c.verdictLine);
         EXPECT_EQ(writesTo(port, PortRegister::Control), std::vector<uint8_t>{0xCC});
         EXPECT_EQ(writesTo(port, PortRegister::Data), (std::vector<uint8_t>{0x0D, 0x0E}));
         EXPECT_EQ(port.count(AccessKind::Read, PortRegister::Status), 2u);
-        EXPECT_EQ(time.clock.nowUs(), 20);  // one 10 us settle before each read
+        EXPECT_EQ(clock.nowUs(), 20);  // one 10 us settle before each read
     }
 }
 
@@ -98,12 +98,12 @@ TEST(AdapterDetection, ByteBlasterVariantsAndTheirRegisterSequences) {
         {&errorFollowsD7, 1, "ByteBlaster found\n", {0xFF, 0xEF, 0x5F, 0xFF}, {0x04}},
     };
     for (const Case& c : cases) {
-        ManualClockGuard time;
+        ManualClock clock;
         test::CaptureConsole capture(false, false, LevelDebug);
         RecordingPort port;
         port.control = 0x06;
         port.statusFor = *c.cable;
-        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::ByteBlaster)), c.verdict);
+        EXPECT_EQ(detectCable(port, *builtinCable(AdapterType::ByteBlaster), clock), c.verdict);
         EXPECT_EQ(capture.out(), std::string("    ") + c.verdictLine);
         EXPECT_EQ(writesTo(port, PortRegister::Data), c.data) << c.verdictLine;
         EXPECT_EQ(writesTo(port, PortRegister::Control), c.control) << c.verdictLine;
@@ -122,13 +122,13 @@ TEST(AdapterDetection, ProbingAllCablesNamesTheOneFoundAndGivesThePortBack) {
         {&byteBlasterII, "ByteBlaster-II"},  // found enabled, then disabled again
     };
     for (const Case& c : cases) {
-        ManualClockGuard time;
+        ManualClock clock;
         test::CaptureConsole capture(false, false, LevelDebug);
         RecordingPort port;
         port.data = 0x5A;
         port.control = 0x04;
         port.statusFor = *c.cable;
-        const FoundCable found = probeCables(port);
+        const FoundCable found = probeCables(port, clock);
         EXPECT_EQ(found.row ? verdictName(*found.row, found.verdict) : "", c.found);
         EXPECT_EQ(port.data, 0x5A) << c.found;
         EXPECT_EQ(port.control, 0x04) << c.found;
@@ -159,10 +159,10 @@ AdapterSettings withAdapter(const char* text, uint32_t frequency = 800000) {
 // refusal of the text counts as the set-up's.
 SetupRun runSetup(const char* text, const std::function<void(AdapterSettings&)>& adjust = nullptr,
                   const CableModel& cable = nothingAttached, bool ppdev = false) {
-    ManualClockGuard time;
+    ManualClock clock;
     test::CaptureConsole capture(false, false, LevelDebug);
     test::FakePortIo io;
-    io.clock = &time.clock;
+    io.clock = &clock;
     io.statusFor = cable;
     if (ppdev) io.claimErrno = 0;
     SetupRun run;
@@ -170,7 +170,7 @@ SetupRun runSetup(const char* text, const std::function<void(AdapterSettings&)>&
         AdapterSettings settings = withAdapter(text);
         if (adjust) adjust(settings);
         settings.portSpec = "/dev/fake";
-        run.adapter = createAdapter(settings, io);
+        run.adapter = createAdapter(settings, clock, io);
         run.data = io.data;
         run.control = io.control;
         run.adapter.reset();
@@ -241,14 +241,14 @@ TEST(AdapterSetup, ModifiersAndCompletionsOfTheWirings) {
         AdapterSettings settings = withAdapter(c.text, c.frequency);
         settings.lazyBlaster = c.lazy;
         settings.powerFromData = c.power;
-        ManualClockGuard time;
+        ManualClock clock;
         test::CaptureConsole capture(false, false, LevelDebug);
         test::FakePortIo io;
-        io.clock = &time.clock;
+        io.clock = &clock;
         io.statusFor = *c.cable;
         if (c.ppdev) io.claimErrno = 0;
         settings.portSpec = "/dev/fake";
-        std::unique_ptr<Programmer> adapter = createAdapter(settings, io);
+        std::unique_ptr<Programmer> adapter = createAdapter(settings, clock, io);
         const PinMap& map = dynamic_cast<const LptAdapter&>(*adapter).pinMap();
         EXPECT_EQ(map.entry(c.signal).setMask, c.setMask) << (c.text ? c.text : "-");
         EXPECT_EQ(map.entry(c.signal).clearMask, c.clearMask) << (c.text ? c.text : "-");
@@ -309,14 +309,14 @@ TEST(AdapterSetup, XtalModeReport) {
 }
 
 TEST(AdapterSetup, ByteBlasterIIIsLeftEnabledForTheAdapterToStartFrom) {
-    ManualClockGuard time;
+    ManualClock clock;
     test::CaptureConsole capture(false, false, LevelDebug);
     test::FakePortIo io;
-    io.clock = &time.clock;
+    io.clock = &clock;
     io.statusFor = byteBlasterII;
     AdapterSettings settings = withAdapter("b");
     settings.portSpec = "/dev/fake";
-    std::unique_ptr<Programmer> adapter = createAdapter(settings, io);
+    std::unique_ptr<Programmer> adapter = createAdapter(settings, clock, io);
     const LptAdapter& lpt = dynamic_cast<const LptAdapter&>(*adapter);
     EXPECT_STREQ(lpt.pinMap().name, "ByteBlasterII");
     // The adapter started from data 0x00 and released its outputs: buffers off.

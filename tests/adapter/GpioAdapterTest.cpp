@@ -37,6 +37,7 @@ FakeGpioIo piKernel() {
 }
 
 TEST(GpioSetup, RequestsEveryLineOnceWithItsDirectionInversionAndFirstValue) {
+    ManualClock clock;
     struct Case {
         const char* entries;
         std::vector<uint32_t> offsets;  // in the order of the signals
@@ -52,7 +53,7 @@ TEST(GpioSetup, RequestsEveryLineOnceWithItsDirectionInversionAndFirstValue) {
         CaptureConsole quiet;
         FakeGpioIo io = piKernel();
         {
-            auto adapter = createGpioAdapter(gpioSettings(c.entries), io);
+            auto adapter = createGpioAdapter(gpioSettings(c.entries), clock, io);
             ASSERT_EQ(io.requested.size(), 1u);
             const gpio_v2_line_request& r = io.requested[0];
             EXPECT_STREQ(r.consumer, "mervex");
@@ -74,12 +75,12 @@ TEST(GpioSetup, RequestsEveryLineOnceWithItsDirectionInversionAndFirstValue) {
 }
 
 TEST(GpioAdapter, OneUpdatePerEdgeHoldsEachPhaseAndReadsMisoWhileSckIsHigh) {
-    ManualClockGuard time;
+    ManualClock clock;
     CaptureConsole capture(false, false, LevelDebug);
     FakeGpioIo io = piKernel();
-    io.clock = &time.clock;
+    io.clock = &clock;
     io.cycleUs = 0;  // measured: each update takes 1 us
-    auto adapter = createGpioAdapter(gpioSettings(Rpi), io);  // 800 kHz: SCK low and high 2.625 us
+    auto adapter = createGpioAdapter(gpioSettings(Rpi), clock, io);  // 800 kHz: SCK low and high 2.625 us
     EXPECT_NE(capture.out().find("    GPIO update cycle 1.00us\n"), std::string::npos) << capture.out();
     EXPECT_DOUBLE_EQ(adapter->sckFrequency(), 1 / (2.625 + 2.625 + 1.0));
     for (const gpio_v2_line_values& update : io.updates) {
@@ -111,11 +112,11 @@ TEST(GpioAdapter, OneUpdatePerEdgeHoldsEachPhaseAndReadsMisoWhileSckIsHigh) {
 }
 
 TEST(GpioAdapter, LeavesTheTargetRunningBeforeTheLinesAreReleased) {
-    ManualClockGuard time;
+    ManualClock clock;
     CaptureConsole quiet;
     FakeGpioIo io = piKernel();
     {
-        auto adapter = createGpioAdapter(gpioSettings(Rpi + std::string(":power=GPIO5")), io);
+        auto adapter = createGpioAdapter(gpioSettings(Rpi + std::string(":power=GPIO5")), clock, io);
         adapter->enableAdapter();
         adapter->setReset(true);
         EXPECT_EQ(io.updates.back().mask, 0b1000u);
@@ -132,18 +133,20 @@ TEST(GpioAdapter, LeavesTheTargetRunningBeforeTheLinesAreReleased) {
 }
 
 TEST(GpioSetup, AnyChipIsTheFirstThatHasTheLinesByName) {
+    ManualClock clock;
     CaptureConsole quiet;
     FakeGpioIo io;
     io.chips.push_back(FakeGpioChip{"/dev/gpiochip0", {"A0", "A1", "GPIO10"}, {"", "", ""}});
     io.chips.push_back(namedChip("/dev/gpiochip4", 54));
     {
-        auto adapter = createGpioAdapter(gpioSettings(Rpi, "gpio"), io);
+        auto adapter = createGpioAdapter(gpioSettings(Rpi, "gpio"), clock, io);
         EXPECT_EQ(io.requestedChip, "/dev/gpiochip4");
     }
     EXPECT_EQ(io.openDescriptors, 0);
 }
 
 TEST(GpioSetup, FailuresNameTheCauseAndLeaveNoLineRequested) {
+    ManualClock clock;
     struct Case {
         const char* name;
         std::function<void(FakeGpioIo&)> kernel;
@@ -180,7 +183,7 @@ TEST(GpioSetup, FailuresNameTheCauseAndLeaveNoLineRequested) {
         CaptureConsole capture;
         FakeGpioIo io = piKernel();
         if (c.kernel) c.kernel(io);
-        EXPECT_EQ(statusOf([&] { (void)createGpioAdapter(gpioSettings(c.entries, c.port), io); }), 70);
+        EXPECT_EQ(statusOf([&] { (void)createGpioAdapter(gpioSettings(c.entries, c.port), clock, io); }), 70);
         EXPECT_NE(capture.out().find(c.expected), std::string::npos) << capture.out();
         EXPECT_EQ(io.openDescriptors, 0);
         EXPECT_TRUE(io.requested.empty());
@@ -188,6 +191,7 @@ TEST(GpioSetup, FailuresNameTheCauseAndLeaveNoLineRequested) {
 }
 
 TEST(GpioSetup, WiringErrorsComeBeforeTheChipIsOpened) {
+    ManualClock clock;
     struct Case {
         const char* entries;
         const char* expected;
@@ -203,7 +207,7 @@ TEST(GpioSetup, WiringErrorsComeBeforeTheChipIsOpened) {
         CaptureConsole capture;
         FakeGpioIo io = piKernel();
         io.openErrno = ENOENT;
-        EXPECT_EQ(statusOf([&] { (void)createGpioAdapter(gpioSettings(c.entries), io); }), 70) << c.entries;
+        EXPECT_EQ(statusOf([&] { (void)createGpioAdapter(gpioSettings(c.entries), clock, io); }), 70) << c.entries;
         EXPECT_EQ(capture.out(), c.expected) << c.entries;
     }
 }

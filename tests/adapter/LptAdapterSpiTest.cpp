@@ -18,8 +18,9 @@ namespace mervex::test {
 namespace {
 
 TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, clock, &port);
     ASSERT_EQ(adapter->bitSequenceLength(), 2u);  // L = H = 1
     port->clearLog();
     // MISO (ACK) answers 1011 0010.
@@ -43,7 +44,7 @@ TEST(LptAdapterSpi, TransferByteWritesEachBitAsOneSequenceThenReadsMiso) {
 // A byte ends with SCK high, as a bit does: the next byte's first write is its
 // falling edge. Anything else first writes the resting value, once.
 TEST(LptAdapterSpi, BytesFollowBackToBackAndTheRestoreComesBeforeAnythingElse) {
-    ManualClockGuard time;
+    ManualClock clock;
     struct Case {
         const char* name;
         void (*next)(LptAdapter&);
@@ -58,7 +59,7 @@ TEST(LptAdapterSpi, BytesFollowBackToBackAndTheRestoreComesBeforeAnythingElse) {
     };
     for (const Case& c : cases) {
         RecordingPort* port;
-        auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+        auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, clock, &port);
         port->clearLog();
         const uint8_t bytes[2] = {0x01, 0x80};
         adapter->sendBlock(bytes, 2);
@@ -80,8 +81,9 @@ TEST(LptAdapterSpi, BytesFollowBackToBackAndTheRestoreComesBeforeAnythingElse) {
 }
 
 TEST(LptAdapterSpi, SendAndReceiveByte) {
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, clock, &port);
     port->clearLog();
     adapter->sendByte(0x80);
     std::vector<uint8_t> expected = {0x20, 0x60, 0x00, 0x40, 0x00, 0x40, 0x00, 0x40,
@@ -97,21 +99,23 @@ TEST(LptAdapterSpi, SendAndReceiveByte) {
 }
 
 TEST(LptAdapterSpi, InvertedMisoReturnsTheComplementOfTheSamples) {
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::ByteBlaster), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::ByteBlaster), SckTiming{0.5, 0.5}, clock, &port);
     port->statusScript = {0x80, 0x00, 0x80, 0x80, 0x00, 0x00, 0x80, 0x00};  // raw 1011 0010
     EXPECT_EQ(adapter->transferByte(0x00), uint8_t(~0xB2));
 }
 
 TEST(LptAdapterSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, clock, &port);
     port->clearLog();
     adapter->pulseReset();
     std::vector<uint8_t> expected = {0x10, 0x00, adapter->dataShadow()};
     EXPECT_EQ(port->dataWrites(), expected);
 
-    auto longer = recordedAdapter(runningMap(AdapterType::Default), SckTiming{2.5, 1.5}, &port);
+    auto longer = recordedAdapter(runningMap(AdapterType::Default), SckTiming{2.5, 1.5}, clock, &port);
     EXPECT_EQ(longer->resetPulseSequence(), (std::vector<uint8_t>{0x10, 0x10, 0x10, 0x10, 0x00}));
 
     port->clearLog();
@@ -121,12 +125,13 @@ TEST(LptAdapterSpi, ResetPulseReleasesResetForAllButTheLastWrite) {
 }
 
 TEST(LptAdapterSpi, SequencesDriveEnableAndPowerWhateverTheShadowHolds) {
+    ManualClock clock;
     RecordingPort* port;
     PinMap map = runningMap(AdapterType::Default);
     applyPowerFromData(map);
     map.entry(SignalId::Enable) = SignalEntry{0, 0x000008};  // ~D3
     map.entry(SignalId::Xtal) = SignalEntry{};
-    auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, clock, &port);
     // Buffers disabled and supply off at rest; every bit drives them on, RESET active.
     EXPECT_EQ(adapter->dataShadow(), 0x18);
     EXPECT_EQ(adapter->bitZeroSequence(), (std::vector<uint8_t>{0x87, 0xC7}));
@@ -156,8 +161,9 @@ TEST(LptAdapterSpi, ControlLineWiringsWriteEachBitRegisterByRegister) {
         PinMap map;
         for (const char* entry : c.entries) parseEntry(map, entry);
         map.driveResetAsHeld();
+        ManualClock clock;
         RecordingPort* port;
-        auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, &port);
+        auto adapter = recordedAdapter(map, SckTiming{0.5, 0.5}, clock, &port);
         ASSERT_TRUE(adapter->controlPath()) << c.entries[0];
         EXPECT_EQ(adapter->bitZeroWrites(), c.zero) << c.entries[0];
         EXPECT_EQ(adapter->bitOneWrites(), c.one) << c.entries[0];
@@ -192,8 +198,9 @@ TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {
         SckTiming timing = deriveSckTiming(c.frequency, c.isSck, c.periods);
         EXPECT_NEAR(timing.setupTime, c.setup, 1e-9);
         EXPECT_NEAR(timing.holdTime, c.hold, 1e-9);
+        ManualClock clock;
         RecordingPort* port;
-        auto adapter = recordedAdapter(runningMap(AdapterType::Default), timing, &port);
+        auto adapter = recordedAdapter(runningMap(AdapterType::Default), timing, clock, &port);
         ASSERT_EQ(adapter->bitSequenceLength(), c.low + c.high) << c.frequency;
         size_t highWrites = 0;
         for (uint8_t v : adapter->bitZeroSequence()) highWrites += (v & 0x40) ? 1 : 0;
@@ -208,8 +215,9 @@ TEST(LptAdapterSpi, TimingExamplesAtOneMicrosecondPerWrite) {
 
 TEST(LptAdapterSpi, XtalModeTogglesXtalOnEveryOddWrite) {
     test::CaptureConsole capture(false, false, LevelDebug);
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, clock, &port);
     EXPECT_TRUE(adapter->xtalMode());
     ASSERT_EQ(adapter->bitSequenceLength(), 8u);
     const uint8_t fill = 0x00, mosi = 0x20, sck = 0x40, xtal = 0x08;
@@ -225,10 +233,10 @@ TEST(LptAdapterSpi, XtalModeTogglesXtalOnEveryOddWrite) {
 }
 
 TEST(LptAdapterSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
-    ManualClockGuard time;
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, &port);
-    port->clock = &time.clock;
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckPeriods{2, 2}, clock, &port);
+    port->clock = &clock;
     uint8_t resting = port->data;
     port->clearLog();
 
@@ -244,12 +252,12 @@ TEST(LptAdapterSpi, DelayInXtalModeKeepsClockingUntilTheTimeOut) {
 }
 
 TEST(LptAdapterSpi, DelayOutsideXtalModeSleepsWithoutPortTraffic) {
-    ManualClockGuard time;
+    ManualClock clock;
     RecordingPort* port;
-    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, &port);
+    auto adapter = recordedAdapter(runningMap(AdapterType::Default), SckTiming{0.5, 0.5}, clock, &port);
     port->clearLog();
     adapter->delay(5);
-    EXPECT_EQ(time.clock.nowUs(), 5000);
+    EXPECT_EQ(clock.nowUs(), 5000);
     EXPECT_TRUE(port->log.empty());
 }
 

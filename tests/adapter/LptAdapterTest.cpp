@@ -16,7 +16,8 @@ namespace {
 
 struct Bench {
     explicit Bench(const PinMap& map, uint8_t data = 0, uint8_t control = 0)
-        : adapter(recordedAdapter(map, SckTiming{0.5, 0.5}, &port, data, control)) {}
+        : adapter(recordedAdapter(map, SckTiming{0.5, 0.5}, clock, &port, data, control)) {}
+    ManualClock clock;
     RecordingPort* port = nullptr;
     std::unique_ptr<LptAdapter> adapter;
 };

@@ -36,14 +36,14 @@ TEST(PpiPort, RequestCodesAreTheDeviceEncodings) {
 }
 
 TEST(PpiPort, OpensMeasuresTheCycleTimeAndDrivesTheRegisters) {
-    ManualClockGuard time;
+    ManualClock clock;
     test::CaptureConsole capture(false, false, LevelDebug);
     FakePortIo io;
-    io.clock = &time.clock;  // 1 us per data write
+    io.clock = &clock;  // 1 us per data write
     io.data = 0x5A;
     io.control = 0x1C;
     {
-        PpiPort port("/dev/ppi0", io);
+        PpiPort port("/dev/ppi0", clock, io);
         EXPECT_EQ(io.openedPath, "/dev/ppi0");
         EXPECT_EQ(io.calls[0].value & O_ACCMODE, O_RDWR);
         EXPECT_NEAR(port.cycleTime(), 1.0, 1e-9);
@@ -82,10 +82,10 @@ TEST(PpiPort, OpensMeasuresTheCycleTimeAndDrivesTheRegisters) {
 }
 
 TEST(PpiPort, ImplausiblyFastPortIsForcedToTheMinimumCycle) {
-    ManualClockGuard time;  // no time passes at all
+    ManualClock clock;  // no time passes at all
     test::CaptureConsole capture;
     FakePortIo io;
-    PpiPort port("/dev/ppi0", io);
+    PpiPort port("/dev/ppi0", clock, io);
     EXPECT_DOUBLE_EQ(port.cycleTime(), 0.2);
     EXPECT_NE(capture.out().find("Warning: incredibly fast LPT found, min write cycle time 0.000000ns\n"),
               std::string::npos)
@@ -95,10 +95,11 @@ TEST(PpiPort, ImplausiblyFastPortIsForcedToTheMinimumCycle) {
 
 TEST(PpiPort, OpenFailureIsASystemError) {
     test::CaptureConsole capture;
+    ManualClock clock;
     FakePortIo io;
     io.openErrno = ENOENT;
     try {
-        PpiPort port("/dev/nonexistent", io);
+        PpiPort port("/dev/nonexistent", clock, io);
         FAIL() << "opened";
     } catch (const rtl_error& e) {
         reportFailure(e);
@@ -116,10 +117,11 @@ TEST(PpiPort, OpenFailureIsASystemError) {
 // after the open, before anything is written to it, and closed.
 TEST(PpiPort, DeviceThatAnswersNoRequestIsNoPort) {
     test::CaptureConsole capture;
+    ManualClock clock;
     FakePortIo io;
     io.notAPort = true;
     try {
-        openDevicePort("/dev/null", io);
+        openDevicePort("/dev/null", clock, io);
         FAIL() << "opened";
     } catch (const app_error& e) {
         reportFailure(e);
@@ -134,13 +136,13 @@ TEST(PpiPort, DeviceThatAnswersNoRequestIsNoPort) {
 
 #ifdef MERVEX_HAVE_PPDEV
 TEST(PpdevPort, ClaimsDrivesDirectionAndReleases) {
-    ManualClockGuard time;
+    ManualClock clock;
     test::CaptureConsole capture;
     FakePortIo io;
-    io.clock = &time.clock;
+    io.clock = &clock;
     io.claimErrno = 0;
     {
-        std::unique_ptr<ParallelPort> port = openDevicePort("/dev/parport0", io);
+        std::unique_ptr<ParallelPort> port = openDevicePort("/dev/parport0", clock, io);
         ASSERT_EQ(io.calls.size() > 4, true);
         EXPECT_EQ(io.calls[0].value & O_NONBLOCK, O_NONBLOCK);  // a held port is refused, not waited for
         EXPECT_EQ(io.calls[1].request, static_cast<unsigned long>(PPEXCL));  // for this process alone
@@ -185,10 +187,11 @@ TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
                                "the kernel log (dmesg) says which; 'rmmod lp' frees it"},
                    Case{EACCES, "no permission"}}) {
         test::CaptureConsole capture;
+        ManualClock clock;
         FakePortIo io;
         io.claimErrno = c.error;
         try {
-            openDevicePort("/dev/parport0", io);
+            openDevicePort("/dev/parport0", clock, io);
             FAIL() << "claimed";
         } catch (const app_error& e) {
             reportFailure(e);
@@ -202,10 +205,10 @@ TEST(PpdevPort, RefusedClaimIsReportedAndClosesTheDevice) {
 #endif
 
 TEST(PortFactory, DeviceThatIsNotPpdevIsDrivenWithPpiRequests) {
-    ManualClockGuard time;
+    ManualClock clock;
     test::CaptureConsole capture;
     FakePortIo io;  // refuses the claim as an unknown request
-    std::unique_ptr<ParallelPort> port = openPort(std::string("./dev/ppi0,1.5"), {}, io);
+    std::unique_ptr<ParallelPort> port = openPort(std::string("./dev/ppi0,1.5"), {}, clock, io);
     EXPECT_EQ(io.openedPath, "./dev/ppi0");
     EXPECT_NE(capture.out().find("Warning: Forced LPT cycle time will be ignored\n"), std::string::npos);
     EXPECT_FALSE(io.callsOf(PpiSetData).empty());
@@ -239,9 +242,10 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
     };
     for (const Case& c : cases) {
         test::CaptureConsole capture(false, false, LevelDebug);
+        ManualClock clock;
         FakePortIo io;
         try {
-            openPort(c.text, {}, io);
+            openPort(c.text, {}, clock, io);
             FAIL() << "accepted";
         } catch (const app_error& e) {
             reportFailure(e);
@@ -263,8 +267,9 @@ TEST(PortFactory, NumbersAndAddressesAreReportedAndRefused) {
 
 TEST(PortFactory, MissingDeviceGivesTheOpenMessage) {
     test::CaptureConsole capture;
+    ManualClock clock;
     try {
-        openPort(std::string("/dev/nonexistent"), {});
+        openPort(std::string("/dev/nonexistent"), {}, clock);
         FAIL() << "opened";
     } catch (const rtl_error& e) {
         reportFailure(e);

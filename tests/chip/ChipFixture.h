@@ -20,10 +20,9 @@ protected:
     FakeChip& useChip(const char* name, const ChipOptions& options = ChipOptions(), bool requested = true) {
         session = ChipSession(requested ? name : nullptr, options);
         const ChipDescriptor& row = chipAt(findChipByName(name));
-        auto owned = std::make_unique<FakeChip>(row.signature, size_t(row.flash.size), size_t(row.eeprom.size),
-                                                uint32_t(row.flash.pageSize));
+        auto owned = std::make_unique<FakeChip>(clock, row.signature, size_t(row.flash.size),
+                                                size_t(row.eeprom.size), uint32_t(row.flash.pageSize));
         chip = owned.get();
-        chip->clock = &clockGuard.clock;
         session.attachProgrammer(std::move(owned));
         return *chip;
     }
@@ -47,7 +46,7 @@ protected:
         chip->clearLog();
     }
 
-    ManualClockGuard clockGuard;
+    ManualClock clock;
     ChipSession session;
     FakeChip* chip = nullptr;  // owned by the session
 };

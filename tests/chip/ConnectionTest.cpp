@@ -159,7 +159,7 @@ TEST_F(Connection, AdapterSwitchesOnceAndOnlyWhatExists) {
     EXPECT_EQ(capture.out(), "    Power ON\n    Adapter enabled\n    Reset pin released\n"
                              "    Adapter disabled\n    Power OFF\n");
     // The supply settles 300 ms on the host after each switch.
-    EXPECT_EQ(clockGuard.clock.nowUs(), 600000);
+    EXPECT_EQ(clock.nowUs(), 600000);
 
     chip->withPower = false;
     chip->withEnable = false;

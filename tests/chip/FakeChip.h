@@ -18,9 +18,15 @@ namespace mervex::test {
 
 class FakeChip : public Programmer {
 public:
-    // A chip with the given signature and memory sizes, flash and EEPROM erased.
-    FakeChip(uint32_t signature, size_t flashBytes, size_t eepromBytes, uint32_t pageBytes)
-        : signature(signature), flash(flashBytes, 0xFF), eeprom(eepromBytes, 0xFF), pageBytes(pageBytes) {}
+    // A chip with the given signature and memory sizes, flash and EEPROM erased;
+    // its delays and bytes take their time on clock.
+    FakeChip(ManualClock& clock, uint32_t signature, size_t flashBytes, size_t eepromBytes, uint32_t pageBytes)
+        : Programmer(clock),
+          signature(signature),
+          flash(flashBytes, 0xFF),
+          eeprom(eepromBytes, 0xFF),
+          pageBytes(pageBytes),
+          time_(clock) {}
 
     // --- How the chip behaves ---
     uint32_t signature;
@@ -33,7 +39,6 @@ public:
     bool syncOnResetPulse = false; // a reset pulse brings it in step
     int busyAnswers = 0;           // ready/busy answers busy this often; -1 forever
     int wrongEchoAt = -1;          // the instruction with this index gets a wrong echo
-    ManualClock* clock = nullptr;  // advanced by delays and by 1 us per byte
     uint8_t stallAfter = 0;        // after the first instruction with this code, the clock
     int64_t stallUs = 0;           // jumps this far (the process was held up)
 
@@ -53,7 +58,7 @@ public:
     }
     void delay(double ms) override {
         events.push_back("delay " + std::to_string(ms));
-        if (clock) clock->advanceUs(int64_t(ms * 1000));
+        time_.advanceUs(int64_t(ms * 1000));
     }
     double sckFrequency() const override { return 1.0; }
     const char* typeName() const override { return "fake chip"; }
@@ -103,7 +108,7 @@ protected:
 
 private:
     uint8_t clockByte(uint8_t out) {
-        if (clock) clock->advanceUs(1);
+        time_.advanceUs(1);  // each byte takes 1 us
         frame_[position_] = out;
         uint8_t reply = 0;
         switch (position_) {
@@ -119,8 +124,8 @@ private:
             IspInstruction done{{frame_[0], frame_[1], frame_[2], frame_[3]}};
             sent.push_back(done);
             execute(done);
-            if (stallUs > 0 && done[0] == stallAfter && clock) {
-                clock->advanceUs(stallUs);
+            if (stallUs > 0 && done[0] == stallAfter) {
+                time_.advanceUs(stallUs);
                 stallUs = 0;
             }
         }
@@ -215,6 +220,7 @@ private:
         }
     }
 
+    ManualClock& time_;
     uint8_t frame_[4] = {};
     int position_ = 0;
     int sckPulses_ = 0;

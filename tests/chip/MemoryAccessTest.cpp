@@ -286,11 +286,11 @@ TEST_F(MemoryAccess, PollingTimesOutAfterFourTimesTheScaledDelay) {
     startWrite(MemoryKind::Code);
     writeBytes(0x80, {0x01, 0x02, 0x03});
     CaptureConsole capture;
-    int64_t start = clockGuard.clock.nowUs();
+    int64_t start = clock.nowUs();
     EXPECT_EQ(statusOf([&] { commit(); }), ExitChip);
     EXPECT_EQ(capture.out(), "ERROR:  Poll: can't write page at 0x80\n");
     // 4 x 6 ms x 1.5, plus the instructions sent before the time-out was seen.
-    int64_t waited = clockGuard.clock.nowUs() - start;
+    int64_t waited = clock.nowUs() - start;
     EXPECT_GE(waited, 36000);
     EXPECT_LT(waited, 36100);
 }

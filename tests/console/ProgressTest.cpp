@@ -15,13 +15,13 @@ using test::CaptureConsole;
 const std::string DoneLine = std::string(11, ' ') + "done (";
 
 TEST(Progress, RedirectedBarAppendsAndMessagesRestartTheLabel) {
-    ManualClockGuard clock;
+    ManualClock clock;
     CaptureConsole cap(false, false);
-    progressStart("Write", 100);
+    progressStart(clock, "Write", 100);
     for (int i = 0; i < 50; ++i) progressAdvance(1);
     message(LevelWarning, "w\n");
     for (int i = 0; i < 50; ++i) progressAdvance(1);
-    clock.clock.advanceUs(1250000);
+    clock.advanceUs(1250000);
     progressEnd();
     std::string stars25(25, '*'), stars50(50, '*');
     EXPECT_EQ(cap.out(), "Write      [" + stars25 + "\nWarning: w\nWrite      [" + stars50 + "]\n" + DoneLine +
@@ -29,9 +29,9 @@ TEST(Progress, RedirectedBarAppendsAndMessagesRestartTheLabel) {
 }
 
 TEST(Progress, TerminalBarRedrawsInPlaceAtItsWidth) {
-    ManualClockGuard clock;
+    ManualClock clock;
     CaptureConsole cap(true, true);
-    progressStart("LongerThanTen", 2);
+    progressStart(clock, "LongerThanTen", 2);
     progressAdvance(1);
     progressAdvance(1);
     progressEnd();
@@ -39,21 +39,23 @@ TEST(Progress, TerminalBarRedrawsInPlaceAtItsWidth) {
 }
 
 TEST(Progress, ZeroTotalDrawsNoStarsAndDoesNotFail) {
+    ManualClock clock;
     CaptureConsole cap(false, false);
-    progressStart("Read", 0);
+    progressStart(clock, "Read", 0);
     progressAdvance(0);
     progressEnd();
     EXPECT_EQ(cap.out().substr(0, 14), "Read       []\n");
 }
 
 TEST(Progress, DisabledBelowInfoLevel) {
+    ManualClock clock;
     CaptureConsole cap(false, false, LevelWarning);
-    progressStart("Read", 7);
+    progressStart(clock, "Read", 7);
     progressAdvance(7);
     progressEnd();
     EXPECT_EQ(cap.out(), "");
     console().progressMode = 1;
-    progressStart("Read", 7);
+    progressStart(clock, "Read", 7);
     progressAdvance(7);
     progressEnd();
     EXPECT_EQ(cap.out().substr(0, 20), "Read       [*******]");

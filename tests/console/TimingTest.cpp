@@ -12,44 +12,45 @@ namespace mervex {
 namespace {
 
 TEST(Stopwatch, TimeoutSplitsMillisecondsAndExpiresExactly) {
-    ManualClockGuard guard;
-    Stopwatch watch;
+    ManualClock clock;
+    Stopwatch watch(clock);
     watch.setTimeout(1500);
     EXPECT_EQ(watch.timeout().sec, 1);
     EXPECT_EQ(watch.timeout().usec, 500000);
-    guard.clock.advanceUs(1499999);
+    clock.advanceUs(1499999);
     EXPECT_FALSE(watch.timedOut());
-    guard.clock.advanceUs(1);
+    clock.advanceUs(1);
     EXPECT_TRUE(watch.timedOut());
 }
 
 TEST(Stopwatch, AccumulatesOnlyRunningIntervals) {
-    ManualClockGuard guard;
-    Stopwatch watch;
+    ManualClock clock;
+    Stopwatch watch(clock);
     watch.restart();
-    guard.clock.advanceUs(2500);
+    clock.advanceUs(2500);
     watch.stop();
-    guard.clock.advanceUs(100000);
+    clock.advanceUs(100000);
     EXPECT_DOUBLE_EQ(watch.elapsedMs(), 2.5);
     watch.stop();
     EXPECT_DOUBLE_EQ(watch.elapsedMs(), 2.5);
 }
 
 TEST(Stopwatch, SleepTimeoutSleepsTheWholeInterval) {
-    ManualClockGuard guard;
-    Stopwatch watch;
+    ManualClock clock;
+    Stopwatch watch(clock);
     watch.setTimeout(20);
     watch.sleepTimeout();
-    EXPECT_EQ(guard.clock.nowUs(), 20000);
+    EXPECT_EQ(clock.nowUs(), 20000);
     EXPECT_TRUE(watch.timedOut());
 }
 
 TEST(Stopwatch, RealSleepResumesAfterInterruption) {
     installSignalMonitor();
-    Stopwatch measure;
+    SystemClock clock;
+    Stopwatch measure(clock);
     measure.restart();
     std::raise(SIGINT);  // arrives before the sleep; the sleep itself must still last
-    sleepMs(5);
+    sleepMs(clock, 5);
     measure.stop();
     EXPECT_GE(measure.elapsedMs(), 5.0);
     test::CaptureConsole cap;

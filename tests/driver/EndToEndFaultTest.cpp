@@ -498,6 +498,7 @@ class SecondSaveFails : public VirtualPortBackend {
     };
 
 public:
+    using VirtualPortBackend::VirtualPortBackend;
     std::unique_ptr<ParallelPort> open(const std::string& path) const override {
         return std::make_unique<Port>(VirtualPortBackend::open(path), path);
     }
@@ -507,9 +508,10 @@ public:
 // was told: the run says so and does not end as a success.
 TEST_F(EndToEndFault, ASaveThatFailsAfterAllOkFailsTheRun) {
     store(*chip("mega8"));
-    const SecondSaveFails backend;
+    SystemClock clock;
+    const SecondSaveFails backend(clock);
     const Outcome outcome = runEntry("mervex", {"-ip-", port(), "+mega8", "-r"},
-                                     [&](int argc, char** argv) { return runMain(argc, argv, {&backend}); });
+                                     [&](int argc, char** argv) { return runMain(argc, argv, {&backend}, clock); });
     EXPECT_EQ(outcome.status, ExitSystem);
     EXPECT_TRUE(contains(outcome.out, "All OK\nERROR:  Can't write virtual target '" + targetPath() +
                                           "'\nERROR:  Is a directory (the file keeps the state saved earlier in this "

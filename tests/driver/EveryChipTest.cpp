@@ -77,7 +77,7 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         const std::string names = chip.names;
         const std::string name = "AT" + names.substr(names.rfind('|') + 1);
         SCOPED_TRACE(chip.names);
-        ManualClockGuard clock;
+        ManualClock clock;
         std::unique_ptr<VirtualTarget> target = newVirtualTarget(name);
         store(*target);
         std::vector<uint8_t> flash, eeprom, unused;
@@ -89,7 +89,7 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         std::string fuseList;
         for (const FuseChange& fuse : fuses) fuseList += (fuseList.empty() ? "-f" : ",") + fuse.request;
         if (!fuseList.empty()) args.push_back(fuseList);
-        const Outcome written = runInProcess(args);
+        const Outcome written = runInProcess(args, clock);
         if (written.status != ExitOk) {
             ADD_FAILURE() << "status " << written.status << "\n" << written.out;
             continue;
@@ -104,7 +104,7 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
         // The locked chip keeps its flash: the run refuses the write, or (where
         // the lock bits cannot be read) the chip ignores it and verifying fails.
         const std::string other = hexFile("other.hex", probeImage(uint32_t(chip.flash.size), 3, unused));
-        const Outcome refused = runInProcess({"+" + name, "-ie", port(), "-w", "-v", other});
+        const Outcome refused = runInProcess({"+" + name, "-ie", port(), "-w", "-v", other}, clock);
         EXPECT_EQ(refused.status, ExitChip) << refused.out;
         EXPECT_TRUE(stored()->flash == flash);
     }
@@ -113,12 +113,12 @@ TEST_F(EveryChip, ErasesWritesVerifiesSetsAFuseAndLocks) {
 // A production script that disables the RESET pin: the run that writes the
 // fuse ends well, the chip is gone for the next one.
 TEST_F(EveryChip, ProgrammedResetDisableEndsSerialProgrammingAfterTheRun) {
-    ManualClockGuard clock;
+    ManualClock clock;
     store(*newVirtualTarget("mega328P"));
-    const Outcome written = runInProcess({"+mega328P", "-ie", port(), "-w", "-fRSTDISBL=ON"});
+    const Outcome written = runInProcess({"+mega328P", "-ie", port(), "-w", "-fRSTDISBL=ON"}, clock);
     EXPECT_EQ(written.status, ExitOk) << written.out;
     EXPECT_EQ(stored()->fuse(FuseByte::High), 0x59);
-    const Outcome next = runInProcess({"+mega328P", "-ie", port()});
+    const Outcome next = runInProcess({"+mega328P", "-ie", port()}, clock);
     EXPECT_EQ(next.status, ExitSync);
     EXPECT_NE(next.out.find("ERROR:  Can't resync\n"), std::string::npos) << next.out;
 }

@@ -19,7 +19,7 @@ using test::CaptureConsole;
 // and from heldAgainMs on.
 class KeyAdapter : public test::FakeChip {
 public:
-    explicit KeyAdapter(ManualClock& clock) : FakeChip(0, 0, 0, 0), clock_(clock) {}
+    explicit KeyAdapter(ManualClock& clock) : FakeChip(clock, 0, 0, 0, 0), clock_(clock) {}
     bool withKey = true;
     double pressFromMs = -1, pressToMs = -1, heldAgainMs = 1e9;
 
@@ -33,35 +33,35 @@ private:
 };
 
 TEST(KeyWait, AHeldKeyMustBeReleasedAndPressedAgain) {
-    ManualClockGuard guard;
-    KeyAdapter adapter(guard.clock);
+    ManualClock clock;
+    KeyAdapter adapter(clock);
     adapter.pressFromMs = 0;
     adapter.pressToMs = 200;
     adapter.heldAgainMs = 500;
     CaptureConsole capture(false, false, LevelError);  // the prompt shows at every level
-    waitForKey(adapter);
-    EXPECT_GE(guard.clock.nowUs(), 540000);
-    EXPECT_LT(guard.clock.nowUs(), 600000);
+    waitForKey(adapter, clock);
+    EXPECT_GE(clock.nowUs(), 540000);
+    EXPECT_LT(clock.nowUs(), 600000);
     EXPECT_EQ(capture.out(), "Press ADAPTER KEY for continue.\n");
 }
 
 TEST(KeyWait, StableOnlyAfterTwoEqualSamples) {
-    ManualClockGuard guard;
-    KeyAdapter adapter(guard.clock);
+    ManualClock clock;
+    KeyAdapter adapter(clock);
     adapter.pressFromMs = 30;  // a 30 ms blip is not seen as a press
     adapter.pressToMs = 60;
-    EXPECT_FALSE(readKeyStable(adapter));
-    EXPECT_GE(guard.clock.nowUs(), 40000);
+    EXPECT_FALSE(readKeyStable(adapter, clock));
+    EXPECT_GE(clock.nowUs(), 40000);
 }
 
 TEST(KeyWait, NoKeyOrASignalEndsTheWait) {
-    ManualClockGuard guard;
-    KeyAdapter adapter(guard.clock);
+    ManualClock clock;
+    KeyAdapter adapter(clock);
     adapter.withKey = false;
     {
         CaptureConsole capture;
         try {
-            waitForKey(adapter);
+            waitForKey(adapter, clock);
             FAIL() << "waited without a key";
         } catch (const app_error& error) {
             reportFailure(error);
@@ -73,7 +73,7 @@ TEST(KeyWait, NoKeyOrASignalEndsTheWait) {
     CaptureConsole capture;
     raisePendingSignal(SIGINT);
     try {
-        waitForKey(adapter);
+        waitForKey(adapter, clock);
         FAIL() << "a signal did not end the wait";
     } catch (const app_error& error) {
         reportFailure(error);

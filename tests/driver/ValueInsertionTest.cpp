@@ -37,7 +37,7 @@ protected:
 
     // A chip with these calibration bytes behind the session, read as the run reads them.
     void readCalibration(const std::vector<uint8_t>& bytes) {
-        auto chip = std::make_unique<test::FakeChip>(state.session.selectedChip().signature, 0, 0, 0);
+        auto chip = std::make_unique<test::FakeChip>(clock, state.session.selectedChip().signature, 0, 0, 0);
         std::copy(bytes.begin(), bytes.end(), chip->calibration);
         state.session.attachProgrammer(std::move(chip));
         state.session.readCalibration();
@@ -71,6 +71,7 @@ protected:
         return path.string();
     }
 
+    ManualClock clock;
     Request request;
     RunState state;
     fs::path dir_;

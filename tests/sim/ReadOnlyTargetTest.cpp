@@ -17,6 +17,7 @@
 #include "sim/VirtualTargetHook.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
+#include "support/ManualClock.h"
 
 namespace mervex {
 namespace {
@@ -41,7 +42,8 @@ bool refused(const fs::path& file) {
     const std::string before = test::readFile(file);
     test::CaptureConsole console;
     try {
-        (void)openVirtualPort(file.string());
+        ManualClock clock;
+        (void)openVirtualPort(file.string(), clock);
         return false;
     } catch (const app_error& error) {
         reportFailure(error);

@@ -21,10 +21,10 @@
 namespace mervex::test {
 namespace {
 
-std::unique_ptr<VirtualPort> portWith(const std::string& cable, const std::string& chip = "mega8") {
+std::unique_ptr<VirtualPort> portWith(ManualClock& clock, const std::string& cable, const std::string& chip = "mega8") {
     auto target = newVirtualTarget(chip);
     target->cable = cable;
-    return std::make_unique<VirtualPort>(std::move(target));
+    return std::make_unique<VirtualPort>(std::move(target), clock);
 }
 
 struct DetectCase {
@@ -37,11 +37,11 @@ class CableDetection : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(CableDetection, TheAdapterDetectionsRecogniseIt) {
     CaptureConsole capture(false, false, LevelDebug);
-    ManualClockGuard clock;
-    EXPECT_EQ(detectCable(*portWith(GetParam().cable), *builtinCable(AdapterType::Stk)) != 0,
+    ManualClock clock;
+    EXPECT_EQ(detectCable(*portWith(clock, GetParam().cable), *builtinCable(AdapterType::Stk), clock) != 0,
               std::string(GetParam().stk) != " not");
     EXPECT_NE(capture.out().find(std::string("Atmel adapter for STK") + GetParam().stk + " found"), std::string::npos);
-    EXPECT_EQ(detectCable(*portWith(GetParam().cable), *builtinCable(AdapterType::ByteBlaster)),
+    EXPECT_EQ(detectCable(*portWith(clock, GetParam().cable), *builtinCable(AdapterType::ByteBlaster), clock),
               GetParam().byteBlaster);
 }
 
@@ -57,19 +57,20 @@ INSTANTIATE_TEST_SUITE_P(
 // cable, a new row's included, must be found as itself, and the others not at all.
 TEST(VirtualCable, ProbingFindsEveryDetectableCableAsItself) {
     CaptureConsole capture;
-    ManualClockGuard clock;
+    ManualClock clock;
     for (const std::string& name : splitList(VirtualCable::builtinCableNames(), ", ")) {
         std::string expected;
         for (const BuiltinCable* row : detectableCables())
             for (const CableVariant& variant : row->variants)
                 if (variant.name != nullptr && name == variant.name) expected = verdictName(*row, variant.verdict);
-        const FoundCable found = probeCables(*portWith(name));
+        const FoundCable found = probeCables(*portWith(clock, name), clock);
         EXPECT_EQ(found.row ? verdictName(*found.row, found.verdict) : "", expected) << name;
     }
 }
 
 TEST(VirtualCable, NothingAttachedReadsIdleLines) {
-    auto port = portWith("none");
+    ManualClock clock;
+    auto port = portWith(clock, "none");
     for (uint8_t data : {0x00, 0x5A, 0xFF}) {
         port->writeRegister(PortRegister::Data, data);
         EXPECT_EQ(port->readRegister(PortRegister::Status), 0x7F);
@@ -78,8 +79,9 @@ TEST(VirtualCable, NothingAttachedReadsIdleLines) {
 }
 
 TEST(VirtualCable, ADisabledBufferCutsTheChipOff) {
+    ManualClock clock;
     // STK: RESET on D7 (low = held), buffer enabled by D2 and D3 low.
-    auto port = portWith("stk200");
+    auto port = portWith(clock, "stk200");
     port->writeRegister(PortRegister::Data, 0x0C);
     EXPECT_FALSE(port->chip().drivesMiso());
     port->writeRegister(PortRegister::Data, 0x00);
@@ -92,7 +94,8 @@ TEST(VirtualCable, ADisabledBufferCutsTheChipOff) {
 }
 
 TEST(VirtualCable, LazyBlasterDataLinesAtHighImpedanceLeaveTheChipRunning) {
-    auto port = portWith("vuder-az");
+    ManualClock clock;
+    auto port = portWith(clock, "vuder-az");
     port->writeRegister(PortRegister::Data, 0x00);  // RESET (D4) low
     port->writeRegister(PortRegister::Control, 0x20);
     EXPECT_FALSE(port->chip().drivesMiso());
@@ -102,11 +105,11 @@ TEST(VirtualCable, LazyBlasterDataLinesAtHighImpedanceLeaveTheChipRunning) {
 }
 
 TEST(VirtualCable, RecordsSupplyAndLedLinesAndPlaysTheKeyScript) {
-    ManualClockGuard clock;
+    ManualClock clock;
     auto target = newVirtualTarget("mega8");
     target->cable = "user:mosi=D5:miso=ACK:sck=D6:reset=D4:power=D0,D1:led_ok=D2:led_error=~D3:key=~PE";
     target->key = {KeyInterval{2, 4}};
-    VirtualPort port(std::move(target));
+    VirtualPort port(std::move(target), clock);
     const TargetCounters& c = port.target().lastRun;
 
     port.writeRegister(PortRegister::Data, 0x08);  // error LED off, rest off
@@ -124,9 +127,9 @@ TEST(VirtualCable, RecordsSupplyAndLedLinesAndPlaysTheKeyScript) {
 
     // The key pulls PE low while held: from 2 ms to 4 ms of modelled time.
     EXPECT_TRUE(port.readRegister(PortRegister::Status) & 0x20);
-    clock.clock.advanceUs(2500);
+    clock.advanceUs(2500);
     EXPECT_FALSE(port.readRegister(PortRegister::Status) & 0x20);
-    clock.clock.advanceUs(2000);
+    clock.advanceUs(2000);
     EXPECT_TRUE(port.readRegister(PortRegister::Status) & 0x20);
 }
 
@@ -161,17 +164,17 @@ TEST_P(AdapterOnCable, AdapterSetUpFindsTheCableAndTheChipAnswers) {
     saveVirtualTarget(*target, path);
 
     CaptureConsole capture;
-    ManualClockGuard clock;
+    ManualClock clock;
     AdapterSettings settings;
     if (*c.adapterSpec) settings.type = adapterTypeOf(c.adapterSpec);
     settings.portSpec = path;
-    const VirtualPortBackend virtualTargets;
+    const VirtualPortBackend virtualTargets(clock);
     settings.portBackends = {&virtualTargets};
     settings.lazyBlaster = c.lazy;
     settings.powerFromData = c.power;
     settings.oscillatorHz = c.oscillatorHz;
     {
-        std::unique_ptr<Programmer> adapter = createAdapter(settings);
+        std::unique_ptr<Programmer> adapter = createAdapter(settings, clock);
         ASSERT_TRUE(adapter);
         if (adapter->hasPower()) adapter->powerOn();
         if (adapter->hasEnable()) adapter->enableBuffers();
@@ -214,14 +217,14 @@ TEST(VirtualCable, AdapterSetUpReportsNothingAttached) {
     target->cable = "none";
     saveVirtualTarget(*target, path);
     CaptureConsole capture;
-    ManualClockGuard clock;
-    const VirtualPortBackend virtualTargets;
+    ManualClock clock;
+    const VirtualPortBackend virtualTargets(clock);
     for (const char* text : {"a", "b", "s"}) {
         AdapterSettings settings;
         settings.type = adapterTypeOf(text);
         settings.portSpec = path;
         settings.portBackends = {&virtualTargets};
-        EXPECT_EQ(test::statusOf([&] { (void)createAdapter(settings); }), ExitSystem) << text;
+        EXPECT_EQ(test::statusOf([&] { (void)createAdapter(settings, clock); }), ExitSystem) << text;
     }
     EXPECT_NE(capture.out().find("Known buffered adapter not found"), std::string::npos);
     EXPECT_NE(capture.out().find("Altera ByteBlaster not found"), std::string::npos);

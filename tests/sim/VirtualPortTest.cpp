@@ -44,10 +44,10 @@ private:
 };
 
 TEST(VirtualPort, ModelledTimeIsAccessesTimesAccessTimePlusTheWaits) {
-    ManualClockGuard clock;
+    ManualClock clock;
     auto target = newVirtualTarget("mega8");
     target->accessTimeUs = 1.5;
-    VirtualPort port(std::move(target));
+    VirtualPort port(std::move(target), clock);
     EXPECT_DOUBLE_EQ(port.cycleTime(), 1.5);
     EXPECT_TRUE(port.canControlDirection());
     const uint8_t values[4] = {1, 2, 3, 4};
@@ -56,8 +56,8 @@ TEST(VirtualPort, ModelledTimeIsAccessesTimesAccessTimePlusTheWaits) {
     port.writeRegister(PortRegister::Control, 0x04);
     EXPECT_DOUBLE_EQ(port.modelledUs(), 6 * 1.5);
     // The port moves a manual clock along, so waits on the port end.
-    EXPECT_EQ(clock.clock.nowUs(), 9);
-    sleepMs(5);
+    EXPECT_EQ(clock.nowUs(), 9);
+    sleepMs(clock, 5);
     port.readRegister(PortRegister::Data);
     EXPECT_DOUBLE_EQ(port.modelledUs(), 7 * 1.5 + 5000);
     const TargetCounters& c = port.target().lastRun;
@@ -70,7 +70,7 @@ TEST(VirtualPort, ModelledTimeIsAccessesTimesAccessTimePlusTheWaits) {
 }
 
 TEST(VirtualPort, TheRunIsWrittenBackWhenThePortCloses) {
-    ManualClockGuard clock;
+    ManualClock clock;
     std::filesystem::create_directories(MERVEX_TEST_TMP);
     std::string path = std::string(MERVEX_TEST_TMP) + "/port-run-" + std::to_string(::getpid()) + ".vchip";
     auto fresh = newVirtualTarget("mega8");
@@ -79,20 +79,20 @@ TEST(VirtualPort, TheRunIsWrittenBackWhenThePortCloses) {
     {
         CaptureConsole capture(false, false, LevelDebug);
         {
-            std::unique_ptr<ParallelPort> port = openVirtualPort(path);
+            std::unique_ptr<ParallelPort> port = openVirtualPort(path, clock);
             VuderMaster isp(*port);
             isp.holdReset();
-            sleepMs(20);
+            sleepMs(clock, 20);
             EXPECT_EQ(isp.instruction(0xAC, 0x53, 0, 0)[2], 0x53);
             isp.instruction(0xAC, 0x80, 0, 0);  // chip erase
-            sleepMs(10);
+            sleepMs(clock, 10);
             isp.instruction(0x40, 0x00, 0x00, 0xA5);
             isp.instruction(0x48, 0x00, 0x00, 0x5A);
             isp.instruction(0x4C, 0x00, 0x00, 0x00);
             isp.instruction(0xC0, 0x00, 0x10, 0x77);  // while the page is written: ignored
-            sleepMs(10);
+            sleepMs(clock, 10);
             isp.instruction(0xC0, 0x00, 0x11, 0x66);
-            sleepMs(10);
+            sleepMs(clock, 10);
         }
         EXPECT_NE(capture.out().find("Virtual target: "), std::string::npos);
         EXPECT_NE(capture.out().find(" 7 ISP instructions"), std::string::npos) << capture.out();
@@ -119,9 +119,10 @@ TEST(VirtualPort, TheRunIsWrittenBackWhenThePortCloses) {
 
 TEST(VirtualPort, ABadCableInTheFileIsRefusedWhenThePortOpens) {
     CaptureConsole capture;
+    ManualClock clock;
     auto target = newVirtualTarget("mega8");
     target->cable = "parallel-universe";
-    EXPECT_EQ(test::statusOf([&] { VirtualPort port(std::move(target), "x.vchip"); }), ExitUsage);
+    EXPECT_EQ(test::statusOf([&] { VirtualPort port(std::move(target), clock, "x.vchip"); }), ExitUsage);
     EXPECT_NE(capture.out().find("Virtual target 'x.vchip': unknown cable 'parallel-universe'"), std::string::npos);
 }
 

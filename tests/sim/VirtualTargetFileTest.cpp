@@ -11,6 +11,7 @@
 #include "sim/VirtualTargetHook.h"
 #include "support/CaptureConsole.h"
 #include "support/Files.h"
+#include "support/ManualClock.h"
 #include "support/StatusOf.h"
 
 namespace mervex::test {
@@ -164,7 +165,8 @@ TEST(VirtualTargetFile, FailuresToReadOrWriteAreStatus70) {
         EXPECT_EQ(e.savedErrno(), ENOENT);
     }
     EXPECT_THROW(loadVirtualTarget(missingDir), rtl_error);
-    EXPECT_EQ(test::statusOf([&] { (void)openVirtualPort(missingDir); }), ExitSystem);
+    ManualClock clock;
+    EXPECT_EQ(test::statusOf([&] { (void)openVirtualPort(missingDir, clock); }), ExitSystem);
     EXPECT_NE(capture.out().find("Can't write virtual target"), std::string::npos);
     EXPECT_NE(capture.out().find("Can't open virtual target"), std::string::npos);
 }
@@ -183,7 +185,8 @@ TEST(VirtualTargetFile, OnlyRegularFilesWithTheHeaderLineAreVirtualTargets) {
     EXPECT_FALSE(isVirtualTargetFile(dir + "/missing"));
 
     CaptureConsole capture;
-    EXPECT_EQ(test::statusOf([&] { (void)openVirtualPort(dir + "/old.vchip"); }), ExitUsage);
+    ManualClock clock;
+    EXPECT_EQ(test::statusOf([&] { (void)openVirtualPort(dir + "/old.vchip", clock); }), ExitUsage);
     EXPECT_NE(capture.out().find("format 9 is not supported"), std::string::npos);
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "VirtualRig.h"
-#include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
 
 namespace mervex::test {
@@ -59,7 +58,6 @@ TEST(VirtualTarget, ConnectsToEachChipFamily) {
                            "tiny2313", "mega103", "mega161", "mega8",   "mega2560", "86RF401"};
     for (const char* name : chips) {
         SCOPED_TRACE(name);
-        ManualClockGuard clock;
         VirtualRig rig(name);
         CaptureConsole capture;
         connect(rig);
@@ -82,7 +80,6 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
     for (const Case& c : {Case{"mega8", false, 0, 0}, Case{"mega8", true, 0, 0}, Case{"90S2313", false, 0, 0},
                           Case{"90S2313", true, 0, 0x200}, Case{"mega2560", false, 0x1E000, 0x22000}}) {
         SCOPED_TRACE(std::string(c.chip) + (c.polling ? " polling" : " fixed delays"));
-        ManualClockGuard clock;
         VirtualRig rig(c.chip, 8000000, nullptr, polling(c.polling));
         CaptureConsole capture(false, false, LevelWarning);
         connect(rig);
@@ -107,7 +104,6 @@ TEST(VirtualTarget, FullFlashWriteAndReadBack) {
 }
 
 TEST(VirtualTarget, EepromWriteAndReadBack) {
-    ManualClockGuard clock;
     VirtualRig rig("mega8", 8000000, nullptr, polling());
     CaptureConsole capture;
     connect(rig);
@@ -117,7 +113,6 @@ TEST(VirtualTarget, EepromWriteAndReadBack) {
 }
 
 TEST(VirtualTarget, FusesAndLockBitsRoundTrip) {
-    ManualClockGuard clock;
     VirtualRig rig("mega8");
     CaptureConsole capture;
     connect(rig);

@@ -22,14 +22,4 @@ private:
     TimeVal current_{};
 };
 
-// Installs a ManualClock for the lifetime of the guard.
-class ManualClockGuard {
-public:
-    ManualClockGuard() { setClock(&clock); }
-    ~ManualClockGuard() { setClock(nullptr); }
-    ManualClockGuard(const ManualClockGuard&) = delete;
-    ManualClockGuard& operator=(const ManualClockGuard&) = delete;
-    ManualClock clock;
-};
-
 }  // namespace mervex

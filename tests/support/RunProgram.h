@@ -127,12 +127,18 @@ inline Outcome runProgram(const fs::path& dir, const std::vector<std::string>& a
 
 #endif
 
-// mervex's run in this process.
-inline Outcome runInProcess(const std::vector<std::string>& args) {
-    return runEntry("mervex", args, [](int argc, char** argv) {
-        const VirtualPortBackend virtualTargets;
-        return runMain(argc, argv, {&virtualTargets});
+// mervex's run in this process, on the given clock (the virtual targets' too).
+inline Outcome runInProcess(const std::vector<std::string>& args, TargetClock clock) {
+    return runEntry("mervex", args, [&](int argc, char** argv) {
+        const VirtualPortBackend virtualTargets(clock);
+        return runMain(argc, argv, {&virtualTargets}, clock.clock);
     });
+}
+
+// mervex's run in this process on the system's clock, as the program runs.
+inline Outcome runInProcess(const std::vector<std::string>& args) {
+    SystemClock clock;
+    return runInProcess(args, clock);
 }
 
 }  // namespace mervex::test
