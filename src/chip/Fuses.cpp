@@ -52,7 +52,8 @@ bool requestedFieldsMatch(const ChipState& session, app_error* report) {
             unsigned read = unsigned((fuses.readValue[b] >> field->shift) & field->maxValue());
             if (expected != read) {
                 if (report)
-                    report->then(LevelError, formatText("%-8s: expected %X, read %X\n", field->info->name, expected, read));
+                    report->then(LevelError,
+                                 formatText("%-8s: expected %X, read %X\n", field->info->name, expected, read));
                 matched = false;
             }
         }

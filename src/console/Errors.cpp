@@ -43,7 +43,8 @@ rtl_error::rtl_error(int status, const char* format, ...)
 app_error failureAt(const app_error& failure, int status, const std::string& where) {
     app_error placed(status);
     const std::vector<FailureLine>& lines = failure.lines();
-    for (size_t i = 0; i < lines.size(); ++i) placed.then(lines[i].level, (i + 1 == lines.size() ? where : "") + lines[i].text);
+    for (size_t i = 0; i < lines.size(); ++i)
+        placed.then(lines[i].level, (i + 1 == lines.size() ? where : "") + lines[i].text);
     return placed;
 }
 
