@@ -7,9 +7,9 @@
 
 #include "chip/ChipDescriptor.h"
 #include "chip/ChipSession.h"
-#include "support/ManualClock.h"
 #include "support/CaptureConsole.h"
-#include "FakeChip.h"
+#include "support/FakeChip.h"
+#include "support/ManualClock.h"
 
 namespace mervex::test {
 

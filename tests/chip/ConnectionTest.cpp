@@ -145,28 +145,5 @@ TEST_F(Connection, ChipEraseWaitsPulsesResetAndChecksTheEchoFirst) {
     EXPECT_TRUE(chip->events.empty());
 }
 
-TEST_F(Connection, AdapterSwitchesOnceAndOnlyWhatExists) {
-    useChip("mega8");
-    chip->withPower = true;
-    chip->withEnable = true;
-    CaptureConsole capture(false, false, LevelDebug);
-    chip->disableAdapter();  // not started: nothing
-    chip->enableAdapter();
-    chip->disableAdapter();
-    chip->disableAdapter();  // already stopped: nothing
-    EXPECT_EQ(chip->events, (std::vector<std::string>{"power on", "enable", "error off", "ok off", "reset off",
-                                                       "disable", "power off"}));
-    EXPECT_EQ(capture.out(), "    Power ON\n    Adapter enabled\n    Reset pin released\n"
-                             "    Adapter disabled\n    Power OFF\n");
-    // The supply settles 300 ms on the host after each switch.
-    EXPECT_EQ(clock.nowUs(), 600000);
-
-    chip->withPower = false;
-    chip->withEnable = false;
-    chip->clearLog();
-    chip->enableAdapter();
-    EXPECT_EQ(chip->events, (std::vector<std::string>{"error off", "ok off"}));
-}
-
 }  // namespace
 }  // namespace mervex::test

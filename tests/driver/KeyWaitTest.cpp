@@ -3,12 +3,12 @@
 #include <csignal>
 #include <string>
 
-#include "chip/FakeChip.h"
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
-#include "support/ManualClock.h"
 #include "driver/KeyWait.h"
 #include "support/CaptureConsole.h"
+#include "support/FakeChip.h"
+#include "support/ManualClock.h"
 
 namespace mervex {
 namespace {

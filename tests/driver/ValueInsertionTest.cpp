@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "chip/ChipDescriptor.h"
-#include "chip/FakeChip.h"
 #include "console/Errors.h"
 #include "driver/ValueInsertion.h"
 #include "support/CaptureConsole.h"
+#include "support/FakeChip.h"
 #include "support/Files.h"
+#include "support/ManualClock.h"
 
 namespace mervex {
 namespace {

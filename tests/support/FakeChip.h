@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "adapter/Programmer.h"
-#include "chip/IspInstruction.h"
 #include "support/ManualClock.h"
 
 namespace mervex::test {
