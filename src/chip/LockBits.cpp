@@ -3,6 +3,7 @@
 #include "chip/ChipDescriptor.h"
 #include "chip/IspInstruction.h"
 #include "chip/IspTransport.h"
+#include "chip/LockLevel.h"
 #include "console/Console.h"
 
 namespace mervex {
@@ -19,15 +20,6 @@ unsigned lockBitsOf(uint8_t layout, uint8_t r) {
 }
 
 }  // namespace
-
-const char* lockLevelName(int level) {
-    switch (level) {
-    case LockNone: return "not locked";
-    case LockProgramming: return "locked - programming disabled";
-    case LockReading: return "locked - reading and programming disabled";
-    default: return nullptr;
-    }
-}
 
 void readLockBits(ChipState& session) {
     const ChipDescriptor& chip = session.selectedChip();

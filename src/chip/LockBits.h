@@ -4,10 +4,6 @@
 
 namespace mervex {
 
-// "not locked", "locked - programming disabled", "locked - reading and
-// programming disabled" for levels 0..2; nullptr for any other level.
-const char* lockLevelName(int level);
-
 // Read the lock bits into lockLevel (unknown when the chip cannot report them).
 void readLockBits(ChipState& session);
 

@@ -4,7 +4,7 @@
 
 #include "base/TextUtil.h"
 #include "chip/ChipDescriptor.h"
-#include "chip/LockBits.h"
+#include "chip/LockLevel.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 #include "driver/EraseCounter.h"
