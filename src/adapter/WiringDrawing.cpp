@@ -20,20 +20,22 @@ struct SignalEnd {
 };
 
 const SignalEnd signalEnds[SignalCount] = {
-    {"4", "1", true, ""},
-    {"1", "9", true, ""},
-    {"3", "7", true, ""},
-    {"5", "5", true, ""},
-    {"-", "-", true, "to the chip's XTAL1, not on the headers"},
-    {"2", "2", false, "supplies the target"},
-    {"-", "-", false, "held active while the cable is used"},
-    {"-", "-", false, "buffer enable"},
-    {"-", "-", false, "error LED"},
-    {"-", "-", false, "OK LED"},
-    {"-", "-", false, "push-button"},
+    {"4", "1", true, ""},                                          // mosi
+    {"1", "9", true, ""},                                          // miso
+    {"3", "7", true, ""},                                          // sck
+    {"5", "5", true, ""},                                          // reset
+    {"-", "-", true, "to the chip's XTAL1, not on the headers"},   // xtal
+    {"2", "2", false, "supplies the target"},                      // power
+    {"-", "-", false, "held active while the cable is used"},      // set
+    {"-", "-", false, "buffer enable"},                            // enable
+    {"-", "-", false, "error LED"},                                // led_error
+    {"-", "-", false, "OK LED"},                                   // led_ok
+    {"-", "-", false, "push-button"},                              // key
 };
 
-using Row = std::array<std::string, 7>;
+// Pin, port line, direction, signal, ISP-6, ISP-10, note.
+constexpr size_t Columns = 7;
+using Row = std::array<std::string, Columns>;
 
 std::string noteOf(const WiredLine& wired) {
     if (!wired.remark.empty()) return wired.remark;
@@ -99,11 +101,10 @@ std::string drawWiring(const std::string& name, const WiringConnector& connector
 
     // A column with nothing below its heading (the port's line names of a
     // connector that has none) is left out.
-    const size_t columns = rows.front().size();
-    std::array<size_t, 7> widths{};
-    std::array<bool, 7> used{};
+    std::array<size_t, Columns> widths{};
+    std::array<bool, Columns> used{};
     for (size_t row = 0; row < rows.size(); ++row) {
-        for (size_t column = 0; column < columns; ++column) {
+        for (size_t column = 0; column < Columns; ++column) {
             widths[column] = std::max(widths[column], rows[row][column].size());
             used[column] = used[column] || (row > 0 && !rows[row][column].empty());
         }
@@ -113,7 +114,7 @@ std::string drawWiring(const std::string& name, const WiringConnector& connector
                                   name.empty() ? "Pin map" : name.c_str(), connector.name.c_str());
     for (const Row& row : rows) {
         std::string line = " ";
-        for (size_t column = 0; column < columns; ++column) {
+        for (size_t column = 0; column < Columns; ++column) {
             if (!used[column]) continue;
             line += ' ';
             line += row[column];
