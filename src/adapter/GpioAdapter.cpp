@@ -37,7 +37,7 @@ GpioAdapter::GpioAdapter(std::unique_ptr<GpioIo> ownedIo, std::unique_ptr<GpioCh
 GpioAdapter::~GpioAdapter() {
     // The target is left running and undriven before the kernel gets the lines back.
     setReset(false);
-    update(bitsOf(SignalId::Mosi) | bitsOf(SignalId::Sck), 0);
+    update(bitsOf(SignalId::Mosi), 0);
     if (hasEnable()) disableBuffers();
     if (hasPower()) powerOff();
 }
@@ -56,7 +56,10 @@ bool GpioAdapter::update(uint64_t mask, uint64_t bits) {
     return true;
 }
 
-void GpioAdapter::setSignal(SignalId id, bool active) { update(bitsOf(id), levelBits(id, active)); }
+void GpioAdapter::setSignal(SignalId id, bool active) {
+    settle();
+    update(bitsOf(id), levelBits(id, active));
+}
 
 bool GpioAdapter::readSignal(SignalId id) {
     const uint64_t bits = bitsOf(id);
@@ -64,16 +67,19 @@ bool GpioAdapter::readSignal(SignalId id) {
 }
 
 // One update per edge: SCK falls as MOSI takes the bit, rises after the
-// set-up time, and stays high for the hold time. Each phase spins for what its
-// update did not already take.
+// set-up time, and stays high for the hold time; each phase spins for what its
+// update did not already take. A bit whose fall moves nothing (the first after
+// settle, with MOSI as it was) counts its low time from settle's fall.
 void GpioAdapter::clockBit(uint64_t mosiLevel) {
     const uint64_t sck = bitsOf(SignalId::Sck);
-    const bool moved = update(bitsOf(SignalId::Mosi) | sck, mosiLevel);
-    clock().spinUs(moved ? timing_.setupTime - cycleUs_ : timing_.setupTime);
+    update(bitsOf(SignalId::Mosi) | sck, mosiLevel);
+    clock().spinUs(timing_.setupTime - cycleUs_);
     update(sck, sck);
     clock().spinUs(timing_.holdTime - cycleUs_);
 }
 
+// Bytes follow each other like bits: SCK stays high after the last one, and
+// its fall is left to the next bit or to settle.
 void GpioAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
     const uint64_t mosi = bitsOf(SignalId::Mosi), miso = bitsOf(SignalId::Miso);
     for (size_t i = 0; i < count; ++i) {
@@ -86,22 +92,26 @@ void GpioAdapter::clockBytes(const uint8_t* out, uint8_t* in, size_t count) {
         }
         if (in) in[i] = uint8_t(sampled);
     }
-    // SCK rests low between transfers.
-    update(bitsOf(SignalId::Sck), 0);
 }
+
+void GpioAdapter::settle() { update(bitsOf(SignalId::Sck), 0); }
 
 void GpioAdapter::pulseSck() {
     clockBit(0);
-    update(bitsOf(SignalId::Sck), 0);
+    settle();
 }
 
 void GpioAdapter::pulseReset() {
+    settle();
     setReset(false);
     clock().spinUs(timing_.setupTime + timing_.holdTime - cycleUs_);
     setReset(true);
 }
 
-void GpioAdapter::delay(double ms) { sleepMs(clock(), ms); }
+void GpioAdapter::delay(double ms) {
+    settle();
+    sleepMs(clock(), ms);
+}
 
 double GpioAdapter::sckFrequency() const {
     // One update per edge and one read per bit.
@@ -109,6 +119,7 @@ double GpioAdapter::sckFrequency() const {
 }
 
 void GpioAdapter::flush() {
+    settle();
     if (ownedIo_) ownedIo_->flush();
 }
 

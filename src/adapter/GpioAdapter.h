@@ -62,6 +62,8 @@ private:
     uint64_t levelBits(SignalId id, bool active) const;
     // One SPI bit, SCK left high.
     void clockBit(uint64_t mosiLevel);
+    // SCK low, as it rests, before any other line changes, a pulse or a wait.
+    void settle();
     // Drive the lines of mask to bits, with one update of the lines that change; true if any did.
     bool update(uint64_t mask, uint64_t bits);
 
