@@ -212,13 +212,15 @@ _mervex_files() {
     done < <(compgen -f -- "$partial")
 }
 
-# What -p takes: port devices, virtual target files (*.vchip) and the
-# directories on the way to them; a name without "/" only when it exists.
+# What -p takes: port devices, GPIO chips (gpio: any chip), virtual target
+# files (*.vchip) and the directories on the way to them; a name without "/"
+# only when it exists.
 _mervex_ports() {
     local partial=$1 name
-    for name in /dev/parport* /dev/ppi*; do
+    for name in /dev/parport* /dev/ppi* /dev/gpiochip*; do
         [[ -c $name && $name == "$partial"* ]] && COMPREPLY+=("-p$name")
     done
+    [[ gpio == "$partial"* ]] && COMPREPLY+=("-pgpio")
     while IFS= read -r name; do
         if [[ -d $name ]]; then
             COMPREPLY+=("-p$name/")

@@ -177,10 +177,11 @@ function __mervex_complete
             end
         end
     else if string match -q -- '-p*' $cur
-        # Port devices, virtual target files and the directories on the way.
-        for dev in /dev/parport* /dev/ppi*
+        # Port devices, GPIO chips (gpio: any chip), virtual target files and the directories on the way.
+        for dev in /dev/parport* /dev/ppi* /dev/gpiochip*
             echo -p$dev
         end
+        echo -pgpio
         for name in (__mervex_files -p (string sub -s 3 -- $cur))
             string match -q -- '*/' $name; or string match -q -- '*.vchip' $name; and echo $name
         end

@@ -8,7 +8,8 @@
 // after command, in one directory. Any other mervex command runs on its own
 // virtual target: the chip of its "+CHIP", the cable its -a switches name, its
 // -p switch pointed at the target file, the target holding code.hex in flash and
-// eeprom.hex in EEPROM. Every example must end with status 0.
+// eeprom.hex in EEPROM; a -p that names a GPIO chip makes it a target on the
+// rpi wiring of GPIO lines. Every example must end with status 0.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -221,6 +222,9 @@ TargetPlan planTarget(const std::vector<std::string>& args, const fs::path& dir)
         }
     }
     if (cable == "vuder" && (lazy || power)) cable = lazy && power ? "vuder-azp" : lazy ? "vuder-az" : "vuder-ap";
+    // A GPIO chip's examples use the rpi wiring, which the target's gpio cable has.
+    for (const std::string& a : args)
+        if (a == "-pgpio" || startsWithNoCase(a, "-p/dev/gpiochip")) cable = "gpio";
     plan.settings.push_back("cable=" + cable);
     return plan;
 }
