@@ -35,7 +35,7 @@ GpioAdapter::GpioAdapter(std::unique_ptr<GpioIo> ownedIo, std::unique_ptr<GpioCh
 }
 
 GpioAdapter::~GpioAdapter() {
-    // The target is left running and undriven before the kernel gets the lines back.
+    // The target is left running, SCK and MOSI low, before the kernel gets the lines back.
     setReset(false);
     update(bitsOf(SignalId::Mosi), 0);
     if (hasEnable()) disableBuffers();
@@ -48,12 +48,11 @@ uint64_t GpioAdapter::levelBits(SignalId id, bool active) const {
     return high ? bitsOf(id) : 0;
 }
 
-bool GpioAdapter::update(uint64_t mask, uint64_t bits) {
+void GpioAdapter::update(uint64_t mask, uint64_t bits) {
     const uint64_t changed = (values_ ^ bits) & mask;
-    if (changed == 0) return false;
+    if (changed == 0) return;
     values_ ^= changed;
     lines_->set(changed, values_);
-    return true;
 }
 
 void GpioAdapter::setSignal(SignalId id, bool active) {

@@ -64,8 +64,8 @@ private:
     void clockBit(uint64_t mosiLevel);
     // SCK low, as it rests, before any other line changes, a pulse or a wait.
     void settle();
-    // Drive the lines of mask to bits, with one update of the lines that change; true if any did.
-    bool update(uint64_t mask, uint64_t bits);
+    // Drive the lines of mask to bits, with one update of the lines that change (none if none do).
+    void update(uint64_t mask, uint64_t bits);
 
     // Declared first, freed last: the simulated chip outlives the chip's and the lines' descriptors.
     std::unique_ptr<GpioIo> ownedIo_;

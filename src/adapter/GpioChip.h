@@ -3,7 +3,6 @@
 // names and users, and the request of lines, which the kernel holds for us
 // until the request's descriptor is closed.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -26,10 +26,6 @@ public:
     double knownUpdateCycle() const override { return port_->cycleTime(); }
     void flush() override { port_->flush(); }
 
-    const VirtualPort& port() const { return *port_; }
-    // True while a request holds lines.
-    bool linesRequested() const { return requested_; }
-
 private:
     int chipRequest(unsigned long request, void* arg);
     int lineRequest(unsigned long request, void* arg);
