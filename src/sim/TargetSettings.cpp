@@ -303,6 +303,37 @@ bool parseSignal(VirtualTarget& t, const std::string& value) {
     return true;
 }
 
+const struct {
+    const char* name;
+    MisoFault fault;
+} misoFaults[] = {{"none", MisoFault::None}, {"high", MisoFault::High}, {"low", MisoFault::Low},
+                  {"crossed", MisoFault::Crossed}};
+
+bool parseMisoFault(VirtualTarget& t, const std::string& value) {
+    for (const auto& m : misoFaults) {
+        if (strcasecmp(value.c_str(), m.name) != 0) continue;
+        t.faults.miso = m.fault;
+        return true;
+    }
+    return false;
+}
+
+std::string formatMisoFault(const VirtualTarget& t) {
+    for (const auto& m : misoFaults)
+        if (m.fault == t.faults.miso) return m.name;
+    return "none";
+}
+
+template <bool TargetFaults::*Field>
+bool parseFaultFlag(VirtualTarget& t, const std::string& value) {
+    return parseYesNo(value, t.faults.*Field);
+}
+
+template <bool TargetFaults::*Field>
+std::string formatFaultFlag(const VirtualTarget& t) {
+    return t.faults.*Field ? "yes" : "no";
+}
+
 // Help lines begin their descriptions at this column.
 constexpr size_t DescriptionColumn = 26;
 
@@ -387,10 +418,7 @@ const struct TargetSetting {
      },
      [](const VirtualTarget& t) { return std::to_string(t.faults.outOfStepBits); }},
     {"fault.no-program-enable", "yes", "program enable is never answered", "yes or no",
-     [](VirtualTarget& t, const std::string& value) {
-         return parseYesNo(value, t.faults.noProgramEnable);
-     },
-     [](const VirtualTarget& t) { return std::string(t.faults.noProgramEnable ? "yes" : "no"); }},
+     parseFaultFlag<&TargetFaults::noProgramEnable>, formatFaultFlag<&TargetFaults::noProgramEnable>},
     {"fault.wrong-echo", "N", "instruction N of a run is echoed wrongly (0: never)",
      "an instruction or write number, 0 for none", parseCount<TargetFaults, &TargetFaults::wrongEchoAt>,
      [](const VirtualTarget& t) { return std::to_string(t.faults.wrongEchoAt); }},
@@ -404,6 +432,12 @@ const struct TargetSetting {
     {"fault.signal", "INT@N", "the run gets SIGINT (or TERM, QUIT) after instruction N (none: never)",
      "none or INT@N, TERM@N, QUIT@N: the signal after instruction N", parseSignal,
      [](const VirtualTarget& t) { return formatSignal(t.faults); }},
+    {"fault.miso", "high|low|crossed", "the MISO line stuck high or low, or crossed with MOSI (none: sound)",
+     "none, high, low or crossed", parseMisoFault, formatMisoFault},
+    {"fault.no-power", "yes", "the target has no supply", "yes or no", parseFaultFlag<&TargetFaults::noPower>,
+     formatFaultFlag<&TargetFaults::noPower>},
+    {"fault.dead-data-lines", "yes", "the port's data lines never move and read back as FF", "yes or no",
+     parseFaultFlag<&TargetFaults::deadDataLines>, formatFaultFlag<&TargetFaults::deadDataLines>},
     {"key", "none|pressed|FROM-TO,FROM-", "when the cable's key is held, in ms of modelled time",
      "none, pressed, or FROM-TO,FROM- in milliseconds",
      [](VirtualTarget& t, const std::string& value) {

@@ -97,8 +97,13 @@ void VirtualPort::recordLine(TargetLineRecord& record, bool on) {
     record.on = on;
 }
 
+uint8_t VirtualPort::dataLines() const { return target_->faults.deadDataLines ? 0xFF : data_; }
+
 void VirtualPort::apply() {
-    CableOutputs out = cable_->evaluate(data_, control_);
+    CableOutputs out = cable_->evaluate(dataLines(), control_);
+    if (target_->faults.noPower) out.pins.powered = false;
+    // Crossed lines leave the chip's MOSI input to the port's pulled-up MISO input.
+    if (target_->faults.miso == MisoFault::Crossed) out.pins.mosi = true;
     TargetCounters& c = target_->lastRun;
     recordLine(c.power, out.power);
     recordLine(c.enable, out.enable);
@@ -129,11 +134,26 @@ uint8_t VirtualPort::readRegister(PortRegister reg) {
     tick();
     TargetCounters& c = target_->lastRun;
     switch (reg) {
-    case PortRegister::Data: ++c.dataReads; return data_;
+    case PortRegister::Data: ++c.dataReads; return dataLines();
     case PortRegister::Control: ++c.controlReads; return control_;
-    case PortRegister::Status:
+    case PortRegister::Status: {
         ++c.statusReads;
-        return cable_->status(data_, control_, chip_->drivesMiso(), chip_->miso(), keyPressed());
+        bool driven = chip_->drivesMiso();
+        bool miso = chip_->miso();
+        switch (target_->faults.miso) {
+        case MisoFault::None: break;
+        case MisoFault::High: driven = miso = true; break;
+        case MisoFault::Low:
+            driven = true;
+            miso = false;
+            break;
+        case MisoFault::Crossed:
+            driven = true;
+            miso = cable_->evaluate(dataLines(), control_).pins.mosi;
+            break;
+        }
+        return cable_->status(dataLines(), control_, driven, miso, keyPressed());
+    }
     }
     return 0xFF;
 }

@@ -52,6 +52,8 @@ public:
     void finishRun();
 
 private:
+    // The data lines as the cable sees them.
+    uint8_t dataLines() const;
     void sampleClock();
     void tick();
     void apply();

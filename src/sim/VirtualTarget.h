@@ -20,6 +20,14 @@ struct TargetBusyTimes {
     double fuseUs = 0;    // one fuse or lock write
 };
 
+// What the target's MISO line does instead of carrying the chip's answer.
+enum class MisoFault : uint8_t {
+    None,
+    High,     // stuck high
+    Low,      // stuck low: a short to ground
+    Crossed,  // MOSI and MISO swapped: MISO reads what MOSI drives, the chip gets no MOSI
+};
+
 // Faults to inject; the defaults inject none.
 struct TargetFaults {
     uint32_t outOfStepBits = 0;    // after every reset the chip needs this many extra SCK pulses (0..31)
@@ -34,6 +42,9 @@ struct TargetFaults {
     uint32_t signature = 0;
     uint32_t signalAt = 0;  // instruction number of the run after which the process gets signalNumber; 0 none
     int signalNumber = 0;   // SIGINT, SIGTERM or SIGQUIT: the user interrupting at an exact point
+    MisoFault miso = MisoFault::None;
+    bool noPower = false;        // the target has no supply, whatever the cable does
+    bool deadDataLines = false;  // the port's data lines never move, and read back as 0xFF
 };
 
 // A time span of modelled time, since the port was opened, during which the key is held.
