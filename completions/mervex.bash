@@ -153,7 +153,7 @@ _mervex() {
                 ;;
             --*) _mervex_add "" "$cur" <<<$'--help\n--wiring\n--version\n--log=' ;;
             -*)
-                _mervex_add "" "$cur" <<<$'-h\n-?\n-i\n-a\n-k\n-K\n-p\n-o\n-1\n-2\n-3\n-4\n-5\n-!\n-n\n-c\n-d\n-C*\n-C?\n-D*\n-e\n-b\n-r\n-w\n-v\n-u\n-l\n-f'
+                _mervex_add "" "$cur" <<<$'--check\n-h\n-?\n-i\n-a\n-k\n-K\n-p\n-o\n-1\n-2\n-3\n-4\n-5\n-!\n-n\n-c\n-d\n-C*\n-C?\n-D*\n-e\n-b\n-r\n-w\n-v\n-u\n-l\n-f'
                 nospace=1
                 ;;
             *)

@@ -193,7 +193,7 @@ function __mervex_complete
     else if string match -q -- '--*' $cur
         printf '%s\n' --help\thelp --wiring\t'draw the wiring' --version\tversion --log=\t'run log file'
     else if string match -q -- '-*' $cur
-        printf '%s\n' -h\thelp -i\t'information level' -a\tadapter -k\t'wait for key' \
+        printf '%s\n' --check\t'find out why a chip does not answer' -h\thelp -i\t'information level' -a\tadapter -k\t'wait for key' \
             -K\t'wait for key before reading files' -p\tport -o\tfrequency \
             -1\t'delays x1.5' -2\t'delays x2' -3\t'delays x3' -4\t'delays x4' -5\t'delays x5' \
             -!\t'force' -n\t'erase counter' -c\t'code file' -d\t'data file' \

@@ -103,7 +103,7 @@ void fillPinMap(PinMap& map, AdapterType type, ParallelPort& port, const Adapter
     map = cableMap(row, verdict, port, settings);
 }
 
-std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,
+std::unique_ptr<LptAdapter> buildAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,
                                          const AdapterSettings& settings, Clock& clock) {
     SckPeriods periods = settings.sckPeriods;
     uint32_t frequency = settings.oscillatorHz;
@@ -116,6 +116,30 @@ std::unique_ptr<Programmer> buildAdapter(std::unique_ptr<ParallelPort> port, std
     auto adapter = std::make_unique<LptAdapter>(std::move(port), std::move(map), timing, clock);
     reportSckTiming(settings, timing, adapter->sckFrequency());
     return adapter;
+}
+
+// Empty, or the user's map loaded and checked.
+std::unique_ptr<PinMap> startingMap(const AdapterSettings& settings) {
+    auto map = std::make_unique<PinMap>();
+    if (settings.type != AdapterType::UserMap) return map;
+    loadPinMap(*map, settings.userPinMap);
+    validatePinMap(*map);
+    message(LevelInfo, "Adapter '%s'\n", map->name);
+    return map;
+}
+
+// The wiring on the open port, then the adapter that takes both over.
+std::unique_ptr<LptAdapter> adapterOnPort(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> map,
+                                          const AdapterSettings& settings, Clock& clock) {
+    fillPinMap(*map, settings.type, *port, settings, clock);
+    message(LevelDebug, "%s adapter mode\n", map->name);
+
+    map->driveResetAsHeld();
+
+    if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
+        throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", map->name);
+    }
+    return buildAdapter(std::move(port), std::move(map), settings, clock);
 }
 
 }  // namespace
@@ -133,25 +157,16 @@ void reportSckTiming(const AdapterSettings& settings, const SckTiming& timing, d
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, Clock& clock, PortIo& io) {
     if (settings.portSpec && namesGpioChip(*settings.portSpec, settings.portBackends))
         return createGpioAdapter(settings, clock);
-    auto map = std::make_unique<PinMap>();
-    if (settings.type == AdapterType::UserMap) {
-        loadPinMap(*map, settings.userPinMap);
-        validatePinMap(*map);
-        message(LevelInfo, "Adapter '%s'\n", map->name);
-    }
-
+    // User map errors come before the port is opened.
+    std::unique_ptr<PinMap> map = startingMap(settings);
     std::unique_ptr<ParallelPort> port = openPort(settings.portSpec, settings.portBackends, clock, io);
     message(LevelDebug, "LPT write cycle %s\n", formatTime(port->cycleTime(), UnitUs));
+    return adapterOnPort(std::move(port), std::move(map), settings, clock);
+}
 
-    fillPinMap(*map, settings.type, *port, settings, clock);
-    message(LevelDebug, "%s adapter mode\n", map->name);
-
-    map->driveResetAsHeld();
-
-    if (settings.oscillatorHz == 0 && !map->has(SignalId::Xtal)) {
-        throw app_error(ExitUsage, "Can't generate XTAL, %s has no XTAL output\n", map->name);
-    }
-    return buildAdapter(std::move(port), std::move(map), settings, clock);
+std::unique_ptr<LptAdapter> createAdapterOn(std::unique_ptr<ParallelPort> port, const AdapterSettings& settings,
+                                            Clock& clock) {
+    return adapterOnPort(std::move(port), startingMap(settings), settings, clock);
 }
 
 std::vector<PinMap> possibleWirings(const AdapterSettings& settings) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "adapter/BuiltinCables.h"
+#include "adapter/LptAdapter.h"
 #include "adapter/PinMapConfig.h"
 #include "adapter/PortBackend.h"
 #include "adapter/PortIo.h"
@@ -37,6 +38,11 @@ struct AdapterSettings {
 // A -p text naming a GPIO chip builds the programmer on GPIO lines (GpioSetup.h).
 std::unique_ptr<Programmer> createAdapter(const AdapterSettings& settings, Clock& clock,
                                           PortIo& io = systemPortIo());
+
+// The same on a port already open (settings.portSpec unused), which the
+// adapter takes over: the parallel-port adapter, whose wiring can be shown.
+std::unique_ptr<LptAdapter> createAdapterOn(std::unique_ptr<ParallelPort> port, const AdapterSettings& settings,
+                                            Clock& clock);
 
 // Print the timing a programmer was built with (debug level): the requested
 // frequency, the SCK low and high times, the SCK frequency achieved (MHz).

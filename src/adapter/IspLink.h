@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "adapter/SckTiming.h"
 #include "console/Stopwatch.h"
 
 namespace mervex {
@@ -72,6 +73,10 @@ public:
     virtual void pulseSck() = 0;
     // Wait, keeping the chip clocked where the backend generates its clock.
     virtual void delay(double ms) = 0;
+    // Clock SCK with at least these low and high times from now on, to find
+    // the speeds a chip answers at. False, and nothing changed, where the
+    // backend's SCK cannot be changed (it generates the chip's clock).
+    virtual bool setSckTiming(const SckTiming&) { return false; }
 
 protected:
     // Clock count bytes, each most significant bit first and each complete

@@ -21,6 +21,8 @@ LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMa
     dataShadow_ = port_->readRegister(PortRegister::Data);
     releaseOutputs();
     setSignal(SignalId::Set, true);
+    builtData_ = dataShadow_;
+    builtControl_ = controlShadow_;
 }
 
 LptAdapter::LptAdapter(std::unique_ptr<ParallelPort> port, std::unique_ptr<PinMap> pinMap, SckTiming timing,
@@ -291,6 +293,21 @@ void LptAdapter::delay(double ms) {
     uint8_t toggled = uint8_t(resting ^ dataBits(pinMap_->entry(SignalId::Xtal).pins()));
     const uint8_t burst[4] = {toggled, toggled, resting, resting};
     while (!watch.timedOut()) port_->writeDataSequence(burst, 4);
+}
+
+bool LptAdapter::setSckTiming(const SckTiming& timing) {
+    // A generated chip clock fixes SCK to its periods.
+    if (xtalMode_) return false;
+    // Built from the lines as construction left them, like the first series.
+    const uint8_t data = dataShadow_;
+    const uint8_t control = controlShadow_;
+    dataShadow_ = builtData_;
+    controlShadow_ = builtControl_;
+    const double cycle = port_->cycleTime();
+    buildSequences(portWritesFor(timing.setupTime, cycle), portWritesFor(timing.holdTime, cycle));
+    dataShadow_ = data;
+    controlShadow_ = control;
+    return true;
 }
 
 double LptAdapter::sckFrequency() const {

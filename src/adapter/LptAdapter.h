@@ -32,6 +32,7 @@ public:
     void pulseReset() override;
     void pulseSck() override;
     void delay(double ms) override;
+    bool setSckTiming(const SckTiming& timing) override;
     double sckFrequency() const override;
     const char* typeName() const override { return "LPT soft SPI"; }
     const char* adapterName() const override { return pinMap_->name; }
@@ -102,6 +103,9 @@ private:
     bool xtalMode_;
     uint8_t dataShadow_ = 0;
     bool restoreOwed_ = false;
+    // The lines as construction left them, from which the series are built.
+    uint8_t builtData_ = 0;
+    uint8_t builtControl_ = 0;
     // MISO sampling, fixed at construction.
     uint8_t misoStatusBits_ = 0;
     bool misoInverted_ = false;

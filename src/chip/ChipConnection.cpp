@@ -22,13 +22,21 @@ bool sckResyncAllowed(const ChipSelection& selection) {
     return row >= 0 && !chipTable[row].hasFlag(NoSckResync);
 }
 
-}  // namespace
-
-uint8_t programEnable(IspLink& link) {
+IspInstruction exchangeProgramEnable(IspLink& link) {
     IspInstruction reply = link.exchange(isp::programEnable());
     traceReply("PgmOn reply", reply);
-    return reply[2];
+    return reply;
 }
+
+// Program enable, its reply kept for the hints of a chip that does not answer.
+bool enterProgramming(ChipState& session) {
+    session.enableReply = exchangeProgramEnable(session.link());
+    return session.enableReply[2] == isp::ProgramEnableAnswer;
+}
+
+}  // namespace
+
+uint8_t programEnable(IspLink& link) { return exchangeProgramEnable(link)[2]; }
 
 uint32_t readSignature(IspLink& link) {
     uint32_t signature = 0;
@@ -67,11 +75,11 @@ void connectChip(ChipState& session) {
     link.setReset(true);
     link.delay(ResetWaitMs);
 
-    bool inStep = programEnable(link) == isp::ProgramEnableAnswer;
+    bool inStep = enterProgramming(session);
     if (!inStep) {
         link.pulseReset();
         message(LevelTrace, "Try to resync by reset pulse");
-        inStep = programEnable(link) == isp::ProgramEnableAnswer;
+        inStep = enterProgramming(session);
     }
     if (!inStep && sckResyncAllowed(session.selection)) {
         checkTermination();
@@ -81,7 +89,7 @@ void connectChip(ChipState& session) {
             }
             message(LevelTrace, "Try %2d to resync by SCK pulse", t);
             link.pulseSck();
-            inStep = programEnable(link) == isp::ProgramEnableAnswer;
+            inStep = enterProgramming(session);
             if (inStep)
                 message(LevelDebug, "Synchronised after %d try\n", t + 1);
             else

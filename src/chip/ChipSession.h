@@ -41,6 +41,8 @@ public:
     int32_t detectedIndex() const { return state_.selection.detectedIndex; }
     // The three signature bytes read at the last connection; -1 before.
     int32_t signature() const { return state_.signature; }
+    // The last reply to program enable (all zero before the first).
+    const IspInstruction& enableReply() const { return state_.enableReply; }
     const ChipOptions& options() const { return state_.options; }
     // True once the chip has been erased in this run.
     bool chipErased() const { return state_.chipErased; }

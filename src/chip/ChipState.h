@@ -111,6 +111,8 @@ struct ChipState {
     FuseValues fuses;
     // The three signature bytes read at connection; -1 before.
     int32_t signature = -1;
+    // The last reply to program enable, for telling why a chip does not answer.
+    IspInstruction enableReply{};
 
     const ChipDescriptor& selectedChip() const { return selection.selectedChip(); }
     int32_t flashSize() const { return selectedChip().flash.size; }

@@ -155,6 +155,10 @@ private:
                     request_.showWiring = true;
                     return {p, false, Then::NextArgument};
                 }
+                if (std::strcmp(p, "check") == 0) {
+                    request_.check = true;
+                    return {p, false, Then::NextArgument};
+                }
                 break;
             default: break;
         }

@@ -2,12 +2,29 @@
 
 #include <string>
 
+#include "adapter/MisoProbe.h"
 #include "base/TextUtil.h"
+#include "chip/IspInstruction.h"
 #include "console/Units.h"
 
 namespace mervex {
 
-std::string noAnswerHint(const Request& request, const AdapterControls& controls) {
+namespace {
+
+// What MISO did at the last program enable, when the chip was not in step then.
+std::string observedCause(const IspInstruction& enableReply) {
+    const IspInstruction sent = isp::programEnable();
+    if (enableReply[2] == isp::ProgramEnableAnswer) return "";
+    const MisoLine line = classifyMiso(sent.bytes, enableReply.bytes, sizeof sent.bytes);
+    const char* cause = line == MisoLine::Answers
+                            ? "the chip answers out of step: another cable's wiring, or a clock slower than -o says"
+                            : misoLineText(line);
+    return formatText("Hint: %s; mervex --check finds out more\n", cause);
+}
+
+}  // namespace
+
+std::string noAnswerHint(const Request& request, const AdapterControls& controls, const IspInstruction& enableReply) {
     const std::string adapter = controls.adapterName();
     char clock[UnitTextSize];
     std::string assumed;
@@ -20,7 +37,8 @@ std::string noAnswerHint(const Request& request, const AdapterControls& controls
     return formatText("Hint: the chip gave no steady answer through the %s cable, %s\n",
                       adapter.empty() ? "pin-map" : adapter.c_str(), assumed.c_str()) +
            formatText("Hint: %s, check the target's power, give the chip's real clock with -o, or slow down with -2\n",
-                      controls.noAnswerAdvice());
+                      controls.noAnswerAdvice()) +
+           observedCause(enableReply);
 }
 
 std::string otherChipHint(const Request& request, const ChipDescriptor& detectedChip) {

@@ -5,13 +5,15 @@
 #include <string>
 
 #include "adapter/AdapterControls.h"
+#include "adapter/IspLink.h"
 #include "chip/ChipDescriptor.h"
 #include "driver/Request.h"
 
 namespace mervex {
 
-// The chip gave no steady answer while being connected.
-std::string noAnswerHint(const Request& request, const AdapterControls& controls);
+// The chip gave no steady answer while being connected; enableReply is its
+// last reply to program enable, from which the likely cause is told.
+std::string noAnswerHint(const Request& request, const AdapterControls& controls, const IspInstruction& enableReply);
 
 // The chip on the cable is not the one named with "+".
 std::string otherChipHint(const Request& request, const ChipDescriptor& detectedChip);

@@ -182,7 +182,9 @@ void connectOrHint(const Request& request, RunState& state) {
     try {
         state.session.connectChip();
     } catch (app_error& failure) {
-        if (failure.status() == ExitSync) failure.then(LevelInfo, noAnswerHint(request, *state.session.programmer()));
+        if (failure.status() == ExitSync)
+            failure.then(LevelInfo,
+                         noAnswerHint(request, *state.session.programmer(), state.session.enableReply()));
         throw;
     }
 }

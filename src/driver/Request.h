@@ -107,6 +107,7 @@ struct Request {
     const char* programPath = nullptr;  // the first argument: configuration files are also searched beside the program
     const char* logPath = nullptr;  // --log=FILE: the run log to append to
     bool showWiring = false;        // --wiring: draw the cable's wiring, do nothing else
+    bool check = false;  // --check: find out why a chip does not answer, changing nothing on it
 
     // True when a code or a data file is named.
     bool filesGiven() const { return !codeFile.path.empty() || !dataFile.path.empty(); }

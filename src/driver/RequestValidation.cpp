@@ -14,6 +14,16 @@ bool nonEmpty(const char* text) { return text != nullptr && text[0] != '\0'; }
 }  // namespace
 
 void validateRequest(const Request& request, ChipSession& session) {
+    // The check changes nothing on the chip, and needs no name to find it.
+    if (request.check) {
+        if (request.read || request.write != 0 || request.verify || request.erase || request.blankCheck != 0 ||
+            request.filesGiven() || request.fuseList != nullptr || request.lockRequest != 0 ||
+            request.eraseCounter || request.useFirmware != 0 || request.osccalInsert.target != InsertNone ||
+            request.serialInsert.target != InsertNone || request.bytesInsert.target != InsertNone)
+            refuse("--check changes nothing on the chip: it takes no -e, -b, -r, -w, -v, -f, -l, -n, -u, -C, -D "
+                   "or files\n");
+        return;
+    }
     const bool portQuery = request.portSpec != nullptr && request.portSpec[0] == '?';
     // Identifying the chip behind the adapter needs no chip name.
     if (request.chipName == nullptr && !portQuery && !request.identifyOnly())

@@ -6,6 +6,7 @@
 #include "console/Errors.h"
 #include "console/SignalMonitor.h"
 #include "console/Units.h"
+#include "driver/CheckRun.h"
 #include "driver/InputLoading.h"
 #include "driver/KeyWait.h"
 #include "driver/ProgrammingRun.h"
@@ -30,6 +31,11 @@ void runRequest(const Request& request, const PortBackends& backends, Clock& clo
                 Stopwatch& totalTime, RunLog& log) {
     state.start(request);
     validateRequest(request, state.session);
+    if (request.check) {
+        installSignalMonitor();
+        runCheck(request, backends, clock, state);
+        return;
+    }
     if (!request.waitKeyEarly) {
         loadInputFiles(request, state);
         log.noteInputFiles(request);

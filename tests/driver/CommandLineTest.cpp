@@ -521,6 +521,8 @@ TEST(CommandLine, HelpTextIsWholeAndEndsWithDeviceList) {
                        " --help\tthis help, as -h\n"
                        " --wiring\tdraw the wiring of the cable that -a names: each DB-25 pin with its\n"
                        "\tsignal and the ISP header pins it goes to; nothing else is done\n"
+                       " --check\tfind out why a chip does not answer: port, cable, target, clock;\n"
+                       "\tnothing is written, and +name may be left out\n"
                        "\nSupported devices:\n 86RF401"),
               std::string::npos);
     ASSERT_GE(out.size(), 2u);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "image/ImageFile.h"
 #include "image/ImageWriter.h"
 #include "image/MemoryImage.h"
+#include "sim/TargetSettings.h"
 #include "sim/VirtualTarget.h"
 #include "sim/VirtualTargetFile.h"
 #include "support/Files.h"
@@ -53,6 +55,17 @@ protected:
     static std::unique_ptr<VirtualTarget> chip(const std::string& name) {
         std::unique_ptr<VirtualTarget> target = newVirtualTarget(name);
         target->busy = TargetBusyTimes{50, 50, 100, 50};
+        return target;
+    }
+
+    // chip(name) with settings as mervex-vchip takes them ("clock=32k cable=stk200").
+    static std::unique_ptr<VirtualTarget> chipWith(const std::string& name, const std::string& settings) {
+        std::unique_ptr<VirtualTarget> target = chip(name);
+        std::istringstream list(settings);
+        for (std::string setting; list >> setting;) {
+            const size_t equals = setting.find('=');
+            applyTargetSetting(*target, setting.substr(0, equals), setting.substr(equals + 1));
+        }
         return target;
     }
 

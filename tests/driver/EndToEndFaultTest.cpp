@@ -1,6 +1,7 @@
 // Whole runs that fail: nothing the user owns may be lost, the target is left
 // switched off, and the exit status tells what went wrong.
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -313,14 +314,22 @@ TEST_F(EndToEndFault, NoChipNoChipWork) {
     }
 }
 
-// A failure with a likely cause ends with its message and one or two hint
-// lines after it; at -ie the message stands alone, as it always did.
+// A failure with a likely cause ends with its message and hint lines after
+// it; at -ie the message stands alone, as it always did. --check finds each
+// cause: the class of the fault and what to do, or the -o to use.
 TEST_F(EndToEndFault, LikelyCausesAreHinted) {
     const std::string tryCable =
         "Hint: try -aa to find the cable (or -as, -ab, -ax), check the target's power, give the chip's real clock "
         "with -o, or slow down with -2\n";
     const std::string noAnswer = "ERROR:  Can't resync\nHint: the chip gave no steady answer through the VUDER cable, "
                                  "its clock taken as 0.80MHz\n" + tryCable;
+    const std::string findOut = "; mervex --check finds out more\n";
+    const std::string misoLow = "Hint: MISO stays low: a chip clocked slower than -o says, a short to ground, or MISO "
+                                "on the wrong pin" + findOut;
+    const std::string misoHigh = "Hint: MISO stays high: no target, no power, or the cable not connected" + findOut;
+    const std::string noSupply = "Result: FAIL (target)\nTo do: give the target its supply and check the ISP "
+                                 "connector and its MISO pin (a signature read now would be FFFFFF, which is no "
+                                 "answer)\n";
     const std::string otherCable = " answered: check the cable and its power, try -aa to find it, name another "
                                    "cable (-as, -ab, -ax, no -a for VUDER), or use this wiring anyway with -!\n";
     const std::string mega328Fuses = "mega328P has the fuses ";
@@ -334,12 +343,46 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
         std::string ending;  // exactly how the output ends
     };
     const Case cases[] = {
-        {"STK200 cable taken for the default wiring", "mega328P", "cable=stk200", {"+mega328P", "-r"}, 40, noAnswer},
-        {"chip clocked slower than assumed", "mega8", "clock=32k", {"+mega8", "-r"}, 40, noAnswer},
-        {"no cable at all", "mega8", "cable=none", {"+mega8", "-r"}, 40, noAnswer},
+        {"STK200 cable taken for the default wiring", "mega328P", "cable=stk200", {"+mega328P", "-r"}, 40,
+         noAnswer + misoLow},
+        {"chip clocked slower than assumed", "mega8", "clock=32k", {"+mega8", "-r"}, 40, noAnswer + misoLow},
+        {"no cable at all", "mega8", "cable=none", {"+mega8", "-r"}, 40, noAnswer + misoHigh},
         {"SCK frequency given", "mega328P", "cable=stk200", {"+mega328P", "-os1MHz", "-r"}, 40,
          "ERROR:  Can't resync\nHint: the chip gave no steady answer through the VUDER cable, SCK set to 1.00MHz\n" +
-             tryCable},
+             tryCable + misoLow},
+        {"MOSI and MISO crossed", "mega8", "fault.miso=crossed", {"+mega8", "-r"}, 40,
+         noAnswer + "Hint: MISO follows MOSI: the two lines are crossed or shorted" + findOut},
+        {"check: a sound target", "mega8", "", {"--check"}, 0, "Result: OK\nUse: +mega8 -o1MHz\n"},
+        // The -o to use is the fuses' clock (CKDIV8 divides it) where the chip answers at it.
+        {"check: a factory-fresh chip", "mega328P", "", {"--check"}, 0, "Result: OK\nUse: +mega328P -o1MHz\n"},
+        {"check: fuses say faster than the chip runs", "mega8", "fuse.low=E4", {"--check"}, 0,
+         "Result: OK\nUse: +mega8 -o800kHz\n"},
+        {"check: no supply", "mega8", "fault.no-power=yes", {"--check"}, 40, noSupply},
+        {"check: MISO stuck high", "mega8", "fault.miso=high", {"--check"}, 40, noSupply},
+        {"check: MISO stuck low", "mega8", "fault.miso=low", {"--check", "+mega8"}, 40,
+         "Result: FAIL (target)\nTo do: give the chip a clock (a clock fuse set to a crystal or an external clock "
+         "that is not there stops it) and see that MISO is not shorted to ground (a signature read now would be "
+         "000000, which is no answer)\n"},
+        {"check: MOSI and MISO crossed", "mega8", "fault.miso=crossed", {"--check"}, 40,
+         "Result: FAIL (target)\nTo do: swap MOSI and MISO at the connector, or clear the short between them\n"},
+        {"check: another cable than the default", "mega8", "cable=stk200", {"--check"}, 40,
+         "Result: FAIL (cable)\nTo do: use -as for this cable (no -a asks for the VUDER wiring)\n"},
+        {"check: another cable than -ab", "mega8", "cable=stk300", {"--check", "-ab"}, 70,
+         "Result: FAIL (cable)\nTo do: use -as for this cable (-ab asks for the ByteBlaster wiring)\n"},
+        {"check: chip clocked too slow", "mega8", "clock=100k", {"--check"}, 40,
+         "Result: FAIL (clock)\nTo do: the chip answers only at -o100kHz or slower: use +mega8 -o100kHz\n"},
+        // On GPIO lines the steps on the ISP link tell; their SCK stays as set.
+        {"check: on GPIO lines", "mega8", "cable=gpio",
+         {"--check", "-am=" + (fs::path(MERVEX_SOURCE_DIR) / "examples/pinmaps/rpi").string()}, 0,
+         "Result: OK\nUse: +mega8 -o800kHz\n"},
+        {"check: no such port", "mega8", "", {"--check", "-pno-such.vchip"}, 70,
+         "Result: FAIL (port)\nTo do: name the port with -p (its device, such as /dev/parport0, or a virtual target "
+         "file), and see that nothing else holds it and that you may use it\n"},
+        {"check: data lines dead", "mega8", "fault.dead-data-lines=yes", {"--check"}, 40,
+         "Result: FAIL (port)\nTo do: the port's data lines are dead or switched to input: set the port to SPP or "
+         "EPP in the firmware setup, and check the card's driver and its cable inside the PC\n"},
+        {"check: another chip", "mega328P", "", {"--check", "+mega8"}, 30,
+         "Result: FAIL (target)\nTo do: the chip is a mega328P: name it +mega328P\n"},
         {"at -ie the message alone", "mega328P", "cable=stk200", {"+mega328P", "-ie", "-r"}, 40,
          "v1.29z0 (Dec 11 2013 22:19:58)\nERROR:  Can't resync\n"},
         {"STK cable not there", "mega8", "", {"+mega8", "-as", "-r"}, 70,
@@ -371,16 +414,19 @@ TEST_F(EndToEndFault, LikelyCausesAreHinted) {
     hexFile("code.hex", {{0, pattern(16)}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto target = chip(c.chip);
-        std::istringstream settings(c.settings);
-        for (std::string setting; settings >> setting;) {
-            const size_t equals = setting.find('=');
-            applyTargetSetting(*target, setting.substr(0, equals), setting.substr(equals + 1));
-        }
+        const auto target = chipWith(c.chip, c.settings);
         store(*target);
         const Outcome outcome = run(c.args);
         EXPECT_EQ(outcome.status, c.status) << outcome.out;
         EXPECT_TRUE(endsWith(outcome.out, c.ending)) << outcome.out;
+        // None of these runs gets as far as changing the chip, the checks least of all.
+        const auto after = stored();
+        const TargetCounters& counters = after->lastRun;
+        EXPECT_EQ(counters.writes + counters.ignoredWrites + counters.lockedWrites + counters.eepromPages, 0u);
+        EXPECT_EQ(after->flash, target->flash);
+        EXPECT_EQ(after->eeprom, target->eeprom);
+        EXPECT_TRUE(std::equal(std::begin(after->fuses), std::end(after->fuses), std::begin(target->fuses)));
+        EXPECT_EQ(after->eraseCount, target->eraseCount);
     }
 }
 

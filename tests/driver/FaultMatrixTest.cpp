@@ -298,7 +298,10 @@ TEST_F(FaultMatrix, LostSynchronisationInEveryPhase) {
 TEST_F(FaultMatrix, ChipFaults) {
     check({
         {"never enters programming mode", "-e -wp code.hex", "fault.no-program-enable=yes", {}, 40,
-         "Adapter ''\nERROR:  Can't resync\n" + ConnectHint, Eeprom::Kept, true},
+         "Adapter ''\nERROR:  Can't resync\n" + ConnectHint +
+             "Hint: the chip answers out of step: another cable's wiring, or a clock slower than -o says; mervex "
+             "--check finds out more\n",
+         Eeprom::Kept, true},
         // The chip's frame repeats every 32 bits, so 31 is as far out of step as it gets.
         {"out of step by 31 bits, resynchronised", "-e -wp -v code.hex", "fault.out-of-step=31", {}, 0,
          "Total time T\nAll OK\n", Eeprom::Any, false},

@@ -58,6 +58,13 @@ TEST(RequestValidation, RulesInOrder) {
         {{"+mega8", "-r"}, "ok"},
         {{"-r"}, "ok"},
         {{"+mega8", "-r", "-e"}, "ERROR:  Can't read without target files\n"},
+        // --check looks, with or without a chip name, and changes nothing.
+        {{"--check"}, "ok"},
+        {{"--check", "+mega8", "-as", "-o8MHz"}, "ok"},
+        {{"--check", "-e"}, "ERROR:  --check changes nothing on the chip: it takes no -e, -b, -r, -w, -v, -f, -l, "
+                            "-n, -u, -C, -D or files\n"},
+        {{"+mega8", "--check", "-w", "c.hex"}, "ERROR:  --check changes nothing on the chip: it takes no -e, -b, -r, "
+                                              "-w, -v, -f, -l, -n, -u, -C, -D or files\n"},
         {{"+mega8", "-r", "-l1"}, "ERROR:  Can't read without target files\n"},
         {{"-r", "-b"}, "ERROR:  Chip name must be specified\n"},
         {{"+mega8", "-r", "c.hex", "-fFOO=1"},
