@@ -5,13 +5,11 @@
 #endif
 
 #include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "base/TextUtil.h"
+#include "adapter/PortSurvey.h"
 #include "console/Console.h"
 #include "console/Errors.h"
 
@@ -33,15 +31,10 @@ std::string kernelText(const char (&text)[GPIO_MAX_NAME_SIZE]) { return std::str
 
 bool refusedAsUnknown(int error) { return error == ENOTTY || error == EINVAL; }
 
-std::string accessHint(const std::string& path) {
-    struct stat st {};
-    const group* owner = ::stat(path.c_str(), &st) == 0 ? ::getgrgid(st.st_gid) : nullptr;
-    if (owner != nullptr && st.st_gid != 0 && (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
-        return formatText("Hint: the group '%s' may use the chip: join it (sudo usermod -aG %s $USER, then log in "
-                          "again)\n",
-                          owner->gr_name, owner->gr_name);
-    }
-    return "Hint: no group may use the chip: a udev rule can give the GPIO chips to one (README, \"GPIO header\")\n";
+// The group to join, found as for a parallel port, and where the udev rule is.
+std::string accessHint(const PortIo& io, const std::string& path) {
+    return deviceAccessHint(io.portSurvey(), path).value_or("") +
+           "Hint: a udev rule can give the GPIO chips to a group (README, \"GPIO header\")\n";
 }
 
 }  // namespace
@@ -51,7 +44,7 @@ GpioChip::GpioChip(GpioIo& io, const std::string& path) : io_(io), path_(path) {
     if (fd < 0) {
         const int error = errno;
         rtl_error failure(ExitSystem, "Can't open GPIO chip `%s'\n", path.c_str());
-        if (error == EACCES || error == EPERM) failure.then(LevelInfo, accessHint(path));
+        if (error == EACCES || error == EPERM) failure.then(LevelInfo, accessHint(io, path));
         if (error == ENOENT) {
             std::string chips;
             for (const std::string& chip : io.chipPaths()) chips += " " + chip;

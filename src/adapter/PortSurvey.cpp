@@ -140,12 +140,15 @@ std::vector<std::string> portHints(const PortSurvey& survey, const std::string& 
 
     std::vector<std::string> checked = devices;
     if (std::find(devices.begin(), devices.end(), path) == devices.end()) checked.push_back(path);
-    for (const std::string& device : checked) {
-        const std::optional<struct stat> info = statusOf(device.rfind('/', 0) == 0 ? survey.root + device : device);
-        if (!info) continue;
-        if (std::optional<std::string> hint = accessHint(survey, device, *info)) hints.push_back(*hint);
-    }
+    for (const std::string& device : checked)
+        if (std::optional<std::string> hint = deviceAccessHint(survey, device)) hints.push_back(*hint);
     return hints;
+}
+
+std::optional<std::string> deviceAccessHint(const PortSurvey& survey, const std::string& path) {
+    const std::optional<struct stat> info = statusOf(path.rfind('/', 0) == 0 ? survey.root + path : path);
+    if (!info) return std::nullopt;
+    return accessHint(survey, path, *info);
 }
 
 }  // namespace mervex

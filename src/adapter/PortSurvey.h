@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,9 @@ struct PortSurvey {
 // has none; a port the kernel knows without its device; the group to join for
 // a port the user may not open, the one named by path (when it exists) included.
 std::vector<std::string> portHints(const PortSurvey& survey, const std::string& path);
+
+// The "Hint: " line for a device at path that the user may not open (the group
+// to join, or that none may); nothing when the device is missing or open to the user.
+std::optional<std::string> deviceAccessHint(const PortSurvey& survey, const std::string& path);
 
 }  // namespace mervex
