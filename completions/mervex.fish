@@ -183,7 +183,9 @@ function __mervex_complete
         end
         echo -pgpio
         for name in (__mervex_files -p (string sub -s 3 -- $cur))
-            string match -q -- '*/' $name; or string match -q -- '*.vchip' $name; and echo $name
+            # The path completion may add a tab and a description after the word.
+            set -l word (string replace -r '\t.*' '' -- $name)
+            string match -q -- '*/' $word; or string match -q -- '*.vchip' $word; and echo $name
         end
     else if string match -rq -- '^-[CD][*?]' $cur
         printf '%s\n' '-C*OSCCAL=' '-C?OSCCAL=' '-D*OSCCAL=' '-C*SERNO' '-C?SERNO' '-D*SERNO' \
