@@ -19,6 +19,10 @@ namespace {
 
 constexpr const char* ChipFilePrefix = "gpiochip";
 
+// -p's text without what follows a comma: a forced port cycle time, which
+// means nothing to a GPIO chip either.
+std::string chipOf(const std::string& text) { return text.substr(0, text.find(',')); }
+
 const PortBackend* gpioBackendOf(const std::string& text, const PortBackends& backends) {
     for (const PortBackend* backend : backends)
         if (backend->servesGpio(text)) return backend;
@@ -110,7 +114,8 @@ std::vector<GpioLine> resolveLines(const GpioChip& chip, const GpioWiring& wirin
 
 }  // namespace
 
-bool namesGpioChip(const std::string& text, const PortBackends& backends) {
+bool namesGpioChip(const std::string& portSpec, const PortBackends& backends) {
+    const std::string text = chipOf(portSpec);
     const size_t slash = text.rfind('/');
     const std::string file = slash == std::string::npos ? text : text.substr(slash + 1);
     return text == AnyGpioChip || file.compare(0, std::string(ChipFilePrefix).size(), ChipFilePrefix) == 0 ||
@@ -129,7 +134,8 @@ GpioWiring gpioWiringOf(const AdapterSettings& settings) {
 }
 
 std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, Clock& clock, GpioIo& io) {
-    const std::string text = settings.portSpec.value_or(AnyGpioChip);
+    const std::string text = chipOf(settings.portSpec.value_or(AnyGpioChip));
+    if (text != settings.portSpec.value_or(AnyGpioChip)) message(LevelWarning, "Forced cycle time will be ignored\n");
     // The wiring is checked before anything is opened.
     const GpioWiring wiring = gpioWiringOf(settings);
     message(LevelInfo, "Adapter '%s'\n", wiring.name());

@@ -136,6 +136,7 @@ TEST_F(EndToEndRun, GpioWiringsProgramOrFailClearly) {
         {"gpio", {"-am:mosi=GPIO10:miso=9:sck=GPIO11:reset=GPIO60"},
          "ERROR:  GPIO chip `" + targetPath() + "' has no line named 'GPIO60'\n"},
         {"gpio", {rpi, "-p" + missing}, "ERROR:  Can't open GPIO chip `" + missing + "'\nERROR:  No such"},
+        {"gpio", {rpi, "-p" + targetPath() + ",1.5"}, ok, 0},  // a forced cycle time is ignored
     };
     const fs::path firmware = fs::path(MERVEX_SOURCE_DIR) / "examples/blink-mega8/blink.hex";
     MemoryImage image;
