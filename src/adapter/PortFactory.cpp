@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "adapter/GpioSetup.h"
 #include "adapter/PpdevPort.h"
 #include "adapter/PpiPort.h"
 #include "base/TextUtil.h"
@@ -80,7 +81,8 @@ void refuseIfNoDevice(const std::string& path) {
 }  // namespace
 
 bool namesPort(const std::string& text, const PortBackends& backends) {
-    return backendServing(text, backends) != nullptr || isCharacterDevice(text);
+    return backendServing(text, backends) != nullptr || isCharacterDevice(text) ||
+           (text == AnyGpioChip && !existingFile(text));
 }
 
 std::unique_ptr<ParallelPort> openDevicePort(const std::string& path, Clock& clock, PortIo& io) {

@@ -20,7 +20,8 @@ namespace mervex {
 std::unique_ptr<ParallelPort> openPort(const std::optional<std::string>& portSpec, const PortBackends& backends,
                                        Clock& clock, PortIo& io = systemPortIo());
 
-// True when text names a port one of the backends serves, or a device: what -p takes.
+// True when text names a port one of the backends serves, a device, or any GPIO
+// chip ("gpio", unless a file has that name): what -p takes.
 bool namesPort(const std::string& text, const PortBackends& backends);
 
 // Open a device path: claimed through ppdev where the system has it and the

@@ -452,6 +452,7 @@ TEST_F(EndToEndFault, PortsAreExplained) {
         {{"+mega8", "-r", "-cback.hex"}, 70, takes},
         {{"+mega8", "-p", "board.vchip", "-r"}, 70, "ERROR:  -p takes the port in the same argument: -pboard.vchip\n"},
         {{"+mega8", "-e", "-p", "/dev/null"}, 70, "ERROR:  -p takes the port in the same argument: -p/dev/null\n"},
+        {{"+mega8", "-e", "-p", "gpio"}, 70, "ERROR:  -p takes the port in the same argument: -pgpio\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1]);
