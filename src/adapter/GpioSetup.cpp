@@ -134,8 +134,9 @@ GpioWiring gpioWiringOf(const AdapterSettings& settings) {
 }
 
 std::unique_ptr<Programmer> createGpioAdapter(const AdapterSettings& settings, Clock& clock, GpioIo& io) {
-    const std::string text = chipOf(settings.portSpec.value_or(AnyGpioChip));
-    if (text != settings.portSpec.value_or(AnyGpioChip)) message(LevelWarning, "Forced cycle time will be ignored\n");
+    const std::string portSpec = settings.portSpec.value_or(AnyGpioChip);
+    const std::string text = chipOf(portSpec);
+    if (text != portSpec) message(LevelWarning, "Forced cycle time will be ignored\n");
     // The wiring is checked before anything is opened.
     const GpioWiring wiring = gpioWiringOf(settings);
     message(LevelInfo, "Adapter '%s'\n", wiring.name());

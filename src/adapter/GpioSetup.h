@@ -13,9 +13,9 @@ namespace mervex {
 // The -p text that searches every GPIO chip for the wiring's lines by name.
 constexpr const char* AnyGpioChip = "gpio";
 
-// True if the -p text names a GPIO chip: "gpio", a path whose file name begins
-// with "gpiochip", or a chip one of the backends serves.
-bool namesGpioChip(const std::string& text, const PortBackends& backends);
+// True if the -p text, up to any comma, names a GPIO chip: "gpio", a path whose
+// file name begins with "gpiochip", or a chip one of the backends serves.
+bool namesGpioChip(const std::string& portSpec, const PortBackends& backends);
 
 // The settings' user pin map as a wiring of GPIO lines; a request without one
 // is thrown (status 70), as are the wiring's errors.
